@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: formatting, the normal build, then the
+# whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh
+
+echo "== format check"
+git ls-files -- '*.cpp' '*.h' | xargs -r clang-format --dry-run --Werror
+
+export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
+
+echo "== tests"
+ctest --test-dir build --output-on-failure -j"$(nproc)"
+
+echo "== tests under address and undefined-behaviour sanitizers"
+BEATWRIGHT_BUILD_DIR=build-asan bash scripts/setup.sh -DBEATWRIGHT_SANITIZE=ON \
+  -DCMAKE_BUILD_TYPE=Debug -DBEATWRIGHT_BENCH=OFF
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan --output-on-failure -j"$(nproc)"

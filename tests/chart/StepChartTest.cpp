@@ -1,0 +1,1 @@
+#include "chart/StepChart.h"
