@@ -54,7 +54,9 @@ int DrawFollowing(int previous, int rowCount, StepRandom& random) {
     }
 }
 
-bool IsJumpRow(int row) { return row >= kSingleRows; }
+bool IsJumpRow(int row) {
+    return row >= kSingleRows;
+}
 
 } // namespace
 
@@ -101,7 +103,9 @@ void RandomizeRange(StepChart& chart, const EditRange& range, const RandomizeSet
     const std::size_t last =
         static_cast<std::size_t>(range.end) < size ? static_cast<std::size_t>(range.end) : size - 1;
     // The slot just past the chart's end counts as occupied.
-    const auto occupied = [&](std::size_t slot) { return slot >= size || chart[slot] != kEmptyStep; };
+    const auto occupied = [&](std::size_t slot) {
+        return slot >= size || chart[slot] != kEmptyStep;
+    };
 
     std::size_t slot = first;
     while (slot <= last && chart[slot] == kEmptyStep) {

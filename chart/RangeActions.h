@@ -45,10 +45,10 @@ struct RandomizeSettings {
 using AskYesNo = std::function<bool(std::string_view text, std::string_view caption)>;
 
 enum class RangeActionOutcome {
-    kInvalidRange,  // show kRangeInvalidMessage
-    kNoAction,      // nothing selected, or "-1 HalfBeat" at slot 0
-    kDeclined,      // the user answered No
-    kChartChanged,  // the chart was changed (the range too, for a shift)
+    kInvalidRange, // show kRangeInvalidMessage
+    kNoAction,     // nothing selected, or "-1 HalfBeat" at slot 0
+    kDeclined,     // the user answered No
+    kChartChanged, // the chart was changed (the range too, for a shift)
 };
 
 struct RangeActionRequest {

@@ -28,7 +28,9 @@ bool WithinStepBudget(double distance, double interval) {
 
 } // namespace
 
-double NoClickGrid() { return std::numeric_limits<double>::infinity(); }
+double NoClickGrid() {
+    return std::numeric_limits<double>::infinity();
+}
 
 bool HasUsableTempo(float bpm) {
     if (!(bpm > 0.0f) || !std::isfinite(bpm)) {
@@ -139,8 +141,8 @@ void ApplyBpmSpin(TimingState& state, int delta, double positionSeconds) {
     if (state.bpm < 0.0f) {
         state.bpm = kBpmFloorAfterSpin;
     }
-    state.nextClickSeconds = AnchorNextClick(static_cast<double>(state.gapSeconds),
-                                             positionSeconds, BeatSeconds(state.bpm));
+    state.nextClickSeconds = AnchorNextClick(static_cast<double>(state.gapSeconds), positionSeconds,
+                                             BeatSeconds(state.bpm));
 }
 
 namespace {
@@ -150,8 +152,8 @@ void SetGapAndAnchor(TimingState& state, double gapSeconds, double positionSecon
     if (state.gapSeconds < 0.0f) {
         state.gapSeconds = 0.0f;
     }
-    state.nextClickSeconds = AnchorNextClick(static_cast<double>(state.gapSeconds),
-                                             positionSeconds, BeatSeconds(state.bpm));
+    state.nextClickSeconds = AnchorNextClick(static_cast<double>(state.gapSeconds), positionSeconds,
+                                             BeatSeconds(state.bpm));
 }
 
 } // namespace

@@ -43,7 +43,9 @@ ArrowSet ArrowsOfCode(char code) {
     return entry ? entry->arrows : ArrowSet{0};
 }
 
-bool IsStepCode(char code) { return FindCode(code) != nullptr; }
+bool IsStepCode(char code) {
+    return FindCode(code) != nullptr;
+}
 
 char CodeOfArrows(ArrowSet arrows) {
     for (const auto& entry : kCodes) {
@@ -54,7 +56,9 @@ char CodeOfArrows(ArrowSet arrows) {
     return '\0';
 }
 
-char CodeOfArrow(Arrow arrow) { return CodeOfArrows(arrow); }
+char CodeOfArrow(Arrow arrow) {
+    return CodeOfArrows(arrow);
+}
 
 char CombineStep(char existing, char arrow, bool toggle) {
     const CodeArrows* entry = FindCode(existing);
