@@ -42,7 +42,8 @@ constexpr std::array<SuccessionRow, kAllRows> kSuccession{{
 }};
 
 bool MayFollow(int previous, int next) {
-    return (kSuccession[static_cast<std::size_t>(previous)].mayFollow >> next) & 1u;
+    const unsigned allowed = kSuccession[static_cast<std::size_t>(previous)].mayFollow;
+    return ((allowed >> static_cast<unsigned>(next)) & 1u) != 0;
 }
 
 int DrawFollowing(int previous, int rowCount, StepRandom& random) {

@@ -2,9 +2,9 @@
 
 #include "chart/StepChart.h"
 #include "chart/StepRandom.h"
+#include "chart/UserPrompt.h"
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string_view>
 
@@ -40,9 +40,6 @@ struct RandomizeSettings {
     int jumpProbabilityPercent = 1; // 1..100
     int maxJumpsInARow = 1;         // 1..100
 };
-
-// Asks a Yes/No question; returns true for Yes.
-using AskYesNo = std::function<bool(std::string_view text, std::string_view caption)>;
 
 enum class RangeActionOutcome {
     kInvalidRange, // show kRangeInvalidMessage

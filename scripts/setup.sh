@@ -6,8 +6,11 @@ cd "$(dirname "$0")/.."
 
 PACKAGES=(
   build-essential cmake pkg-config git
-  libgtest-dev libgmock-dev clang-format
+  libgtest-dev libgmock-dev clang-format locales
 )
+
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
 
 missing=()
 for pkg in "${PACKAGES[@]}"; do
@@ -17,10 +20,13 @@ for pkg in "${PACKAGES[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  SUDO=""
-  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The tests write files under a locale whose decimal point is ",".
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  $SUDO localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi
 
 BUILD_DIR=${BEATWRIGHT_BUILD_DIR:-build}
