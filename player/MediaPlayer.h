@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+// What the window asks of the media player (control 1001): transport,
+// position and three events. The window holds it through this interface so
+// that tests can drive a scripted player instead of real audio.
+namespace player {
+
+enum class PlayState : std::int32_t {
+    kStopped = 0,
+    kPaused = 1,
+    kPlaying = 2,
+};
+
+// Event handlers. The player calls them on a thread of its own or on the
+// caller's thread, never on the audio callback; a window must post them to
+// its own thread.
+struct PlayerEvents {
+    std::function<void()> endOfPlayback;
+    std::function<void(PlayState oldState, PlayState newState)> playStateChange;
+    // Raised on every seek, whoever asked for it, with song times in seconds.
+    std::function<void(double oldPositionSeconds, double newPositionSeconds)> positionChange;
+};
+
+class MediaPlayer {
+public:
+    virtual ~MediaPlayer() = default;
+
+    // Song time of the sample the listener hears now, in seconds, independent
+    // of the rate. Any thread; never blocks the audio.
+    virtual double PositionSeconds() const = 0;
+    virtual void SetPositionSeconds(double seconds) = 0;
+    virtual double DurationSeconds() const = 0;
+    // Empty while no song is loaded.
+    virtual std::string FileName() const = 0;
+    // Playback speed factor, 1.0 = normal; pitch is preserved.
+    virtual void SetRate(double rate) = 0;
+    // Stored only; the window loops the song itself.
+    virtual void SetRepeat(std::int32_t count) = 0;
+    virtual void Play() = 0;
+    virtual void Pause() = 0;
+    // Stops playback and returns to the start.
+    virtual void Halt() = 0;
+    virtual PlayState State() const = 0;
+    // Loads a song for playback. On failure the file name is empty and the
+    // result holds a message for the user.
+    [[nodiscard]] virtual std::optional<std::string> Open(const std::string& path) = 0;
+    virtual void SetEvents(PlayerEvents events) = 0;
+};
+
+// Plays the metronome click, mixed into the song's output. A request while
+// an earlier click still sounds is dropped, not queued.
+class ClickSound {
+public:
+    virtual ~ClickSound() = default;
+    // Click now.
+    virtual void PlayClick() = 0;
+    // Click when the listener hears song time songSeconds (at the current
+    // rate), so the click is on the beat rather than one output latency late.
+    // A time already heard plays at once.
+    virtual void PlayClickAt(double songSeconds) = 0;
+};
+
+} // namespace player
