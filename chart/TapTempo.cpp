@@ -1,0 +1,71 @@
+#include "chart/TapTempo.h"
+
+#include "chart/StepChart.h"
+
+#include <cmath>
+
+namespace chart {
+
+namespace {
+
+constexpr double kSecondsPerMs = 0.001;
+constexpr double kSecondsPerMinute = 60.0;
+constexpr int kTapClickBeatsAhead = 2;
+
+} // namespace
+
+void ResetForTapping(TapState& taps, TimingState& timing) {
+    timing.nextClickSeconds = kClickNotArmedSeconds;
+    timing.bpm = 0.01f;
+    timing.gapSeconds = 0.0f;
+    taps.tappingStarted = false;
+    taps.lastHitBpm = 0.0f;
+    taps.intervalSumMs = 0.0f;
+    taps.tapCount = 0;
+}
+
+float FoldIntoFirstBeat(double positionSeconds, double beatSeconds) {
+    double gap = positionSeconds;
+    if (gap > beatSeconds && beatSeconds > 0.0 &&
+        gap / beatSeconds < static_cast<double>(kMaxChartSlots)) {
+        while (gap > beatSeconds) {
+            gap -= beatSeconds;
+        }
+    }
+    return static_cast<float>(gap);
+}
+
+TapOutcome ApplyTap(TapState& taps, TimingState& timing, std::uint32_t nowMs,
+                    double positionSeconds) {
+    if (!taps.tappingStarted) {
+        timing.bpm = 0.01f;
+        taps.lastHitBpm = 0.0f;
+        taps.intervalSumMs = 0.0f;
+        taps.tapCount = 0;
+        timing.nextClickSeconds = kClickNotArmedSeconds;
+        taps.lastTapMs = nowMs;
+        taps.firstTapMs = nowMs;
+        taps.tappingStarted = true;
+        return TapOutcome::kSeriesStarted;
+    }
+    // Unsigned subtraction stays right across a wrap of the counter.
+    const auto elapsedMs = static_cast<double>(static_cast<std::uint32_t>(nowMs - taps.lastTapMs));
+    if (elapsedMs <= 0.0) {
+        return TapOutcome::kIgnored;
+    }
+    ++taps.tapCount;
+    taps.intervalSumMs = static_cast<float>(static_cast<double>(taps.intervalSumMs) + elapsedMs);
+    taps.lastHitBpm = static_cast<float>(kSecondsPerMinute / (elapsedMs * kSecondsPerMs));
+    const float meanMs = taps.intervalSumMs / static_cast<float>(taps.tapCount);
+    timing.bpm =
+        static_cast<float>(kSecondsPerMinute / (static_cast<double>(meanMs) * kSecondsPerMs));
+    taps.lastTapMs = nowMs;
+
+    const double beat = BeatSeconds(timing.bpm);
+    timing.gapSeconds = FoldIntoFirstBeat(positionSeconds, beat);
+    timing.nextClickSeconds = AnchorNextClick(static_cast<double>(timing.gapSeconds),
+                                              positionSeconds, beat, kTapClickBeatsAhead);
+    return TapOutcome::kIntervalCounted;
+}
+
+} // namespace chart
