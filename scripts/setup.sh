@@ -7,6 +7,7 @@ cd "$(dirname "$0")/.."
 PACKAGES=(
   build-essential cmake pkg-config git
   libgtest-dev libgmock-dev clang-format locales
+  qt6-base-dev
 )
 
 SUDO=""

@@ -1,0 +1,217 @@
+#pragma once
+
+#include "app/AppServices.h"
+#include "chart/RangeActions.h"
+#include "chart/SongTiming.h"
+#include "chart/StepChart.h"
+#include "chart/StepRandom.h"
+#include "chart/TapTempo.h"
+#include "player/MediaPlayer.h"
+#include "view/StepViewOwner.h"
+
+#include <QMainWindow>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+
+class QAction;
+class QComboBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace app {
+
+class CColorLabel;
+class CSpinButton;
+
+// The main window. It owns all song state: timing, chart, range, the DWI
+// file name and the song's text fields, the input mode, the metronome and
+// the two workers. Everything but the timing values is used on the window's
+// thread only; BPM, Gap and the next-click time change under m_timingLock,
+// which the metronome worker takes for its click decision.
+class CChartEditorDlg : public QMainWindow, public view::StepViewOwner {
+    Q_OBJECT
+public:
+    struct Services {
+        player::MediaPlayer& player;
+        player::ClickSound& click;
+        UserDialogs& dialogs;
+        TickClock& clock;
+        TempoEstimator& estimator;
+        // Makes the step view (control 1016); a blank placeholder when empty.
+        std::function<QWidget*(QWidget* parent, view::StepViewOwner& owner)> makeStepView;
+        // Makes the player's on-screen control (1001); a blank area when empty.
+        std::function<QWidget*(QWidget* parent, player::MediaPlayer& player)> makePlayerControl;
+    };
+
+    enum Mode : std::int32_t { kTapTempo = 1, kStepInput = 2 };
+
+    explicit CChartEditorDlg(Services services, QWidget* parent = nullptr);
+    ~CChartEditorDlg() override;
+
+    // Menu commands by id; unknown ids do nothing.
+    void OnCommand(int commandId);
+    void OpenMusicFile();
+    void OpenMusicFile(const std::string& path);
+    void ImportDwiFile();
+    void SaveDwiFile(bool alwaysAsk);
+    void SetMode(std::int32_t mode);
+    void ToggleMetronome();
+    void OnDoRangeAction();
+    // The exit question; true when the window is closing.
+    bool OnCancel();
+
+    // view::StepViewOwner
+    player::MediaPlayer& Player() override { return m_player; }
+    float Bpm() const override { return m_timing.bpm; }
+    float GapSeconds() const override { return m_timing.gapSeconds; }
+    chart::StepChart& Chart() override { return m_chart; }
+    void SetRangeStart(std::int32_t slot) override;
+    void SetRangeEnd(std::int32_t slot) override;
+
+    // State as the user would see it, for tests and tools.
+    chart::TimingState Timing() const;
+    const chart::TapState& Taps() const { return m_taps; }
+    std::int32_t CurrentMode() const { return m_mode; }
+    const chart::EditRange& Range() const { return m_range; }
+    const std::string& DwiFileName() const { return m_dwiFileName; }
+    bool MetronomeOn() const { return m_metronomeOn.load(); }
+    std::int32_t SongSpeed() const { return m_timing.songSpeedPercent; }
+    std::uint64_t Revision() const { return m_revision.load(); }
+    bool WorkersRunning() const { return m_stopCounter.load() == 0 && m_metronome.joinable(); }
+    QWidget* StepView() const { return m_stepView; }
+
+    // The rate the player gets for a song speed in percent.
+    static double RateForSpeed(std::int32_t speedPercent);
+
+signals:
+    // Raised on the window's thread after the exit was confirmed and the
+    // workers have ended.
+    void Closed();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildMenus();
+    void BuildControls();
+    void Initialise();
+    void ConnectPlayerEvents();
+
+    // Keyboard filter: returns whether the key is consumed.
+    bool FilterKeyPress(QKeyEvent* event);
+    void TapKey();
+    void StepInputKey(int key, bool keypad);
+    void SnapToNextSlot();
+
+    // Player events, on the window's thread.
+    void OnEndOfPlayback();
+    void OnPlayStateChange(player::PlayState oldState, player::PlayState newState);
+    void OnPositionChange(double oldPositionSeconds, double newPositionSeconds);
+    void StartOfPlayingReaction();
+
+    // Controls.
+    void OnBpmSpin(int delta);
+    void OnGapSpin(int delta);
+    void OnGapPlusHalfBeat();
+    void OnGapMinusHalfBeat();
+    void OnBpmDouble();
+    void OnBpmHalve();
+    void OnSampleStartSet();
+    void OnSampleEndSet();
+    void SetSongSpeed(std::int32_t percent);
+
+    void ShowBpm();
+    void ShowGap();
+    void ShowReadout(CColorLabel* readout, const QString& text);
+    void ShowRange();
+    void SetInstructions(const QString& text);
+    void BumpRevision();
+
+    // Runs a change of the timing values under the timing lock.
+    template <typename Change> void WithTimingLock(Change&& change) {
+        std::lock_guard<std::mutex> lock(m_timingLock);
+        change(m_timing);
+    }
+
+    // Workers.
+    void StartWorkers();
+    void StopWorkers();
+    void MetronomeLoop();
+    void RefreshLoop();
+    void WakeWorkers();
+
+    player::MediaPlayer& m_player;
+    player::ClickSound& m_click;
+    UserDialogs& m_dialogs;
+    TickClock& m_clock;
+    TempoEstimator& m_estimator;
+
+    // Song state.
+    mutable std::mutex m_timingLock;
+    chart::TimingState m_timing;
+    chart::TapState m_taps;
+    std::int32_t m_mode = kTapTempo;
+    chart::StepChart m_chart;
+    chart::EditRange m_range;
+    chart::StepRandom m_random;
+    std::string m_dwiFileName;
+    std::string m_title;
+    std::string m_artist;
+    std::string m_difficulty;
+    std::uint32_t m_footRating = 1;
+
+    // Workers: each increments the stop counter once as it ends; the exit
+    // sets it to 1 and waits for 3.
+    std::atomic<std::int32_t> m_stopCounter{0};
+    std::atomic<bool> m_metronomeOn{true};
+    std::atomic<std::uint64_t> m_revision{0};
+    std::mutex m_wakeMutex;
+    std::condition_variable m_wake;
+    std::uint64_t m_wakeGeneration = 0; // guarded by m_wakeMutex
+    std::thread m_metronome;
+    std::thread m_refresh;
+    bool m_closing = false;
+    bool m_keepClickOnRestart = false;
+
+    // Controls, by id.
+    QWidget* m_playerControl = nullptr;       // 1001
+    CColorLabel* m_bpmReadout = nullptr;      // 1005
+    CColorLabel* m_elapsedReadout = nullptr;  // 1006
+    CColorLabel* m_lastHitReadout = nullptr;  // 1007
+    QPlainTextEdit* m_instructions = nullptr; // 1008
+    QLineEdit* m_bpmEdit = nullptr;           // 1010
+    CSpinButton* m_bpmSpin = nullptr;         // 1011
+    QLineEdit* m_gapEdit = nullptr;           // 1012
+    CSpinButton* m_gapSpin = nullptr;         // 1013
+    QWidget* m_stepView = nullptr;            // 1016
+    QLineEdit* m_speedEdit = nullptr;         // 1021
+    CSpinButton* m_speedSpin = nullptr;       // 1022
+    QLineEdit* m_titleEdit = nullptr;         // 1023
+    QLineEdit* m_artistEdit = nullptr;        // 1024
+    QComboBox* m_difficultyList = nullptr;    // 1025
+    QComboBox* m_footRatingList = nullptr;    // 1026
+    QLineEdit* m_rangeStartEdit = nullptr;    // 1027
+    QLineEdit* m_rangeEndEdit = nullptr;      // 1028
+    QComboBox* m_rangeActionList = nullptr;   // 1029
+    QLineEdit* m_jumpEdit = nullptr;          // 1031
+    CSpinButton* m_jumpSpin = nullptr;        // 1032
+    QLineEdit* m_maxJumpsEdit = nullptr;      // 1033
+    CSpinButton* m_maxJumpsSpin = nullptr;    // 1034
+    QLineEdit* m_sampleStartEdit = nullptr;   // 1039
+    QLineEdit* m_sampleEndEdit = nullptr;     // 1041
+
+    QAction* m_metronomeAction = nullptr; // 32778
+    QAction* m_tapModeAction = nullptr;   // 32779
+    QAction* m_stepModeAction = nullptr;  // 32780
+    std::map<int, std::function<void()>> m_commands;
+};
+
+} // namespace app

@@ -1,0 +1,17 @@
+#pragma once
+
+// Menu command ids; the window routes each to one operation.
+namespace app {
+
+enum CommandId : int {
+    kCmdOpenMusicFile = 32771,
+    kCmdSave = 32772,
+    kCmdSaveAs = 32773,
+    kCmdImportDwiFile = 32776,
+    kCmdToggleMetronome = 32778,
+    kCmdTapTempoMode = 32779,
+    kCmdStepInputMode = 32780,
+    kCmdAbout = 32782,
+};
+
+} // namespace app

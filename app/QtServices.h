@@ -1,0 +1,37 @@
+#pragma once
+
+#include "app/AppServices.h"
+
+#include <QElapsedTimer>
+
+class QWidget;
+
+namespace app {
+
+// Message boxes and file dialogs on screen, parented to the main window.
+class QtUserDialogs : public UserDialogs {
+public:
+    void SetParent(QWidget* parent) { m_parent = parent; }
+
+    void ShowMessage(std::string_view text) override;
+    bool AskYesNo(std::string_view text, std::string_view caption) override;
+    std::optional<std::string> GetOpenFileName(std::string_view filter) override;
+    std::optional<std::string> GetSaveFileName(std::string_view filter,
+                                               std::string_view defaultSuffix) override;
+    void ShowAbout() override;
+
+private:
+    QWidget* m_parent = nullptr;
+};
+
+// Milliseconds of a monotonic clock, truncated to 32 bits.
+class SteadyTickClock : public TickClock {
+public:
+    SteadyTickClock() { m_timer.start(); }
+    std::uint32_t NowMs() override { return static_cast<std::uint32_t>(m_timer.elapsed()); }
+
+private:
+    QElapsedTimer m_timer;
+};
+
+} // namespace app
