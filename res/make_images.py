@@ -1,0 +1,202 @@
+#!/usr/bin/env python3
+"""Writes Beatwright's pixel art: the arrow sheet, the two seek-button strips
+(XPM, compiled into the program) and the 128 x 128 application icon (PNG).
+
+The shapes below are the source; run `python3 res/make_images.py` after
+changing them and commit the written files with the script.
+"""
+
+import os
+import struct
+import zlib
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+WHITE = (255, 255, 255)
+BLACK = (0, 0, 0)
+RED = (251, 3, 3)
+CYAN = (4, 252, 252)
+GREEN = (0, 255, 0)
+
+# One 16 x 16 arrow pointing up: '#' outline, 'o' fill, '.' background.
+# The other three directions are this one mirrored and transposed, so all
+# four share one outline.
+UP_ARROW = [
+    ".......##.......",
+    "......#oo#......",
+    ".....#oooo#.....",
+    "....#oooooo#....",
+    "...#oooooooo#...",
+    "..#oooooooooo#..",
+    ".#oooooooooooo#.",
+    "#oooooooooooooo#",
+    "#####oooooo#####",
+    "....#oooooo#....",
+    "....#oooooo#....",
+    "....#oooooo#....",
+    "....#oooooo#....",
+    "....#oooooo#....",
+    "....#oooooo#....",
+    "....########....",
+]
+
+# One seek button, 32 wide and 34 tall: '#' outline, 'o' fill.
+BUTTON_WIDTH = 32
+BUTTON_HEIGHT = 34
+BUTTON_GAP = 2
+
+# One chevron pointing up, 2 pixels thick.
+UP_CHEVRON = [
+    ".....##.....",
+    "....####....",
+    "...##..##...",
+    "..##....##..",
+    ".##......##.",
+    "##........##",
+]
+CHEVRON_PITCH = 5  # rows from one chevron's top to the next
+
+
+def down(shape):
+    return list(reversed(shape))
+
+
+def left(shape):
+    return ["".join(row[y] for row in shape) for y in range(len(shape[0]))]
+
+
+def right(shape):
+    return [row[::-1] for row in left(shape)]
+
+
+def blank(width, height, colour=WHITE):
+    return [[colour] * width for _ in range(height)]
+
+
+def stamp(image, shape, x0, y0, colours):
+    for y, row in enumerate(shape):
+        for x, ch in enumerate(row):
+            if ch in colours:
+                image[y0 + y][x0 + x] = colours[ch]
+
+
+def arrow_sheet():
+    """64 x 64: columns Up, Down, Left, Right; rows target (white fill),
+    even slot (red), odd slot (cyan), green."""
+    image = blank(64, 64)
+    shapes = [UP_ARROW, down(UP_ARROW), left(UP_ARROW), right(UP_ARROW)]
+    for row, fill in enumerate([WHITE, RED, CYAN, GREEN]):
+        for column, shape in enumerate(shapes):
+            stamp(image, shape, 16 * column, 16 * row, {"#": BLACK, "o": fill})
+    return image
+
+
+def button():
+    """A red button with cut corners and a black outline."""
+    shape = []
+    for y in range(BUTTON_HEIGHT):
+        inset = max(0, 2 - y, y - (BUTTON_HEIGHT - 3))
+        row = ""
+        for x in range(BUTTON_WIDTH):
+            if x < inset or x >= BUTTON_WIDTH - inset:
+                row += "."
+            elif (y in (0, BUTTON_HEIGHT - 1) or x in (inset, BUTTON_WIDTH - 1 - inset)
+                  or (inset and x in (inset - 1, BUTTON_WIDTH - inset))):
+                row += "#"
+            else:
+                row += "o"
+        shape.append(row)
+    # Outline the cut corners diagonally.
+    shape = [list(r) for r in shape]
+    for y in range(BUTTON_HEIGHT):
+        for x in range(BUTTON_WIDTH):
+            if shape[y][x] == "o" and any(
+                    0 <= y + dy < BUTTON_HEIGHT and 0 <= x + dx < BUTTON_WIDTH
+                    and shape[y + dy][x + dx] == "."
+                    for dy in (-1, 0, 1) for dx in (-1, 0, 1)):
+                shape[y][x] = "#"
+    return ["".join(r) for r in shape]
+
+
+def button_strip(chevron_counts, chevron):
+    """32 x 106: three buttons 34 rows tall with 2 white rows between them."""
+    height = 3 * BUTTON_HEIGHT + 2 * BUTTON_GAP
+    image = blank(BUTTON_WIDTH, height)
+    for index, count in enumerate(chevron_counts):
+        top = index * (BUTTON_HEIGHT + BUTTON_GAP)
+        stamp(image, button(), 0, top, {"#": BLACK, "o": RED})
+        stack = len(chevron) + (count - 1) * CHEVRON_PITCH
+        first = top + (BUTTON_HEIGHT - stack) // 2
+        x0 = (BUTTON_WIDTH - len(chevron[0])) // 2
+        for k in range(count):
+            stamp(image, chevron, x0, first + k * CHEVRON_PITCH, {"#": WHITE})
+    return image
+
+
+def icon():
+    """128 x 128: the four arrows, red and cyan, on a white tile."""
+    size = 128
+    image = [[None] * size for _ in range(size)]
+    radius = 14
+    for y in range(size):
+        for x in range(size):
+            cx = min(max(x, radius), size - 1 - radius)
+            cy = min(max(y, radius), size - 1 - radius)
+            d2 = (x - cx) ** 2 + (y - cy) ** 2
+            if d2 <= radius ** 2:
+                image[y][x] = BLACK if d2 > (radius - 3) ** 2 or min(
+                    x, y, size - 1 - x, size - 1 - y) < 3 else WHITE
+    scale = 3
+    shapes = [left(UP_ARROW), UP_ARROW, down(UP_ARROW), right(UP_ARROW)]
+    fills = [RED, CYAN, CYAN, RED]
+    places = [(12, 40), (40, 12), (40, 68), (68, 40)]
+    for shape, fill, (x0, y0) in zip(shapes, fills, places):
+        for y, row in enumerate(shape):
+            for x, ch in enumerate(row):
+                colour = {"#": BLACK, "o": fill}.get(ch)
+                if colour:
+                    for dy in range(scale):
+                        for dx in range(scale):
+                            image[y0 + scale * y + dy][x0 + scale * x + dx] = colour
+    return image
+
+
+def write_xpm(path, name, image):
+    colours = {WHITE: ".", BLACK: "#", RED: "r", CYAN: "c", GREEN: "g"}
+    used = [c for c in colours if any(c in row for row in image)]
+    lines = ["/* XPM */", "static const char* %s[] = {" % name,
+             '"%d %d %d 1",' % (len(image[0]), len(image), len(used))]
+    lines += ['"%s c #%02X%02X%02X",' % ((colours[c],) + c) for c in used]
+    lines += ['"%s",' % "".join(colours[p] for p in row) for row in image]
+    lines[-1] = lines[-1].rstrip(",")
+    lines.append("};")
+    with open(path, "w", newline="\n") as out:
+        out.write("\n".join(lines) + "\n")
+
+
+def write_png(path, image):
+    rows = b""
+    for row in image:
+        rows += b"\0" + b"".join(
+            bytes(p + (255,)) if p else b"\0\0\0\0" for p in row)
+
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
+
+    header = struct.pack(">IIBBBBB", len(image[0]), len(image), 8, 6, 0, 0, 0)
+    with open(path, "wb") as out:
+        out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
+                  + chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
+
+
+def main():
+    write_xpm(os.path.join(HERE, "arrows.xpm"), "arrows", arrow_sheet())
+    write_xpm(os.path.join(HERE, "rewind.xpm"), "rewind", button_strip([1, 2, 3], UP_CHEVRON))
+    write_xpm(os.path.join(HERE, "forward.xpm"), "forward",
+              button_strip([3, 2, 1], down(UP_CHEVRON)))
+    write_png(os.path.join(HERE, "beatwright-128.png"), icon())
+
+
+if __name__ == "__main__":
+    main()
