@@ -1,13 +1,26 @@
+#include "audio/EstimateFiles.h"
+
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
 void PrintUsage(std::FILE* out) {
     std::fputs("Usage: beatwright [SONG]\n"
-               "Beatwright, a step chart editor for dance-mat games (.dwi files).\n",
+               "       beatwright --estimate-bpm FILE...\n"
+               "Beatwright, a step chart editor for dance-mat games (.dwi files).\n"
+               "\n"
+               "  --estimate-bpm FILE...  print the estimated tempo of each MP3, WAV or\n"
+               "                          Ogg Vorbis file as \"BPM<TAB>PATH\", no window\n",
                out);
 }
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
 
 } // namespace
 
@@ -15,6 +28,17 @@ int main(int argc, char** argv) {
     if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         PrintUsage(stdout);
         return 0;
+    }
+    if (argc > 1 && std::strcmp(argv[1], "--estimate-bpm") == 0) {
+        if (argc < 3) {
+            PrintUsage(stderr);
+            return kExitUsage;
+        }
+        const std::vector<std::string> paths(argv + 2, argv + argc);
+        audio::EstimateFilesOptions options;
+        options.workers = std::thread::hardware_concurrency();
+        options.showProgress = isatty(STDERR_FILENO) != 0;
+        return audio::EstimateFiles(paths, stdout, stderr, options) ? 0 : kExitFailure;
     }
     PrintUsage(stdout);
     return 0;

@@ -8,6 +8,8 @@ PACKAGES=(
   build-essential cmake pkg-config git
   libgtest-dev libgmock-dev clang-format locales
   qt6-base-dev
+  libmpg123-dev libvorbis-dev libsoundtouch-dev
+  lame twolame vorbis-tools soundstretch
 )
 
 SUDO=""

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "audio/AudioError.h"
+#include "audio/MpegDecoder.h"
+#include "audio/MpegHeader.h"
+#include "audio/OggStream.h"
+#include "audio/WavReader.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace audio {
+
+enum class SongType { kNone = -1, kMp3 = 0, kWav = 1, kOgg = 2 };
+
+// The song type named by the text from the path's last '.' on, compared
+// without regard to case; kNone without a dot or for any other extension.
+SongType SongTypeFromPath(const std::string& path);
+
+// Turns a song file (MP3, WAV, Ogg Vorbis) into chunks of interleaved signed
+// 16-bit little-endian PCM for the tempo estimation run: Open, then
+// DecodeNextChunk until it returns 0 or less. One source serves one run and
+// is used by one thread at a time.
+//
+// An MP3 file is read into memory whole and decoded a frame per chunk. WAV
+// and Ogg chunks hold at most kMaxReadBytes of file audio, in whole sample
+// frames. WAV samples of other widths than 16 bits are converted to 16 bits
+// in place, and GetChunkBytes() keeps the count of the file's bytes, so
+// frames = chunk bytes / (bits per sample / 8 × channels) for every format.
+class CAudioSource {
+public:
+    static constexpr std::size_t kChunkBufferBytes = 36864;
+    static constexpr std::size_t kMaxReadBytes = 5512;
+    // Files larger than this are not read into memory.
+    static constexpr std::size_t kMaxMp3Bytes = std::size_t{1} << 30;
+
+    CAudioSource();
+    ~CAudioSource();
+    CAudioSource(const CAudioSource&) = delete;
+    CAudioSource& operator=(const CAudioSource&) = delete;
+
+    // The format is chosen by the extension. On failure the source stays
+    // closed and DecodeNextChunk returns 0.
+    Result<void> Open(const std::string& path);
+
+    // Bytes now in the chunk buffer; 0 or less: no more audio follows.
+    int DecodeNextChunk();
+    const std::uint8_t* GetChunkBuffer() const { return m_chunk.data(); }
+    int GetChunkBytes() const { return m_chunkBytes; }
+
+    // Unset (0) until Open succeeds.
+    int BitsPerSample() const { return m_bitsPerSample; }
+    int SampleRate() const { return m_sampleRate; }
+    int Channels() const { return m_channels; }
+    SongType Type() const { return m_type; }
+    // 0..100: how much of the file the chunks so far have covered.
+    int ProgressPercent() const { return m_progressPercent; }
+
+private:
+    void Close();
+    Result<void> OpenMp3(const std::string& path);
+    Result<void> OpenWav(const std::string& path);
+    Result<void> OpenOgg(const std::string& path);
+    bool FindFirstFrame();
+    int DecodeMp3Chunk();
+    int ReadWavChunk();
+    int ReadOggChunk();
+
+    int m_bitsPerSample = 0;
+    int m_sampleRate = 0;
+    int m_channels = 0;
+    SongType m_type = SongType::kNone;
+    int m_progressPercent = 0;
+    int m_chunkBytes = 0;
+
+    std::optional<CWavReader> m_wavReader;
+    std::uint64_t m_wavBytesDelivered = 0;
+    std::size_t m_wavReadBytes = 0; // whole sample frames, at most kMaxReadBytes
+
+    std::unique_ptr<OggStream> m_ogg;
+
+    std::vector<std::uint8_t> m_mp3Image;
+    std::size_t m_mp3ReadPosition = 0;
+    std::size_t m_mp3BytesRemaining = 0;
+    bool m_mp3Ended = false;
+    MpegDecoder m_mp3Decoder;
+    MpegOutputFormat m_mp3Format;
+
+    std::array<std::uint8_t, kChunkBufferBytes> m_chunk{};
+};
+
+} // namespace audio

@@ -1,0 +1,106 @@
+#include "audio/OggStream.h"
+
+#include <mutex>
+#include <utility>
+#include <vorbis/vorbisfile.h>
+
+namespace audio {
+
+namespace {
+
+constexpr int kAllLinks = -1; // ov_info, ov_pcm_total: the whole chained stream
+constexpr int kLittleEndian = 0;
+constexpr int kTwoByteWords = 2;
+constexpr int kSigned = 1;
+
+// Where the last run's stream waits. A static with a destructor, so the
+// stream is cleared at exit too.
+struct ParkingSlot {
+    std::mutex mutex;
+    std::unique_ptr<OggStream> stream;
+};
+
+ParkingSlot& Slot() {
+    static ParkingSlot slot;
+    return slot;
+}
+
+} // namespace
+
+OggStream::OggStream() : m_file(std::make_unique<OggVorbis_File>()) {}
+
+OggStream::~OggStream() {
+    if (m_file) {
+        ov_clear(m_file.get());
+    }
+}
+
+Result<std::unique_ptr<OggStream>> OggStream::Open(UniqueFile file, const std::string& name) {
+    std::unique_ptr<OggStream> stream(new OggStream());
+    const int opened = ov_open(file.get(), stream->m_file.get(), nullptr, 0);
+    if (opened != 0) {
+        // ov_open leaves the file to us on failure and has already cleared
+        // its own state; the stream must not clear it a second time.
+        stream->m_file.reset();
+        const AudioErrorKind kind =
+            opened == OV_ENOTVORBIS ? AudioErrorKind::kNotThisFormat : AudioErrorKind::kDamaged;
+        return AudioError{kind, CorruptOggMessage(name)};
+    }
+    file.release(); // ov_clear closes it from now on
+    const vorbis_info* info = ov_info(stream->m_file.get(), kAllLinks);
+    if (info == nullptr) {
+        return AudioError{AudioErrorKind::kDamaged, CorruptOggMessage(name)};
+    }
+    stream->m_sampleRate = static_cast<int>(info->rate);
+    stream->m_channels = info->channels;
+    return stream;
+}
+
+long OggStream::Read(std::uint8_t* buffer, std::size_t maxBytes) {
+    const int length = static_cast<int>(maxBytes);
+    for (;;) {
+        int link = 0;
+        const long got = ov_read(m_file.get(), reinterpret_cast<char*>(buffer), length,
+                                 kLittleEndian, kTwoByteWords, kSigned, &link);
+        if (got == OV_HOLE) {
+            continue;
+        }
+        if (got > 0 && link != m_link) {
+            const vorbis_info* info = ov_info(m_file.get(), link);
+            if (info == nullptr || info->channels != m_channels || info->rate != m_sampleRate) {
+                return 0;
+            }
+            m_link = link;
+        }
+        return got;
+    }
+}
+
+int OggStream::ProgressPercent() {
+    const ogg_int64_t total = ov_pcm_total(m_file.get(), kAllLinks);
+    const ogg_int64_t position = ov_pcm_tell(m_file.get());
+    if (total <= 0 || position < 0) {
+        return 0;
+    }
+    return static_cast<int>(position * 100 / total);
+}
+
+void OggStream::Park(std::unique_ptr<OggStream> stream) {
+    ParkingSlot& slot = Slot();
+    std::unique_ptr<OggStream> previous;
+    {
+        std::lock_guard lock(slot.mutex);
+        previous = std::exchange(slot.stream, std::move(stream));
+    }
+}
+
+void OggStream::ClearParked() {
+    ParkingSlot& slot = Slot();
+    std::unique_ptr<OggStream> previous;
+    {
+        std::lock_guard lock(slot.mutex);
+        previous = std::move(slot.stream);
+    }
+}
+
+} // namespace audio

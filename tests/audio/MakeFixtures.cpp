@@ -1,0 +1,35 @@
+// Writes the synthesized songs that the build encodes into the MP3 and Ogg
+// fixtures of the audio tests. Usage: audio_fixture_maker OUTPUT_DIR
+#include "TestSignals.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+constexpr double kFixtureSeconds = 8.0; // enough beats for the detector, short under ASan
+
+void WriteSong(const std::string& dir, const char* name, double bpm, int rate, int channels) {
+    testsignals::WavLayout layout;
+    layout.channels = static_cast<std::uint16_t>(channels);
+    layout.sampleRate = static_cast<std::uint32_t>(rate);
+    const auto samples = testsignals::SynthesizeMusic(bpm, kFixtureSeconds, rate, channels);
+    testsignals::WriteFile(dir + "/" + name,
+                           testsignals::MakeWav(layout, testsignals::SampleBytes(samples)));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fputs("Usage: audio_fixture_maker OUTPUT_DIR\n", stderr);
+        return 2;
+    }
+    const std::string dir = argv[1];
+    std::filesystem::create_directories(dir);
+    WriteSong(dir, "stereo_137.wav", 137.0, 44100, 2);
+    WriteSong(dir, "mono_110.wav", 110.0, 44100, 1);
+    WriteSong(dir, "stereo22k_122.wav", 122.0, 22050, 2);
+    return 0;
+}
