@@ -43,6 +43,9 @@ const QString kFirstTapText =
 const QString kStepModeText =
     QStringLiteral("Use the arrow keys to enter step data into the scrolling window on the "
                    "right.  Use space key to erase step data at current location.");
+constexpr char kSilentText[] =
+    "No audio device could be opened, so the song plays silently.\r\nPlayback, the step view "
+    "and the metronome's timing still work.";
 const QString kZeroReadout = QStringLiteral("000.0");
 constexpr char kDwiFilter[] = "DWI Files (*.dwi)";
 constexpr char kDwiDefaultSuffix[] = "DWI";
@@ -59,9 +62,9 @@ constexpr float kPercent = 0.01f;
 constexpr auto kMetronomePoll = 1ms;
 constexpr auto kIdleWait = 250ms;
 constexpr auto kRepaintInterval = 16ms;
-// How far ahead of a beat, in real time, its click is handed over: more than
-// one poll plus the player's own buffering.
-constexpr double kClickLeadSeconds = 0.08;
+// Handed over this much earlier than the player asks, in real time, so that
+// a pass that comes a poll late is still in time.
+constexpr double kClickMarginSeconds = 0.005;
 // A beat that passed more than this long ago (a seek, a pause) is skipped
 // silently rather than clicked late.
 constexpr double kClickLateSeconds = 0.02;
@@ -200,6 +203,12 @@ void CChartEditorDlg::OnCommand(int commandId) {
 void CChartEditorDlg::BuildControls() {
     auto* central = new QWidget(this);
     central->setFixedSize(DialogRect(0, 0, 357, 295).size());
+    // The layout was made for an 8-point dialog font of Arial's widths.
+    QFont dialogFont = central->font();
+    dialogFont.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                            QStringLiteral("DejaVu Sans Condensed"), dialogFont.family()});
+    dialogFont.setPointSize(8);
+    central->setFont(dialogFont);
     setCentralWidget(central);
 
     const auto place = [central](QWidget* widget, int id, QRect rect) {
@@ -214,6 +223,14 @@ void CChartEditorDlg::BuildControls() {
         auto* widget = new QLabel(QString::fromUtf8(text));
         widget->setAlignment(alignment | Qt::AlignTop);
         place(widget, 0, rect.adjusted(0, -2, 0, 3));
+        // A face wider than the one the layout was drawn with must not cut
+        // the text: grow the label, keeping its anchor.
+        const int needed = widget->sizeHint().width();
+        if (needed > rect.width()) {
+            const int grow = needed - rect.width();
+            const int left = (alignment & Qt::AlignHCenter) ? rect.left() - grow / 2 : rect.left();
+            widget->setGeometry(left, widget->y(), needed, widget->height());
+        }
     };
     const auto readOnlyEdit = [&](int id, QRect rect) {
         auto* edit = new QLineEdit;
@@ -263,6 +280,8 @@ void CChartEditorDlg::BuildControls() {
     }
     m_instructions = new QPlainTextEdit;
     m_instructions->setReadOnly(true);
+    // Read-only text: keys typed for tapping and steps must not scroll it.
+    m_instructions->setFocusPolicy(Qt::NoFocus);
     place(m_instructions, 1008, DialogRect(8, 106, 187, 28));
     m_bpmEdit = readOnlyEdit(1010, DialogRect(25, 138, 47, 14));
     m_bpmSpin = spin(1011, DialogRect(74, 138, 11, 14));
@@ -381,7 +400,6 @@ void CChartEditorDlg::Initialise() {
     m_bpmSpin->SetRange(0, 100);
     m_speedSpin->SetRange(1, 300);
     m_speedSpin->SetPosition(100);
-    m_instructions->setFocus();
     StartWorkers();
 }
 
@@ -518,6 +536,10 @@ void CChartEditorDlg::OpenMusicFile(const std::string& path) {
     ShowGap();
     ShowBpm();
     BumpRevision();
+    if (m_player.PlaysSilently() && !m_toldSilent) {
+        m_toldSilent = true;
+        m_dialogs.ShowMessage(kSilentText);
+    }
 }
 
 // --- DWI files --------------------------------------------------------------
@@ -777,8 +799,9 @@ void CChartEditorDlg::OnEndOfPlayback() {
     WithTimingLock([](chart::TimingState& timing) {
         timing.nextClickSeconds = static_cast<double>(timing.gapSeconds);
     });
-    // The start of playing that follows would re-anchor one beat past the
-    // Gap; after a loop the first click belongs on the Gap itself.
+    // The rewind's position event and the start of playing that follow would
+    // re-anchor one beat past the Gap; after a loop the first click belongs
+    // on the Gap itself.
     m_keepClickOnRestart = true;
     m_player.Play();
     m_player.SetRate(RateForSpeed(m_timing.songSpeedPercent));
@@ -807,6 +830,11 @@ void CChartEditorDlg::StartOfPlayingReaction() {
 }
 
 void CChartEditorDlg::OnPositionChange(double /*oldPositionSeconds*/, double newPositionSeconds) {
+    if (m_keepClickOnRestart && newPositionSeconds == 0.0) {
+        // The rewind of a loop restart: its click stays on the Gap.
+        BumpRevision();
+        return;
+    }
     WithTimingLock([newPositionSeconds](chart::TimingState& timing) {
         timing.nextClickSeconds =
             chart::AnchorNextClick(static_cast<double>(timing.gapSeconds), newPositionSeconds,
@@ -993,7 +1021,8 @@ void CChartEditorDlg::MetronomeLoop() {
                     // Missed while nobody was listening: move on a beat per
                     // pass without a burst of late clicks.
                     next += beat;
-                } else if (next < position + kClickLeadSeconds * rate) {
+                } else if (next <
+                           position + m_click.ClickLeadSeconds() + kClickMarginSeconds * rate) {
                     m_click.PlayClickAt(next);
                     next += beat;
                 }

@@ -180,6 +180,7 @@ private:
     std::thread m_refresh;
     bool m_closing = false;
     bool m_keepClickOnRestart = false;
+    bool m_toldSilent = false;
 
     // Controls, by id.
     QWidget* m_playerControl = nullptr;       // 1001

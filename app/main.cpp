@@ -1,7 +1,9 @@
+#include "app/EditorMain.h"
 #include "audio/EstimateFiles.h"
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -40,6 +42,10 @@ int main(int argc, char** argv) {
         options.showProgress = isatty(STDERR_FILENO) != 0;
         return audio::EstimateFiles(paths, stdout, stderr, options) ? 0 : kExitFailure;
     }
-    PrintUsage(stdout);
-    return 0;
+    if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
+        PrintUsage(stderr);
+        return kExitUsage;
+    }
+    return app::RunEditor(argc, argv,
+                          argc == 2 ? std::optional<std::string>(argv[1]) : std::nullopt);
 }

@@ -50,6 +50,9 @@ public:
     // result holds a message for the user.
     [[nodiscard]] virtual std::optional<std::string> Open(const std::string& path) = 0;
     virtual void SetEvents(PlayerEvents events) = 0;
+    // True when no audio device could be opened and playback runs silently
+    // (its clock still advances), so the window can say so once.
+    virtual bool PlaysSilently() const { return false; }
 };
 
 // Plays the metronome click, mixed into the song's output. A request while
@@ -63,6 +66,9 @@ public:
     // rate), so the click is on the beat rather than one output latency late.
     // A time already heard plays at once.
     virtual void PlayClickAt(double songSeconds) = 0;
+    // How far ahead of the position, in song seconds at the current rate,
+    // PlayClickAt must be called to land exactly on its time.
+    virtual double ClickLeadSeconds() const { return 0.0; }
 };
 
 } // namespace player

@@ -14,6 +14,9 @@ export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
 echo "== tests"
 ctest --test-dir build --output-on-failure -j"$(nproc)"
 
+echo "== end to end: the real program in a virtual X server"
+bash tests/e2e/run-e2e.sh build
+
 echo "== tests under address and undefined-behaviour sanitizers"
 BEATWRIGHT_BUILD_DIR=build-asan bash scripts/setup.sh -DBEATWRIGHT_SANITIZE=ON \
   -DCMAKE_BUILD_TYPE=Debug -DBEATWRIGHT_BENCH=OFF

@@ -170,6 +170,35 @@ TEST_F(Window, FailedOpensLeaveEverythingAsItWas) {
     EXPECT_EQ(Text(1008), "Open a music file from the main menu.");
 }
 
+TEST_F(Window, SilentPlaybackIsToldOnce) {
+    player.silent = true;
+    LoadSong();
+    LoadSong();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_NE(dialogs.messages[0].find("plays silently"), std::string::npos);
+}
+
+TEST_F(Window, LoopRestartKeepsTheFirstClickOnTheGap) {
+    LoadSong(120.0f);
+    Control<app::CSpinButton>(1013)->Step(30); // Gap 0.3
+    const double gap = static_cast<double>(window->Timing().gapSeconds);
+    player.position = 59.9;
+    player.Play();
+    // Events of a rewind and a start that arrive after the restart.
+    auto events = player.events;
+    player.events = {};
+    player.events.endOfPlayback = events.endOfPlayback;
+    player.events.endOfPlayback();
+    events.positionChange(59.9, 0.0);
+    events.playStateChange(player::PlayState::kStopped, player::PlayState::kPlaying);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->Timing().nextClickSeconds, gap);
+    // A later seek anchors as usual.
+    events.positionChange(0.0, 1.0);
+    QCoreApplication::processEvents();
+    EXPECT_NEAR(window->Timing().nextClickSeconds, gap + 1.5, 1e-9);
+}
+
 TEST_F(Window, TappingComputesTempoGapAndClick) {
     LoadSong();
     window->OnCommand(32779);

@@ -58,6 +58,8 @@ public:
         return openError;
     }
     void SetEvents(player::PlayerEvents newEvents) override { events = std::move(newEvents); }
+    bool silent = false;
+    bool PlaysSilently() const override { return silent; }
 
     void PlayClick() override { PlayClickAt(position.load()); }
     void PlayClickAt(double songSeconds) override {

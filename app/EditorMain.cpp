@@ -1,0 +1,46 @@
+#include "app/EditorMain.h"
+
+#include "app/AudioTempoEstimator.h"
+#include "app/ChartEditorDlg.h"
+#include "app/MediaPlayerControl.h"
+#include "app/QtServices.h"
+#include "player/PlaybackEngine.h"
+#include "res/Resources.h"
+#include "view/CCustomDisplay.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QTimer>
+
+namespace app {
+
+int RunEditor(int argc, char** argv, const std::optional<std::string>& songPath) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("beatwright"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Beatwright"));
+    res::InitResources();
+    QApplication::setWindowIcon(QIcon(res::kAppIcon128));
+
+    player::PlaybackEngine engine;
+    QtUserDialogs dialogs;
+    SteadyTickClock clock;
+    AudioTempoEstimator estimator;
+    CChartEditorDlg::Services services{engine, engine, dialogs, clock, estimator, {}, {}};
+    services.makeStepView = [](QWidget* parent, view::StepViewOwner& owner) -> QWidget* {
+        return new view::CCustomDisplay(&owner, parent);
+    };
+    services.makePlayerControl = [](QWidget* parent, player::MediaPlayer& player) -> QWidget* {
+        return new MediaPlayerControl(player, parent);
+    };
+    CChartEditorDlg window(services);
+    dialogs.SetParent(&window);
+    QObject::connect(&window, &CChartEditorDlg::Closed, &application, &QApplication::quit,
+                     Qt::QueuedConnection);
+    window.show();
+    if (songPath) {
+        QTimer::singleShot(0, &window, [&window, path = *songPath] { window.OpenMusicFile(path); });
+    }
+    return QApplication::exec();
+}
+
+} // namespace app

@@ -1,0 +1,245 @@
+#include "player/OutputRenderer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace player {
+
+namespace {
+
+// Clock smoothing: each callback moves the estimate an eighth of the way to
+// what it measured, and nudges the buffer period, so callback jitter of a
+// millisecond or two does not show in the position while a steady drift
+// between the device's clock and ours is followed without a lasting error.
+constexpr double kPhaseGain = 0.125;
+constexpr double kPeriodGain = kPhaseGain * kPhaseGain / 4.0; // critically damped
+// A device clock more than 1 % off ours is not drift but a fault.
+constexpr double kMaxPeriodDeviation = 0.01;
+
+std::int16_t SaturatingAdd(std::int16_t a, std::int16_t b) {
+    const int sum = a + b;
+    return static_cast<std::int16_t>(std::clamp(sum, -32768, 32767));
+}
+
+} // namespace
+
+OutputRenderer::OutputRenderer(ChunkRing& ring, PlaybackShared& shared,
+                               const std::vector<std::int16_t>& click, const OutputTiming& timing)
+    : m_ring(ring), m_shared(shared), m_click(click), m_timing(timing) {}
+
+void OutputRenderer::Render(std::int16_t* out, int frames, std::int64_t nowNs) noexcept {
+    if (frames <= 0) {
+        return;
+    }
+    UpdateTiming(frames, nowNs);
+    const std::uint32_t generation = m_shared.generation.load(std::memory_order_acquire);
+    const bool newSegment = generation != m_generation;
+    if (newSegment) {
+        m_generation = generation;
+        m_clock = ClockSnapshot{};
+        m_clock.generation = generation;
+    }
+    m_pieceCount = 0;
+    const int songFrames = RenderSong(out, frames, generation);
+    const auto channels = static_cast<std::size_t>(m_timing.channels);
+    std::fill(out + static_cast<std::size_t>(songFrames) * channels,
+              out + static_cast<std::size_t>(frames) * channels, std::int16_t{0});
+    if (newSegment || m_pieceCount > 0) {
+        PublishClock(generation);
+    }
+    RenderClicks(out, frames, generation);
+}
+
+// The device consumes buffers back to back, so buffer k+1 is heard exactly
+// one buffer after buffer k; the callback's own start time only estimates
+// that, with jitter. A jump of more than half a buffer is a real break
+// (underrun, a stalled driver) and restarts the estimate.
+void OutputRenderer::UpdateTiming(int frames, std::int64_t nowNs) noexcept {
+    const double nominalNs = static_cast<double>(frames) * 1e9 / m_timing.sampleRate;
+    const double measuredNs = static_cast<double>(nowNs + m_timing.latencyNs);
+    const double errorNs = measuredNs - m_predictedStartNs;
+    if (!m_timingValid || std::abs(errorNs) > nominalNs / 2.0) {
+        m_bufferStartNs = measuredNs;
+        m_bufferPeriodNs = nominalNs;
+        m_timingValid = true;
+    } else {
+        m_bufferStartNs = m_predictedStartNs + kPhaseGain * errorNs;
+        m_bufferPeriodNs = std::clamp(m_bufferPeriodNs + kPeriodGain * errorNs,
+                                      nominalNs * (1.0 - kMaxPeriodDeviation),
+                                      nominalNs * (1.0 + kMaxPeriodDeviation));
+    }
+    m_predictedStartNs = m_bufferStartNs + m_bufferPeriodNs;
+    m_nsPerFrame = m_bufferPeriodNs / frames;
+}
+
+std::int64_t OutputRenderer::HeardAtNs(int offset) const noexcept {
+    return std::llround(m_bufferStartNs + offset * m_nsPerFrame);
+}
+
+int OutputRenderer::RenderSong(std::int16_t* out, int frames, std::uint32_t generation) noexcept {
+    const auto channels = static_cast<std::size_t>(m_timing.channels);
+    bool consumed = false;
+    int offset = 0;
+    while (offset < frames) {
+        const ChunkRing::Chunk* chunk = m_ring.Front();
+        if (chunk == nullptr) {
+            break; // not playing, or the feeder is late
+        }
+        const auto age = static_cast<std::int32_t>(chunk->generation - generation);
+        if (age > 0) {
+            break; // a segment this callback has not been told about yet
+        }
+        if (age < 0) {
+            m_ring.Pop();
+            m_chunkOffset = 0;
+            consumed = true;
+            continue;
+        }
+        const int count = std::min(chunk->frames - m_chunkOffset, frames - offset);
+        std::memcpy(out + static_cast<std::size_t>(offset) * channels,
+                    m_ring.FrontSamples() + static_cast<std::size_t>(m_chunkOffset) * channels,
+                    static_cast<std::size_t>(count) * channels * sizeof(std::int16_t));
+        if (count > 0) {
+            AddPiece(offset, count, chunk->startFrame + m_chunkOffset * chunk->songFramesPerFrame,
+                     chunk->songFramesPerFrame);
+        }
+        offset += count;
+        m_chunkOffset += count;
+        if (m_chunkOffset == chunk->frames) {
+            if (chunk->last) {
+                m_shared.endHeardAtNs.store(HeardAtNs(offset), std::memory_order_relaxed);
+                m_shared.endGeneration.store(generation, std::memory_order_release);
+            }
+            m_ring.Pop();
+            m_chunkOffset = 0;
+            consumed = true;
+        }
+    }
+    if (consumed) {
+        m_shared.WakeFeeder();
+    }
+    return offset;
+}
+
+void OutputRenderer::AddPiece(int offset, int frames, double startFrame,
+                              double songFramesPerFrame) noexcept {
+    if (m_pieceCount > 0) {
+        BufferPiece& previous = m_pieces[static_cast<std::size_t>(m_pieceCount - 1)];
+        const double previousEnd =
+            previous.startFrame + previous.frames * previous.songFramesPerFrame;
+        if (previous.offset + previous.frames == offset &&
+            previous.songFramesPerFrame == songFramesPerFrame &&
+            std::abs(previousEnd - startFrame) < 1e-6) {
+            previous.frames += frames;
+            return;
+        }
+    }
+    if (m_pieceCount == kMaxBufferPieces) {
+        return; // a buffer of many tiny discontinuities: keep the first ones
+    }
+    m_pieces[static_cast<std::size_t>(m_pieceCount++)] =
+        BufferPiece{offset, frames, startFrame, songFramesPerFrame};
+}
+
+void OutputRenderer::PublishClock(std::uint32_t generation) noexcept {
+    for (int i = 0; i < m_pieceCount; ++i) {
+        const BufferPiece& piece = m_pieces[static_cast<std::size_t>(i)];
+        m_clock.Append(ClockPiece{HeardAtNs(piece.offset), piece.startFrame,
+                                  piece.startFrame + piece.frames * piece.songFramesPerFrame,
+                                  piece.songFramesPerFrame / m_nsPerFrame});
+    }
+    m_clock.generation = generation;
+    m_shared.clock.Store(m_clock);
+}
+
+// The offset in this buffer where a click for targetFrame starts; -1 when
+// that frame has not been rendered yet.
+int OutputRenderer::ClickStartOffset(double targetFrame) const noexcept {
+    if (targetFrame == ClickRequests::kNow) {
+        return 0;
+    }
+    if (m_pieceCount == 0) {
+        return -1;
+    }
+    const BufferPiece& first = m_pieces[0];
+    if (targetFrame <= first.startFrame) {
+        return first.offset; // already heard or due right now
+    }
+    for (int i = 0; i < m_pieceCount; ++i) {
+        const BufferPiece& piece = m_pieces[static_cast<std::size_t>(i)];
+        const double end = piece.startFrame + piece.frames * piece.songFramesPerFrame;
+        if (targetFrame < end) {
+            const double into =
+                std::ceil((targetFrame - piece.startFrame) / piece.songFramesPerFrame);
+            return piece.offset + std::min(static_cast<int>(into), piece.frames - 1);
+        }
+    }
+    return -1;
+}
+
+// Mixes the sounding click into the buffer from `offset` on; returns the
+// offset where it ends, or `frames` when it goes on into the next buffer.
+int OutputRenderer::MixClick(std::int16_t* out, int frames, int offset) noexcept {
+    const auto channels = static_cast<std::size_t>(m_timing.channels);
+    std::int16_t* dest = out + static_cast<std::size_t>(offset) * channels;
+    const std::size_t room = static_cast<std::size_t>(frames - offset) * channels;
+    const std::size_t count = std::min(room, m_click.size() - m_clickPlayed);
+    for (std::size_t i = 0; i < count; ++i) {
+        dest[i] = SaturatingAdd(dest[i], m_click[m_clickPlayed + i]);
+    }
+    m_clickPlayed += count;
+    if (m_clickPlayed < m_click.size()) {
+        return frames;
+    }
+    m_clickSounding = false;
+    return offset + static_cast<int>(count / channels);
+}
+
+void OutputRenderer::RenderClicks(std::int16_t* out, int frames,
+                                  std::uint32_t generation) noexcept {
+    m_shared.clicks.TakeAll([this](double songFrame, std::uint32_t clickGeneration) {
+        if (m_waitingCount < kMaxWaitingClicks) {
+            m_waitingClicks[static_cast<std::size_t>(m_waitingCount++)] =
+                WaitingClick{songFrame, clickGeneration};
+        }
+    });
+    int soundingUntil = m_clickSounding ? MixClick(out, frames, 0) : 0;
+
+    // Start the clicks due in this buffer, earliest first; keep the rest.
+    for (;;) {
+        int earliest = -1;
+        int earliestOffset = frames;
+        int kept = 0;
+        for (int i = 0; i < m_waitingCount; ++i) {
+            const WaitingClick click = m_waitingClicks[static_cast<std::size_t>(i)];
+            if (click.songFrame != ClickRequests::kNow && click.generation != generation) {
+                continue; // the song moved since the request: forget it
+            }
+            m_waitingClicks[static_cast<std::size_t>(kept)] = click;
+            const int offset = ClickStartOffset(click.songFrame);
+            if (offset >= 0 && offset < earliestOffset) {
+                earliest = kept;
+                earliestOffset = offset;
+            }
+            ++kept;
+        }
+        m_waitingCount = kept;
+        if (earliest < 0) {
+            return;
+        }
+        for (int i = earliest + 1; i < m_waitingCount; ++i) {
+            m_waitingClicks[static_cast<std::size_t>(i - 1)] =
+                m_waitingClicks[static_cast<std::size_t>(i)];
+        }
+        --m_waitingCount;
+        if (earliestOffset < soundingUntil) {
+            continue; // an earlier click still sounds: drop this one
+        }
+        m_clickSounding = true;
+        m_clickPlayed = 0;
+        soundingUntil = MixClick(out, frames, earliestOffset);
+    }
+}
+
+} // namespace player

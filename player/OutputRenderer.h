@@ -1,0 +1,96 @@
+#pragma once
+
+#include "player/ChunkRing.h"
+#include "player/PlaybackShared.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace player {
+
+// Where the output device stands.
+struct OutputTiming {
+    int sampleRate = 44100;
+    int channels = 2;
+    // How long after the callback starts filling a buffer its first frame
+    // reaches the listener.
+    std::int64_t latencyNs = 0;
+};
+
+// The audio callback's work: plays the chunks of the current segment, mixes
+// in the click, and publishes which song frame is heard when.
+//
+// Rules of the callback (it runs on the device's thread): no locks, no
+// allocation, no file I/O, no logging, no calls into the window. All it
+// shares goes through ChunkRing and PlaybackShared.
+//
+// Clicks land on their song frame: a click requested for song frame F
+// starts on the first output frame whose song frame is F or later, so it is
+// heard exactly when F is, provided the request came before the callback
+// rendered F (see PlaybackEngine::ClickLeadSeconds). A request for a frame
+// already rendered, or for "now", starts at the next buffer. A click due
+// while another still sounds is dropped; a waiting click whose segment has
+// ended (seek, pause, halt, end of song) is forgotten.
+class OutputRenderer {
+public:
+    // The click samples are in the device format and must outlive this.
+    OutputRenderer(ChunkRing& ring, PlaybackShared& shared, const std::vector<std::int16_t>& click,
+                   const OutputTiming& timing);
+
+    // Audio callback only: fills `frames` interleaved frames; nowNs is the
+    // steady clock when the callback started.
+    void Render(std::int16_t* out, int frames, std::int64_t nowNs) noexcept;
+
+private:
+    // A run of song frames within the buffer being rendered.
+    struct BufferPiece {
+        int offset = 0;
+        int frames = 0;
+        double startFrame = 0.0;
+        double songFramesPerFrame = 1.0;
+    };
+    static constexpr int kMaxBufferPieces = 8;
+
+    void UpdateTiming(int frames, std::int64_t nowNs) noexcept;
+    int RenderSong(std::int16_t* out, int frames, std::uint32_t generation) noexcept;
+    void AddPiece(int offset, int frames, double startFrame, double songFramesPerFrame) noexcept;
+    void PublishClock(std::uint32_t generation) noexcept;
+    void RenderClicks(std::int16_t* out, int frames, std::uint32_t generation) noexcept;
+    int MixClick(std::int16_t* out, int frames, int offset) noexcept;
+    int ClickStartOffset(double targetFrame) const noexcept;
+    std::int64_t HeardAtNs(int offset) const noexcept;
+
+    ChunkRing& m_ring;
+    PlaybackShared& m_shared;
+    const std::vector<std::int16_t>& m_click;
+    const OutputTiming m_timing;
+
+    // Everything below belongs to the audio callback thread.
+    int m_chunkOffset = 0; // frames of the front chunk already played
+
+    // When the current buffer's first frame is heard, and the estimated
+    // length of a buffer, both smoothed over callbacks (see UpdateTiming).
+    bool m_timingValid = false;
+    double m_bufferStartNs = 0.0;
+    double m_bufferPeriodNs = 0.0;
+    double m_predictedStartNs = 0.0;
+    double m_nsPerFrame = 0.0;
+
+    std::uint32_t m_generation = 0;
+    ClockSnapshot m_clock;
+    std::array<BufferPiece, kMaxBufferPieces> m_pieces{};
+    int m_pieceCount = 0;
+
+    struct WaitingClick {
+        double songFrame = 0.0;
+        std::uint32_t generation = 0;
+    };
+    static constexpr int kMaxWaitingClicks = 8;
+    std::array<WaitingClick, kMaxWaitingClicks> m_waitingClicks{};
+    int m_waitingCount = 0;
+    bool m_clickSounding = false;
+    std::size_t m_clickPlayed = 0; // samples of m_click already mixed
+};
+
+} // namespace player

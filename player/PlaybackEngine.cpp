@@ -1,0 +1,347 @@
+#include "player/PlaybackEngine.h"
+
+#include "player/AudioOutput.h"
+#include "player/OutputRenderer.h"
+#include "player/SongDecoder.h"
+#include "player/StreamFeeder.h"
+
+#include <algorithm>
+#include <cassert>
+#include <chrono>
+#include <cmath>
+
+namespace player {
+
+namespace {
+
+constexpr double kMinRate = 0.01;
+constexpr double kMaxRate = 3.0;
+// The window computes rates as percent * 0.01f, and 100 * 0.01f is
+// 1 - 2.2e-8: that must still mean "untouched", not a time stretch nobody
+// could hear.
+constexpr double kUnitRateTolerance = 1e-6;
+// The output format while no song is loaded (clicks only).
+constexpr AudioOutput::Format kIdleFormat{44100, 2};
+
+std::int64_t SteadyNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
+
+PlaybackEngine::PlaybackEngine() : PlaybackEngine(Options{}) {}
+
+PlaybackEngine::PlaybackEngine(Options options)
+    : m_options(std::move(options)),
+      m_events([this](std::uint32_t generation) { FinishPlayback(generation); }) {
+    const std::lock_guard lock(m_controlMutex);
+    m_clickSource = LoadClickOrBuiltIn(m_options.clickFile);
+    Publish();
+    StartDevice();
+}
+
+PlaybackEngine::~PlaybackEngine() {
+    m_events.Stop();
+    const std::lock_guard lock(m_controlMutex);
+    StopFeeder();
+    StopDevice();
+}
+
+void PlaybackEngine::RenderThunk(void* context, std::int16_t* out, int frames) {
+    auto* engine = static_cast<PlaybackEngine*>(context);
+    const std::int64_t nowNs = SteadyNs();
+    engine->m_renderer->Render(out, frames, nowNs);
+    if (engine->m_options.observer != nullptr) {
+        engine->m_options.observer(engine->m_options.observerContext, out, frames,
+                                   engine->m_outputChannels, nowNs);
+    }
+}
+
+// Control mutex held. Makes the control state visible to the lock-free
+// readers, the feeder and the audio callback.
+void PlaybackEngine::Publish() {
+    ControlSnapshot snapshot;
+    snapshot.generation = m_generation;
+    snapshot.state = m_state;
+    snapshot.heldFrame = m_heldFrame;
+    snapshot.rate = m_rate;
+    snapshot.sampleRate = m_song ? m_song->sampleRate : kIdleFormat.sampleRate;
+    snapshot.durationFrames = m_song ? static_cast<double>(m_song->Frames()) : 0.0;
+    m_control.Store(snapshot);
+    m_shared.generation.store(m_generation, std::memory_order_release);
+    m_shared.WakeFeeder();
+}
+
+double PlaybackEngine::PositionFrames(const ControlSnapshot& control) const {
+    if (control.state != PlayState::kPlaying) {
+        return control.heldFrame;
+    }
+    const ClockSnapshot clock = m_shared.clock.Load();
+    if (clock.generation != control.generation) {
+        return control.heldFrame; // the callback has not started this segment
+    }
+    const std::optional<double> frame = clock.FrameAt(SteadyNs());
+    if (!frame) {
+        return control.heldFrame; // not heard yet
+    }
+    return std::clamp(*frame, control.heldFrame, control.durationFrames);
+}
+
+double PlaybackEngine::PositionSeconds() const {
+    const ControlSnapshot control = m_control.Load();
+    return PositionFrames(control) / control.sampleRate;
+}
+
+double PlaybackEngine::DurationSeconds() const {
+    const ControlSnapshot control = m_control.Load();
+    return control.durationFrames / control.sampleRate;
+}
+
+PlayState PlaybackEngine::State() const {
+    return m_control.Load().state;
+}
+
+std::string PlaybackEngine::FileName() const {
+    const std::lock_guard lock(m_controlMutex);
+    return m_fileName;
+}
+
+bool PlaybackEngine::PlaysSilently() const {
+    return m_silent.load(std::memory_order_relaxed);
+}
+
+std::string PlaybackEngine::OutputDriver() const {
+    const std::lock_guard lock(m_controlMutex);
+    return m_driver;
+}
+
+void PlaybackEngine::SetEvents(PlayerEvents events) {
+    m_events.SetHandlers(std::move(events));
+}
+
+void PlaybackEngine::SetRepeat(std::int32_t count) {
+    const std::lock_guard lock(m_controlMutex);
+    m_repeat = count; // stored only: the window loops the song itself
+}
+
+void PlaybackEngine::SetRate(double rate) {
+    if (std::isnan(rate)) {
+        return;
+    }
+    rate = std::clamp(rate, kMinRate, kMaxRate);
+    if (std::abs(rate - 1.0) < kUnitRateTolerance) {
+        rate = 1.0;
+    }
+    const std::lock_guard lock(m_controlMutex);
+    m_rate = rate;
+    Publish();
+}
+
+void PlaybackEngine::Play() {
+    const std::lock_guard lock(m_controlMutex);
+    if (!m_song || m_state == PlayState::kPlaying) {
+        return;
+    }
+    const PlayState old = m_state;
+    m_state = PlayState::kPlaying;
+    ++m_generation;
+    Publish();
+    m_events.PostPlayStateChange(old, PlayState::kPlaying);
+}
+
+void PlaybackEngine::Pause() {
+    const std::lock_guard lock(m_controlMutex);
+    if (m_state != PlayState::kPlaying) {
+        return;
+    }
+    m_heldFrame = PositionFrames(m_control.Load());
+    m_state = PlayState::kPaused;
+    ++m_generation;
+    Publish();
+    m_events.PostPlayStateChange(PlayState::kPlaying, PlayState::kPaused);
+}
+
+void PlaybackEngine::Halt() {
+    const std::lock_guard lock(m_controlMutex);
+    const ControlSnapshot control = m_control.Load();
+    const double oldSeconds = PositionFrames(control) / control.sampleRate;
+    const PlayState old = m_state;
+    m_state = PlayState::kStopped;
+    m_heldFrame = 0.0;
+    ++m_generation;
+    Publish();
+    if (old != PlayState::kStopped) {
+        m_events.PostPlayStateChange(old, PlayState::kStopped);
+    }
+    if (oldSeconds != 0.0) {
+        m_events.PostPositionChange(oldSeconds, 0.0);
+    }
+}
+
+void PlaybackEngine::SetPositionSeconds(double seconds) {
+    const std::lock_guard lock(m_controlMutex);
+    if (!m_song) {
+        return;
+    }
+    const ControlSnapshot control = m_control.Load();
+    const double oldSeconds = PositionFrames(control) / control.sampleRate;
+    const double target = std::isnan(seconds) ? 0.0 : seconds * control.sampleRate;
+    m_heldFrame = std::clamp(target, 0.0, control.durationFrames);
+    ++m_generation;
+    Publish();
+    m_events.PostPositionChange(oldSeconds, m_heldFrame / control.sampleRate);
+}
+
+std::optional<std::string> PlaybackEngine::Open(const std::string& path) {
+    SongDecodeResult decoded = DecodeSong(path);
+    if (!decoded.song) {
+        Load(nullptr, {});
+        return decoded.error;
+    }
+    Load(std::make_unique<SongPcm>(std::move(*decoded.song)), path);
+    return std::nullopt;
+}
+
+void PlaybackEngine::OpenDecoded(SongPcm song, std::string fileName) {
+    Load(std::make_unique<SongPcm>(std::move(song)), std::move(fileName));
+}
+
+void PlaybackEngine::Load(std::unique_ptr<SongPcm> song, std::string fileName) {
+    const std::lock_guard lock(m_controlMutex);
+    const ControlSnapshot control = m_control.Load();
+    const double oldSeconds = PositionFrames(control) / control.sampleRate;
+    const PlayState old = m_state;
+    // The callback never touches the song itself, only rendered chunks, so
+    // a song of the same format is swapped under a running device (closing
+    // and reopening one takes tens of milliseconds).
+    const AudioOutput::Format format = OutputFormatFor(song.get());
+    const bool keepDevice = m_output && m_output->SampleRate() == format.sampleRate &&
+                            m_output->Channels() == format.channels;
+    StopFeeder();
+    if (!keepDevice) {
+        StopDevice();
+    }
+    m_song = std::move(song);
+    m_fileName = m_song ? std::move(fileName) : std::string();
+    m_state = PlayState::kStopped;
+    m_heldFrame = 0.0;
+    ++m_generation;
+    Publish();
+    if (!keepDevice) {
+        StartDevice();
+    }
+    StartFeeder();
+    if (old != PlayState::kStopped) {
+        m_events.PostPlayStateChange(old, PlayState::kStopped);
+    }
+    if (oldSeconds != 0.0) {
+        m_events.PostPositionChange(oldSeconds, 0.0);
+    }
+}
+
+AudioOutput::Format PlaybackEngine::OutputFormatFor(const SongPcm* song) {
+    return song ? AudioOutput::Format{song->sampleRate, song->channels} : kIdleFormat;
+}
+
+// Control mutex held, device closed.
+void PlaybackEngine::StartDevice() {
+    const AudioOutput::Format format = OutputFormatFor(m_song.get());
+    m_ring.Reset(format.channels);
+    m_outputChannels = format.channels;
+    m_shared.clicks.Clear();
+    m_click = ConvertClick(m_clickSource, format.sampleRate, format.channels);
+    m_output = AudioOutput::Open(format, &PlaybackEngine::RenderThunk, this);
+    m_silent.store(!m_output || !m_output->Audible(), std::memory_order_relaxed);
+    m_driver = m_output ? m_output->DriverName() : std::string();
+    if (!m_output) {
+        return;
+    }
+    const OutputTiming timing{format.sampleRate, format.channels, m_output->LatencyNs()};
+    m_renderer = std::make_unique<OutputRenderer>(m_ring, m_shared, m_click, timing);
+    const std::int64_t bufferNs =
+        static_cast<std::int64_t>(m_output->BufferFrames()) * 1'000'000'000 / format.sampleRate;
+    m_clickLeadNs.store(m_output->LatencyNs() + bufferNs * 3 / 2, std::memory_order_relaxed);
+    m_output->Start();
+}
+
+// Control mutex held. Afterwards the audio callback does not run.
+void PlaybackEngine::StopDevice() {
+    m_output.reset();
+    m_renderer.reset();
+}
+
+// Control mutex held, feeder stopped.
+void PlaybackEngine::StartFeeder() {
+    if (!m_song) {
+        return;
+    }
+    m_feeder = std::make_unique<StreamFeeder>(*m_song, m_ring);
+    m_stopFeeder.store(false, std::memory_order_relaxed);
+    m_feederThread = std::thread([this] { FeederLoop(); });
+}
+
+// Control mutex held. Afterwards the feeder thread does not run.
+void PlaybackEngine::StopFeeder() {
+    if (m_feederThread.joinable()) {
+        m_stopFeeder.store(true, std::memory_order_release);
+        m_shared.WakeFeeder();
+        m_feederThread.join();
+    }
+    m_feeder.reset();
+}
+
+void PlaybackEngine::FeederLoop() {
+    std::uint32_t reportedEnd = 0;
+    for (;;) {
+        const std::int32_t wake = m_shared.feederWake.load(std::memory_order_acquire);
+        if (m_stopFeeder.load(std::memory_order_acquire)) {
+            return;
+        }
+        const ControlSnapshot control = m_control.Load();
+        m_feeder->Fill(FeedCommand{control.generation, control.state == PlayState::kPlaying,
+                                   control.heldFrame, control.rate});
+        const std::uint32_t ended = m_shared.endGeneration.load(std::memory_order_acquire);
+        if (ended != reportedEnd && ended == control.generation) {
+            reportedEnd = ended;
+            m_events.ScheduleEnd(ended, m_shared.endHeardAtNs.load(std::memory_order_relaxed));
+        }
+        m_shared.feederWake.wait(wake, std::memory_order_acquire);
+    }
+}
+
+// Dispatcher thread: the last frame of segment `generation` is being heard.
+void PlaybackEngine::FinishPlayback(std::uint32_t generation) {
+    assert(m_events.OnDispatcherThread());
+    const std::lock_guard lock(m_controlMutex);
+    if (generation != m_generation || m_state != PlayState::kPlaying || !m_song) {
+        return; // a seek, pause or halt came first
+    }
+    m_state = PlayState::kStopped;
+    m_heldFrame = static_cast<double>(m_song->Frames());
+    ++m_generation;
+    Publish();
+    m_events.PostPlayStateChange(PlayState::kPlaying, PlayState::kStopped);
+    m_events.PostEndOfPlayback();
+}
+
+void PlaybackEngine::PlayClick() {
+    m_shared.clicks.Request(ClickRequests::kNow, 0);
+}
+
+void PlaybackEngine::PlayClickAt(double songSeconds) {
+    const ControlSnapshot control = m_control.Load();
+    if (control.state != PlayState::kPlaying || std::isnan(songSeconds)) {
+        PlayClick();
+        return;
+    }
+    m_shared.clicks.Request(songSeconds * control.sampleRate, control.generation);
+}
+
+double PlaybackEngine::ClickLeadSeconds() const {
+    const double rate = m_control.Load().rate;
+    return static_cast<double>(m_clickLeadNs.load(std::memory_order_relaxed)) * 1e-9 * rate;
+}
+
+} // namespace player

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Helpers for driving the real program under a virtual X server.
+
+fail() { echo "e2e: $*" >&2; exit 1; }
+
+# Waits (up to $2 s) for a visible window whose title matches $1; prints its id.
+wait_window() {
+  local pattern=$1 limit=${2:-30} id
+  for _ in $(seq $((limit * 10))); do
+    id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | tail -n 1) || true
+    if [ -n "$id" ]; then echo "$id"; return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+
+wait_gone() {
+  local pattern=$1 limit=${2:-30}
+  for _ in $(seq $((limit * 10))); do
+    xdotool search --onlyvisible --name "$pattern" >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# Waits for the main window and for the tempo estimate behind its progress
+# window; prints the main window's id.
+wait_song_loaded() {
+  local main
+  wait_window '^Beatwright$' 30 >/dev/null || fail "main window never appeared"
+  # The main window is the first of that name; a message box may follow it.
+  main=$(xdotool search --onlyvisible --name '^Beatwright$' | sort -n | head -n 1)
+  wait_window '^Please wait' 10 >/dev/null || true
+  wait_gone '^Please wait' 60 || fail "the tempo estimate never finished"
+  echo "$main"
+}
+
+# Without a sound card the program says once that it plays silently: OK it.
+dismiss_silent_notice() {
+  local main=$1 boxes
+  for _ in $(seq 20); do
+    boxes=$(xdotool search --onlyvisible --name '^Beatwright$' 2>/dev/null | grep -v "^$main\$" || true)
+    if [ -n "$boxes" ]; then
+      xdotool windowfocus --sync "$(echo "$boxes" | tail -n 1)"
+      xdotool key Return
+      break
+    fi
+    sleep 0.1
+  done
+  xdotool windowfocus --sync "$main"
+}
+
+# Sets X, Y (the window's origin) and MENU_HEIGHT: the client area below the
+# menu bar is the 357 x 295 dialog-unit layout, 479 pixels tall.
+window_layout() {
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  MENU_HEIGHT=$((HEIGHT - 479))
+  [ "$MENU_HEIGHT" -gt 0 ] || fail "unexpected window height $HEIGHT"
+}
+
+# Clicks the play button of the player control (dialog units 8, 73).
+click_play() {
+  xdotool mousemove --sync $((X + ${PLAY_X:-24})) $((Y + MENU_HEIGHT + ${PLAY_Y:-140})) click 1
+  xdotool windowfocus --sync "$main"
+}

@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# One user session against the real program in a real X window (run inside
+# xvfb-run by run-e2e.sh): tap the tempo, switch to step input through the
+# menu, play, enter steps with the arrow keys, "Save As" by typing a path into
+# the dialog, quit through the exit question. Waits on windows, not on time,
+# wherever there is something to wait for.
+set -euo pipefail
+program=$1 song=$2 out=$3
+mkdir -p "$out"
+dwi="$out/e2e-chart.dwi"
+rm -f "$dwi"
+
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=lib.sh
+source "$here/lib.sh"
+
+"$program" "$song" >"$out/e2e-program.log" 2>&1 &
+pid=$!
+trap 'kill $pid 2>/dev/null || true' EXIT
+
+main=$(wait_song_loaded)
+dismiss_silent_notice "$main"
+window_layout "$main"
+
+# "&Mode" > "&Tap Tempo/BPM" starts a fresh series; then tap eight beats,
+# half a second apart: 120 BPM. Tapping is timing by nature.
+xdotool key --clearmodifiers alt+m
+sleep 0.3
+xdotool key --clearmodifiers t
+sleep 0.3
+start=$(date +%s%N)
+for beat in 0 1 2 3 4 5 6 7; do
+  # Absolute deadlines, so the time xdotool takes does not add up.
+  now=$(date +%s%N)
+  wait_ns=$((start + beat * 500000000 - now))
+  [ "$wait_ns" -gt 0 ] && sleep "$(printf '0.%09d' "$wait_ns")"
+  xdotool key --clearmodifiers t
+done
+
+# "&Mode" > "&Step Data Input" from the keyboard.
+xdotool key --clearmodifiers alt+m
+sleep 0.3
+xdotool key --clearmodifiers s
+sleep 0.3
+
+click_play
+xdotool windowfocus --sync "$main"
+sleep 1
+for key in Left Up Right Down Left Right Up Down; do
+  xdotool key --clearmodifiers "$key"
+  sleep 0.25
+done
+
+import -window root "$out/e2e-screenshot.png" || true
+
+# "&File" > "Save &As", then type the path into the dialog.
+xdotool key --clearmodifiers alt+f
+sleep 0.3
+xdotool key --clearmodifiers a
+dialog=$(wait_window 'Save|save' 15) || fail "no save dialog"
+xdotool windowfocus --sync "$dialog"
+sleep 0.3
+xdotool type --delay 20 "$dwi"
+xdotool key Return
+wait_gone 'Save|save' 15 || fail "the save dialog stayed open"
+for _ in $(seq 50); do [ -s "$dwi" ] && break; sleep 0.1; done
+[ -s "$dwi" ] || fail "nothing was saved"
+
+# Quit: Escape asks, Return answers the default (Yes).
+xdotool windowfocus --sync "$main"
+xdotool key --clearmodifiers Escape
+wait_window 'Confirm Exit' 10 >/dev/null || fail "no exit question"
+xdotool key Return
+for _ in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+kill -0 $pid 2>/dev/null && fail "the program did not quit"
+trap - EXIT
+wait $pid || fail "the program exited with an error"
+
+# The written chart: all records, a tempo near the tapped one, steps.
+grep -q '^#STATUS:NEW' "$dwi" || fail "no #STATUS record"
+bpm=$(sed -n 's/^#BPM:\([0-9.]*\);.*/\1/p' "$dwi")
+awk -v b="$bpm" 'BEGIN { exit !(b > 110 && b < 130) }' || fail "BPM $bpm is not near 120"
+steps=$(sed -n 's/^#SINGLE:[^:]*:[^:]*:\([^;]*\);.*/\1/p' "$dwi")
+echo "$steps" | grep -q '[1-9AB]' || fail "no steps in the chart: $steps"
+echo "e2e: saved BPM $bpm with steps $steps"
+echo "1 passed, 0 failed"
