@@ -15,6 +15,10 @@
 namespace app {
 
 int RunEditor(int argc, char** argv, const std::optional<std::string>& songPath) {
+    // Whole scale factors keep the step view's pixel art sharp: it is drawn
+    // scaled by whole numbers only.
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+        Qt::HighDpiScaleFactorRoundingPolicy::Round);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("beatwright"));
     QApplication::setApplicationDisplayName(QStringLiteral("Beatwright"));

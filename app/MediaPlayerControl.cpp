@@ -121,6 +121,12 @@ void MediaPlayerControl::Refresh() {
     m_seekBar->setEnabled(loaded);
 
     const bool playing = m_player.State() == player::PlayState::kPlaying;
+    // Paused, only seeks move the position: a slower look keeps an idle
+    // program idle.
+    const int interval = playing ? kRefreshMs : kIdleRefreshMs;
+    if (m_refresh && m_refresh->interval() != interval) {
+        m_refresh->setInterval(interval);
+    }
     if (playing != m_showingPause) {
         m_showingPause = playing;
         m_playPause->setIcon(

@@ -25,6 +25,7 @@ class MediaPlayerControl : public QWidget {
 public:
     // How often the display follows the player.
     static constexpr int kRefreshMs = 50;
+    static constexpr int kIdleRefreshMs = 250;
 
     MediaPlayerControl(player::MediaPlayer& player, QWidget* parent = nullptr);
 

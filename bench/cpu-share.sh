@@ -10,8 +10,12 @@ here=$(cd "$(dirname "$0")" && pwd)
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null
 unset QT_QPA_PLATFORM
 
-inner() {
-  set -euo pipefail
+if [ "${1:-}" != "--inside-x" ]; then
+  xvfb-run -a -s "-screen 0 1024x768x24" bash "$here/cpu-share.sh" --inside-x "$build" "$seconds"
+  exit
+fi
+build=$2 seconds=$3
+{
   source "$here/../tests/e2e/lib.sh"
   "$build/beatwright" "$build/demo-128bpm.wav" >/dev/null 2>&1 &
   pid=$!
@@ -37,6 +41,3 @@ inner() {
   echo "idle (song loaded, paused): ${idle} % of one core over ${seconds} s"
   echo "playing at rate 1.0, step view visible: ${playing} % of one core over ${seconds} s"
 }
-export -f inner
-export build seconds here
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c inner

@@ -28,6 +28,21 @@ bool WithinStepBudget(double distance, double interval) {
 
 } // namespace
 
+std::optional<std::int32_t> SubtractWhileAbove(double& value, double step) {
+    if (!(value > step)) {
+        return 0;
+    }
+    if (!(step > 0.0) || !WithinStepBudget(value, step)) {
+        return std::nullopt;
+    }
+    std::int32_t count = 0;
+    while (value > step) {
+        value -= step;
+        ++count;
+    }
+    return count;
+}
+
 double NoClickGrid() {
     return std::numeric_limits<double>::infinity();
 }
@@ -54,14 +69,11 @@ std::optional<std::int32_t> SlotAtPosition(double positionSeconds, float bpm, fl
         return std::nullopt;
     }
     const double h = HalfBeatSeconds(bpm);
-    if (!WithinStepBudget(d, h)) {
+    const std::optional<std::int32_t> whole = SubtractWhileAbove(d, h);
+    if (!whole) {
         return std::nullopt;
     }
-    std::int32_t n = 0;
-    while (d > h) {
-        d -= h;
-        ++n;
-    }
+    std::int32_t n = *whole;
     if (d / h > 0.5) {
         ++n;
     }
@@ -77,10 +89,7 @@ double SnapForward(double positionSeconds, double durationSeconds, float bpm, fl
     if (HasUsableTempo(bpm)) {
         const double h = HalfBeatSeconds(bpm);
         double d = start - static_cast<double>(gapSeconds);
-        if (WithinStepBudget(d, h)) {
-            while (d > h) {
-                d -= h;
-            }
+        if (SubtractWhileAbove(d, h)) {
             const double remaining = h - d;
             target = remaining <= kSnapTooCloseFraction * h
                          ? start + h
@@ -124,14 +133,13 @@ std::optional<BeatPosition> BeatPositionAt(double positionSeconds, float bpm, fl
     const double start = positionSeconds >= 0.0 ? positionSeconds : 0.0;
     const double b = BeatSeconds(bpm);
     double t = start - static_cast<double>(gapSeconds);
-    if (std::isnan(t) || !WithinStepBudget(t, b)) {
+    const std::optional<std::int32_t> beats =
+        std::isnan(t) ? std::nullopt : SubtractWhileAbove(t, b);
+    if (!beats) {
         return std::nullopt;
     }
     BeatPosition result;
-    while (t > b) {
-        t -= b;
-        ++result.beats;
-    }
+    result.beats = *beats;
     result.fraction = t / b;
     return result;
 }

@@ -35,6 +35,13 @@ double NoClickGrid();
 // fallback instead of dividing or looping.
 bool HasUsableTempo(float bpm);
 
+// Runs `while (value > step) { value -= step; ++count; }` and returns the
+// count, when that ends within kMaxChartSlots steps. None, leaving value
+// alone, when it would not end (step <= 0 or NaN under a larger value) or
+// would take longer. Below 2^24 steps each step is far above the value's
+// rounding unit, so every subtraction makes progress.
+std::optional<std::int32_t> SubtractWhileAbove(double& value, double step);
+
 // 60 / BPM and 30 / BPM in double precision from single-precision constants.
 double BeatSeconds(float bpm);
 double HalfBeatSeconds(float bpm);

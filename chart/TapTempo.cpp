@@ -1,7 +1,5 @@
 #include "chart/TapTempo.h"
 
-#include "chart/StepChart.h"
-
 #include <cmath>
 
 namespace chart {
@@ -26,12 +24,8 @@ void ResetForTapping(TapState& taps, TimingState& timing) {
 
 float FoldIntoFirstBeat(double positionSeconds, double beatSeconds) {
     double gap = positionSeconds;
-    if (gap > beatSeconds && beatSeconds > 0.0 &&
-        gap / beatSeconds < static_cast<double>(kMaxChartSlots)) {
-        while (gap > beatSeconds) {
-            gap -= beatSeconds;
-        }
-    }
+    // Too far out to fold, the position itself stands.
+    SubtractWhileAbove(gap, beatSeconds);
     return static_cast<float>(gap);
 }
 

@@ -46,15 +46,11 @@ void ExtendChartToCoverSong(chart::StepChart& steps, double songLengthSeconds, f
     }
     const double h = chart::HalfBeatSeconds(bpm);
     double x = songLengthSeconds - static_cast<double>(gapSeconds);
-    if (x / h >= static_cast<double>(chart::kMaxChartSlots - kSlotsPastTheSong)) {
+    const std::optional<std::int32_t> n = chart::SubtractWhileAbove(x, h);
+    if (!n || *n >= chart::kMaxChartSlots - kSlotsPastTheSong) {
         return;
     }
-    std::int32_t n = 0;
-    while (x > h) {
-        x -= h;
-        ++n;
-    }
-    chart::EnsureChartLength(steps, n + kSlotsPastTheSong - 1);
+    chart::EnsureChartLength(steps, *n + kSlotsPastTheSong - 1);
 }
 
 std::optional<std::string> SaveDwi(const std::string& path, const DwiSong& song,

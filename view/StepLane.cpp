@@ -10,8 +10,6 @@ namespace view {
 
 namespace {
 
-constexpr double kMaxSteps = static_cast<double>(chart::kMaxChartSlots);
-
 // Rows of a YToSlot click are measured from this one (2 rows into the
 // targets), 9 rows per slot.
 constexpr int kSlotRowOrigin = 10;
@@ -29,26 +27,6 @@ constexpr double kSeekLeadFraction = 0.1;
 // treated the same rather than carried into the arithmetic.
 double ClampedPosition(double positionSeconds) {
     return positionSeconds >= 0.0 ? positionSeconds : 0.0;
-}
-
-// Runs `while (value > step) { value -= step; ++count; }` when it ends within
-// kMaxSteps steps. None when it would not end (step <= 0 or NaN under a
-// larger value) or would take longer. With fewer than 2^24 steps each one
-// is far above the value's rounding unit, so every subtraction makes
-// progress.
-std::optional<std::int32_t> SubtractWhileAbove(double& value, double step) {
-    if (!(value > step)) {
-        return 0;
-    }
-    if (!(step > 0.0) || !(value / step < kMaxSteps)) {
-        return std::nullopt;
-    }
-    std::int32_t count = 0;
-    while (value > step) {
-        value -= step;
-        ++count;
-    }
-    return count;
 }
 
 } // namespace
@@ -90,7 +68,7 @@ std::int32_t SlotAtRow(int y, double positionSeconds, float bpm, float gapSecond
         return 0;
     }
     t -= h;
-    const auto more = SubtractWhileAbove(t, h);
+    const auto more = chart::SubtractWhileAbove(t, h);
     return more ? 1 + *more : 0;
 }
 
@@ -113,7 +91,7 @@ std::optional<double> SeekTarget(SeekButton button, double positionSeconds, doub
     const double p = ClampedPosition(positionSeconds);
     const double h = chart::HalfBeatSeconds(bpm);
     double r = p - static_cast<double>(gapSeconds);
-    if (!SubtractWhileAbove(r, h)) {
+    if (!chart::SubtractWhileAbove(r, h)) {
         return std::nullopt;
     }
     const double q = h - r;

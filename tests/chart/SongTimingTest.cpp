@@ -157,3 +157,28 @@ TEST(TimingControls, SamplePointIsNeverNegative) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(SubtractWhileAbove, CountsStepsAndRefusesLoopsThatWouldNotEnd) {
+    double value = 1.0;
+    EXPECT_EQ(chart::SubtractWhileAbove(value, 0.25), 3);
+    EXPECT_DOUBLE_EQ(value, 0.25); // equal to the step: not reduced
+    value = -2.0;
+    EXPECT_EQ(chart::SubtractWhileAbove(value, 0.5), 0);
+    EXPECT_EQ(value, -2.0);
+    for (double step : {0.0, -0.5}) {
+        value = 10.0;
+        EXPECT_EQ(chart::SubtractWhileAbove(value, step), std::nullopt) << step;
+        EXPECT_EQ(value, 10.0);
+    }
+    // Nothing is above NaN: the loop ends before it starts.
+    value = 10.0;
+    EXPECT_EQ(chart::SubtractWhileAbove(value, std::nan("")), 0);
+    // 600 s in steps of 3e-29 s would never finish.
+    value = 600.0;
+    EXPECT_EQ(chart::SubtractWhileAbove(value, 3e-29), std::nullopt);
+    EXPECT_EQ(value, 600.0);
+}
+
+} // namespace
