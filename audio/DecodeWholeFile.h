@@ -16,10 +16,21 @@ struct DecodedSong {
 };
 
 // Decodes every sample of an MP3, WAV or Ogg Vorbis file (chosen by the
-// extension, as for the tempo run) for playback. Rate and channel count are
-// those of the first frame; decoding stops where they change. MP3 drops only
-// the encoder delay and padding its info frame declares, so sample 0 is the
-// song's time 0. WAV samples of 8, 24 and 32 bits become 16-bit.
+// extension, as for the tempo run) for playback. Sample 0 is song time 0:
+// the first sample the format's decoder puts out, where the games that play
+// our charts start too, so nothing is trimmed. Rate and channel count are
+// those of the first frame; decoding stops where they change. A file that
+// yields no sample is an error. WAV samples of 8, 24 and 32 bits become
+// 16-bit.
+//
+// MP3 is decoded by libmpg123 to the games' rules:
+// - gapless decoding off: the encoder delay and padding stay in, so with
+//   LAME the music starts 576 + 529 samples after time 0;
+// - the first frame's Xing/Info tag is treated as StepMania's MP3 reader
+//   treats it: a "Xing" frame (VBR files) is a header and decodes to
+//   nothing; an "Info" frame (CBR files) decodes as the ordinary frame it
+//   is, i.e. one frame of silence (1152 samples for MPEG-1 Layer III)
+//   before the music.
 Result<DecodedSong> DecodeWholeFile(const std::string& path);
 
 } // namespace audio

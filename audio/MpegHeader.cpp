@@ -1,6 +1,7 @@
 #include "audio/MpegHeader.h"
 
 #include <array>
+#include <string_view>
 
 namespace audio {
 
@@ -31,6 +32,30 @@ constexpr std::array<std::array<int, 3>, 4> kSampleRates{{
     {22050, 24000, 16000},
     {44100, 48000, 32000},
 }};
+
+// Where the Xing/Info word sits: after the header, the CRC when present and
+// the side information, whose size depends on version and channel count.
+Mp3InfoTag InfoTagInFrame(const std::uint8_t* frame, const HeaderSearch& search) {
+    if (search.info.layer != 3) {
+        return Mp3InfoTag::kNone;
+    }
+    const bool mpeg1 = search.header.versionId == kVersionMpeg1;
+    const bool mono = search.header.channelMode == kModeMono;
+    const std::size_t sideInfoBytes = mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+    const std::size_t crcBytes = search.header.protectionAbsent != 0 ? 0 : 2;
+    const std::size_t tagAt = 4 + crcBytes + sideInfoBytes;
+    if (tagAt + 4 > static_cast<std::size_t>(search.frameBytes)) {
+        return Mp3InfoTag::kNone;
+    }
+    const std::string_view word(reinterpret_cast<const char*>(frame + tagAt), 4);
+    if (word == "Xing") {
+        return Mp3InfoTag::kXing;
+    }
+    if (word == "Info") {
+        return Mp3InfoTag::kInfo;
+    }
+    return Mp3InfoTag::kNone;
+}
 
 bool SameStream(const MpegFrameHeader& a, const MpegFrameHeader& b) {
     return a.versionId == b.versionId && a.layerId == b.layerId &&
@@ -126,6 +151,36 @@ HeaderSearch FindFrameHeader(const std::uint8_t* data, std::size_t length) {
     search.bitrateKbps = info->bitrateKbps;
     search.info = *info;
     return search;
+}
+
+std::size_t Id3v2TagBytes(const std::uint8_t* data, std::size_t length) {
+    if (length < 10 || data[0] != 'I' || data[1] != 'D' || data[2] != '3') {
+        return 0;
+    }
+    for (std::size_t i = 6; i < 10; ++i) {
+        if (data[i] >= 0x80) {
+            return 0; // sizes are 7 bits per byte ("syncsafe")
+        }
+    }
+    const std::size_t body = std::size_t{data[6]} << 21 | std::size_t{data[7]} << 14 |
+                             std::size_t{data[8]} << 7 | data[9];
+    constexpr std::uint8_t kFooterPresent = 0x10;
+    return 10 + body + ((data[5] & kFooterPresent) != 0 ? 10 : 0);
+}
+
+Mp3InfoTag FindMp3InfoTag(const std::uint8_t* data, std::size_t length) {
+    std::size_t at = 0;
+    while (at < length) {
+        const HeaderSearch search = FindFrameHeader(data + at, length - at);
+        if (!search.headerStartFound) {
+            break;
+        }
+        if (search.frameBytes > 0) {
+            return InfoTagInFrame(data + at + search.skippedBytes, search);
+        }
+        at += search.skippedBytes + 1;
+    }
+    return Mp3InfoTag::kNone;
 }
 
 } // namespace audio

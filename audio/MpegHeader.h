@@ -6,7 +6,8 @@
 
 // MPEG audio frame headers (ISO/IEC 11172-3 and the lower sample rates of
 // ISO/IEC 13818-3, plus the unofficial MPEG-2.5): splitting the four header
-// bytes, frame sizes, and the search for the first frame in a byte range.
+// bytes, frame sizes, the search for the first frame in a byte range, and
+// what sits in front of it (an ID3v2 tag) or inside it (a Xing/Info tag).
 namespace audio {
 
 // The 13 header fields in stream order, each as its raw bit value.
@@ -62,5 +63,18 @@ struct HeaderSearch {
 // layer and sample rate: a lone sync pattern inside a tag or other junk
 // rarely passes that test, and decoding one would lock onto noise.
 HeaderSearch FindFrameHeader(const std::uint8_t* data, std::size_t length);
+
+// The length of the ID3v2 tag (header, body, footer) that starts `data`, or 0
+// when there is none. Looks at the first 10 bytes only.
+std::size_t Id3v2TagBytes(const std::uint8_t* data, std::size_t length);
+
+// The word an encoder's info frame carries just after the Layer III side
+// information: "Xing" (VBR files) or "Info" (CBR files, as LAME writes them).
+enum class Mp3InfoTag { kNone, kXing, kInfo };
+
+// The tag of the first frame in data[0, length) that holds up as
+// FindFrameHeader judges it; kNone when that frame is not Layer III. `data`
+// starts after the ID3v2 tag; a few kilobytes are enough.
+Mp3InfoTag FindMp3InfoTag(const std::uint8_t* data, std::size_t length);
 
 } // namespace audio

@@ -76,6 +76,10 @@ long OggStream::Read(std::uint8_t* buffer, std::size_t maxBytes) {
     }
 }
 
+std::int64_t OggStream::TotalFrames() {
+    return ov_pcm_total(m_file.get(), kAllLinks);
+}
+
 int OggStream::ProgressPercent() {
     const ogg_int64_t total = ov_pcm_total(m_file.get(), kAllLinks);
     const ogg_int64_t position = ov_pcm_tell(m_file.get());

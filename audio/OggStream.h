@@ -34,6 +34,10 @@ public:
     // channel count changes.
     long Read(std::uint8_t* buffer, std::size_t maxBytes);
 
+    // Sample frames in all links together, as the granule positions say;
+    // negative when unknown (a stream that cannot seek).
+    std::int64_t TotalFrames();
+
     // Position in the stream as a percentage of its length (0 when unknown).
     int ProgressPercent();
 

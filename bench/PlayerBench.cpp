@@ -14,8 +14,8 @@
 // Audio goes to SDL's dummy driver unless SDL_AUDIODRIVER says otherwise:
 // the figures are the engine's own work, not a sound server's.
 #include "TestSignals.h"
+#include "audio/DecodeWholeFile.h"
 #include "player/PlaybackEngine.h"
-#include "player/SongDecoder.h"
 
 #include <algorithm>
 #include <chrono>
@@ -100,10 +100,10 @@ void ReportOpen(player::PlaybackEngine& engine, const std::string& path,
     for (int run = 0; run < kRepeats; ++run) {
         auto start = Clock::now();
         {
-            const player::SongDecodeResult decoded = player::DecodeSong(path);
+            const auto decoded = audio::DecodeWholeFile(path);
             decodeBest = std::min(decodeBest, Seconds(Clock::now() - start));
-            if (!decoded.song) {
-                std::fprintf(stderr, "%s\n", decoded.error.c_str());
+            if (!decoded) {
+                std::fprintf(stderr, "%s\n", decoded.error().message.c_str());
                 std::exit(1);
             }
         }

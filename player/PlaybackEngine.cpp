@@ -1,8 +1,8 @@
 #include "player/PlaybackEngine.h"
 
+#include "audio/DecodeWholeFile.h"
 #include "player/AudioOutput.h"
 #include "player/OutputRenderer.h"
-#include "player/SongDecoder.h"
 #include "player/StreamFeeder.h"
 
 #include <algorithm>
@@ -195,12 +195,15 @@ void PlaybackEngine::SetPositionSeconds(double seconds) {
 }
 
 std::optional<std::string> PlaybackEngine::Open(const std::string& path) {
-    SongDecodeResult decoded = DecodeSong(path);
-    if (!decoded.song) {
+    audio::Result<audio::DecodedSong> decoded = audio::DecodeWholeFile(path);
+    if (!decoded) {
         Load(nullptr, {});
-        return decoded.error;
+        return decoded.error().message;
     }
-    Load(std::make_unique<SongPcm>(std::move(*decoded.song)), path);
+    audio::DecodedSong& song = decoded.value();
+    Load(
+        std::make_unique<SongPcm>(SongPcm{std::move(song.samples), song.sampleRate, song.channels}),
+        path);
     return std::nullopt;
 }
 

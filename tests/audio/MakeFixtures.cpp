@@ -19,6 +19,22 @@ void WriteSong(const std::string& dir, const char* name, double bpm, int rate, i
                            testsignals::MakeWav(layout, testsignals::SampleBytes(samples)));
 }
 
+// 1.5 s of stereo silence with a loud 2 ms burst at kBurstFrame: its onset
+// shows where the decoder puts the music.
+void WriteBurst(const std::string& dir, const char* name) {
+    constexpr int kRate = 44100;
+    constexpr std::size_t kBurstFrame = 22050;
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(1.5 * kRate) * 2, 0);
+    for (std::size_t i = 0; i < 88; ++i) {
+        const auto value = static_cast<std::int16_t>(i % 2 == 0 ? 20000 : -20000);
+        samples[2 * (kBurstFrame + i)] = value;
+        samples[2 * (kBurstFrame + i) + 1] = value;
+    }
+    testsignals::WriteFile(
+        dir + "/" + name,
+        testsignals::MakeWav(testsignals::WavLayout{}, testsignals::SampleBytes(samples)));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -31,5 +47,6 @@ int main(int argc, char** argv) {
     WriteSong(dir, "stereo_137.wav", 137.0, 44100, 2);
     WriteSong(dir, "mono_110.wav", 110.0, 44100, 1);
     WriteSong(dir, "stereo22k_122.wav", 122.0, 22050, 2);
+    WriteBurst(dir, "burst.wav");
     return 0;
 }

@@ -9,6 +9,9 @@ namespace {
 
 using audio::DescribeFrame;
 using audio::FindFrameHeader;
+using audio::FindMp3InfoTag;
+using audio::Id3v2TagBytes;
+using audio::Mp3InfoTag;
 using audio::SplitFrameHeader;
 
 struct FrameCase {
@@ -124,6 +127,109 @@ INSTANTIATE_TEST_SUITE_P(Encoders, MpegFrameChain,
                                            "layer2_137.mp3"),
                          [](const auto& test) {
                              std::string name = test.param;
+                             return name.substr(0, name.find('.'));
+                         });
+
+TEST(MpegHeader, Id3v2TagLengthCountsHeaderBodyAndFooter) {
+    const std::uint8_t plain[10] = {'I', 'D', '3', 4, 0, 0x00, 0, 0, 0x02, 0x01};
+    EXPECT_EQ(Id3v2TagBytes(plain, 10), 10U + 257U);
+    const std::uint8_t footer[10] = {'I', 'D', '3', 4, 0, 0x10, 0, 0, 0x02, 0x01};
+    EXPECT_EQ(Id3v2TagBytes(footer, 10), 20U + 257U);
+    EXPECT_EQ(Id3v2TagBytes(footer, 9), 0U) << "cut short";
+    const std::uint8_t notSyncsafe[10] = {'I', 'D', '3', 4, 0, 0, 0, 0, 0x80, 0};
+    EXPECT_EQ(Id3v2TagBytes(notSyncsafe, 10), 0U);
+    const std::uint8_t noTag[10] = {0xFF, 0xFB, 0x90, 0x64, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(Id3v2TagBytes(noTag, 10), 0U);
+}
+
+struct InfoTagCase {
+    const char* name;
+    std::array<std::uint8_t, 4> header;
+    std::size_t tagOffset; // from the frame's first byte
+};
+
+void PrintTo(const InfoTagCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class MpegInfoTagPlace : public ::testing::TestWithParam<InfoTagCase> {};
+
+// Junk with a lone header in it, then a frame with `word` at `offset`, then
+// the next frame's header.
+std::vector<std::uint8_t> FrameWithWord(const InfoTagCase& c, const char* word,
+                                        std::size_t offset) {
+    const auto info = DescribeFrame(SplitFrameHeader(c.header.data())).value();
+    std::vector<std::uint8_t> data = {0x00, 0xFF, 0xFB, 0x90, 0x64, 0x00};
+    const std::size_t frame = data.size();
+    data.resize(frame + static_cast<std::size_t>(info.frameBytes), 0);
+    std::copy(c.header.begin(), c.header.end(), data.begin() + static_cast<std::ptrdiff_t>(frame));
+    std::copy(word, word + 4, data.begin() + static_cast<std::ptrdiff_t>(frame + offset));
+    data.insert(data.end(), c.header.begin(), c.header.end());
+    return data;
+}
+
+// The tag follows the 4-byte header, the 2-byte CRC when present and the
+// side information: 32 bytes for MPEG-1 stereo, 17 for MPEG-1 mono and
+// MPEG-2 stereo, 9 for MPEG-2 mono (ISO/IEC 11172-3 and 13818-3).
+TEST_P(MpegInfoTagPlace, IsReadAfterTheSideInformation) {
+    const InfoTagCase& c = GetParam();
+    auto data = FrameWithWord(c, "Xing", c.tagOffset);
+    EXPECT_EQ(FindMp3InfoTag(data.data(), data.size()), Mp3InfoTag::kXing);
+    data = FrameWithWord(c, "Info", c.tagOffset);
+    EXPECT_EQ(FindMp3InfoTag(data.data(), data.size()), Mp3InfoTag::kInfo);
+    for (const std::size_t wrong : {c.tagOffset - 1, c.tagOffset + 1}) {
+        data = FrameWithWord(c, "Info", wrong);
+        EXPECT_EQ(FindMp3InfoTag(data.data(), data.size()), Mp3InfoTag::kNone) << wrong;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, MpegInfoTagPlace,
+                         ::testing::Values(InfoTagCase{"Mpeg1Stereo", {0xFF, 0xFB, 0x90, 0x64}, 36},
+                                           InfoTagCase{
+                                               "Mpeg1StereoCrc", {0xFF, 0xFA, 0x90, 0x64}, 38},
+                                           InfoTagCase{"Mpeg1Mono", {0xFF, 0xFB, 0x90, 0xC4}, 21},
+                                           InfoTagCase{"Mpeg2Stereo", {0xFF, 0xF3, 0x80, 0x64}, 21},
+                                           InfoTagCase{"Mpeg2Mono", {0xFF, 0xF3, 0x80, 0xC4}, 13}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+TEST(MpegHeader, InfoTagIsLookedForInLayerThreeOnly) {
+    // A Layer II frame with "Info" where Layer III would have it.
+    const InfoTagCase layer2{"Mpeg1Layer2", {0xFF, 0xFD, 0xA0, 0x04}, 36};
+    const auto data = FrameWithWord(layer2, "Info", layer2.tagOffset);
+    EXPECT_EQ(FindMp3InfoTag(data.data(), data.size()), Mp3InfoTag::kNone);
+}
+
+struct EncodedTagCase {
+    const char* file;
+    Mp3InfoTag tag;
+};
+
+void PrintTo(const EncodedTagCase& c, std::ostream* os) {
+    *os << c.file;
+}
+
+class MpegInfoTagOfEncoder : public ::testing::TestWithParam<EncodedTagCase> {};
+
+// LAME writes "Info" for CBR and "Xing" for VBR unless told not to (-t);
+// twolame writes neither.
+TEST_P(MpegInfoTagOfEncoder, IsFoundAfterAnyId3v2Tag) {
+    const auto file = testsignals::ReadFile(testpaths::Fixture(GetParam().file));
+    const std::size_t tag = std::min(Id3v2TagBytes(file.data(), file.size()), file.size());
+    EXPECT_EQ(FindMp3InfoTag(file.data() + tag, file.size() - tag), GetParam().tag);
+}
+
+INSTANTIATE_TEST_SUITE_P(Encoders, MpegInfoTagOfEncoder,
+                         ::testing::Values(EncodedTagCase{"stereo_137.mp3", Mp3InfoTag::kInfo},
+                                           EncodedTagCase{"tagged_137.mp3", Mp3InfoTag::kInfo},
+                                           EncodedTagCase{"mono_110.mp3", Mp3InfoTag::kInfo},
+                                           EncodedTagCase{"mpeg2_122.mp3", Mp3InfoTag::kInfo},
+                                           EncodedTagCase{"layer2_137.mp3", Mp3InfoTag::kNone},
+                                           EncodedTagCase{"burst_cbr_notag.mp3", Mp3InfoTag::kNone},
+                                           EncodedTagCase{"burst_vbr.mp3", Mp3InfoTag::kXing},
+                                           EncodedTagCase{"burst_vbr_notag.mp3",
+                                                          Mp3InfoTag::kNone}),
+                         [](const auto& test) {
+                             std::string name = test.param.file;
                              return name.substr(0, name.find('.'));
                          });
 
