@@ -2,7 +2,7 @@
 # CPU share of the whole program, one core = 100 %: 20 s with the demo song
 # loaded and paused (idle), then 20 s playing with the step view visible.
 # Runs under a virtual X server with SDL's disk driver writing to /dev/null,
-# which paces the output like a sound card. Usage: bench/cpu-share.sh [BUILD_DIR] [SECONDS]
+# which paces the output like a sound card. Usage: scripts/bench-cpu.sh [BUILD_DIR] [SECONDS]
 set -euo pipefail
 build=${1:-build}
 seconds=${2:-20}
@@ -11,7 +11,7 @@ export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null
 unset QT_QPA_PLATFORM
 
 if [ "${1:-}" != "--inside-x" ]; then
-  xvfb-run -a -s "-screen 0 1024x768x24" bash "$here/cpu-share.sh" --inside-x "$build" "$seconds"
+  xvfb-run -a -s "-screen 0 1024x768x24" bash "$here/bench-cpu.sh" --inside-x "$build" "$seconds"
   exit
 fi
 build=$2 seconds=$3
