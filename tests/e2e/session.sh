@@ -51,6 +51,11 @@ for key in Left Up Right Down Left Right Up Down; do
   sleep 0.25
 done
 
+# Pause with the control's play/pause button, then the step view's "back 30
+# slots" button (its third red button) brings the new steps into view.
+click_play
+click_at $((X + 502)) $((Y + MENU_HEIGHT + 100))
+sleep 0.3
 import -window root "$out/e2e-screenshot.png" || true
 
 # "&File" > "Save &As", then type the path into the dialog.
