@@ -4,7 +4,6 @@
 #include "audio/DecodeWholeFile.h"
 
 #include "AudioTestPaths.h"
-#include "TestSignals.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -18,6 +17,7 @@ using audio::DecodeWholeFile;
 
 constexpr std::size_t kBurstFrame = 22050; // where the fixture maker puts it
 constexpr std::size_t kMpeg1Layer3Frame = 1152;
+constexpr std::size_t kLameDelay = 576 + 529; // the encoder's, then the decoder's
 
 std::size_t WavSampleCount(const char* wav) {
     return (testsignals::ReadFile(testpaths::Fixture(wav)).size() - 44) / 2;
@@ -33,27 +33,11 @@ std::size_t Frames(const DecodedSong& song) {
     return song.channels > 0 ? song.samples.size() / static_cast<std::size_t>(song.channels) : 0;
 }
 
-// The first frame whose first channel exceeds `threshold` in magnitude.
-std::size_t FirstLoudFrame(const DecodedSong& song, int threshold) {
-    for (std::size_t frame = 0; frame < Frames(song); ++frame) {
-        if (std::abs(song.samples[frame * static_cast<std::size_t>(song.channels)]) > threshold) {
-            return frame;
-        }
-    }
-    return Frames(song);
-}
-
 TEST(DecodeWholeFile, WavComesBackSampleForSample) {
     const auto song = testsignals::SynthesizeMusic(120.0, 0.3, 32000, 3);
-    for (const int bits : {16, 24}) {
-        testsignals::WavLayout layout;
-        layout.channels = 3;
-        layout.sampleRate = 32000;
-        layout.bitsPerSample = static_cast<std::uint16_t>(bits);
-        const std::string path = testpaths::Scratch("song.wav");
-        testsignals::WriteFile(
-            path, testsignals::MakeWav(layout, testsignals::ToWavSampleBytes(song, bits)));
-        const auto decoded = DecodeWholeFile(path);
+    for (const std::uint16_t bits : {std::uint16_t{16}, std::uint16_t{24}}) {
+        const auto decoded = DecodeWholeFile(testpaths::ScratchWav(
+            "song.wav", {.channels = 3, .sampleRate = 32000, .bitsPerSample = bits}, song));
         ASSERT_TRUE(decoded) << decoded.error().message;
         EXPECT_EQ(decoded.value().sampleRate, 32000);
         EXPECT_EQ(decoded.value().channels, 3);
@@ -61,30 +45,63 @@ TEST(DecodeWholeFile, WavComesBackSampleForSample) {
     }
 }
 
-// oggenc records the exact length in the last granule position.
-TEST(DecodeWholeFile, OggKeepsTheExactLength) {
-    for (const auto& [file, source, channels] : {std::tuple{"stereo_137.ogg", "stereo_137.wav", 2},
-                                                 std::tuple{"mono_110.ogg", "mono_110.wav", 1}}) {
-        const DecodedSong song = Decode(file);
-        EXPECT_EQ(song.sampleRate, 44100) << file;
-        EXPECT_EQ(song.channels, channels) << file;
-        EXPECT_EQ(song.samples.size(), WavSampleCount(source)) << file;
-    }
-}
-
-TEST(DecodeWholeFile, ChainedOggPlaysOnUntilTheFormatChanges) {
+// oggenc records the exact length in the last granule position. A second
+// link of the same format plays on; a mono link after stereo ends the song.
+TEST(DecodeWholeFile, OggKeepsTheExactLengthAndPlaysOnUntilTheFormatChanges) {
+    EXPECT_EQ(Decode("mono_110.ogg").channels, 1);
+    EXPECT_EQ(Decode("mono_110.ogg").samples.size(), WavSampleCount("mono_110.wav"));
     const DecodedSong single = Decode("stereo_137.ogg");
-    ASSERT_FALSE(single.samples.empty());
+    EXPECT_EQ(single.sampleRate, 44100);
+    EXPECT_EQ(single.channels, 2);
+    ASSERT_EQ(single.samples.size(), WavSampleCount("stereo_137.wav"));
     const DecodedSong twice = Decode("chained_same.ogg");
     ASSERT_EQ(twice.samples.size(), 2 * single.samples.size());
     const auto half = twice.samples.begin() + static_cast<std::ptrdiff_t>(single.samples.size());
     EXPECT_TRUE(std::equal(twice.samples.begin(), half, single.samples.begin()));
     EXPECT_TRUE(std::equal(half, twice.samples.end(), single.samples.begin()));
-    // A mono link after the stereo one ends the song.
     EXPECT_EQ(Decode("chained_mono.ogg").samples, single.samples);
 }
 
-TEST(DecodeWholeFile, Mp3InfoFrameIsOneFrameOfSilenceBeforeTheMusic) {
+// Untrimmed, a LAME file decodes to its Info frame (a Xing frame decodes to
+// nothing), the delay, the music and the padding that completes the last
+// frame. The VBR file's LAME tag declares the delay and padding that
+// gapless decoding would trim; the files without a tag declare none.
+TEST(DecodeWholeFile, Mp3KeepsTheEncoderDelayAndPaddingInWholeFrames) {
+    const struct {
+        const char* file;
+        const char* source;
+        int sampleRate, channels;
+        std::size_t frameSamples;
+        bool infoFrame;
+    } cases[] = {{"stereo_137.mp3", "stereo_137.wav", 44100, 2, 1152, true},
+                 {"mono_110.mp3", "mono_110.wav", 44100, 1, 1152, true},
+                 {"mpeg2_122.mp3", "stereo22k_122.wav", 22050, 2, 576, true},
+                 {"burst_vbr.mp3", "burst.wav", 44100, 2, 1152, false},
+                 {"burst_cbr_notag.mp3", "burst.wav", 44100, 2, 1152, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const DecodedSong song = Decode(c.file);
+        EXPECT_EQ(song.sampleRate, c.sampleRate);
+        EXPECT_EQ(song.channels, c.channels);
+        const std::size_t music = WavSampleCount(c.source) / static_cast<std::size_t>(c.channels);
+        const std::size_t leadIn = (c.infoFrame ? c.frameSamples : 0) + kLameDelay;
+        EXPECT_EQ(Frames(song) % c.frameSamples, 0U);
+        EXPECT_GE(Frames(song), leadIn + music);
+        EXPECT_LT(Frames(song), leadIn + music + 2 * c.frameSamples);
+        if (std::string(c.source) == "burst.wav") {
+            // Trimming would put the burst back at kBurstFrame. Its
+            // pre-echo can rise up to one 576-sample granule early.
+            std::size_t onset = 0;
+            while (onset < Frames(song) && std::abs(song.samples[2 * onset]) <= 2000) {
+                ++onset;
+            }
+            EXPECT_GT(onset, kBurstFrame + kLameDelay - 576);
+            EXPECT_LT(onset, kBurstFrame + kLameDelay + 64);
+        }
+    }
+}
+
+TEST(DecodeWholeFile, Mp3InfoFrameIsOneFrameOfSilenceAndXingFrameIsNothing) {
     const DecodedSong plain = Decode("burst_cbr_notag.mp3");
     ASSERT_FALSE(plain.samples.empty());
     for (const char* file : {"burst_cbr.mp3", "burst_cbr_id3.mp3"}) {
@@ -95,110 +112,32 @@ TEST(DecodeWholeFile, Mp3InfoFrameIsOneFrameOfSilenceBeforeTheMusic) {
             << file;
         EXPECT_TRUE(std::equal(plain.samples.begin(), plain.samples.end(), music)) << file;
     }
+    const DecodedSong xing = Decode("burst_vbr.mp3");
+    ASSERT_FALSE(xing.samples.empty());
+    EXPECT_EQ(xing.samples, Decode("burst_vbr_notag.mp3").samples);
 }
 
-TEST(DecodeWholeFile, Mp3XingFrameDecodesToNothing) {
-    const DecodedSong tagged = Decode("burst_vbr.mp3");
-    ASSERT_FALSE(tagged.samples.empty());
-    EXPECT_EQ(tagged.samples, Decode("burst_vbr_notag.mp3").samples);
-}
-
-// The VBR file's LAME tag declares the delay and padding that gapless
-// decoding would trim; the file without a tag declares none.
-TEST(DecodeWholeFile, Mp3EncoderDelayAndPaddingAreNotTrimmed) {
-    for (const char* file : {"burst_vbr.mp3", "burst_cbr_notag.mp3"}) {
-        const DecodedSong song = Decode(file);
-        EXPECT_EQ(song.sampleRate, 44100) << file;
-        EXPECT_EQ(song.channels, 2) << file;
-        // Whole frames, the padding included.
-        EXPECT_EQ(Frames(song) % kMpeg1Layer3Frame, 0U) << file;
-        EXPECT_GE(Frames(song), WavSampleCount("burst.wav") / 2) << file;
-        // LAME delays the music by 576 samples and the decoder by 529 more;
-        // trimming would put the burst back at kBurstFrame. The burst's
-        // pre-echo can rise up to one 576-sample granule early.
-        const std::size_t onset = FirstLoudFrame(song, 2000);
-        EXPECT_GT(onset, kBurstFrame + 1105 - 576) << file;
-        EXPECT_LT(onset, kBurstFrame + 1105 + 64) << file;
+TEST(DecodeWholeFile, UnplayableFilesAreErrorsOfTheirKind) {
+    const std::vector<std::uint8_t> text = {'n', 'o', 't', ' ', 'a', 'u', 'd', 'i', 'o'};
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> bytes; // empty: the file is not written
+        AudioErrorKind kind;
+    } cases[] = {{"missing.mp3", {}, AudioErrorKind::kCannotOpen},
+                 {"text.mp3", text, AudioErrorKind::kNotThisFormat},
+                 {"text.ogg", text, AudioErrorKind::kNotThisFormat},
+                 {"silent.wav", testsignals::MakeWav({}, {}), AudioErrorKind::kDamaged},
+                 {"song.xyz", text, AudioErrorKind::kUnknownType}};
+    for (const auto& c : cases) {
+        const std::string path = testpaths::Scratch(c.name);
+        if (!c.bytes.empty()) {
+            testsignals::WriteFile(path, c.bytes);
+        }
+        const auto decoded = DecodeWholeFile(path);
+        ASSERT_FALSE(decoded) << c.name;
+        EXPECT_EQ(decoded.error().kind, c.kind) << c.name;
+        EXPECT_NE(decoded.error().message.find(path), std::string::npos) << decoded.error().message;
     }
 }
-
-struct Mp3LengthCase {
-    const char* file;
-    const char* source;
-    int sampleRate, channels;
-    std::size_t frameSamples;
-};
-
-void PrintTo(const Mp3LengthCase& c, std::ostream* os) {
-    *os << c.file;
-}
-
-class DecodedMp3Length : public ::testing::TestWithParam<Mp3LengthCase> {};
-
-// Untrimmed, a LAME file decodes to its Info frame, the 576 + 529 samples
-// of delay, the music and the padding that completes the last frame.
-TEST_P(DecodedMp3Length, IsWholeFramesFromTheInfoFrameOn) {
-    const Mp3LengthCase& c = GetParam();
-    const DecodedSong song = Decode(c.file);
-    EXPECT_EQ(song.sampleRate, c.sampleRate);
-    EXPECT_EQ(song.channels, c.channels);
-    const std::size_t music = WavSampleCount(c.source) / static_cast<std::size_t>(c.channels);
-    const std::size_t leadIn = c.frameSamples + 1105;
-    EXPECT_EQ(Frames(song) % c.frameSamples, 0U);
-    EXPECT_GE(Frames(song), leadIn + music);
-    EXPECT_LT(Frames(song), leadIn + music + 2 * c.frameSamples);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Encoders, DecodedMp3Length,
-    ::testing::Values(Mp3LengthCase{"stereo_137.mp3", "stereo_137.wav", 44100, 2, 1152},
-                      Mp3LengthCase{"mono_110.mp3", "mono_110.wav", 44100, 1, 1152},
-                      Mp3LengthCase{"mpeg2_122.mp3", "stereo22k_122.wav", 22050, 2, 576}),
-    [](const auto& test) {
-        std::string name = test.param.file;
-        return name.substr(0, name.find('.'));
-    });
-
-struct UnplayableCase {
-    const char* name;
-    std::vector<std::uint8_t> bytes; // empty: the file is not written
-    AudioErrorKind kind;
-};
-
-void PrintTo(const UnplayableCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class DecodeUnplayable : public ::testing::TestWithParam<UnplayableCase> {};
-
-TEST_P(DecodeUnplayable, FilesAreErrorsOfTheirKind) {
-    const UnplayableCase& c = GetParam();
-    const std::string path = testpaths::Scratch(c.name);
-    if (!c.bytes.empty()) {
-        testsignals::WriteFile(path, c.bytes);
-    }
-    const auto decoded = DecodeWholeFile(path);
-    ASSERT_FALSE(decoded);
-    EXPECT_EQ(decoded.error().kind, c.kind);
-    EXPECT_NE(decoded.error().message.find(path), std::string::npos) << decoded.error().message;
-}
-
-std::vector<std::uint8_t> Text(const std::string& text) {
-    return {text.begin(), text.end()};
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, DecodeUnplayable,
-    ::testing::Values(
-        UnplayableCase{"missing.mp3", {}, AudioErrorKind::kCannotOpen},
-        UnplayableCase{"text.mp3", Text("not an MPEG stream"), AudioErrorKind::kNotThisFormat},
-        UnplayableCase{"text.ogg", Text("not a Vorbis stream"), AudioErrorKind::kNotThisFormat},
-        UnplayableCase{"silent.wav", testsignals::MakeWav({}, {}), AudioErrorKind::kDamaged},
-        UnplayableCase{"song.xyz", Text("whatever"), AudioErrorKind::kUnknownType}),
-    [](const auto& test) {
-        std::string name = test.param.name;
-        std::replace(name.begin(), name.end(), '.', '_');
-        return name;
-    });
 
 } // namespace

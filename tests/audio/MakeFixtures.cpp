@@ -11,12 +11,10 @@ namespace {
 constexpr double kFixtureSeconds = 8.0; // enough beats for the detector, short under ASan
 
 void WriteSong(const std::string& dir, const char* name, double bpm, int rate, int channels) {
-    testsignals::WavLayout layout;
-    layout.channels = static_cast<std::uint16_t>(channels);
-    layout.sampleRate = static_cast<std::uint32_t>(rate);
-    const auto samples = testsignals::SynthesizeMusic(bpm, kFixtureSeconds, rate, channels);
-    testsignals::WriteFile(dir + "/" + name,
-                           testsignals::MakeWav(layout, testsignals::SampleBytes(samples)));
+    testsignals::WriteWav(dir + "/" + name,
+                          {.channels = static_cast<std::uint16_t>(channels),
+                           .sampleRate = static_cast<std::uint32_t>(rate)},
+                          testsignals::SynthesizeMusic(bpm, kFixtureSeconds, rate, channels));
 }
 
 // 1.5 s of stereo silence with a loud 2 ms burst at kBurstFrame: its onset
@@ -30,9 +28,7 @@ void WriteBurst(const std::string& dir, const char* name) {
         samples[2 * (kBurstFrame + i)] = value;
         samples[2 * (kBurstFrame + i) + 1] = value;
     }
-    testsignals::WriteFile(
-        dir + "/" + name,
-        testsignals::MakeWav(testsignals::WavLayout{}, testsignals::SampleBytes(samples)));
+    testsignals::WriteWav(dir + "/" + name, {}, samples);
 }
 
 } // namespace

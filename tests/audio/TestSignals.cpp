@@ -10,19 +10,16 @@ namespace testsignals {
 
 namespace {
 
-void Put16(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    out.push_back(static_cast<std::uint8_t>(value & 0xFFU));
-    out.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFFU));
-}
-
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    Put16(out, value & 0xFFFFU);
-    Put16(out, value >> 16);
+// Little-endian, as RIFF stores numbers.
+void Put(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) {
+        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    }
 }
 
 void PutChunk(std::vector<std::uint8_t>& out, const WavChunk& chunk) {
     out.insert(out.end(), chunk.label.begin(), chunk.label.end());
-    Put32(out, static_cast<std::uint32_t>(chunk.body.size()));
+    Put(out, static_cast<std::uint32_t>(chunk.body.size()), 4);
     out.insert(out.end(), chunk.body.begin(), chunk.body.end());
     if (chunk.body.size() % 2 != 0) {
         out.push_back(0);
@@ -80,7 +77,7 @@ std::vector<std::uint8_t> ToWavSampleBytes(const std::vector<std::int16_t>& samp
             continue;
         }
         out.insert(out.end(), static_cast<std::size_t>(zeroBytes), 0);
-        Put16(out, word);
+        Put(out, word, 2);
     }
     return out;
 }
@@ -96,26 +93,31 @@ std::vector<std::uint8_t> MakeWav(const WavLayout& layout, const std::vector<std
     }
     const std::uint32_t frameBytes = layout.channels * std::uint32_t{layout.bitsPerSample} / 8U;
     std::vector<std::uint8_t> fmt;
-    Put16(fmt, layout.formatTag);
-    Put16(fmt, layout.channels);
-    Put32(fmt, layout.sampleRate);
-    Put32(fmt, layout.sampleRate * frameBytes);
-    Put16(fmt, frameBytes);
-    Put16(fmt, layout.bitsPerSample);
+    Put(fmt, layout.formatTag, 2);
+    Put(fmt, layout.channels, 2);
+    Put(fmt, layout.sampleRate, 4);
+    Put(fmt, layout.sampleRate * frameBytes, 4);
+    Put(fmt, frameBytes, 2);
+    Put(fmt, layout.bitsPerSample, 2);
     fmt.resize(layout.fmtLength, 0);
     PutChunk(body, WavChunk{"fmt ", fmt});
     for (const WavChunk& chunk : layout.chunksBeforeData) {
         PutChunk(body, chunk);
     }
     body.insert(body.end(), {'d', 'a', 't', 'a'});
-    Put32(body,
-          layout.dataLengthOverride ? layout.dataLength : static_cast<std::uint32_t>(data.size()));
+    Put(body,
+        layout.dataLengthOverride ? layout.dataLength : static_cast<std::uint32_t>(data.size()), 4);
     body.insert(body.end(), data.begin(), data.end());
 
     std::vector<std::uint8_t> file{'R', 'I', 'F', 'F'};
-    Put32(file, static_cast<std::uint32_t>(body.size()));
+    Put(file, static_cast<std::uint32_t>(body.size()), 4);
     file.insert(file.end(), body.begin(), body.end());
     return file;
+}
+
+void WriteWav(const std::string& path, const WavLayout& layout,
+              const std::vector<std::int16_t>& samples) {
+    WriteFile(path, MakeWav(layout, ToWavSampleBytes(samples, layout.bitsPerSample)));
 }
 
 void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {

@@ -30,8 +30,8 @@ struct WavLayout {
     std::uint32_t sampleRate = 44100;
     std::uint16_t bitsPerSample = 16;
     std::uint32_t fmtLength = 16; // more than 16: zero bytes follow the fields
-    std::vector<WavChunk> chunksBeforeFmt;
-    std::vector<WavChunk> chunksBeforeData;
+    std::vector<WavChunk> chunksBeforeFmt{};
+    std::vector<WavChunk> chunksBeforeData{};
     bool dataLengthOverride = false;
     std::uint32_t dataLength = 0; // used when dataLengthOverride is set
 };
@@ -40,6 +40,9 @@ struct WavLayout {
 std::vector<std::uint8_t> MakeWav(const WavLayout& layout, const std::vector<std::uint8_t>& data);
 
 std::vector<std::uint8_t> SampleBytes(const std::vector<std::int16_t>& samples);
+// A WAV of `samples` stored at the layout's width.
+void WriteWav(const std::string& path, const WavLayout& layout,
+              const std::vector<std::int16_t>& samples);
 void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 std::vector<std::uint8_t> ReadFile(const std::string& path);
 

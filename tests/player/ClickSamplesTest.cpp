@@ -1,6 +1,7 @@
 #include "player/ClickSamples.h"
 
 #include "PlayerTestSupport.h"
+#include "TestSignals.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,57 +18,50 @@ TEST(ClickSamples, BuiltInClickIsAShortTickThatEndsInSilence) {
     EXPECT_GT(*high, 216);
     // The last 10 ms are silent (128), so back-to-back clicks do not click
     // at their seams.
-    for (std::size_t i = resource.size() - 111; i < resource.size(); ++i) {
-        EXPECT_EQ(resource[i], 128) << i;
-    }
+    EXPECT_TRUE(std::all_of(resource.end() - 111, resource.end(), [](auto s) { return s == 128; }));
     const ClickPcm click = BuiltInClick();
     EXPECT_EQ(click.sampleRate, 11127);
     EXPECT_EQ(click.channels, 1);
     EXPECT_EQ(click.samples[1], (resource[1] - 128) * 256);
 }
 
-struct WavCase {
-    int bits;
-    int channels;
-    int rate;
-};
-class ClickWavFormats : public ::testing::TestWithParam<WavCase> {};
-
-TEST_P(ClickWavFormats, ReadsAnyIntegerPcmWidthAndLayout) {
-    const WavCase c = GetParam();
-    const std::string dir = ScratchDir("ClickWav" + std::to_string(c.bits) + "_" +
-                                       std::to_string(c.channels) + "_" + std::to_string(c.rate));
-    // A ramp on every channel, the channels told apart by sign.
-    std::vector<std::int16_t> samples;
-    for (int i = 0; i < 300; ++i) {
-        for (int ch = 0; ch < c.channels; ++ch) {
-            samples.push_back(static_cast<std::int16_t>((ch % 2 == 0 ? 1 : -1) * i * 100));
+TEST(ClickSamples, ReadsAnyIntegerPcmWidthAndLayout) {
+    const std::string path = ScratchDir("ClickWav") + "/PLINK.WAV";
+    for (const auto& [bits, channels, rate] : {std::tuple{8, 1, 11025},
+                                               {16, 2, 44100},
+                                               {24, 1, 48000},
+                                               {32, 2, 22050},
+                                               {16, 6, 44100}}) {
+        SCOPED_TRACE(std::to_string(bits) + " bits, " + std::to_string(channels) + " channels");
+        // A ramp on every channel, the channels told apart by sign.
+        std::vector<std::int16_t> samples;
+        for (int i = 0; i < 300; ++i) {
+            for (int ch = 0; ch < channels; ++ch) {
+                samples.push_back(static_cast<std::int16_t>((ch % 2 == 0 ? 1 : -1) * i * 100));
+            }
+        }
+        testsignals::WriteWav(path,
+                              {.channels = static_cast<std::uint16_t>(channels),
+                               .sampleRate = static_cast<std::uint32_t>(rate),
+                               .bitsPerSample = static_cast<std::uint16_t>(bits)},
+                              samples);
+        const std::optional<ClickPcm> click = LoadClickWav(path);
+        ASSERT_TRUE(click);
+        EXPECT_EQ(click->sampleRate, rate);
+        EXPECT_EQ(click->channels, channels);
+        ASSERT_EQ(click->samples.size(), samples.size());
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            // 8-bit keeps only the top byte of each sample.
+            ASSERT_NEAR(click->samples[i], samples[i], bits == 8 ? 256 : 0) << i;
         }
     }
-    WriteWav(dir + "/PLINK.WAV", samples, c.rate, c.channels, c.bits);
-    const std::optional<ClickPcm> click = LoadClickWav(dir + "/PLINK.WAV");
-    ASSERT_TRUE(click);
-    EXPECT_EQ(click->sampleRate, c.rate);
-    EXPECT_EQ(click->channels, c.channels);
-    ASSERT_EQ(click->samples.size(), samples.size());
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        // 8-bit keeps only the top byte of each sample.
-        const int tolerance = c.bits == 8 ? 256 : 0;
-        ASSERT_NEAR(click->samples[i], samples[i], tolerance) << i;
-    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Formats, ClickWavFormats,
-                         ::testing::Values(WavCase{8, 1, 11025}, WavCase{16, 2, 44100},
-                                           WavCase{24, 1, 48000}, WavCase{32, 2, 22050},
-                                           WavCase{16, 6, 44100}));
 
 TEST(ClickSamples, ConvertsRateAndChannelsForTheOutput) {
     ClickPcm stereo{{1000, -1000, 2000, -2000, 3000, -3000, 4000, -4000}, 22050, 2};
     // Same channel count: kept apart; double rate: every other sample is
     // halfway between its neighbours.
-    const std::vector<std::int16_t> sameLayout = ConvertClick(stereo, 44100, 2);
-    EXPECT_EQ(sameLayout,
+    EXPECT_EQ(ConvertClick(stereo, 44100, 2),
               (std::vector<std::int16_t>{1000, -1000, 1500, -1500, 2000, -2000, 2500, -2500, 3000,
                                          -3000, 3500, -3500, 4000, -4000, 2000, -2000}));
     // Other channel count: mixed to mono, then copied to every channel.

@@ -3,6 +3,7 @@
 #include "player/PlaybackEngine.h"
 
 #include "PlayerTestSupport.h"
+#include "TestSignals.h"
 #include "player/ClickSamples.h"
 
 #include <algorithm>
@@ -65,9 +66,10 @@ TEST(PlaybackEngine, EventsComeInOrderForOpenPlaySeekPauseAndHalt) {
     EXPECT_TRUE(engine.Open(ScratchDir("EventsOrder") + "/missing.mp3"));
     engine.Play(); // nothing loaded: nothing
 
-    const std::vector<LoggedEvent> events = log.WaitFor(11);
+    ASSERT_TRUE(WaitUntil([&] { return log.Events().size() >= 11; }));
     std::this_thread::sleep_for(100ms); // time for a stray extra event to show
-    ASSERT_EQ(log.Events().size(), 11U);
+    const std::vector<LoggedEvent> events = log.Events();
+    ASSERT_EQ(events.size(), 11U);
     const std::vector<std::pair<std::string, double>> expected = {
         {"position", 0.5}, {"state", 2}, {"state", 1},    {"position", 1.25},
         {"state", 2},      {"state", 0}, {"position", 0}, {"position", 0.25},
@@ -119,10 +121,8 @@ struct Delivered {
     };
     std::vector<Buffer> buffers;
 
-    static void Observe(void* context, const std::int16_t* samples, int frames, int channels,
-                        std::int64_t callbackNs) {
-        (void)frames;
-        (void)channels;
+    static void Observe(void* context, const std::int16_t* samples, int /*frames*/,
+                        int /*channels*/, std::int64_t callbackNs) {
         static_cast<Delivered*>(context)->buffers.push_back({callbackNs, IndexedFrame(samples)});
     }
 };
@@ -279,105 +279,83 @@ TEST(PlaybackEngine, ClickAskedForABeatAheadOfTimeSoundsOnThatBeat) {
     }
 }
 
-struct ClickFileCase {
-    const char* name;
-    bool usable;
-};
-class ClickFile : public ::testing::TestWithParam<ClickFileCase> {};
-
-TEST_P(ClickFile, PlinkWavIsPlayedWhenUsableAndAClickWhileOneSoundsIsDropped) {
-    const ClickFileCase c = GetParam();
-    const std::string dir = ScratchDir(std::string("ClickFile_") + c.name);
-    const std::string plink = dir + "/PLINK.WAV";
+// PLINK.WAV is played when usable, else the built-in click; a request
+// while a click sounds is dropped, not queued, and does not cut the first.
+TEST(PlaybackEngine, PlaysPlinkWavOrTheBuiltInClickAndDropsAClickWhileOneSounds) {
     // A 40 ms 8-bit mono ramp at 22050 Hz.
     ClickPcm file{{}, 22050, 1};
     for (int i = 0; i < 882; ++i) {
         file.samples.push_back(static_cast<std::int16_t>((i % 100 + 1) * 256));
     }
-    if (c.usable) {
-        WriteWav(plink, file.samples, file.sampleRate, 1, 8);
-    } else if (std::string(c.name) == "broken") {
-        WriteBytes(plink, std::string("RIFF\x20\0\0\0WAVEfmt \x10\0\0\0\x07\0", 22));
+    for (const std::string which : {"usable", "missing", "broken"}) {
+        SCOPED_TRACE(which);
+        const std::string dir = ScratchDir("ClickFile_" + which);
+        const std::string plink = dir + "/PLINK.WAV";
+        if (which == "usable") {
+            testsignals::WriteWav(plink, {.channels = 1, .sampleRate = 22050, .bitsPerSample = 8},
+                                  file.samples);
+        } else if (which == "broken") {
+            WriteBytes(plink, std::string("RIFF\x20\0\0\0WAVEfmt \x10\0\0\0\x07\0", 22));
+        }
+        UseDiskOutput(dir + "/out.pcm", kRealTimeMs);
+        {
+            PlaybackEngine engine(PlaybackEngine::Options{plink});
+            engine.PlayClick();
+            engine.PlayClick(); // the first still sounds: dropped
+            std::this_thread::sleep_for(200ms);
+            engine.PlayClick();
+            std::this_thread::sleep_for(150ms);
+        }
+        const std::vector<std::int16_t> expected =
+            ConvertClick(which == "usable" ? file : BuiltInClick(), kRate, 2);
+        const auto clickFrames = static_cast<std::int64_t>(expected.size() / 2);
+        const std::int64_t lead = FirstAbove(expected, 2, 0, 0); // the click may start at 0
+        const std::vector<std::int16_t> out = ReadRawPcm(dir + "/out.pcm");
+        std::vector<std::int64_t> onsets;
+        for (std::int64_t at = FirstAbove(out, 2, 0, 0); at >= 0;
+             at = FirstAbove(out, 2, 0, 0, at - lead + clickFrames)) {
+            const std::int64_t start = at - lead;
+            onsets.push_back(start);
+            ASSERT_LE(static_cast<std::size_t>(2 * (start + clickFrames)), out.size());
+            EXPECT_TRUE(std::equal(expected.begin(), expected.end(), out.begin() + 2 * start))
+                << "the output is the click, sample for sample";
+        }
+        EXPECT_EQ(onsets.size(), 2U) << "the second request was dropped, the third played";
     }
-    UseDiskOutput(dir + "/out.pcm", kRealTimeMs);
-    {
-        PlaybackEngine engine(PlaybackEngine::Options{plink});
-        engine.PlayClick();
-        engine.PlayClick(); // the first still sounds: dropped
-        std::this_thread::sleep_for(200ms);
-        engine.PlayClick();
-        std::this_thread::sleep_for(150ms);
-    }
-    const std::vector<std::int16_t> expected =
-        ConvertClick(c.usable ? file : BuiltInClick(), kRate, 2);
-    const auto clickFrames = static_cast<std::int64_t>(expected.size() / 2);
-    const std::int64_t lead = FirstAbove(expected, 2, 0, 0); // the click may start at 0
-    const std::vector<std::int16_t> out = ReadRawPcm(dir + "/out.pcm");
-    std::vector<std::int64_t> onsets;
-    for (std::int64_t at = FirstAbove(out, 2, 0, 0); at >= 0;
-         at = FirstAbove(out, 2, 0, 0, at - lead + clickFrames)) {
-        const std::int64_t start = at - lead;
-        onsets.push_back(start);
-        ASSERT_LE(static_cast<std::size_t>(2 * (start + clickFrames)), out.size());
-        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), out.begin() + 2 * start))
-            << "the output is the click, sample for sample";
-    }
-    EXPECT_EQ(onsets.size(), 2U) << "the second request was dropped, the third played";
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, ClickFile,
-                         ::testing::Values(ClickFileCase{"usable", true},
-                                           ClickFileCase{"missing", false},
-                                           ClickFileCase{"broken", false}),
-                         [](const auto& param) { return std::string(param.param.name); });
-
-struct DamagedCase {
-    const char* name;
-    std::string bytes;
-};
-class DamagedFile : public ::testing::TestWithParam<DamagedCase> {};
-
-TEST_P(DamagedFile, OpenFailsCleanlyAndUnloadsTheSong) {
-    const DamagedCase c = GetParam();
-    const std::string dir = ScratchDir(std::string("Damaged_") + c.name);
-    const std::string path = dir + "/" + c.name;
-    if (std::string(c.name) != "missing.mp3") {
-        WriteBytes(path, c.bytes);
-    }
-    UseDummyOutput();
-    PlaybackEngine engine;
-    engine.OpenDecoded(SineSong(1.0, 440.0), "previous");
-    const std::optional<std::string> error = engine.Open(path);
-    ASSERT_TRUE(error);
-    EXPECT_FALSE(error->empty());
-    EXPECT_EQ(engine.FileName(), "");
-    EXPECT_EQ(engine.DurationSeconds(), 0.0);
-    engine.Play();
-    EXPECT_EQ(engine.State(), PlayState::kStopped);
-}
-
-std::string Noise(std::size_t bytes) {
+TEST(PlaybackEngine, DamagedFileFailsToOpenCleanlyAndUnloadsTheSong) {
+    const std::string dir = ScratchDir("Damaged");
     std::string noise;
-    std::uint32_t x = 12345;
-    for (std::size_t i = 0; i < bytes; ++i) {
+    for (std::uint32_t x = 12345; noise.size() < 20000;) {
         x = x * 1103515245U + 12345U;
         noise.push_back(static_cast<char>(x >> 24));
     }
-    return noise;
+    const std::pair<const char*, std::string> files[] = {
+        {"empty.mp3", ""},
+        {"noise.mp3", noise},
+        {"missing.mp3", ""}, // not written
+        {"text.ogg", "not a vorbis stream"},
+        {"cut.wav", std::string("RIFF\x24\0\0\0WAV", 11)},
+        {"song.xyz", "whatever"}};
+    UseDummyOutput();
+    PlaybackEngine engine;
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        const std::string path = dir + "/" + name;
+        if (std::string(name) != "missing.mp3") {
+            WriteBytes(path, bytes);
+        }
+        engine.OpenDecoded(SineSong(1.0, 440.0), "previous");
+        const std::optional<std::string> error = engine.Open(path);
+        ASSERT_TRUE(error);
+        EXPECT_FALSE(error->empty());
+        EXPECT_EQ(engine.FileName(), "");
+        EXPECT_EQ(engine.DurationSeconds(), 0.0);
+        engine.Play();
+        EXPECT_EQ(engine.State(), PlayState::kStopped);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, DamagedFile,
-    ::testing::Values(DamagedCase{"empty.mp3", ""}, DamagedCase{"noise.mp3", Noise(20000)},
-                      DamagedCase{"missing.mp3", ""},
-                      DamagedCase{"text.ogg", "not a vorbis stream"},
-                      DamagedCase{"cut.wav", std::string("RIFF\x24\0\0\0WAV", 11)},
-                      DamagedCase{"song.xyz", "whatever"}),
-    [](const auto& param) {
-        std::string name = param.param.name;
-        std::replace(name.begin(), name.end(), '.', '_');
-        return name;
-    });
 
 } // namespace
 } // namespace player::test

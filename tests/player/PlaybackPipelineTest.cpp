@@ -120,34 +120,27 @@ TEST(PlaybackPipeline, UnderrunHoldsThePositionThenCarriesOnWithoutAJumpBack) {
     EXPECT_GT(*p.FrameAt(At(12.5 * kBufferNs)), heldFrame);
 }
 
-// The right channel carries only the click; the song's left-channel
-// markers show where its beats are in the output.
-struct ClickCase {
-    double rate;
-};
-class ClickLanding : public ::testing::TestWithParam<ClickCase> {};
-
-TEST_P(ClickLanding, ClickRequestedAheadStartsOnItsSongFrame) {
-    const double rate = GetParam().rate;
-    Pipeline p(MarkerSong(2.0, {}));
-    p.Start(0.0, rate);
+// The right channel carries only the click. Output frame n plays song
+// frame n * rate: the click starts on the first frame at or after the beat.
+TEST(PlaybackPipeline, ClickRequestedAheadStartsOnItsSongFrameAtEveryRate) {
     const double beatFrame = 12345.0;
-    ASSERT_TRUE(p.shared.clicks.Request(beatFrame, p.command.generation));
-    for (int k = 0; k < 40; ++k) {
-        p.Callback(At(k * kBufferNs));
+    for (const double rate : {1.0, 0.5, 1.5}) {
+        SCOPED_TRACE(rate);
+        Pipeline p(MarkerSong(2.0, {}));
+        p.Start(0.0, rate);
+        ASSERT_TRUE(p.shared.clicks.Request(beatFrame, p.command.generation));
+        for (int k = 0; k < 40; ++k) {
+            p.Callback(At(k * kBufferNs));
+        }
+        const auto expected = static_cast<std::int64_t>(std::ceil(beatFrame / rate));
+        const std::int64_t onset = FirstAbove(p.output, 2, 1, 0);
+        ASSERT_GE(onset, expected);
+        EXPECT_LE(onset - expected, 5) << "the built-in click rises within a few samples";
+        EXPECT_EQ(FirstAbove(p.output, 2, 1, 0, onset + static_cast<std::int64_t>(p.click.size())),
+                  -1)
+            << "exactly one click";
     }
-    // Output frame n plays song frame n * rate: the click starts on the
-    // first frame at or after the beat.
-    const auto expected = static_cast<std::int64_t>(std::ceil(beatFrame / rate));
-    const std::int64_t onset = FirstAbove(p.output, 2, 1, 0);
-    ASSERT_GE(onset, expected);
-    EXPECT_LE(onset - expected, 5) << "the built-in click rises within a few samples";
-    EXPECT_EQ(FirstAbove(p.output, 2, 1, 0, onset + static_cast<std::int64_t>(p.click.size())), -1)
-        << "exactly one click";
 }
-
-INSTANTIATE_TEST_SUITE_P(Rates, ClickLanding,
-                         ::testing::Values(ClickCase{1.0}, ClickCase{0.5}, ClickCase{1.5}));
 
 TEST(PlaybackPipeline, ClickDueWhileAnotherSoundsIsDroppedAndStaleClicksAreForgotten) {
     Pipeline p(MarkerSong(3.0, {}));

@@ -3,7 +3,6 @@
 #include "TestSignals.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -20,30 +19,27 @@ std::string ScratchDir(const std::string& testName) {
     return dir.string();
 }
 
-SongPcm SineSong(double seconds, double hz, int channels) {
-    SongPcm song;
-    song.sampleRate = kRate;
-    song.channels = channels;
-    const auto frames = static_cast<std::size_t>(seconds * kRate);
-    song.samples.resize(frames * static_cast<std::size_t>(channels));
-    for (std::size_t i = 0; i < frames; ++i) {
-        const double value =
-            16384.0 * std::sin(2.0 * std::numbers::pi * hz * static_cast<double>(i) / kRate);
-        for (int c = 0; c < channels; ++c) {
-            song.samples[i * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] =
-                static_cast<std::int16_t>(std::lround(value));
-        }
+namespace {
+
+SongPcm SilentSong(double seconds) {
+    return {std::vector<std::int16_t>(static_cast<std::size_t>(seconds * kRate) * 2), kRate, 2};
+}
+
+} // namespace
+
+SongPcm SineSong(double seconds, double hz) {
+    SongPcm song = SilentSong(seconds);
+    for (std::size_t i = 0; i < song.samples.size() / 2; ++i) {
+        const double phase = 2.0 * std::numbers::pi * hz * static_cast<double>(i) / kRate;
+        song.samples[2 * i] = song.samples[2 * i + 1] =
+            static_cast<std::int16_t>(std::lround(16384.0 * std::sin(phase)));
     }
     return song;
 }
 
 SongPcm IndexedSong(double seconds) {
-    SongPcm song;
-    song.sampleRate = kRate;
-    song.channels = 2;
-    const auto frames = static_cast<std::size_t>(seconds * kRate);
-    song.samples.resize(frames * 2);
-    for (std::size_t i = 0; i < frames; ++i) {
+    SongPcm song = SilentSong(seconds);
+    for (std::size_t i = 0; i < song.samples.size() / 2; ++i) {
         const std::size_t tag = i + 1;
         song.samples[2 * i] = static_cast<std::int16_t>(tag & 0x7FFF);
         song.samples[2 * i + 1] = static_cast<std::int16_t>((tag >> 15) & 0x7FFF);
@@ -57,24 +53,11 @@ std::int64_t IndexedFrame(const std::int16_t* stereoFrame) {
 }
 
 SongPcm MarkerSong(double seconds, const std::vector<std::int64_t>& markerFrames) {
-    SongPcm song;
-    song.sampleRate = kRate;
-    song.channels = 2;
-    song.samples.assign(static_cast<std::size_t>(seconds * kRate) * 2, 0);
+    SongPcm song = SilentSong(seconds);
     for (const std::int64_t frame : markerFrames) {
         song.samples[static_cast<std::size_t>(frame) * 2] = 30000;
     }
     return song;
-}
-
-void WriteWav(const std::string& path, const std::vector<std::int16_t>& samples, int sampleRate,
-              int channels, int bitsPerSample) {
-    testsignals::WavLayout layout;
-    layout.channels = static_cast<std::uint16_t>(channels);
-    layout.sampleRate = static_cast<std::uint32_t>(sampleRate);
-    layout.bitsPerSample = static_cast<std::uint16_t>(bitsPerSample);
-    testsignals::WriteFile(
-        path, testsignals::MakeWav(layout, testsignals::ToWavSampleBytes(samples, bitsPerSample)));
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
@@ -116,18 +99,8 @@ PlayerEvents EventLog::Handlers() {
 }
 
 void EventLog::Add(LoggedEvent event) {
-    {
-        const std::lock_guard lock(m_mutex);
-        m_events.push_back(std::move(event));
-    }
-    m_changed.notify_all();
-}
-
-std::vector<LoggedEvent> EventLog::WaitFor(std::size_t count, double seconds) {
-    std::unique_lock lock(m_mutex);
-    m_changed.wait_for(lock, std::chrono::duration<double>(seconds),
-                       [&] { return m_events.size() >= count; });
-    return m_events;
+    const std::lock_guard lock(m_mutex);
+    m_events.push_back(std::move(event));
 }
 
 std::vector<LoggedEvent> EventLog::Events() {

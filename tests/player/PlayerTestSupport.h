@@ -3,7 +3,6 @@
 #include "player/MediaPlayer.h"
 #include "player/SongPcm.h"
 
-#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -18,7 +17,7 @@ inline constexpr int kRate = 44100;
 std::string ScratchDir(const std::string& testName);
 
 // Stereo song of `seconds`: a sine of `hz` at half scale on both channels.
-SongPcm SineSong(double seconds, double hz, int channels = 2);
+SongPcm SineSong(double seconds, double hz);
 
 // Stereo song whose samples name their own frame: left holds (frame + 1)'s
 // low 15 bits, right the next 15, so any output sample says which song frame
@@ -30,10 +29,6 @@ std::int64_t IndexedFrame(const std::int16_t* stereoFrame); // -1 for silence
 // `markerFrames`; the click is told apart on the right channel.
 SongPcm MarkerSong(double seconds, const std::vector<std::int64_t>& markerFrames);
 
-// Writes an integer PCM WAV; 16-bit samples stored at bitsPerSample (8, 16,
-// 24 or 32), as the audio tests' signal kit does it.
-void WriteWav(const std::string& path, const std::vector<std::int16_t>& samples, int sampleRate,
-              int channels, int bitsPerSample = 16);
 void WriteBytes(const std::string& path, const std::string& bytes);
 std::vector<std::int16_t> ReadRawPcm(const std::string& path);
 
@@ -53,19 +48,16 @@ struct LoggedEvent {
     double to = 0.0;
 };
 
-// Collects the events a player raises, for tests to wait on.
+// Collects the events a player raises on its dispatcher thread.
 class EventLog {
 public:
     PlayerEvents Handlers();
-    // Waits up to `seconds` for at least `count` events; returns them all.
-    std::vector<LoggedEvent> WaitFor(std::size_t count, double seconds = 10.0);
     std::vector<LoggedEvent> Events();
     std::size_t Count(const std::string& kind);
 
 private:
     void Add(LoggedEvent event);
     std::mutex m_mutex;
-    std::condition_variable m_changed;
     std::vector<LoggedEvent> m_events;
 };
 
