@@ -5,7 +5,9 @@
 #include "app/DialogUnits.h"
 #include "app/PleaseWaitDlg.h"
 #include "app/SpinButton.h"
+#include "dwi/AtomicFile.h"
 #include "dwi/DwiImporter.h"
+#include "dwi/DwiSong.h"
 #include "dwi/DwiWriter.h"
 
 #include <QAction>
@@ -517,6 +519,7 @@ void CChartEditorDlg::OpenMusicFile(const std::string& path) {
     }
     m_player.SetRate(RateForSpeed(m_timing.songSpeedPercent));
     m_dwiFileName.clear();
+    m_imported.Reset();
     SetInstructions(kSongOpenedText);
     WithTimingLock([&](chart::TimingState& timing) {
         timing.bpm = *estimate.bpm;
@@ -562,16 +565,29 @@ void CChartEditorDlg::SaveDwiFile(bool alwaysAsk) {
     m_difficulty = ToStd(m_difficultyList->currentText());
     m_footRating = dwi::FootRatingFromText(ToStd(m_footRatingList->currentText()));
 
-    dwi::DwiSong song;
-    song.title = m_title;
-    song.artist = m_artist;
-    song.difficulty = m_difficulty;
-    song.footRating = m_footRating;
-    song.bpm = m_timing.bpm;
-    song.gapSeconds = m_timing.gapSeconds;
-    song.sampleStartSeconds = m_timing.sampleStartSeconds;
-    song.sampleEndSeconds = m_timing.sampleEndSeconds;
-    const auto error = dwi::SaveDwi(m_dwiFileName, song, m_player.DurationSeconds(), m_chart);
+    std::optional<std::string> error;
+    if (m_imported.Active()) {
+        dwi::ExtendChartToCoverSong(m_chart, m_player.DurationSeconds(), m_timing.bpm,
+                                    m_timing.gapSeconds);
+        const edit::WindowValues now = CurrentWindowValues();
+        const chart::Song song = m_imported.SongToSave(now);
+        const std::string bytes = dwi::WriteSong(song);
+        error = dwi::WriteFileAtomically(m_dwiFileName, bytes);
+        if (!error) {
+            m_imported.Saved(dwi::ReadSong(bytes), now);
+        }
+    } else {
+        dwi::DwiSong song;
+        song.title = m_title;
+        song.artist = m_artist;
+        song.difficulty = m_difficulty;
+        song.footRating = m_footRating;
+        song.bpm = m_timing.bpm;
+        song.gapSeconds = m_timing.gapSeconds;
+        song.sampleStartSeconds = m_timing.sampleStartSeconds;
+        song.sampleEndSeconds = m_timing.sampleEndSeconds;
+        error = dwi::SaveDwi(m_dwiFileName, song, m_player.DurationSeconds(), m_chart);
+    }
     BumpRevision();
     if (error) {
         m_dialogs.ShowMessage("The chart could not be saved to \"" + m_dwiFileName + "\":\r\n" +
@@ -599,9 +615,11 @@ void CChartEditorDlg::ImportDwiFile() {
         return;
     }
     m_dwiFileName = *path;
+    std::size_t offered = 0;
     const dwi::DwiImport found = dwi::ScanDwi(
         file.bytes,
-        [this](std::string_view text, std::string_view caption) {
+        [this, &offered](std::string_view text, std::string_view caption) {
+            ++offered;
             return m_dialogs.AskYesNo(text, caption);
         },
         [this](std::string_view text) { m_dialogs.ShowMessage(text); });
@@ -621,6 +639,7 @@ void CChartEditorDlg::ImportDwiFile() {
     if (found.steps) {
         m_chart = *found.steps;
     }
+    chart::Song song = dwi::ReadSong(file.bytes);
     WithTimingLock([&](chart::TimingState& timing) {
         if (found.bpm) {
             timing.bpm = *found.bpm;
@@ -628,7 +647,12 @@ void CChartEditorDlg::ImportDwiFile() {
         if (found.gapSeconds) {
             timing.gapSeconds = *found.gapSeconds;
         }
+        // The preview bounds come along, so that a save keeps the file's.
+        timing.sampleStartSeconds = song.sampleStartSeconds;
+        timing.sampleEndSeconds = song.sampleStartSeconds + song.sampleLengthSeconds;
     });
+    m_sampleStartEdit->setText(FormatSampleTime(m_timing.sampleStartSeconds));
+    m_sampleEndEdit->setText(FormatSampleTime(m_timing.sampleEndSeconds));
 
     OnCommand(kCmdStepInputMode);
     ShowBpm();
@@ -650,7 +674,26 @@ void CChartEditorDlg::ImportDwiFile() {
     if (rating >= 0) {
         m_footRatingList->setCurrentIndex(rating);
     }
+    std::optional<std::size_t> shown;
+    if (found.steps && offered > 0 && found.difficulty && found.footRating) {
+        shown = edit::FindOfferedChart(song, offered - 1, *found.difficulty, *found.footRating);
+    }
+    m_imported.Start(std::move(song), shown, CurrentWindowValues());
     BumpRevision();
+}
+
+edit::WindowValues CChartEditorDlg::CurrentWindowValues() const {
+    edit::WindowValues values;
+    values.title = ToStd(m_titleEdit->text());
+    values.artist = ToStd(m_artistEdit->text());
+    values.difficulty = ToStd(m_difficultyList->currentText());
+    values.rating = dwi::FootRatingFromText(ToStd(m_footRatingList->currentText()));
+    values.bpm = m_timing.bpm;
+    values.gapSeconds = m_timing.gapSeconds;
+    values.sampleStartSeconds = m_timing.sampleStartSeconds;
+    values.sampleEndSeconds = m_timing.sampleEndSeconds;
+    values.steps = m_chart;
+    return values;
 }
 
 // --- Modes and keyboard -----------------------------------------------------

@@ -6,6 +6,7 @@
 #include "chart/StepChart.h"
 #include "chart/StepRandom.h"
 #include "chart/TapTempo.h"
+#include "edit/ImportedSong.h"
 #include "player/MediaPlayer.h"
 #include "view/StepViewOwner.h"
 
@@ -61,6 +62,7 @@ public:
     void OpenMusicFile(const std::string& path);
     void ImportDwiFile();
     void SaveDwiFile(bool alwaysAsk);
+    edit::WindowValues CurrentWindowValues() const;
     void SetMode(std::int32_t mode);
     void ToggleMetronome();
     void OnDoRangeAction();
@@ -167,6 +169,9 @@ private:
     std::string m_artist;
     std::string m_difficulty;
     std::uint32_t m_footRating = 1;
+    // The file behind the chart after an import, so that a save keeps what
+    // the window does not show.
+    edit::ImportedSong m_imported;
 
     // Workers: each increments the stop counter once as it ends; the exit
     // sets it to 1 and waits for 3.

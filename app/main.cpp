@@ -1,3 +1,4 @@
+#include "app/DwiTools.h"
 #include "app/EditorMain.h"
 #include "audio/EstimateFiles.h"
 
@@ -14,10 +15,15 @@ namespace {
 void PrintUsage(std::FILE* out) {
     std::fputs("Usage: beatwright [SONG]\n"
                "       beatwright --estimate-bpm FILE...\n"
+               "       beatwright --dwi-info FILE.dwi...\n"
+               "       beatwright --dwi-copy IN.dwi OUT.dwi\n"
                "Beatwright, a step chart editor for dance-mat games (.dwi files).\n"
                "\n"
                "  --estimate-bpm FILE...  print the estimated tempo of each MP3, WAV or\n"
-               "                          Ogg Vorbis file as \"BPM<TAB>PATH\", no window\n",
+               "                          Ogg Vorbis file as \"BPM<TAB>PATH\", no window\n"
+               "  --dwi-info FILE.dwi...  print what each .dwi file holds, one JSON object\n"
+               "                          a line\n"
+               "  --dwi-copy IN OUT       read IN and save it to OUT as Save would\n",
                out);
 }
 
@@ -41,6 +47,21 @@ int main(int argc, char** argv) {
         options.workers = std::thread::hardware_concurrency();
         options.showProgress = isatty(STDERR_FILENO) != 0;
         return audio::EstimateFiles(paths, stdout, stderr, options) ? 0 : kExitFailure;
+    }
+    if (argc > 1 && std::strcmp(argv[1], "--dwi-info") == 0) {
+        if (argc < 3) {
+            PrintUsage(stderr);
+            return kExitUsage;
+        }
+        const std::vector<std::string> paths(argv + 2, argv + argc);
+        return app::PrintDwiInfo(paths, stdout, stderr) ? 0 : kExitFailure;
+    }
+    if (argc > 1 && std::strcmp(argv[1], "--dwi-copy") == 0) {
+        if (argc != 4) {
+            PrintUsage(stderr);
+            return kExitUsage;
+        }
+        return app::CopyDwi(argv[2], argv[3], stderr) ? 0 : kExitFailure;
     }
     if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
         PrintUsage(stderr);

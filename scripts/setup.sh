@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 PACKAGES=(
   build-essential cmake pkg-config git
-  libgtest-dev libgmock-dev clang-format locales
+  libgtest-dev libgmock-dev clang-format locales nlohmann-json3-dev
   qt6-base-dev
   libmpg123-dev libvorbis-dev libsoundtouch-dev libsdl2-dev
   lame twolame vorbis-tools soundstretch mpg123

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "chart/Song.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// The windowless .dwi tools of the command line.
+namespace app {
+
+// One line of JSON describing the song read from path.
+std::string DwiInfoJson(const std::string& path, const chart::Song& song);
+
+// --dwi-info: one JSON line per readable file on out, a message naming each
+// unreadable one on err. True when every file was read.
+bool PrintDwiInfo(const std::vector<std::string>& paths, std::FILE* out, std::FILE* err);
+
+// --dwi-copy: reads in and saves it to out as "Save" would, with no edit.
+bool CopyDwi(const std::string& in, const std::string& out, std::FILE* err);
+
+} // namespace app

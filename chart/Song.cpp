@@ -1,0 +1,81 @@
+#include "chart/Song.h"
+
+namespace chart {
+
+std::uint8_t ColumnsOf(ChartStyle style) {
+    switch (style) {
+    case ChartStyle::Single:
+        return 4;
+    case ChartStyle::Double:
+    case ChartStyle::Couple:
+        return 8;
+    case ChartStyle::Solo:
+        return 6;
+    }
+    return 4;
+}
+
+std::string_view StyleName(ChartStyle style) {
+    switch (style) {
+    case ChartStyle::Single:
+        return "SINGLE";
+    case ChartStyle::Double:
+        return "DOUBLE";
+    case ChartStyle::Couple:
+        return "COUPLE";
+    case ChartStyle::Solo:
+        return "SOLO";
+    }
+    return "SINGLE";
+}
+
+bool SongChart::SameContent(const SongChart& other) const {
+    return style == other.style && difficulty == other.difficulty && rating == other.rating &&
+           lengthRows == other.lengthRows && notes == other.notes;
+}
+
+namespace {
+
+std::vector<const SourceRecord*> UninterpretedRecords(const Song& song) {
+    std::vector<const SourceRecord*> kept;
+    for (const SourceRecord& record : song.records) {
+        if (!record.interpreted) {
+            kept.push_back(&record);
+        }
+    }
+    return kept;
+}
+
+} // namespace
+
+bool SameContent(const Song& a, const Song& b) {
+    if (a.title != b.title || a.artist != b.artist || a.bpm != b.bpm ||
+        a.gapSeconds != b.gapSeconds || a.sampleStartSeconds != b.sampleStartSeconds ||
+        a.sampleLengthSeconds != b.sampleLengthSeconds || a.changes != b.changes ||
+        a.stops != b.stops || a.charts.size() != b.charts.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.charts.size(); ++i) {
+        if (!a.charts[i].SameContent(b.charts[i])) {
+            return false;
+        }
+    }
+    const auto keptA = UninterpretedRecords(a);
+    const auto keptB = UninterpretedRecords(b);
+    if (keptA.size() != keptB.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < keptA.size(); ++i) {
+        if (keptA[i]->key != keptB[i]->key || keptA[i]->text != keptB[i]->text) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsChartKey(std::string_view upperKey) {
+    return upperKey == "SINGLE" || upperKey == "DOUBLE" || upperKey == "COUPLE" ||
+           upperKey == "SOLO";
+}
+
+} // namespace chart

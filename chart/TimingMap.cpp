@@ -1,0 +1,129 @@
+#include "chart/TimingMap.h"
+
+#include "chart/SongTiming.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace chart {
+
+namespace {
+
+// Seconds per beat the way the constant-tempo code computes it (60 / BPM in
+// double from the float), or 0 for a tempo that gives no grid.
+double SecondsPerBeat(double bpm) {
+    if (!std::isfinite(bpm) || bpm <= 0.0) {
+        return 0.0;
+    }
+    const double seconds = 60.0 / bpm;
+    return std::isfinite(seconds) ? seconds : 0.0;
+}
+
+struct Event {
+    double beat = 0.0;
+    bool isStop = false;
+    double value = 0.0; // BPM or milliseconds
+};
+
+} // namespace
+
+TimingMap::TimingMap(float bpm, float gapSeconds, std::span<const BpmChange> changes,
+                     std::span<const Stop> stops) {
+    const double gap = std::isfinite(gapSeconds) ? static_cast<double>(gapSeconds) : 0.0;
+    const double initialSpb = chart::HasUsableTempo(bpm) ? BeatSeconds(bpm) : 0.0;
+    m_secondsPerBeatBeforeZero = initialSpb;
+    m_usable = initialSpb > 0.0;
+
+    std::vector<Event> events;
+    events.reserve(changes.size() + stops.size());
+    for (const BpmChange& change : changes) {
+        if (std::isfinite(change.beat)) {
+            events.push_back({std::max(change.beat, 0.0), false, change.bpm});
+        }
+    }
+    for (const Stop& stop : stops) {
+        if (std::isfinite(stop.beat)) {
+            events.push_back({std::max(stop.beat, 0.0), true, stop.durationMs});
+        }
+    }
+    // Stable: of two changes at one beat the later one in the file wins.
+    std::stable_sort(events.begin(), events.end(),
+                     [](const Event& a, const Event& b) { return a.beat < b.beat; });
+
+    m_segments.push_back({0.0, gap, gap, initialSpb, static_cast<double>(bpm)});
+    for (const Event& event : events) {
+        Segment* last = &m_segments.back();
+        if (event.beat > last->beat) {
+            const double arrive =
+                last->departSeconds + (event.beat - last->beat) * last->secondsPerBeat;
+            m_segments.push_back({event.beat, arrive, arrive, last->secondsPerBeat, last->bpm});
+            last = &m_segments.back();
+        }
+        if (event.isStop) {
+            if (std::isfinite(event.value) && event.value > 0.0) {
+                last->departSeconds += event.value / 1000.0;
+            }
+        } else {
+            last->bpm = event.value;
+            last->secondsPerBeat = SecondsPerBeat(event.value);
+            m_usable = m_usable && last->secondsPerBeat > 0.0;
+        }
+    }
+}
+
+const TimingMap::Segment& TimingMap::SegmentAtBeat(double beat) const {
+    const auto it = std::upper_bound(m_segments.begin(), m_segments.end(), beat,
+                                     [](double b, const Segment& s) { return b < s.beat; });
+    return it == m_segments.begin() ? m_segments.front() : *(it - 1);
+}
+
+double TimingMap::SecondsAt(double beat) const {
+    if (std::isnan(beat)) {
+        return std::numeric_limits<double>::quiet_NaN();
+    }
+    const Segment& first = m_segments.front();
+    if (beat < first.beat) {
+        return first.arriveSeconds + beat * m_secondsPerBeatBeforeZero;
+    }
+    const Segment& segment = SegmentAtBeat(beat);
+    if (beat == segment.beat) {
+        return segment.arriveSeconds;
+    }
+    return segment.departSeconds + (beat - segment.beat) * segment.secondsPerBeat;
+}
+
+double TimingMap::BeatAt(double seconds) const {
+    if (std::isnan(seconds)) {
+        return std::numeric_limits<double>::quiet_NaN();
+    }
+    const Segment& first = m_segments.front();
+    if (seconds < first.arriveSeconds) {
+        if (m_secondsPerBeatBeforeZero <= 0.0) {
+            return -std::numeric_limits<double>::infinity();
+        }
+        return (seconds - first.arriveSeconds) / m_secondsPerBeatBeforeZero;
+    }
+    // The last segment reached by this time; of several reached at once
+    // (stretches that take no time) the latest.
+    const auto it =
+        std::upper_bound(m_segments.begin(), m_segments.end(), seconds,
+                         [](double s, const Segment& seg) { return s < seg.arriveSeconds; });
+    const Segment& segment = *(it - 1);
+    if (seconds <= segment.departSeconds) {
+        return segment.beat;
+    }
+    if (segment.secondsPerBeat <= 0.0) {
+        return std::numeric_limits<double>::infinity();
+    }
+    return segment.beat + (seconds - segment.departSeconds) / segment.secondsPerBeat;
+}
+
+double TimingMap::BpmAt(double beat) const {
+    if (beat < m_segments.front().beat) {
+        return m_segments.front().bpm;
+    }
+    return SegmentAtBeat(beat).bpm;
+}
+
+} // namespace chart
