@@ -39,7 +39,8 @@ namespace {
 std::vector<const SourceRecord*> UninterpretedRecords(const Song& song) {
     std::vector<const SourceRecord*> kept;
     for (const SourceRecord& record : song.records) {
-        if (!record.interpreted) {
+        // "#STATUS" marks who wrote the file; it says nothing of the song.
+        if (!record.interpreted && record.key != "STATUS") {
             kept.push_back(&record);
         }
     }

@@ -67,7 +67,8 @@ template <typename Item> std::vector<Item> ReadBeatList(std::string_view text) {
         }
         const std::string_view item = text.substr(start, comma - start);
         const std::size_t equals = item.find('=');
-        if (equals != std::string_view::npos) {
+        if (equals != std::string_view::npos && !Trimmed(item.substr(0, equals)).empty() &&
+            !Trimmed(item.substr(equals + 1)).empty()) {
             const double quarterBeats = ParseDouble(item.substr(0, equals));
             const double value = ParseDouble(item.substr(equals + 1));
             if (std::isfinite(quarterBeats) && std::isfinite(value)) {

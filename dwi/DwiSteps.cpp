@@ -357,8 +357,11 @@ char ClosingOf(int rows) {
     }
 }
 
+// The chart's own length; when notes reach past it, up to the half-beat
+// after the last one.
 std::int32_t WrittenLength(const chart::SongChart& chart) {
-    return std::max(chart.lengthRows, chart.notes.EndRow());
+    const std::int32_t end = chart.notes.EndRow();
+    return end <= chart.lengthRows ? chart.lengthRows : (end + 23) / 24 * 24;
 }
 
 } // namespace
