@@ -61,41 +61,9 @@ RecordSpan ScanRecord(std::string_view bytes, std::size_t begin, std::size_t& re
     return span;
 }
 
-void CutFields(std::string_view bytes, RecordSpan& span) {
-    const std::size_t valueEnd = span.terminated ? span.end - 1 : span.end;
-    std::vector<std::string> parts(1);
-    std::size_t i = span.begin + 1;
-    while (i < valueEnd) {
-        if (CommentAt(bytes, i)) {
-            i = EndOfLine(bytes, i);
-            continue;
-        }
-        if (bytes[i] == ':') {
-            parts.emplace_back();
-        } else {
-            parts.back().push_back(bytes[i]);
-        }
-        ++i;
-    }
-    std::string_view key = parts.front();
-    while (!key.empty() && IsSpace(key.front())) {
-        key.remove_prefix(1);
-    }
-    while (!key.empty() && IsSpace(key.back())) {
-        key.remove_suffix(1);
-    }
-    span.key.reserve(key.size());
-    for (char c : key) {
-        span.key.push_back(Upper(c));
-    }
-    span.fields.assign(std::make_move_iterator(parts.begin() + 1),
-                       std::make_move_iterator(parts.end()));
-}
-
 } // namespace
 
-SplitFile SplitRecords(std::string_view bytes) {
-    SplitFile file;
+void ForEachRecord(std::string_view bytes, const std::function<void(const RecordSpan&)>& visit) {
     std::size_t i = 0;
     while (i < bytes.size()) {
         if (CommentAt(bytes, i)) {
@@ -107,12 +75,79 @@ SplitFile SplitRecords(std::string_view bytes) {
             continue;
         }
         std::size_t resume = i;
-        RecordSpan span = ScanRecord(bytes, i, resume);
-        CutFields(bytes, span);
-        file.records.push_back(std::move(span));
+        const RecordSpan span = ScanRecord(bytes, i, resume);
+        visit(span);
         i = resume;
     }
-    return file;
+}
+
+namespace {
+
+// Calls field(i, byte) for each value byte with its field's index, comments
+// left out; stops early when field returns false.
+template <typename Field>
+void ForEachValueByte(std::string_view bytes, const RecordSpan& span, Field field) {
+    const std::size_t valueEnd = span.terminated ? span.end - 1 : span.end;
+    std::size_t index = 0;
+    std::size_t i = span.begin + 1;
+    while (i < valueEnd) {
+        if (CommentAt(bytes, i)) {
+            i = EndOfLine(bytes, i);
+            continue;
+        }
+        if (bytes[i] == ':') {
+            ++index;
+            if (!field(index, '\0', true)) {
+                return;
+            }
+        } else if (!field(index, bytes[i], false)) {
+            return;
+        }
+        ++i;
+    }
+}
+
+} // namespace
+
+std::string RecordKey(std::string_view bytes, const RecordSpan& span) {
+    std::string key;
+    ForEachValueByte(bytes, span, [&key](std::size_t index, char c, bool separator) {
+        if (index > 0 || separator) {
+            return false;
+        }
+        key.push_back(Upper(c));
+        return true;
+    });
+    std::size_t first = 0;
+    while (first < key.size() && IsSpace(key[first])) {
+        ++first;
+    }
+    std::size_t last = key.size();
+    while (last > first && IsSpace(key[last - 1])) {
+        --last;
+    }
+    return key.substr(first, last - first);
+}
+
+std::vector<std::string> RecordFields(std::string_view bytes, const RecordSpan& span) {
+    std::vector<std::string> fields;
+    ForEachValueByte(bytes, span, [&fields](std::size_t index, char c, bool separator) {
+        if (separator) {
+            fields.emplace_back();
+        } else if (index > 0) {
+            fields.back().push_back(c);
+        }
+        return true;
+    });
+    return fields;
+}
+
+std::vector<Record> SplitRecords(std::string_view bytes) {
+    std::vector<Record> records;
+    ForEachRecord(bytes, [&](const RecordSpan& span) {
+        records.push_back({span, RecordKey(bytes, span), RecordFields(bytes, span)});
+    });
+    return records;
 }
 
 } // namespace dwi

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,15 +18,24 @@ struct RecordSpan {
     std::size_t begin = 0; // the "#"
     std::size_t end = 0;   // past the ";", or past the last value byte
     bool terminated = true;
-    std::string key;                 // trimmed, upper case
-    std::vector<std::string> fields; // after the key, split at ":"
 };
 
-struct SplitFile {
-    std::vector<RecordSpan> records;
-};
+// Calls visit(span) for every record in file order. Linear in the size of
+// the file whatever its content, and keeps nothing itself, so a file of
+// millions of empty records costs no memory here.
+void ForEachRecord(std::string_view bytes, const std::function<void(const RecordSpan&)>& visit);
 
-// Linear in the size of the file, whatever its content.
-SplitFile SplitRecords(std::string_view bytes);
+// The key: the text before the first ":", trimmed, upper case.
+std::string RecordKey(std::string_view bytes, const RecordSpan& span);
+// The fields after the key, split at ":", comments left out.
+std::vector<std::string> RecordFields(std::string_view bytes, const RecordSpan& span);
+
+struct Record {
+    RecordSpan span;
+    std::string key;
+    std::vector<std::string> fields;
+};
+// Every record with its key and fields at once; for small texts.
+std::vector<Record> SplitRecords(std::string_view bytes);
 
 } // namespace dwi

@@ -96,7 +96,7 @@ std::optional<chart::ChartStyle> StyleOfKey(std::string_view key) {
     return std::nullopt;
 }
 
-std::optional<SongChart> ChartOfRecord(const RecordSpan& span) {
+std::optional<SongChart> ChartOfRecord(const Record& span) {
     const auto style = StyleOfKey(span.key);
     if (!style || span.fields.size() < 3) {
         return std::nullopt;
@@ -111,7 +111,7 @@ std::optional<SongChart> ChartOfRecord(const RecordSpan& span) {
 }
 
 // Applies a record to the song; false when the song does not interpret it.
-bool ApplyRecord(const RecordSpan& span, Song& song) {
+bool ApplyRecord(const Record& span, Song& song) {
     if (span.fields.empty()) {
         return false;
     }
@@ -156,37 +156,141 @@ bool ApplyRecord(const RecordSpan& span, Song& song) {
 
 } // namespace
 
+namespace {
+
+// More charts than any real file holds; past this, chart records are kept
+// as text, so a file of millions of tiny charts cannot exhaust memory.
+constexpr std::size_t kMaxCharts = 1000;
+
+bool IsScalarKey(std::string_view key) {
+    return key == "TITLE" || key == "ARTIST" || key == "BPM" || key == "GAP" ||
+           key == "SAMPLESTART" || key == "SAMPLELENGTH" || key == "CHANGEBPM" || key == "FREEZE";
+}
+
+// Builds the record list with bounded memory: records the song does not
+// interpret are merged into one block of text with their neighbours, and a
+// scalar record that a later one of its key overrides becomes such text.
+class SongBuilder {
+public:
+    SongBuilder(std::string_view bytes, Song& song) : m_bytes(bytes), m_song(song) {}
+
+    void Add(const RecordSpan& span) {
+        if (m_song.records.empty() && !m_started) {
+            m_song.leadingText = std::string(m_bytes.substr(0, span.begin));
+            m_started = true;
+        }
+        // A lone "#" has no key; a file can hold millions of them.
+        std::string key = span.end - span.begin > 1 ? RecordKey(m_bytes, span) : std::string();
+        const bool chartKey = chart::IsChartKey(key);
+        const bool scalarKey = !chartKey && IsScalarKey(key);
+        // The common case of a hostile file: text the song does not read,
+        // after more such text. It joins the block, gap and all, in one copy.
+        if (!chartKey && !scalarKey && Mergeable(key) && !m_song.records.empty() &&
+            IsPlainBlock(m_song.records.back())) {
+            SourceRecord& block = m_song.records.back();
+            block.text.append(m_bytes.substr(m_lastEnd, span.end - m_lastEnd));
+            block.terminated = span.terminated;
+            m_lastEnd = span.end;
+            return;
+        }
+        if (!m_song.records.empty()) {
+            m_song.records.back().trailing =
+                std::string(m_bytes.substr(m_lastEnd, span.begin - m_lastEnd));
+        }
+        m_lastEnd = span.end;
+        Record record{span, std::move(key), {}};
+        SourceRecord source;
+        source.key = record.key;
+        source.terminated = span.terminated;
+        if (chartKey || scalarKey) {
+            record.fields = RecordFields(m_bytes, span);
+        }
+        std::optional<SongChart> chart;
+        if (chartKey && m_song.charts.size() < kMaxCharts) {
+            chart = ChartOfRecord(record);
+        }
+        if (chart) {
+            chart->sourceId = static_cast<std::uint32_t>(m_song.charts.size() + 1);
+            source.chartId = chart->sourceId;
+            source.interpreted = true;
+            m_song.charts.push_back(std::move(*chart));
+        } else if (scalarKey && ApplyRecord(record, m_song)) {
+            source.interpreted = true;
+            const auto previous = m_owner.find(record.key);
+            if (previous != m_owner.end()) {
+                m_song.records[previous->second].interpreted = false;
+                ++m_demoted;
+            }
+            m_owner[record.key] = m_song.records.size();
+        }
+        source.text = std::string(m_bytes.substr(span.begin, span.end - span.begin));
+        m_song.records.push_back(std::move(source));
+        if (m_demoted > 64 && m_demoted * 2 > m_song.records.size()) {
+            Compact();
+        }
+    }
+
+    void Finish() {
+        if (!m_song.records.empty()) {
+            m_song.records.back().trailing = std::string(m_bytes.substr(m_lastEnd));
+        }
+        Compact();
+    }
+
+private:
+    // "#STATUS" stays a record of its own: it says who wrote the file.
+    static bool Mergeable(std::string_view key) { return key != "STATUS"; }
+    static bool IsPlainBlock(const SourceRecord& record) {
+        return !record.interpreted && Mergeable(record.key);
+    }
+
+    // Merges runs of plain blocks, demoted records included.
+    void Compact() {
+        std::vector<SourceRecord>& records = m_song.records;
+        std::vector<SourceRecord> compacted;
+        compacted.reserve(records.size() - m_demoted / 2);
+        for (SourceRecord& record : records) {
+            if (!compacted.empty() && IsPlainBlock(record) && IsPlainBlock(compacted.back())) {
+                SourceRecord& block = compacted.back();
+                block.text += block.trailing;
+                block.text += record.text;
+                block.trailing = std::move(record.trailing);
+                block.terminated = record.terminated;
+            } else {
+                compacted.push_back(std::move(record));
+            }
+        }
+        records = std::move(compacted);
+        m_owner.clear();
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            if (records[i].interpreted && records[i].chartId == 0) {
+                m_owner[records[i].key] = i;
+            }
+        }
+        m_demoted = 0;
+    }
+
+    std::string_view m_bytes;
+    Song& m_song;
+    std::size_t m_lastEnd = 0;
+    bool m_started = false;
+    std::map<std::string, std::size_t, std::less<>> m_owner;
+    std::size_t m_demoted = 0;
+};
+
+} // namespace
+
 Song ReadSong(std::string_view bytes) {
     Song song;
-    const SplitFile split = SplitRecords(bytes);
     if (bytes.find("\r\n") == std::string_view::npos &&
         bytes.find('\n') != std::string_view::npos) {
         song.lineEnd = "\n";
     }
-    if (split.records.empty()) {
+    SongBuilder builder(bytes, song);
+    ForEachRecord(bytes, [&builder](const RecordSpan& span) { builder.Add(span); });
+    builder.Finish();
+    if (song.records.empty()) {
         song.leadingText = std::string(bytes);
-        return song;
-    }
-    song.leadingText = std::string(bytes.substr(0, split.records.front().begin));
-    std::uint32_t nextChartId = 1;
-    for (std::size_t i = 0; i < split.records.size(); ++i) {
-        const RecordSpan& span = split.records[i];
-        const std::size_t next =
-            i + 1 < split.records.size() ? split.records[i + 1].begin : bytes.size();
-        SourceRecord record;
-        record.key = span.key;
-        record.text = std::string(bytes.substr(span.begin, span.end - span.begin));
-        record.trailing = std::string(bytes.substr(span.end, next - span.end));
-        record.terminated = span.terminated;
-        if (std::optional<SongChart> chart = ChartOfRecord(span)) {
-            chart->sourceId = nextChartId++;
-            record.chartId = chart->sourceId;
-            record.interpreted = true;
-            song.charts.push_back(std::move(*chart));
-        } else {
-            record.interpreted = ApplyRecord(span, song);
-        }
-        song.records.push_back(std::move(record));
     }
     return song;
 }
@@ -259,8 +363,8 @@ std::optional<std::string> ScalarValue(std::string_view key, const Song& song) {
 
 // True when the record still says what the song holds for its key.
 bool ScalarUnchanged(const SourceRecord& record, const Song& song) {
-    const SplitFile split = SplitRecords(record.text);
-    if (split.records.empty()) {
+    const std::vector<Record> split = SplitRecords(record.text);
+    if (split.empty()) {
         return false;
     }
     // Start from the song's values so that only the record's own field can
@@ -283,7 +387,7 @@ bool ScalarUnchanged(const SourceRecord& record, const Song& song) {
     } else if (record.key == "FREEZE") {
         probe.stops.clear();
     }
-    if (!ApplyRecord(split.records.front(), probe)) {
+    if (!ApplyRecord(split.front(), probe)) {
         return false;
     }
     return probe.title == song.title && probe.artist == song.artist && probe.bpm == song.bpm &&
@@ -436,9 +540,8 @@ std::string WriteSong(const Song& song) {
             if (found == chartsById.end()) {
                 // The chart was deleted: its record goes, with its line.
             } else {
-                const SplitFile split = SplitRecords(record.text);
-                const auto before =
-                    split.records.empty() ? std::nullopt : ChartOfRecord(split.records.front());
+                const std::vector<Record> split = SplitRecords(record.text);
+                const auto before = split.empty() ? std::nullopt : ChartOfRecord(split.front());
                 out += before && before->SameContent(*found->second)
                            ? record.text
                            : ChartText(*found->second, end, false);
@@ -475,9 +578,9 @@ std::optional<std::string> SaveSong(const std::string& path, const Song& song) {
 std::optional<double> RecordNumber(const Song& song, std::string_view upperKey) {
     for (auto it = song.records.rbegin(); it != song.records.rend(); ++it) {
         if (it->interpreted && it->key == upperKey) {
-            const SplitFile split = SplitRecords(it->text);
-            if (!split.records.empty() && !split.records.front().fields.empty()) {
-                return ParseDouble(split.records.front().fields.front());
+            const std::vector<Record> split = SplitRecords(it->text);
+            if (!split.empty() && !split.front().fields.empty()) {
+                return ParseDouble(split.front().fields.front());
             }
         }
     }

@@ -294,7 +294,7 @@ TEST(ReadSong, HostileTextReadsWithoutRecordsGoingAstray) {
     }
     hostile += "SINGLE:X:1:" + std::string(100000, '(') + "8;";
     const Song song = dwi::ReadSong(hostile);
-    EXPECT_EQ(song.records.size(), 200000u);
+    EXPECT_EQ(song.records.size(), 2u); // the empty records are one block of text
     ASSERT_EQ(song.charts.size(), 1u);
     EXPECT_EQ(song.charts[0].lengthRows, 12);
     EXPECT_EQ(dwi::WriteSong(song), hostile);
