@@ -530,3 +530,47 @@ TEST_F(Window, RangeActionsThroughTheWindow) {
 }
 
 } // namespace
+
+namespace {
+
+std::string FileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST_F(Window, ImportThenSaveKeepsEveryChartTheTimingAndUnknownRecords) {
+    const fs::path folder = fs::path(BEATWRIGHT_TEST_TMP) / "window_keep";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    const std::string path = (folder / "pack.dwi").string();
+    const std::string original =
+        "#TITLE:Pack Song;\r\n#ARTIST:Someone;\r\n#GENRE:Trance;\r\n#BPM:150.000;\r\n"
+        "#GAP:-120;\r\n#CHANGEBPM:64=300;\r\n#FREEZE:32.5=250;\r\n#SAMPLESTART:30.5;\r\n"
+        "#SAMPLELENGTH:12;\r\n#SINGLE:BASIC:3:\r\n08080808\r\n;\r\n"
+        "#SINGLE:SMANIAC:12:\r\n(2468)8!80008<248>\r\n;\r\n#DOUBLE:HEAVY:9:\r\n8:\r\n2;\r\n";
+    std::ofstream(path, std::ios::binary) << original;
+
+    LoadSong(120.0f);
+    dialogs.answers = {false, true}; // the second single chart
+    dialogs.openPaths.push_back(path);
+    window->OnCommand(32776);
+    EXPECT_EQ(Text(1039), "30.50");
+    window->OnCommand(32772); // save, no edit
+    EXPECT_EQ(FileText(path), original);
+
+    // An edit of the shown chart rewrites that record alone.
+    window->Chart()[0] = '0';
+    window->OnCommand(32772);
+    const std::string edited = FileText(path);
+    EXPECT_NE(edited, original);
+    for (const char* kept :
+         {"#GENRE:Trance;\r\n", "#CHANGEBPM:64=300;\r\n", "#FREEZE:32.5=250;\r\n",
+          "#SAMPLESTART:30.5;\r\n", "#SINGLE:BASIC:3:\r\n08080808\r\n;\r\n",
+          "#DOUBLE:HEAVY:9:\r\n8:\r\n2;\r\n", "#SINGLE:SMANIAC:12:\r\n"}) {
+        EXPECT_NE(edited.find(kept), std::string::npos) << kept;
+    }
+}
+
+} // namespace
