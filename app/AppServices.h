@@ -22,6 +22,12 @@ public:
     // An open-file dialog for an existing file. filter is Qt's form
     // ("DWI Files (*.dwi)"), empty for all files. Nothing on cancel.
     virtual std::optional<std::string> GetOpenFileName(std::string_view filter) = 0;
+    // The same, starting in folder.
+    virtual std::optional<std::string> GetOpenFileNameIn(std::string_view filter,
+                                                         const std::string& folder) {
+        static_cast<void>(folder);
+        return GetOpenFileName(filter);
+    }
     // A save-file dialog that asks before replacing a file and appends
     // defaultSuffix when the name has no extension. Nothing on cancel.
     virtual std::optional<std::string> GetSaveFileName(std::string_view filter,

@@ -153,6 +153,7 @@ void CChartEditorDlg::BuildMenus() {
         }
     };
     addItems(menuBar()->addMenu(QStringLiteral("&File")), {{"&Open Music File", kCmdOpenMusicFile},
+                                                           {"Open &Chart...", kCmdOpenChart},
                                                            {"&Import DWI File", kCmdImportDwiFile},
                                                            {"&Save", kCmdSave},
                                                            {"Save &As", kCmdSaveAs}});
@@ -175,6 +176,7 @@ void CChartEditorDlg::BuildMenus() {
 
     m_commands = {
         {kCmdOpenMusicFile, [this] { OpenMusicFile(); }},
+        {kCmdOpenChart, [this] { OpenChart(); }},
         {kCmdImportDwiFile, [this] { ImportDwiFile(); }},
         {kCmdSave, [this] { SaveDwiFile(false); }},
         {kCmdSaveAs, [this] { SaveDwiFile(true); }},
@@ -486,7 +488,7 @@ void CChartEditorDlg::OpenMusicFile() {
     }
 }
 
-void CChartEditorDlg::OpenMusicFile(const std::string& path) {
+bool CChartEditorDlg::OpenMusicFile(const std::string& path) {
     // The estimate runs on a worker while the progress window, modal, keeps
     // the screen alive; the window takes no input until it is done.
     CPleaseWaitDlg progress(this);
@@ -510,12 +512,12 @@ void CChartEditorDlg::OpenMusicFile(const std::string& path) {
     progress.hide();
     if (!estimate.bpm) {
         m_dialogs.ShowMessage(estimate.error);
-        return;
+        return false;
     }
     if (const auto error = m_player.Open(path)) {
         m_dialogs.ShowMessage(*error);
         BumpRevision();
-        return;
+        return false;
     }
     m_player.SetRate(RateForSpeed(m_timing.songSpeedPercent));
     m_dwiFileName.clear();
@@ -543,6 +545,7 @@ void CChartEditorDlg::OpenMusicFile(const std::string& path) {
         m_toldSilent = true;
         m_dialogs.ShowMessage(kSilentText);
     }
+    return true;
 }
 
 // --- DWI files --------------------------------------------------------------

@@ -59,7 +59,12 @@ public:
     // Menu commands by id; unknown ids do nothing.
     void OnCommand(int commandId);
     void OpenMusicFile();
-    void OpenMusicFile(const std::string& path);
+    // True when the song was opened.
+    bool OpenMusicFile(const std::string& path);
+    // A .dwi with its song: the song opens as above, then the file's timing
+    // and charts are loaded. Nothing changes when either cannot be opened.
+    void OpenChart();
+    bool OpenChartFile(const std::string& path);
     void ImportDwiFile();
     void SaveDwiFile(bool alwaysAsk);
     edit::WindowValues CurrentWindowValues() const;

@@ -4,6 +4,7 @@
 #include "app/ChartEditorDlg.h"
 #include "app/MediaPlayerControl.h"
 #include "app/QtServices.h"
+#include "dwi/DwiImporter.h"
 #include "player/PlaybackEngine.h"
 #include "res/Resources.h"
 #include "view/CCustomDisplay.h"
@@ -42,7 +43,13 @@ int RunEditor(int argc, char** argv, const std::optional<std::string>& songPath)
                      Qt::QueuedConnection);
     window.show();
     if (songPath) {
-        QTimer::singleShot(0, &window, [&window, path = *songPath] { window.OpenMusicFile(path); });
+        QTimer::singleShot(0, &window, [&window, path = *songPath] {
+            if (dwi::HasDwiExtension(path)) {
+                window.OpenChartFile(path);
+            } else {
+                window.OpenMusicFile(path);
+            }
+        });
     }
     return QApplication::exec();
 }

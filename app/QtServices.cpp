@@ -32,7 +32,15 @@ bool QtUserDialogs::AskYesNo(std::string_view text, std::string_view caption) {
 }
 
 std::optional<std::string> QtUserDialogs::GetOpenFileName(std::string_view filter) {
+    return GetOpenFileNameIn(filter, {});
+}
+
+std::optional<std::string> QtUserDialogs::GetOpenFileNameIn(std::string_view filter,
+                                                            const std::string& folder) {
     QFileDialog dialog(m_parent);
+    if (!folder.empty()) {
+        dialog.setDirectory(QString::fromStdString(folder));
+    }
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     if (!filter.empty()) {

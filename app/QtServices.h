@@ -16,6 +16,8 @@ public:
     void ShowMessage(std::string_view text) override;
     bool AskYesNo(std::string_view text, std::string_view caption) override;
     std::optional<std::string> GetOpenFileName(std::string_view filter) override;
+    std::optional<std::string> GetOpenFileNameIn(std::string_view filter,
+                                                 const std::string& folder) override;
     std::optional<std::string> GetSaveFileName(std::string_view filter,
                                                std::string_view defaultSuffix) override;
     void ShowAbout() override;

@@ -13,7 +13,7 @@
 namespace {
 
 void PrintUsage(std::FILE* out) {
-    std::fputs("Usage: beatwright [SONG]\n"
+    std::fputs("Usage: beatwright [SONG | CHART.dwi]\n"
                "       beatwright --estimate-bpm FILE...\n"
                "       beatwright --dwi-info FILE.dwi...\n"
                "       beatwright --dwi-copy IN.dwi OUT.dwi\n"

@@ -575,6 +575,22 @@ std::optional<std::string> SaveSong(const std::string& path, const Song& song) {
     return WriteFileAtomically(path, WriteSong(song));
 }
 
+std::optional<std::string> KeptRecordValue(const Song& song, std::string_view upperKey) {
+    std::optional<std::string> value;
+    for (const SourceRecord& record : song.records) {
+        if (record.interpreted) {
+            continue;
+        }
+        const std::string_view text = record.text;
+        ForEachRecord(text, [&](const RecordSpan& span) {
+            if (RecordKey(text, span) == upperKey) {
+                value = JoinFields(RecordFields(text, span));
+            }
+        });
+    }
+    return value;
+}
+
 std::optional<double> RecordNumber(const Song& song, std::string_view upperKey) {
     for (auto it = song.records.rbegin(); it != song.records.rend(); ++it) {
         if (it->interpreted && it->key == upperKey) {

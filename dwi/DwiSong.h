@@ -38,6 +38,10 @@ SongFile ReadSongFile(const std::string& path);
 // Writes atomically; the reason on failure (the old file is then intact).
 [[nodiscard]] std::optional<std::string> SaveSong(const std::string& path, const chart::Song& song);
 
+// The value of the last record with this key that the song keeps as text
+// (#FILE, #GENRE...); none when the file has no such record.
+std::optional<std::string> KeptRecordValue(const chart::Song& song, std::string_view upperKey);
+
 // The Gap in milliseconds and the BPM as the file writes them, for reports.
 std::optional<double> RecordNumber(const chart::Song& song, std::string_view upperKey);
 

@@ -3,6 +3,7 @@
 #include "FakeServices.h"
 #include "app/ColorLabel.h"
 #include "app/SpinButton.h"
+#include "dwi/DwiImporter.h"
 
 #include <QAction>
 #include <QApplication>
@@ -124,7 +125,8 @@ TEST_F(Window, MenuItemsStandInOrderWithTheirTexts) {
         }
     }
     EXPECT_EQ(items.join('|').toStdString(),
-              "&File|  &Open Music File 32771|  &Import DWI File 32776|  &Save 32772|"
+              "&File|  &Open Music File 32771|  Open &Chart... 32790|  &Import DWI File 32776|"
+              "  &Save 32772|"
               "  Save &As 32773|&Options|  Play Metronome Sound 32778|&Mode|"
               "  &Tap Tempo/BPM 32779|  &Step Data Input 32780|&About");
     Action(32782)->trigger();
@@ -571,6 +573,36 @@ TEST_F(Window, ImportThenSaveKeepsEveryChartTheTimingAndUnknownRecords) {
           "#DOUBLE:HEAVY:9:\r\n8:\r\n2;\r\n", "#SINGLE:SMANIAC:12:\r\n"}) {
         EXPECT_NE(edited.find(kept), std::string::npos) << kept;
     }
+}
+
+TEST_F(Window, OpenChartFindsItsSongAndLoadsEverythingThenSavesItBackUnchanged) {
+    const fs::path folder = fs::path(BEATWRIGHT_TEST_TMP) / "window_open_chart";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    std::ofstream(folder / "x.mp3") << "song";
+    const std::string path = (folder / "chart.dwi").string();
+    const std::string original =
+        "#TITLE:Open Me;\r\n#BPM:140.000;\r\n#GAP:250;\r\n#FILE:.\\Songs\\X.MP3;\r\n"
+        "#DOUBLE:HEAVY:9:8:2;\r\n#SINGLE:MANIAC:7:\r\n0804(22)0;\r\n";
+    std::ofstream(path, std::ios::binary) << original;
+    estimator.result = {128.0f, {}};
+    player.duration = 10.0;
+    ASSERT_TRUE(window->OpenChartFile(path));
+    EXPECT_EQ(player.FileName(), (folder / "x.mp3").string());
+    EXPECT_EQ(window->Chart(), "080420"); // the 16th between slots 4 and 5 cannot show
+    EXPECT_EQ(dialogs.messages.back(), dwi::kFreezeArrowMessage); // the 16ths
+    EXPECT_EQ(Text(1010), "140.0");
+    EXPECT_EQ(Text(1012), "0.25");
+    EXPECT_EQ(Text(1023), "Open Me");
+    EXPECT_EQ(Control<QComboBox>(1025)->currentText(), "MANIAC");
+    EXPECT_EQ(window->DwiFileName(), path);
+    window->OnCommand(32772);
+    EXPECT_EQ(FileText(path), original);
+
+    // A chart that cannot be read changes nothing and says why.
+    EXPECT_FALSE(window->OpenChartFile((folder / "missing.dwi").string()));
+    EXPECT_NE(dialogs.messages.back().find("missing.dwi"), std::string::npos);
+    EXPECT_EQ(window->DwiFileName(), path);
 }
 
 } // namespace

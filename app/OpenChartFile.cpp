@@ -1,0 +1,103 @@
+// Opening a .dwi with its song: the chart's own folder first, as game song
+// folders are laid out.
+#include "app/ChartEditorDlg.h"
+#include "app/CommandIds.h"
+#include "dwi/DwiImporter.h"
+#include "dwi/DwiSong.h"
+#include "edit/ChartSong.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+
+namespace app {
+
+namespace {
+
+constexpr char kDwiFilter[] = "DWI Files (*.dwi)";
+
+QString SampleText(float seconds) {
+    return QString::asprintf("%3.2f", static_cast<double>(seconds));
+}
+
+} // namespace
+
+void CChartEditorDlg::OpenChart() {
+    if (const auto path = m_dialogs.GetOpenFileName(kDwiFilter)) {
+        OpenChartFile(*path);
+    }
+}
+
+bool CChartEditorDlg::OpenChartFile(const std::string& path) {
+    dwi::SongFile file = dwi::ReadSongFile(path);
+    if (!file.error.empty()) {
+        m_dialogs.ShowMessage(file.error);
+        return false;
+    }
+    const edit::SongSearch search =
+        edit::FindSongForChart(path, dwi::KeptRecordValue(file.song, "FILE"));
+    std::optional<std::string> songPath = search.songPath;
+    if (!songPath) {
+        songPath = m_dialogs.GetOpenFileNameIn({}, search.folder);
+        if (!songPath) {
+            return false;
+        }
+    }
+    // The song opens as "Open Music File" opens it; when it cannot, its
+    // message has named the file and nothing of the chart is taken.
+    if (!OpenMusicFile(*songPath)) {
+        return false;
+    }
+
+    chart::Song& song = file.song;
+    std::optional<std::size_t> shown;
+    for (std::size_t i = 0; i < song.charts.size() && !shown; ++i) {
+        if (song.charts[i].style == chart::ChartStyle::Single) {
+            shown = i;
+        }
+    }
+    bool lossy = false;
+    m_chart = shown ? edit::SlotsOfChart(song.charts[*shown], lossy) : chart::StepChart();
+    m_title = song.title;
+    m_artist = song.artist;
+    if (shown) {
+        m_difficulty = song.charts[*shown].difficulty;
+        m_footRating = song.charts[*shown].rating;
+    }
+    OnCommand(kCmdStepInputMode);
+    WithTimingLock([&](chart::TimingState& timing) {
+        timing.bpm = song.bpm;
+        timing.gapSeconds = song.gapSeconds;
+        timing.sampleStartSeconds = song.sampleStartSeconds;
+        timing.sampleEndSeconds = song.sampleStartSeconds + song.sampleLengthSeconds;
+        timing.nextClickSeconds =
+            chart::AnchorNextClick(static_cast<double>(timing.gapSeconds),
+                                   m_player.PositionSeconds(), chart::BeatSeconds(timing.bpm));
+    });
+    ShowBpm();
+    ShowGap();
+    m_sampleStartEdit->setText(SampleText(m_timing.sampleStartSeconds));
+    m_sampleEndEdit->setText(SampleText(m_timing.sampleEndSeconds));
+    m_titleEdit->setText(QString::fromStdString(m_title));
+    m_titleEdit->setCursorPosition(0);
+    m_artistEdit->setText(QString::fromStdString(m_artist));
+    m_artistEdit->setCursorPosition(0);
+    const int difficulty =
+        m_difficultyList->findText(QString::fromStdString(m_difficulty), Qt::MatchFixedString);
+    if (difficulty >= 0) {
+        m_difficultyList->setCurrentIndex(difficulty);
+    }
+    const int rating = m_footRatingList->findText(
+        QString::number(static_cast<std::int32_t>(m_footRating)), Qt::MatchExactly);
+    if (rating >= 0) {
+        m_footRatingList->setCurrentIndex(rating);
+    }
+    m_dwiFileName = path;
+    m_imported.Start(std::move(song), shown, CurrentWindowValues());
+    BumpRevision();
+    if (lossy) {
+        m_dialogs.ShowMessage(dwi::kFreezeArrowMessage);
+    }
+    return true;
+}
+
+} // namespace app

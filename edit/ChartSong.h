@@ -1,0 +1,31 @@
+#pragma once
+
+#include "chart/Song.h"
+#include "chart/StepChart.h"
+
+#include <optional>
+#include <string>
+
+// Opening a chart file with its song. Game song folders hold the music, the
+// .dwi and the pictures; the .dwi's #FILE record was usually written on
+// Windows, relative to the game's folder or to the chart's own.
+namespace edit {
+
+struct SongSearch {
+    std::optional<std::string> songPath; // found
+    std::string folder;                  // where to ask the user otherwise
+};
+
+// The song of a chart file: the #FILE record's file if it exists (relative
+// to the chart's folder, "\" read as a folder separator, every part matched
+// without regard to case; failing that, its file name in the chart's
+// folder), otherwise the one music file (MP3, Ogg, WAV) in that folder.
+SongSearch FindSongForChart(const std::string& chartPath,
+                            const std::optional<std::string>& fileRecord);
+
+// The chart as the window's half-beat slots: notes on 8ths, at most two
+// arrows a slot. lossy is set when the chart holds more (holds, finer notes,
+// three arrows on a row), which the slots cannot show.
+chart::StepChart SlotsOfChart(const chart::SongChart& chart, bool& lossy);
+
+} // namespace edit
