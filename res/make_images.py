@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Writes Beatwright's pixel art: the arrow sheet, the two seek-button strips
-(XPM, compiled into the program) and the 128 x 128 application icon (PNG).
+(XPM, compiled into the program) and the application icon: 128 x 128 for
+the program, and the hicolor sizes 16 to 256 plus a scalable SVG to install.
 
 The shapes below are the source; run `python3 res/make_images.py` after
 changing them and commit the written files with the script.
@@ -190,12 +191,77 @@ def write_png(path, image):
                   + chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
 
 
+def resized(image, size):
+    """The icon at another size: whole-pixel doubling upwards, area averages
+    (alpha-weighted) downwards, so small sizes stay legible."""
+    source = len(image)
+    if size % source == 0:
+        k = size // source
+        return [[image[y // k][x // k] for x in range(size)] for y in range(size)]
+    out = []
+    for y in range(size):
+        row = []
+        y0, y1 = y * source / size, (y + 1) * source / size
+        for x in range(size):
+            x0, x1 = x * source / size, (x + 1) * source / size
+            total = [0.0, 0.0, 0.0]
+            alpha = 0.0
+            area = 0.0
+            for sy in range(int(y0), min(source, int(y1 + 0.999999))):
+                wy = min(y1, sy + 1) - max(y0, sy)
+                for sx in range(int(x0), min(source, int(x1 + 0.999999))):
+                    w = wy * (min(x1, sx + 1) - max(x0, sx))
+                    area += w
+                    p = image[sy][sx]
+                    if p:
+                        alpha += w
+                        for i in range(3):
+                            total[i] += w * p[i]
+            if alpha < area * 0.5:
+                row.append(None)
+            else:
+                row.append(tuple(int(round(t / alpha)) for t in total))
+        out.append(row)
+    return out
+
+
+def write_svg(path, image):
+    """One rectangle per horizontal run of a colour: the pixel art, scalable."""
+    size = len(image)
+    parts = ['<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 %d %d" '
+             'width="%d" height="%d" shape-rendering="crispEdges">' % (size, size, size, size)]
+    for y, row in enumerate(image):
+        x = 0
+        while x < size:
+            colour = row[x]
+            run = x
+            while run < size and row[run] == colour:
+                run += 1
+            if colour:
+                parts.append('<rect x="%d" y="%d" width="%d" height="1" fill="#%02x%02x%02x"/>'
+                             % ((x, y, run - x) + colour))
+            x = run
+    parts.append("</svg>")
+    with open(path, "w", newline="\n") as out:
+        out.write("\n".join(parts) + "\n")
+
+
+ICON_SIZES = [16, 22, 24, 32, 48, 64, 128, 256]
+
+
 def main():
     write_xpm(os.path.join(HERE, "arrows.xpm"), "arrows", arrow_sheet())
     write_xpm(os.path.join(HERE, "rewind.xpm"), "rewind", button_strip([1, 2, 3], UP_CHEVRON))
     write_xpm(os.path.join(HERE, "forward.xpm"), "forward",
               button_strip([3, 2, 1], down(UP_CHEVRON)))
     write_png(os.path.join(HERE, "beatwright-128.png"), icon())
+    for size in ICON_SIZES:
+        folder = os.path.join(HERE, "icons", "hicolor", "%dx%d" % (size, size), "apps")
+        os.makedirs(folder, exist_ok=True)
+        write_png(os.path.join(folder, "beatwright.png"), resized(icon(), size))
+    folder = os.path.join(HERE, "icons", "hicolor", "scalable", "apps")
+    os.makedirs(folder, exist_ok=True)
+    write_svg(os.path.join(folder, "beatwright.svg"), icon())
 
 
 if __name__ == "__main__":

@@ -17,6 +17,9 @@ ctest --test-dir build --output-on-failure -j"$(nproc)"
 echo "== end to end: the real program in a virtual X server"
 bash tests/e2e/run-e2e.sh build
 
+echo "== the Debian package"
+bash scripts/check-deb.sh build
+
 echo "== tests under address and undefined-behaviour sanitizers"
 BEATWRIGHT_BUILD_DIR=build-asan bash scripts/setup.sh -DBEATWRIGHT_SANITIZE=ON \
   -DCMAKE_BUILD_TYPE=Debug -DBEATWRIGHT_BENCH=OFF

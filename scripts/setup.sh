@@ -11,6 +11,7 @@ PACKAGES=(
   libmpg123-dev libvorbis-dev libsoundtouch-dev libsdl2-dev
   lame twolame vorbis-tools soundstretch mpg123
   fonts-liberation2 xvfb xauth xdotool imagemagick
+  dpkg-dev desktop-file-utils shared-mime-info
 )
 
 SUDO=""

@@ -8,3 +8,5 @@ export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null
 unset QT_QPA_PLATFORM
 xvfb-run -a -s "-screen 0 1024x768x24" \
   bash "$here/session.sh" "$build/beatwright" "$build/demo-128bpm.wav" "$build/e2e"
+xvfb-run -a -s "-screen 0 1024x768x24" \
+  bash "$here/open-chart.sh" "$build/beatwright" "$build/demo-128bpm.wav" "$build/e2e"
