@@ -131,6 +131,7 @@ CChartEditorDlg::CChartEditorDlg(Services services, QWidget* parent)
     qApp->installEventFilter(this);
     ConnectPlayerEvents();
     Initialise();
+    MarkSaved();
 }
 
 CChartEditorDlg::~CChartEditorDlg() {
@@ -545,6 +546,7 @@ bool CChartEditorDlg::OpenMusicFile(const std::string& path) {
         m_toldSilent = true;
         m_dialogs.ShowMessage(kSilentText);
     }
+    MarkSaved();
     return true;
 }
 
@@ -592,6 +594,9 @@ void CChartEditorDlg::SaveDwiFile(bool alwaysAsk) {
         error = dwi::SaveDwi(m_dwiFileName, song, m_player.DurationSeconds(), m_chart);
     }
     BumpRevision();
+    if (!error) {
+        MarkSaved();
+    }
     if (error) {
         m_dialogs.ShowMessage("The chart could not be saved to \"" + m_dwiFileName + "\":\r\n" +
                               *error + "\r\nThe file on disk was not changed.");
@@ -682,6 +687,7 @@ void CChartEditorDlg::ImportDwiFile() {
         shown = edit::FindOfferedChart(song, offered - 1, *found.difficulty, *found.footRating);
     }
     m_imported.Start(std::move(song), shown, CurrentWindowValues());
+    MarkSaved();
     BumpRevision();
 }
 

@@ -7,6 +7,7 @@
 #include "chart/StepRandom.h"
 #include "chart/TapTempo.h"
 #include "edit/ImportedSong.h"
+#include "edit/Recovery.h"
 #include "player/MediaPlayer.h"
 #include "view/StepViewOwner.h"
 
@@ -65,9 +66,24 @@ public:
     // and charts are loaded. Nothing changes when either cannot be opened.
     void OpenChart();
     bool OpenChartFile(const std::string& path);
+
+    // Unsaved work: the window's values differ from those last opened or
+    // saved (or were restored from a crash and not saved since).
+    bool HasUnsavedChanges() const;
+    // The document a save would write now, and what it belongs to.
+    std::string DocumentText() const;
+    edit::RecoveryInfo DocumentInfo() const;
+    // Opens the song of a copy left by a crash and loads the copy; the work
+    // counts as unsaved until the user saves it.
+    bool RestoreRecovery(const edit::LeftRecovery& left);
     void ImportDwiFile();
     void SaveDwiFile(bool alwaysAsk);
     edit::WindowValues CurrentWindowValues() const;
+    void MarkSaved() { m_savedValues = CurrentWindowValues(); }
+    // Shows a song document in the window: its timing, texts and the chart
+    // at shown as slots. read: the document came from dwiPath.
+    void LoadDocument(chart::Song song, std::optional<std::size_t> shown,
+                      const std::string& dwiPath, bool read);
     void SetMode(std::int32_t mode);
     void ToggleMetronome();
     void OnDoRangeAction();
@@ -177,6 +193,7 @@ private:
     // The file behind the chart after an import, so that a save keeps what
     // the window does not show.
     edit::ImportedSong m_imported;
+    std::optional<edit::WindowValues> m_savedValues;
 
     // Workers: each increments the stop counter once as it ends; the exit
     // sets it to 1 and waits for 3.

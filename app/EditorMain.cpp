@@ -2,6 +2,7 @@
 
 #include "app/AudioTempoEstimator.h"
 #include "app/ChartEditorDlg.h"
+#include "app/CrashRecovery.h"
 #include "app/MediaPlayerControl.h"
 #include "app/QtServices.h"
 #include "dwi/DwiImporter.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QTimer>
+#include <unistd.h>
 
 namespace app {
 
@@ -41,17 +43,23 @@ int RunEditor(int argc, char** argv, const std::optional<std::string>& songPath)
     dialogs.SetParent(&window);
     QObject::connect(&window, &CChartEditorDlg::Closed, &application, &QApplication::quit,
                      Qt::QueuedConnection);
+    CrashRecovery recovery(window, edit::RecoveryStore(edit::DefaultRecoveryFolder(), getpid()));
     window.show();
-    if (songPath) {
-        QTimer::singleShot(0, &window, [&window, path = *songPath] {
-            if (dwi::HasDwiExtension(path)) {
-                window.OpenChartFile(path);
-            } else {
-                window.OpenMusicFile(path);
-            }
-        });
-    }
-    return QApplication::exec();
+    QTimer::singleShot(0, &window, [&window, &recovery, &dialogs, songPath] {
+        // Work a crash left behind comes first; a file named on the command
+        // line opens when there was none to restore.
+        if (recovery.OfferLeftCopies(dialogs) || !songPath) {
+            return;
+        }
+        if (dwi::HasDwiExtension(*songPath)) {
+            window.OpenChartFile(*songPath);
+        } else {
+            window.OpenMusicFile(*songPath);
+        }
+    });
+    const int status = QApplication::exec();
+    recovery.Finish();
+    return status;
 }
 
 } // namespace app

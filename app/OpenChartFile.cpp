@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <filesystem>
 
 namespace app {
 
@@ -48,12 +49,21 @@ bool CChartEditorDlg::OpenChartFile(const std::string& path) {
         return false;
     }
 
-    chart::Song& song = file.song;
     std::optional<std::size_t> shown;
-    for (std::size_t i = 0; i < song.charts.size() && !shown; ++i) {
-        if (song.charts[i].style == chart::ChartStyle::Single) {
+    for (std::size_t i = 0; i < file.song.charts.size() && !shown; ++i) {
+        if (file.song.charts[i].style == chart::ChartStyle::Single) {
             shown = i;
         }
+    }
+    LoadDocument(std::move(file.song), shown, path, true);
+    MarkSaved();
+    return true;
+}
+
+void CChartEditorDlg::LoadDocument(chart::Song song, std::optional<std::size_t> shown,
+                                   const std::string& dwiPath, bool read) {
+    if (shown && *shown >= song.charts.size()) {
+        shown.reset();
     }
     bool lossy = false;
     m_chart = shown ? edit::SlotsOfChart(song.charts[*shown], lossy) : chart::StepChart();
@@ -91,12 +101,49 @@ bool CChartEditorDlg::OpenChartFile(const std::string& path) {
     if (rating >= 0) {
         m_footRatingList->setCurrentIndex(rating);
     }
-    m_dwiFileName = path;
-    m_imported.Start(std::move(song), shown, CurrentWindowValues());
+    m_dwiFileName = dwiPath;
+    if (read) {
+        m_imported.Start(std::move(song), shown, CurrentWindowValues());
+    } else {
+        m_imported.Reset();
+    }
     BumpRevision();
     if (lossy) {
         m_dialogs.ShowMessage(dwi::kFreezeArrowMessage);
     }
+}
+
+bool CChartEditorDlg::HasUnsavedChanges() const {
+    return !m_savedValues || CurrentWindowValues() != *m_savedValues;
+}
+
+std::string CChartEditorDlg::DocumentText() const {
+    const edit::WindowValues values = CurrentWindowValues();
+    return dwi::WriteSong(m_imported.Active() ? m_imported.SongToSave(values)
+                                              : edit::SongFromWindow(values));
+}
+
+edit::RecoveryInfo CChartEditorDlg::DocumentInfo() const {
+    // Absolute, as the copy is read by a program started elsewhere.
+    const auto absolute = [](const std::string& path) {
+        std::error_code error;
+        return path.empty() ? path : std::filesystem::absolute(path, error).string();
+    };
+    edit::RecoveryInfo info;
+    info.songPath = absolute(m_player.FileName());
+    info.dwiPath = absolute(m_dwiFileName);
+    info.imported = m_imported.Active();
+    info.shownChart = m_imported.Active() ? m_imported.ShownChart() : std::optional<std::size_t>(0);
+    return info;
+}
+
+bool CChartEditorDlg::RestoreRecovery(const edit::LeftRecovery& left) {
+    if (!OpenMusicFile(left.info.songPath)) {
+        return false;
+    }
+    LoadDocument(dwi::ReadSong(left.document), left.info.shownChart, left.info.dwiPath,
+                 left.info.imported);
+    m_savedValues.reset();
     return true;
 }
 

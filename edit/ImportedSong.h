@@ -25,6 +25,8 @@ struct WindowValues {
     float sampleStartSeconds = 0.0f;
     float sampleEndSeconds = 5.0f;
     chart::StepChart steps;
+
+    friend bool operator==(const WindowValues&, const WindowValues&) = default;
 };
 
 class ImportedSong {

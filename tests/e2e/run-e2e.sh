@@ -6,7 +6,16 @@ build=${1:-build}
 here=$(cd "$(dirname "$0")" && pwd)
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null
 unset QT_QPA_PLATFORM
+# The program keeps crash copies under XDG_STATE_HOME: the sessions get a
+# folder of their own, so nothing a user (or an earlier run) left can ask
+# questions here.
+XDG_STATE_HOME=$(mktemp -d)
+export XDG_STATE_HOME
+trap 'rm -rf "$XDG_STATE_HOME"' EXIT
 xvfb-run -a -s "-screen 0 1024x768x24" \
   bash "$here/session.sh" "$build/beatwright" "$build/demo-128bpm.wav" "$build/e2e"
 xvfb-run -a -s "-screen 0 1024x768x24" \
   bash "$here/open-chart.sh" "$build/beatwright" "$build/demo-128bpm.wav" "$build/e2e"
+# -noreset: the server must outlive the program killed in between.
+xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
+  bash "$here/recovery.sh" "$build/beatwright" "$build/demo-128bpm.wav" "$build/e2e"
