@@ -25,8 +25,8 @@ std::size_t EndOfLine(std::string_view bytes, std::size_t i) {
     return newline == std::string_view::npos ? bytes.size() : newline;
 }
 
-// Finds where the record starting at begin ends. Every byte is looked at
-// once.
+} // namespace
+
 RecordSpan ScanRecord(std::string_view bytes, std::size_t begin, std::size_t& resume) {
     RecordSpan span;
     span.begin = begin;
@@ -61,24 +61,18 @@ RecordSpan ScanRecord(std::string_view bytes, std::size_t begin, std::size_t& re
     return span;
 }
 
-} // namespace
-
-void ForEachRecord(std::string_view bytes, const std::function<void(const RecordSpan&)>& visit) {
-    std::size_t i = 0;
+std::size_t NextRecordStart(std::string_view bytes, std::size_t i) {
     while (i < bytes.size()) {
+        if (bytes[i] == '#') {
+            return i;
+        }
         if (CommentAt(bytes, i)) {
             i = EndOfLine(bytes, i);
-            continue;
-        }
-        if (bytes[i] != '#') {
+        } else {
             ++i;
-            continue;
         }
-        std::size_t resume = i;
-        const RecordSpan span = ScanRecord(bytes, i, resume);
-        visit(span);
-        i = resume;
     }
+    return bytes.size();
 }
 
 namespace {

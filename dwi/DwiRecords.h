@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,10 +19,25 @@ struct RecordSpan {
     bool terminated = true;
 };
 
+// Finds where the record whose "#" is at begin ends; resume is where the
+// search for the next record goes on. Every byte is looked at once.
+RecordSpan ScanRecord(std::string_view bytes, std::size_t begin, std::size_t& resume);
+
+// Where the next record starts at or after i, or bytes.size().
+std::size_t NextRecordStart(std::string_view bytes, std::size_t i);
+
 // Calls visit(span) for every record in file order. Linear in the size of
 // the file whatever its content, and keeps nothing itself, so a file of
 // millions of empty records costs no memory here.
-void ForEachRecord(std::string_view bytes, const std::function<void(const RecordSpan&)>& visit);
+template <typename Visit> void ForEachRecord(std::string_view bytes, Visit&& visit) {
+    std::size_t i = NextRecordStart(bytes, 0);
+    while (i < bytes.size()) {
+        std::size_t resume = i;
+        const RecordSpan span = ScanRecord(bytes, i, resume);
+        visit(span);
+        i = NextRecordStart(bytes, resume);
+    }
+}
 
 // The key: the text before the first ":", trimmed, upper case.
 std::string RecordKey(std::string_view bytes, const RecordSpan& span);

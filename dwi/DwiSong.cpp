@@ -179,7 +179,19 @@ public:
             m_song.leadingText = std::string(m_bytes.substr(0, span.begin));
             m_started = true;
         }
-        // A lone "#" has no key; a file can hold millions of them.
+        // A lone "#" has no key; a file can hold millions of them, so they
+        // join the block before them at once.
+        if (span.end - span.begin == 1 && !m_song.records.empty() &&
+            IsPlainBlock(m_song.records.back())) {
+            // Copied in one piece once the run ends.
+            if (m_pendingFrom == kNone) {
+                m_pendingFrom = m_lastEnd;
+            }
+            m_pendingTerminated = span.terminated;
+            m_lastEnd = span.end;
+            return;
+        }
+        FlushPending();
         std::string key = span.end - span.begin > 1 ? RecordKey(m_bytes, span) : std::string();
         const bool chartKey = chart::IsChartKey(key);
         const bool scalarKey = !chartKey && IsScalarKey(key);
@@ -231,6 +243,7 @@ public:
     }
 
     void Finish() {
+        FlushPending();
         if (!m_song.records.empty()) {
             m_song.records.back().trailing = std::string(m_bytes.substr(m_lastEnd));
         }
@@ -238,6 +251,17 @@ public:
     }
 
 private:
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+    void FlushPending() {
+        if (m_pendingFrom != kNone) {
+            SourceRecord& block = m_song.records.back();
+            block.text.append(m_bytes.substr(m_pendingFrom, m_lastEnd - m_pendingFrom));
+            block.terminated = m_pendingTerminated;
+            m_pendingFrom = kNone;
+        }
+    }
+
     // "#STATUS" stays a record of its own: it says who wrote the file.
     static bool Mergeable(std::string_view key) { return key != "STATUS"; }
     static bool IsPlainBlock(const SourceRecord& record) {
@@ -274,6 +298,8 @@ private:
     Song& m_song;
     std::size_t m_lastEnd = 0;
     bool m_started = false;
+    std::size_t m_pendingFrom = kNone; // start of lone "#"s not yet copied
+    bool m_pendingTerminated = true;
     std::map<std::string, std::size_t, std::less<>> m_owner;
     std::size_t m_demoted = 0;
 };
