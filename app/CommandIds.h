@@ -12,6 +12,8 @@ enum CommandId : int {
     kCmdTapTempoMode = 32779,
     kCmdStepInputMode = 32780,
     kCmdAbout = 32782,
+    kCmdFindTempo = 32800,
+    kCmdToggleWaveform = 32801,
 };
 
 } // namespace app
