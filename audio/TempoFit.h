@@ -29,12 +29,13 @@ inline constexpr double kChartRangeHighBpm = 260.0;
 // the beats) or the other of 3:2 and 2:3.
 //
 // The tempo level is chosen for how charts are made: among the metrical
-// levels of the song's periodicity, the one whose beats carry the strong
-// onsets, above all the low (kick and bass) ones, in or near the chart
-// range; of two levels that carry them equally, the faster. The beat's
-// phase follows the low band where the whole band is ambiguous. BPM and
-// phase are fitted over the whole song, and the first beat is placed on
-// the start of the attack, read from the fine energy envelope.
+// levels of the song's periodicity, the one whose beats fall on the loud
+// attacks (kicks and snares, not hats or a bass note's soft start) and
+// take in most of them, in or near the chart range. The beat's phase
+// follows the kick (the low band) where loud accents make the off-beat
+// nearly as strong. BPM and phase are fitted over the whole song, and the
+// first beat is placed on the start of the attack, read from the fine
+// energy envelope.
 std::vector<TempoCandidate> FitTempo(const OnsetEnvelopes& envelopes);
 
 } // namespace audio
