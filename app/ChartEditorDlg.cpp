@@ -159,7 +159,10 @@ void CChartEditorDlg::BuildMenus() {
                                                            {"&Save", kCmdSave},
                                                            {"Save &As", kCmdSaveAs}});
     QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
-    addItems(options, {{"Play Metronome Sound", kCmdToggleMetronome}});
+    addItems(options, {{"Play Metronome Sound", kCmdToggleMetronome},
+                       {"Find Tempo and First Beat...", kCmdFindTempo}});
+    QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
+    addItems(viewMenu, {{"&Waveform", kCmdToggleWaveform}});
     QMenu* mode = menuBar()->addMenu(QStringLiteral("&Mode"));
     addItems(mode, {{"&Tap Tempo/BPM", kCmdTapTempoMode}, {"&Step Data Input", kCmdStepInputMode}});
     QAction* about = menuBar()->addAction(QStringLiteral("&About"));
@@ -174,6 +177,8 @@ void CChartEditorDlg::BuildMenus() {
     }
     m_metronomeAction->setChecked(true);
     m_tapModeAction->setChecked(true);
+    m_waveformAction = viewMenu->actions().at(0);
+    m_waveformAction->setCheckable(true); // off at start: the step view as it always was
 
     m_commands = {
         {kCmdOpenMusicFile, [this] { OpenMusicFile(); }},
@@ -195,6 +200,8 @@ void CChartEditorDlg::BuildMenus() {
              m_stepModeAction->setChecked(true);
          }},
         {kCmdAbout, [this] { m_dialogs.ShowAbout(); }},
+        {kCmdFindTempo, [this] { OpenFindTempo(); }},
+        {kCmdToggleWaveform, [this] { ShowWaveform(!m_waveformOn); }},
     };
 }
 

@@ -87,6 +87,13 @@ public:
     void SetMode(std::int32_t mode);
     void ToggleMetronome();
     void OnDoRangeAction();
+    // Find Tempo: the dialog (FindTempoDlg.cpp), and what it asks of the window.
+    void OpenFindTempo();
+    void ApplyFoundTempo(float bpm, float gapSeconds);
+    void ListenFrom(double positionSeconds);
+    // The waveform behind the step view's lanes (View menu).
+    void ShowWaveform(bool on);
+    bool WaveformShown() const { return m_waveformOn; }
     // The exit question; true when the window is closing.
     bool OnCancel();
 
@@ -239,6 +246,8 @@ private:
     QAction* m_metronomeAction = nullptr; // 32778
     QAction* m_tapModeAction = nullptr;   // 32779
     QAction* m_stepModeAction = nullptr;  // 32780
+    QAction* m_waveformAction = nullptr;
+    bool m_waveformOn = false;
     std::map<int, std::function<void()>> m_commands;
 };
 

@@ -13,6 +13,8 @@ enum CommandId : int {
     kCmdStepInputMode = 32780,
     kCmdAbout = 32782,
     kCmdOpenChart = 32790,
+    kCmdFindTempo = 32800,
+    kCmdToggleWaveform = 32801,
 };
 
 } // namespace app

@@ -1,6 +1,7 @@
 #include "app/DwiTools.h"
 #include "app/EditorMain.h"
 #include "audio/EstimateFiles.h"
+#include "audio/FindTempo.h"
 
 #include <cstdio>
 #include <cstring>
@@ -15,12 +16,15 @@ namespace {
 void PrintUsage(std::FILE* out) {
     std::fputs("Usage: beatwright [SONG | CHART.dwi]\n"
                "       beatwright --estimate-bpm FILE...\n"
+               "       beatwright --find-tempo FILE...\n"
                "       beatwright --dwi-info FILE.dwi...\n"
                "       beatwright --dwi-copy IN.dwi OUT.dwi\n"
                "Beatwright, a step chart editor for dance-mat games (.dwi files).\n"
                "\n"
                "  --estimate-bpm FILE...  print the estimated tempo of each MP3, WAV or\n"
                "                          Ogg Vorbis file as \"BPM<TAB>PATH\", no window\n"
+               "  --find-tempo FILE...    print each file's tempo candidates, best first, one\n"
+               "                          per line: \"BPM<TAB>GAP_SECONDS<TAB>CONFIDENCE<TAB>PATH\"\n"
                "  --dwi-info FILE.dwi...  print what each .dwi file holds, one JSON object\n"
                "                          a line\n"
                "  --dwi-copy IN OUT       read IN and save it to OUT as Save would\n",
@@ -47,6 +51,16 @@ int main(int argc, char** argv) {
         options.workers = std::thread::hardware_concurrency();
         options.showProgress = isatty(STDERR_FILENO) != 0;
         return audio::EstimateFiles(paths, stdout, stderr, options) ? 0 : kExitFailure;
+    }
+    if (argc > 1 && std::strcmp(argv[1], "--find-tempo") == 0) {
+        if (argc < 3) {
+            PrintUsage(stderr);
+            return kExitUsage;
+        }
+        const std::vector<std::string> paths(argv + 2, argv + argc);
+        return audio::FindTempoFiles(paths, stdout, stderr, std::thread::hardware_concurrency())
+                   ? 0
+                   : kExitFailure;
     }
     if (argc > 1 && std::strcmp(argv[1], "--dwi-info") == 0) {
         if (argc < 3) {

@@ -171,6 +171,11 @@ void ApplyGapSpin(TimingState& state, int delta, double positionSeconds) {
     SetGapAndAnchor(state, static_cast<double>(gap), positionSeconds);
 }
 
+void ApplyBpmAndGap(TimingState& state, float bpm, float gapSeconds, double positionSeconds) {
+    state.bpm = bpm;
+    SetGapAndAnchor(state, static_cast<double>(gapSeconds), positionSeconds);
+}
+
 void ApplyGapPlusHalfBeat(TimingState& state, double positionSeconds) {
     if (!HasUsableTempo(state.bpm)) {
         return;

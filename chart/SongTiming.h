@@ -89,6 +89,9 @@ void ApplyGapMinusHalfBeat(TimingState& state, double positionSeconds);
 // X2 and X.5: no bound; the click grid then starts at song time 0.
 void ApplyBpmDouble(TimingState& state, double positionSeconds);
 void ApplyBpmHalve(TimingState& state, double positionSeconds);
+// A tempo found by analysis: BPM as given, Gap never below 0, as the
+// spins leave them.
+void ApplyBpmAndGap(TimingState& state, float bpm, float gapSeconds, double positionSeconds);
 // Sample start/end "Set": the position, or 0 when it is negative.
 float SamplePointAt(double positionSeconds);
 

@@ -3,6 +3,7 @@
 #include "chart/StepChart.h"
 #include "res/Resources.h"
 #include "view/StepLane.h"
+#include "view/WaveformLayer.h"
 
 #include <QMenu>
 #include <QMouseEvent>
@@ -86,6 +87,14 @@ CCustomDisplay::CCustomDisplay(StepViewOwner* owner, QWidget* parent)
 
 CCustomDisplay::~CCustomDisplay() = default;
 
+void CCustomDisplay::SetWaveformVisible(bool visible) {
+    if (visible && !m_waveform) {
+        m_waveform = std::make_unique<WaveformLayer>([this] { RequestRepaint(); });
+    }
+    m_waveformVisible = visible;
+    update();
+}
+
 void CCustomDisplay::SetOwner(StepViewOwner* owner) {
     m_owner = owner;
 }
@@ -109,13 +118,17 @@ const QImage& CCustomDisplay::RenderFrame(int scale) {
     // Drawn in device pixels; the ratio is set for presenting afterwards.
     m_frame.setDevicePixelRatio(1.0);
     m_frame.fill(Qt::white);
+    // The position is read once so that the whole frame agrees.
+    const double position = m_owner ? m_owner->Player().PositionSeconds() : 0.0;
+    if (m_waveformVisible && SongLoaded()) {
+        QPainter painter(&m_frame);
+        m_waveform->Paint(painter, m_scale, m_owner->Player().FileName(), position, m_owner->Bpm());
+    }
     {
         QPainter painter(&m_frame);
         painter.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
         if (m_owner) {
-            // The position is read once so that the whole frame agrees.
-            const LaneScroll scroll = ScrollAt(m_owner->Player().PositionSeconds(), m_owner->Bpm(),
-                                               m_owner->GapSeconds());
+            const LaneScroll scroll = ScrollAt(position, m_owner->Bpm(), m_owner->GapSeconds());
             const bool evenOnLines = scroll.firstSlot % 2 == 0;
             for (int i = 0; i < kBeatLinesPerFrame; ++i) {
                 const int y = scroll.firstLineY + kBeatPixels * i;

@@ -7,12 +7,15 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 class QAction;
 class QMenu;
 class QPainter;
 
 namespace view {
+
+class WaveformLayer;
 
 // The step view, control 1016 of the main window: the step chart as a lane
 // that scrolls up with the song towards a row of target arrows, with seek
@@ -49,6 +52,10 @@ public:
 
     // The slot under client row y at the current position.
     std::int32_t YToSlot(int y) const;
+
+    // The song's waveform behind the lanes; off at first.
+    Q_INVOKABLE void SetWaveformVisible(bool visible);
+    bool WaveformVisible() const { return m_waveformVisible; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -90,6 +97,9 @@ private:
     QImage m_frame;
 
     std::atomic<bool> m_repaintQueued{false};
+    // Made when first shown, kept with its peaks while hidden.
+    std::unique_ptr<WaveformLayer> m_waveform;
+    bool m_waveformVisible = false;
 };
 
 } // namespace view

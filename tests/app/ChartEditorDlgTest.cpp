@@ -127,8 +127,8 @@ TEST_F(Window, MenuItemsStandInOrderWithTheirTexts) {
     }
     EXPECT_EQ(items.join('|').toStdString(),
               "&File|  &Open Music File 32771|  Open &Chart... 32790|  &Import DWI File 32776|"
-              "  &Save 32772|"
-              "  Save &As 32773|&Options|  Play Metronome Sound 32778|&Mode|"
+              "  &Save 32772|  Save &As 32773|&Options|  Play Metronome Sound 32778|"
+              "  Find Tempo and First Beat... 32800|&View|  &Waveform 32801|&Mode|"
               "  &Tap Tempo/BPM 32779|  &Step Data Input 32780|&About");
     Action(32782)->trigger();
     EXPECT_EQ(dialogs.abouts, 1);

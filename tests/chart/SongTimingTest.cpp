@@ -127,6 +127,18 @@ TEST(TimingControls, GapControlsNeverGoNegative) {
     EXPECT_NEAR(state.nextClickSeconds, 0.75, kSeconds);
 }
 
+TEST(TimingControls, FoundTempoKeepsItsBpmAndNeverANegativeGap) {
+    chart::TimingState state;
+    chart::ApplyBpmAndGap(state, 128.37f, 0.4567f, 2.0);
+    EXPECT_EQ(state.bpm, 128.37f);
+    EXPECT_EQ(state.gapSeconds, 0.4567f);
+    // Beats at 0.4567 + k * 0.4674: beat 4 is the first at or after 2 s,
+    // and the click comes one beat after it.
+    EXPECT_NEAR(state.nextClickSeconds, 0.4567 + 5 * 60.0 / 128.37, 1e-4);
+    chart::ApplyBpmAndGap(state, 90.0f, -0.01f, 0.0);
+    EXPECT_EQ(state.gapSeconds, 0.0f);
+}
+
 TEST(TimingControls, HalfBeatButtonsIgnoreAnUnusableTempo) {
     chart::TimingState state;
     state.bpm = -5.0f;

@@ -1,0 +1,157 @@
+#include "app/FindTempoDlg.h"
+
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace app {
+
+namespace {
+
+// The worker's progress is looked at this often; the bar needs no more.
+constexpr int kPollMs = 50;
+
+} // namespace
+
+FindTempoDlg::FindTempoDlg(const std::string& songPath, float bpm, float gapSeconds,
+                           FindTempoHooks hooks, QWidget* parent)
+    : QDialog(parent), m_hooks(std::move(hooks)), m_originalBpm(bpm),
+      m_originalGapSeconds(gapSeconds), m_finder(std::make_unique<audio::TempoFinder>(songPath)),
+      m_status(new QLabel(this)), m_progress(new QProgressBar(this)), m_list(new QTreeWidget(this)),
+      m_listenButton(new QPushButton(tr("Listen"), this)),
+      m_applyButton(new QPushButton(tr("Apply"), this)),
+      m_closeButton(new QPushButton(tr("Cancel"), this)), m_pollTimer(new QTimer(this)) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(tr("Find Tempo and First Beat"));
+    m_status->setText(tr("Finding the tempo and the first beat of %1...")
+                          .arg(QFileInfo(QString::fromStdString(songPath)).fileName()));
+    m_status->setWordWrap(true);
+    m_progress->setRange(0, 100);
+    m_list->setColumnCount(3);
+    m_list->setHeaderLabels({tr("BPM"), tr("Gap"), tr("Confidence")});
+    m_list->setRootIsDecorated(false);
+    m_list->setEnabled(false);
+    m_list->header()->setSectionResizeMode(QHeaderView::Stretch);
+    m_listenButton->setEnabled(false);
+    m_applyButton->setEnabled(false);
+    m_applyButton->setDefault(true);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_listenButton);
+    buttons->addStretch();
+    buttons->addWidget(m_applyButton);
+    buttons->addWidget(m_closeButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_status);
+    layout->addWidget(m_progress);
+    layout->addWidget(m_list);
+    layout->addLayout(buttons);
+    resize(360, 280);
+
+    connect(m_listenButton, &QPushButton::clicked, this, &FindTempoDlg::Listen);
+    connect(m_applyButton, &QPushButton::clicked, this, &FindTempoDlg::Apply);
+    connect(m_closeButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_list, &QTreeWidget::itemDoubleClicked, this, &FindTempoDlg::Listen);
+    connect(m_pollTimer, &QTimer::timeout, this, &FindTempoDlg::Poll);
+    m_pollTimer->start(kPollMs);
+}
+
+FindTempoDlg::~FindTempoDlg() = default;
+
+void FindTempoDlg::Poll() {
+    if (!m_finder) {
+        return;
+    }
+    m_progress->setValue(m_finder->ProgressPercent());
+    if (!m_finder->Finished()) {
+        return;
+    }
+    m_pollTimer->stop();
+    ShowOutcome(m_finder->Outcome());
+    m_finder.reset();
+}
+
+void FindTempoDlg::ShowOutcome(const audio::Result<audio::TempoSearch>& outcome) {
+    m_closeButton->setText(tr("Close"));
+    if (!outcome) {
+        m_status->setText(QString::fromStdString(outcome.error().message));
+        return;
+    }
+    m_candidates = outcome.value().candidates;
+    if (m_candidates.empty()) {
+        m_status->setText(tr("No beat found in this song."));
+        return;
+    }
+    m_progress->setValue(100);
+    m_status->setText(tr("Best first. Listen to a candidate, then apply the one that fits."));
+    for (const audio::TempoCandidate& candidate : m_candidates) {
+        auto* item = new QTreeWidgetItem(m_list);
+        item->setText(0, QString::asprintf("%.2f", candidate.bpm));
+        item->setText(1, QString::asprintf("%.3f", candidate.gapSeconds));
+        item->setText(2, QString::asprintf("%.0f %%", 100 * candidate.confidence));
+        for (int column = 0; column < 3; ++column) {
+            item->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
+        }
+    }
+    m_list->setEnabled(true);
+    m_listenButton->setEnabled(true);
+    m_applyButton->setEnabled(true);
+    SelectCandidate(0);
+    m_list->setFocus();
+}
+
+void FindTempoDlg::SelectCandidate(int row) {
+    if (QTreeWidgetItem* item = m_list->topLevelItem(row)) {
+        m_list->setCurrentItem(item);
+    }
+}
+
+const audio::TempoCandidate* FindTempoDlg::Selected() const {
+    const int row = m_list->indexOfTopLevelItem(m_list->currentItem());
+    if (row < 0 || row >= static_cast<int>(m_candidates.size())) {
+        return nullptr;
+    }
+    return &m_candidates[static_cast<std::size_t>(row)];
+}
+
+void FindTempoDlg::Listen() {
+    const audio::TempoCandidate* candidate = Selected();
+    if (!candidate) {
+        return;
+    }
+    m_hooks.setTiming(static_cast<float>(candidate->bpm),
+                      static_cast<float>(candidate->gapSeconds));
+    m_timingChanged = true;
+    m_hooks.listenFrom(candidate->gapSeconds);
+}
+
+void FindTempoDlg::Apply() {
+    const audio::TempoCandidate* candidate = Selected();
+    if (!candidate) {
+        return;
+    }
+    m_hooks.setTiming(static_cast<float>(candidate->bpm),
+                      static_cast<float>(candidate->gapSeconds));
+    m_timingChanged = false; // kept
+    accept();
+}
+
+void FindTempoDlg::done(int result) {
+    if (m_finder) {
+        m_finder->Cancel();
+    }
+    if (m_timingChanged) {
+        m_hooks.stopListening();
+        m_hooks.setTiming(m_originalBpm, m_originalGapSeconds);
+        m_timingChanged = false;
+    }
+    QDialog::done(result);
+}
+
+} // namespace app

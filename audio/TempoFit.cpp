@@ -1,0 +1,585 @@
+#include "audio/TempoFit.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <numeric>
+
+namespace audio {
+
+namespace {
+
+// Envelope values minus their local mean over this many seconds either
+// side, floored at 0: a pad swelling or a loud chorus does not read as a
+// long onset.
+constexpr double kLocalMeanSeconds = 0.25;
+// Phase histogram bins per envelope frame: half a hop (2.9 ms at 44.1 kHz).
+constexpr double kBinsPerFrame = 2.0;
+// The fine search for the period spans this share either side of the
+// periodicity's peak, which parabolic interpolation puts within a few
+// tenths of a frame of the truth.
+constexpr double kPeriodSearchShare = 0.02;
+// Metrical levels compared with the periodicity's peak, as period ratios.
+constexpr std::array kLevelRatios = {0.25, 1.0 / 3, 0.5, 2.0 / 3, 1.0, 1.5, 2.0, 3.0, 4.0};
+// Outside the chart range a level's score falls off like a Gaussian in
+// octaves: 87 BPM keeps nearly all of it, 70 BPM (half of 140) a twentieth;
+// above the range faster, as 290 BPM (double of 145) keeps under a third.
+constexpr double kFalloffBelowOctaves = 0.15;
+constexpr double kFalloffAboveOctaves = 0.05;
+// Loud attacks: local maxima of the loudness rise over this many seconds
+// either side, at least this share of the loudest hundredth of them (about
+// 50 maxima a second, so that is the level of the loudest kicks). A grid
+// explains an attack within kExplainedSeconds of one of its beats.
+constexpr double kAttackSpacingSeconds = 0.02;
+constexpr double kAttackFloorShare = 0.3;
+constexpr double kExplainedSeconds = 0.015;
+// A level that leaves the snares between its beats (half of a backbeat)
+// must lose to the one that takes them in although its own beats, the
+// kicks alone, are louder; yet a level that only adds hats and bass notes
+// must not win. Tuned on the variety songs of the benchmark and 24 more.
+constexpr double kExplainedPower = 1.5;
+// Loudness of a beat: the largest rise of energy from the kLoudRiseBlocks
+// fine blocks before to those after, within kLoudReachSeconds of the grid
+// position (the fit's phase is the flux's, a few milliseconds off the
+// attack).
+constexpr std::size_t kLoudRiseBlocks = 20;
+constexpr double kLoudReachSeconds = 0.01;
+// The highs' share in the loudness: a snare over a kick's tail shows there.
+constexpr double kHighBandWeight = 0.25;
+// The off-beat is called ambiguous when its grid scores this share of the
+// beat's on the loud attacks, or its flux reaches kAmbiguousFluxShare of
+// the beat's.
+constexpr double kAmbiguousOffBeatShare = 0.25;
+constexpr double kAmbiguousFluxShare = 0.5;
+// The attack is searched this far either side of the fitted beat (at most
+// a fifth of a beat): the flux frame's own delay is about a hop.
+constexpr double kAttackSearchSeconds = 0.03;
+// For the attack, the fine energy is summed over this many blocks ending at
+// each block: 12 ms spans the energy ripple of a 42 Hz kick or bass (with 4
+// the ripple of a fast song's kick tail outweighed the next attack), and
+// the log of a growing sum still rises most in the attack's first block.
+constexpr std::size_t kFineSmoothBlocks = 12;
+constexpr std::size_t kMaxCandidates = 5;
+// Below this a tempo is a guess from a handful of beats.
+constexpr double kMinSongSeconds = 3.0;
+
+std::vector<float> Detrend(const std::vector<float>& values, double frameRate) {
+    const auto half = static_cast<std::ptrdiff_t>(std::lround(kLocalMeanSeconds * frameRate));
+    const auto n = static_cast<std::ptrdiff_t>(values.size());
+    std::vector<double> prefix(values.size() + 1, 0.0);
+    for (std::ptrdiff_t i = 0; i < n; ++i) {
+        prefix[static_cast<std::size_t>(i) + 1] =
+            prefix[static_cast<std::size_t>(i)] +
+            static_cast<double>(values[static_cast<std::size_t>(i)]);
+    }
+    std::vector<float> out(values.size());
+    for (std::ptrdiff_t i = 0; i < n; ++i) {
+        const std::ptrdiff_t lo = std::max<std::ptrdiff_t>(0, i - half);
+        const std::ptrdiff_t hi = std::min(n, i + half + 1);
+        const double mean =
+            (prefix[static_cast<std::size_t>(hi)] - prefix[static_cast<std::size_t>(lo)]) /
+            static_cast<double>(hi - lo);
+        out[static_cast<std::size_t>(i)] = static_cast<float>(
+            std::max(0.0, static_cast<double>(values[static_cast<std::size_t>(i)]) - mean));
+    }
+    return out;
+}
+
+double Mean(const std::vector<float>& values) {
+    if (values.empty()) {
+        return 0;
+    }
+    return std::accumulate(values.begin(), values.end(), 0.0) / static_cast<double>(values.size());
+}
+
+// The envelope folded at a period (frames): the mean value at each phase.
+class Fold {
+public:
+    Fold(const std::vector<float>& envelope, double period) : m_period(period) {
+        const auto bins = static_cast<std::size_t>(std::ceil(period * kBinsPerFrame));
+        m_sums.assign(bins, 0.0);
+        m_counts.assign(bins, 0);
+        double phase = 0;
+        for (const float value : envelope) {
+            const auto bin = std::min(bins - 1, static_cast<std::size_t>(phase * kBinsPerFrame));
+            m_sums[bin] += static_cast<double>(value);
+            ++m_counts[bin];
+            phase += 1.0;
+            if (phase >= period) {
+                phase -= period;
+            }
+        }
+    }
+
+    // Mean around a phase (frames), over about one frame of phase: a beat's
+    // onset spreads over a frame or two of the envelope.
+    double At(double phase) const {
+        const auto bins = static_cast<std::ptrdiff_t>(m_sums.size());
+        const auto centre = static_cast<std::ptrdiff_t>(std::floor(Wrap(phase) * kBinsPerFrame));
+        double sum = 0;
+        double count = 0;
+        for (std::ptrdiff_t d = -1; d <= 1; ++d) {
+            const auto bin = static_cast<std::size_t>(((centre + d) % bins + bins) % bins);
+            const double weight = d == 0 ? 2.0 : 1.0;
+            sum += weight * m_sums[bin];
+            count += weight * static_cast<double>(m_counts[bin]);
+        }
+        return count > 0 ? sum / count : 0.0;
+    }
+
+    // The phase (frames) where the mean is largest, and that mean.
+    std::pair<double, double> Peak() const {
+        double bestPhase = 0;
+        double bestValue = -1;
+        for (std::size_t bin = 0; bin < m_sums.size(); ++bin) {
+            const double phase = (static_cast<double>(bin) + 0.5) / kBinsPerFrame;
+            const double value = At(phase);
+            if (value > bestValue) {
+                bestValue = value;
+                bestPhase = phase;
+            }
+        }
+        return {bestPhase, bestValue};
+    }
+
+    double Wrap(double phase) const {
+        phase = std::fmod(phase, m_period);
+        return phase < 0 ? phase + m_period : phase;
+    }
+
+private:
+    double m_period;
+    std::vector<double> m_sums;
+    std::vector<std::size_t> m_counts;
+};
+
+double ParabolicOffset(double left, double centre, double right) {
+    const double denominator = left - 2 * centre + right;
+    return denominator < 0 ? std::clamp(0.5 * (left - right) / denominator, -0.5, 0.5) : 0.0;
+}
+
+// The period (frames) of the envelope's strongest periodicity between the
+// search limits, weighing each lag with its first multiples so that a
+// metrical level wins over a stray repetition.
+double PeriodicityPeak(const std::vector<float>& envelope, double frameRate) {
+    const double mean = Mean(envelope);
+    std::vector<float> centred(envelope.size());
+    std::transform(envelope.begin(), envelope.end(), centred.begin(),
+                   [mean](float v) { return static_cast<float>(static_cast<double>(v) - mean); });
+    constexpr int kMultiples = 4;
+    const auto minLag = static_cast<std::size_t>(std::floor(frameRate * 60.0 / kMaxSearchBpm));
+    const auto maxLag = static_cast<std::size_t>(std::ceil(frameRate * 60.0 / kMinSearchBpm));
+    const std::size_t lastLag = std::min(centred.size() / 2, maxLag * kMultiples + 1);
+    std::vector<double> acf(lastLag + 1, 0.0);
+    for (std::size_t lag = 1; lag <= lastLag; ++lag) {
+        double sum = 0;
+        const std::size_t n = centred.size() - lag;
+        for (std::size_t i = 0; i < n; ++i) {
+            sum += static_cast<double>(centred[i] * centred[i + lag]);
+        }
+        acf[lag] = sum / static_cast<double>(n);
+    }
+    auto salience = [&](std::size_t lag) {
+        double sum = 0;
+        for (int m = 1; m <= kMultiples; ++m) {
+            const std::size_t at = lag * static_cast<std::size_t>(m);
+            if (at <= lastLag) {
+                sum += acf[at];
+            }
+        }
+        return sum;
+    };
+    std::size_t bestLag = 0;
+    double best = 0;
+    for (std::size_t lag = std::max<std::size_t>(minLag, 2); lag <= maxLag && lag < lastLag;
+         ++lag) {
+        if (const double s = salience(lag); s > best) {
+            best = s;
+            bestLag = lag;
+        }
+    }
+    if (bestLag == 0) {
+        return 0;
+    }
+    return static_cast<double>(bestLag) +
+           ParabolicOffset(salience(bestLag - 1), best, salience(bestLag + 1));
+}
+
+// The period near `estimate` whose fold of the envelope peaks highest: a
+// beat grid that stays on the onsets over the whole song.
+double FitPeriod(const std::vector<float>& envelope, double estimate) {
+    const auto frames = static_cast<double>(envelope.size());
+    // A step that moves the last beat by a quarter frame.
+    const double fineStep = 0.25 * estimate / frames;
+    auto score = [&](double period) { return Fold(envelope, period).Peak().second; };
+    double best = estimate;
+    double bestScore = score(estimate);
+    const double span = kPeriodSearchShare * estimate;
+    for (double step = 8 * fineStep, half = span; step >= fineStep * 0.49;
+         half = 2 * step, step /= 4) {
+        const double centre = best;
+        for (double period = centre - half; period <= centre + half; period += step) {
+            if (const double s = score(period); s > bestScore) {
+                bestScore = s;
+                best = period;
+            }
+        }
+    }
+    return best;
+}
+
+struct LevelScore {
+    double period = 0; // frames
+    double phase = 0;  // frames, whole-band peak
+    double score = 0;
+};
+
+double RangePrior(double bpm) {
+    double z = 0;
+    if (bpm < kChartRangeLowBpm) {
+        z = std::log2(kChartRangeLowBpm / bpm) / kFalloffBelowOctaves;
+    } else if (bpm > kChartRangeHighBpm) {
+        z = std::log2(bpm / kChartRangeHighBpm) / kFalloffAboveOctaves;
+    }
+    return std::exp(-0.5 * z * z);
+}
+
+class Analysis {
+public:
+    explicit Analysis(const OnsetEnvelopes& envelopes)
+        : m_env(envelopes), m_flux(Detrend(envelopes.flux, envelopes.frameRate)),
+          m_low(Detrend(envelopes.lowFlux, envelopes.frameRate)), m_fluxMean(Mean(m_flux)) {
+        PrepareFineRise();
+        PrepareLoudRise();
+        FindAttacks();
+    }
+
+    double ScoreAt(double period, double phase) const {
+        return PhaseScore(period, phase) * RangePrior(Bpm(period));
+    }
+
+    std::vector<TempoCandidate> Run() {
+        if (m_fluxMean <= 0 || m_env.frameRate <= 0 || m_env.durationSeconds < kMinSongSeconds) {
+            return {};
+        }
+        const double peak = PeriodicityPeak(m_flux, m_env.frameRate);
+        if (peak <= 0 || peak * 4 > static_cast<double>(m_flux.size())) {
+            return {};
+        }
+        const double base = FitPeriod(m_flux, peak);
+        LevelScore best;
+        for (const double ratio : kLevelRatios) {
+            const double period = base * ratio;
+            const double bpm = Bpm(period);
+            if (bpm < kMinSearchBpm || bpm > kMaxSearchBpm) {
+                continue;
+            }
+            if (const LevelScore level = Score(period); level.score > best.score) {
+                best = level;
+            }
+        }
+        if (best.score <= 0) {
+            return {};
+        }
+        return Candidates(best);
+    }
+
+private:
+    double Bpm(double periodFrames) const { return 60.0 * m_env.frameRate / periodFrames; }
+
+    // The mean onset strength on the level's beats against the song's mean,
+    // whole band and low band alike, weighed by where charts lie.
+    LevelScore Score(double period) const {
+        // The flux's strongest phase may be the off-beat (open hats, a bass
+        // between the kicks): its half-beat partner and the low band's
+        // strongest phase compete with it.
+        const double fluxPhase = Fold(m_flux, period).Peak().first;
+        const double lowPhase = Fold(m_low, period).Peak().first;
+        LevelScore level;
+        level.period = period;
+        for (const double phase :
+             {fluxPhase, fluxPhase + period / 2, lowPhase, lowPhase + period / 2}) {
+            const double score = PhaseScore(period, phase) * RangePrior(Bpm(period));
+            if (score > level.score) {
+                level.score = score;
+                level.phase = std::fmod(phase, period);
+            }
+        }
+        return level;
+    }
+
+    // How well a grid sits on the loud attacks: their mean loudness on its
+    // beats times the share of all loud attacks it explains, the latter
+    // weighed more (kExplainedPower).
+    double PhaseScore(double period, double phase) const {
+        const double explained = Explained(period, phase);
+        return Loudness(period, phase) * std::pow(explained, kExplainedPower);
+    }
+
+    std::vector<TempoCandidate> Candidates(const LevelScore& best) {
+        const double period = best.period;
+        double phase = best.phase;
+        double offPhase = phase + period / 2;
+        struct Entry {
+            double period;
+            double phase;
+            double score;
+        };
+        std::vector<Entry> entries;
+        entries.push_back({period, phase, best.score});
+        const double onScore = PhaseScore(period, phase);
+        const double offShare = onScore > 0 ? PhaseScore(period, offPhase) / onScore : 0.0;
+        const Fold full(m_flux, period);
+        const bool ambiguous = offShare >= kAmbiguousOffBeatShare ||
+                               full.At(offPhase) >= kAmbiguousFluxShare * full.At(phase);
+        if (ambiguous) {
+            // Loud off-beat accents: the beat is where the kick is, so the
+            // low band decides which of the two comes first.
+            const Fold low(m_low, period);
+            if (low.At(offPhase) > low.At(phase)) {
+                std::swap(phase, offPhase);
+                entries.front().phase = phase;
+            }
+            const double share = std::min(offShare, offShare > 0 ? 1.0 / offShare : 0.0);
+            entries.push_back({period, offPhase, best.score * std::clamp(share, 0.01, 0.99)});
+        }
+        // Half tempo: of the two beats, the one on the louder attacks.
+        {
+            const double other = phase + period;
+            const double halfPhase =
+                PhaseScore(2 * period, other) > PhaseScore(2 * period, phase) ? other : phase;
+            entries.push_back({2 * period, halfPhase, ScoreAt(2 * period, halfPhase)});
+        }
+        entries.push_back({period / 2, phase, ScoreAt(period / 2, phase)});
+        const Entry faster{period * 2 / 3, phase, ScoreAt(period * 2 / 3, phase)};
+        const Entry slower{period * 3 / 2, phase, ScoreAt(period * 3 / 2, phase)};
+        entries.push_back(faster.score >= slower.score ? faster : slower);
+        if (entries.size() < kMaxCandidates) {
+            entries.push_back(faster.score >= slower.score ? slower : faster);
+        }
+        double total = 0;
+        for (const Entry& entry : entries) {
+            total += entry.score;
+        }
+        std::vector<TempoCandidate> candidates;
+        for (const Entry& entry : entries) {
+            const double periodSeconds = entry.period / m_env.frameRate;
+            const double first = AttackTime(periodSeconds, entry.phase / m_env.frameRate);
+            TempoCandidate candidate;
+            candidate.bpm = 60.0 / periodSeconds;
+            candidate.gapSeconds = first - std::floor(first / periodSeconds) * periodSeconds;
+            candidate.confidence = total > 0 ? entry.score / total : 0.0;
+            candidates.push_back(candidate);
+        }
+        std::stable_sort(candidates.begin() + 1, candidates.end(),
+                         [](const TempoCandidate& a, const TempoCandidate& b) {
+                             return a.confidence > b.confidence;
+                         });
+        return candidates;
+    }
+
+    // Energy of the kLoudRiseBlocks after each block minus that of the ones
+    // before, as an amplitude: the kick and the snare stand out, hats and a
+    // bass's soft attack hardly, and the kick does not drown the snare (as
+    // energy, a backbeat's kicks alone would outweigh kicks and snares). 20 ms spans a whole period
+    // of a 50 Hz kick's energy ripple, so its body makes no peaks of its own.
+    void PrepareLoudRise() {
+        const std::vector<float> whole = LoudRise(m_env.fineEnergy);
+        const std::vector<float> high = LoudRise(m_env.fineHighEnergy);
+        const double wholeTop = TopValue(whole);
+        const double highTop = TopValue(high);
+        m_loud.assign(whole.size(), 0.0F);
+        for (std::size_t i = 0; i < whole.size(); ++i) {
+            double loud = wholeTop > 0 ? static_cast<double>(whole[i]) / wholeTop : 0.0;
+            if (highTop > 0 && i < high.size()) {
+                loud += kHighBandWeight * static_cast<double>(high[i]) / highTop;
+            }
+            m_loud[i] = static_cast<float>(loud);
+        }
+    }
+
+    // The value that a hundredth of the positive values exceed.
+    static double TopValue(std::vector<float> values) {
+        std::erase_if(values, [](float v) { return v <= 0; });
+        if (values.empty()) {
+            return 0;
+        }
+        const auto top = values.begin() + static_cast<std::ptrdiff_t>(values.size() * 99 / 100);
+        std::nth_element(values.begin(), top, values.end());
+        return static_cast<double>(*top);
+    }
+
+    // Energy of the kLoudRiseBlocks after each block minus that of the ones
+    // before, as an amplitude, so that the kick does not drown the snare
+    // (as energy, a backbeat's kicks alone would outweigh kicks and
+    // snares). 20 ms spans a whole period of a 50 Hz kick's energy ripple,
+    // so its body makes no peaks of its own.
+    static std::vector<float> LoudRise(const std::vector<float>& energy) {
+        std::vector<float> loud(energy.size(), 0.0F);
+        std::vector<double> prefix(energy.size() + 1, 0.0);
+        for (std::size_t i = 0; i < energy.size(); ++i) {
+            prefix[i + 1] = prefix[i] + static_cast<double>(energy[i]);
+        }
+        for (std::size_t i = kLoudRiseBlocks; i + kLoudRiseBlocks <= energy.size(); ++i) {
+            const double after = prefix[i + kLoudRiseBlocks] - prefix[i];
+            const double before = prefix[i] - prefix[i - kLoudRiseBlocks];
+            // A rise from a quiet moment counts fully, one to less than twice
+            // the energy before (a kick's tail beating against a bass note)
+            // not at all.
+            const double fresh = after > 0 ? std::max(0.0, 1.0 - 2.0 * before / after) : 0.0;
+            loud[i] = static_cast<float>(std::sqrt(std::max(0.0, after - before)) * fresh);
+        }
+        return loud;
+    }
+
+    void FindAttacks() {
+        const double block = m_env.fineBlockSeconds;
+        if (block <= 0) {
+            return;
+        }
+        const auto reach = static_cast<std::ptrdiff_t>(kAttackSpacingSeconds / block);
+        const auto blocks = static_cast<std::ptrdiff_t>(m_loud.size());
+        std::vector<std::pair<double, float>> maxima;
+        for (std::ptrdiff_t i = 0; i < blocks; ++i) {
+            const float value = m_loud[static_cast<std::size_t>(i)];
+            if (value <= 0) {
+                continue;
+            }
+            bool highest = true;
+            for (std::ptrdiff_t j = std::max<std::ptrdiff_t>(0, i - reach);
+                 highest && j <= std::min(blocks - 1, i + reach); ++j) {
+                const float other = m_loud[static_cast<std::size_t>(j)];
+                highest = other < value || (other == value && j >= i);
+            }
+            if (highest) {
+                maxima.emplace_back(static_cast<double>(i) * block, value);
+            }
+        }
+        if (maxima.empty()) {
+            return;
+        }
+        std::vector<float> values;
+        values.reserve(maxima.size());
+        for (const auto& maximum : maxima) {
+            values.push_back(maximum.second);
+        }
+        const auto top = values.begin() + static_cast<std::ptrdiff_t>(values.size() * 99 / 100);
+        std::nth_element(values.begin(), top, values.end());
+        const float floor = static_cast<float>(kAttackFloorShare) * *top;
+        for (const auto& maximum : maxima) {
+            if (maximum.second >= floor) {
+                m_attacks.push_back(maximum);
+                m_attackTotal += static_cast<double>(maximum.second);
+            }
+        }
+    }
+
+    // The share of the loud attacks' loudness that falls on a level's beats.
+    double Explained(double period, double phase) const {
+        if (m_attackTotal <= 0) {
+            return 0;
+        }
+        const double periodSeconds = period / m_env.frameRate;
+        const double phaseSeconds = phase / m_env.frameRate;
+        double explained = 0;
+        for (const auto& [time, loudness] : m_attacks) {
+            if (std::abs(std::remainder(time - phaseSeconds, periodSeconds)) <= kExplainedSeconds) {
+                explained += static_cast<double>(loudness);
+            }
+        }
+        return explained / m_attackTotal;
+    }
+
+    // Mean loudness of the beats of a level (frames).
+    double Loudness(double period, double phase) const {
+        const double block = m_env.fineBlockSeconds;
+        if (m_loud.empty() || block <= 0) {
+            return 0;
+        }
+        const double periodSeconds = period / m_env.frameRate;
+        const auto reach = static_cast<std::ptrdiff_t>(kLoudReachSeconds / block);
+        const auto blocks = static_cast<std::ptrdiff_t>(m_loud.size());
+        double sum = 0;
+        std::size_t beats = 0;
+        for (double beat = phase / m_env.frameRate; beat < m_env.durationSeconds;
+             beat += periodSeconds) {
+            const auto centre = static_cast<std::ptrdiff_t>(std::lround(beat / block));
+            float loudest = 0;
+            for (std::ptrdiff_t at = std::max<std::ptrdiff_t>(0, centre - reach);
+                 at <= std::min(blocks - 1, centre + reach); ++at) {
+                loudest = std::max(loudest, m_loud[static_cast<std::size_t>(at)]);
+            }
+            sum += static_cast<double>(loudest);
+            ++beats;
+        }
+        return beats > 0 ? sum / static_cast<double>(beats) : 0.0;
+    }
+
+    // Rise of the smoothed fine energy in decibels from block to block.
+    void PrepareFineRise() {
+        const std::vector<float>& energy = m_env.fineEnergy;
+        const double floor = 1e-7 * std::max(Mean(energy), 1e-12) * kFineSmoothBlocks;
+        m_rise.assign(energy.size(), 0.0F);
+        double window = 0;
+        double previousLevel = 0;
+        for (std::size_t i = 0; i < energy.size(); ++i) {
+            window += static_cast<double>(energy[i]);
+            if (i >= kFineSmoothBlocks) {
+                window -= static_cast<double>(energy[i - kFineSmoothBlocks]);
+            }
+            const double level = 10.0 * std::log10(std::max(window, 0.0) + floor);
+            if (i > 0) {
+                m_rise[i] = static_cast<float>(std::max(0.0, level - previousLevel));
+            }
+            previousLevel = level;
+        }
+    }
+
+    // The song time where the beats' attacks start, near the fitted phase
+    // (seconds): the block where the energy rises most, averaged over every
+    // beat of the song.
+    double AttackTime(double periodSeconds, double phaseSeconds) const {
+        const double block = m_env.fineBlockSeconds;
+        if (m_rise.empty() || block <= 0) {
+            return phaseSeconds;
+        }
+        const double reach = std::min(kAttackSearchSeconds, periodSeconds / 5);
+        const auto offsets = static_cast<std::ptrdiff_t>(reach / block);
+        std::vector<double> sums(static_cast<std::size_t>(2 * offsets + 1), 0.0);
+        const auto blocks = static_cast<std::ptrdiff_t>(m_rise.size());
+        for (double beat = phaseSeconds; beat < m_env.durationSeconds; beat += periodSeconds) {
+            const auto centre = static_cast<std::ptrdiff_t>(std::lround(beat / block));
+            for (std::ptrdiff_t d = -offsets; d <= offsets; ++d) {
+                const std::ptrdiff_t at = centre + d;
+                if (at > 0 && at < blocks) {
+                    sums[static_cast<std::size_t>(d + offsets)] +=
+                        static_cast<double>(m_rise[static_cast<std::size_t>(at)]);
+                }
+            }
+        }
+        const auto peak = std::max_element(sums.begin(), sums.end());
+        if (*peak <= 0) {
+            return phaseSeconds;
+        }
+        const std::ptrdiff_t d = (peak - sums.begin()) - offsets;
+        return phaseSeconds + static_cast<double>(d) * block;
+    }
+
+    const OnsetEnvelopes& m_env;
+    std::vector<float> m_flux;
+    std::vector<float> m_low;
+    double m_fluxMean;
+    std::vector<float> m_rise;
+    std::vector<float> m_loud;
+    std::vector<std::pair<double, float>> m_attacks; // song time, loudness
+    double m_attackTotal = 0;
+};
+
+} // namespace
+
+std::vector<TempoCandidate> FitTempo(const OnsetEnvelopes& envelopes) {
+    return Analysis(envelopes).Run();
+}
+
+} // namespace audio

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "audio/OnsetEnvelope.h"
+
+#include <vector>
+
+namespace audio {
+
+// One reading of a song's tempo: a BPM, the song time of its first beat at
+// or after 0 (the Gap), and how much of the evidence favours it (0..1; the
+// candidates of one song add up to 1).
+struct TempoCandidate {
+    double bpm = 0;
+    double gapSeconds = 0;
+    double confidence = 0;
+};
+
+// The tempo range searched, in BPM.
+inline constexpr double kMinSearchBpm = 60.0;
+inline constexpr double kMaxSearchBpm = 300.0;
+// Where dance-game charts mostly lie: levels outside it are ranked down.
+inline constexpr double kChartRangeLowBpm = 90.0;
+inline constexpr double kChartRangeHighBpm = 260.0;
+
+// Up to 5 candidates, best first; none when the envelopes show no beat
+// (silence) or the song is shorter than 3 s. After the best come its half
+// and double tempo, its 3:2 or 2:3 relative, and either the best BPM with
+// the beat moved by half a beat (when the off-beats are nearly as strong as
+// the beats) or the other of 3:2 and 2:3.
+//
+// The tempo level is chosen for how charts are made: among the metrical
+// levels of the song's periodicity, the one whose beats fall on the loud
+// attacks (kicks and snares, not hats or a bass note's soft start) and
+// take in most of them, in or near the chart range. The beat's phase
+// follows the kick (the low band) where loud accents make the off-beat
+// nearly as strong. BPM and phase are fitted over the whole song, and the
+// first beat is placed on the start of the attack, read from the fine
+// energy envelope.
+std::vector<TempoCandidate> FitTempo(const OnsetEnvelopes& envelopes);
+
+} // namespace audio

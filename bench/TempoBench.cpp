@@ -1,0 +1,162 @@
+// Find Tempo figures on the variety set of synthesized songs, against
+// SoundTouch's estimate (the tempo shown on opening a song) side by side.
+//
+//   tempo_bench --write-songs DIR [SECONDS]   synthesize the songs as WAV
+//   tempo_bench DIR [SECONDS]                 measure and print
+//
+// Each song's CPU time is that of the thread that runs it, decoding
+// included, so the figure is per core. Peak memory is the process's after
+// one song in a fresh process (`tempo_bench --memory FILE`).
+#include "SongSynth.h"
+#include "TestSignals.h"
+#include "audio/EstimateBpm.h"
+#include "audio/FindTempo.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <sys/resource.h>
+#include <vector>
+
+namespace {
+
+constexpr double kDefaultSeconds = 180.0;
+// The thresholds.
+constexpr double kBpmTolerance = 0.05;
+constexpr double kRelativeTolerance = 0.005;
+constexpr double kFirstBeatToleranceSeconds = 0.005;
+
+double ThreadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+}
+
+std::string SongPath(const std::string& dir, const testsignals::SongRecipe& song) {
+    std::string name = song.name;
+    for (char& c : name) {
+        if (c == ' ' || c == '/') {
+            c = '_';
+        }
+    }
+    return dir + "/" + name + ".wav";
+}
+
+int WriteSongs(const std::string& dir, double seconds) {
+    for (const testsignals::SongRecipe& song : testsignals::VarietySongs(seconds)) {
+        testsignals::WavLayout layout;
+        layout.channels = static_cast<std::uint16_t>(song.channels);
+        layout.sampleRate = static_cast<std::uint32_t>(song.sampleRate);
+        testsignals::WriteWav(SongPath(dir, song), layout, testsignals::SynthesizeSong(song));
+    }
+    return 0;
+}
+
+// The signed distance from `gap` to the nearest beat of the true grid.
+double BeatError(double gap, double expectedGap, double bpm) {
+    const double beat = 60.0 / bpm;
+    return std::remainder(gap - expectedGap, beat);
+}
+
+bool SameTempo(double bpm, double truth) {
+    return std::abs(bpm - truth) <= kBpmTolerance;
+}
+
+int Measure(const std::string& dir, double seconds) {
+    int ourLevel = 0;
+    int ourListed = 0;
+    int ourExact = 0;
+    int ourRelative = 0;
+    int ourFirstBeat = 0;
+    int stExact = 0;
+    int stRelative = 0;
+    double ourCpu = 0;
+    double stCpu = 0;
+    double ourWorst = 0;
+    std::printf("%-22s %7s %7s | %8s %7s %6s %7s %5s | %8s %6s\n", "song", "BPM", "Gap", "ours",
+                "Gap", "ms off", "listed", "s", "SoundT.", "s");
+    const std::vector<testsignals::SongRecipe> songs = testsignals::VarietySongs(seconds);
+    for (const testsignals::SongRecipe& song : songs) {
+        const std::string path = SongPath(dir, song);
+        const double start = ThreadCpuSeconds();
+        const audio::Result<audio::TempoSearch> found = audio::FindTempo(path);
+        const double ours = ThreadCpuSeconds() - start;
+        const double stStart = ThreadCpuSeconds();
+        const audio::Result<float> st =
+            audio::EstimateBpm(path, {}, audio::DecodeOverlap::kSequential);
+        const double stSeconds = ThreadCpuSeconds() - stStart;
+        if (!found || found.value().candidates.empty() || !st) {
+            std::printf("%-22s failed\n", song.name.c_str());
+            continue;
+        }
+        const std::vector<audio::TempoCandidate>& candidates = found.value().candidates;
+        const audio::TempoCandidate& best = candidates.front();
+        // The candidate at the song's tempo level, if any: within 0.5 %.
+        const audio::TempoCandidate* level = nullptr;
+        for (const audio::TempoCandidate& candidate : candidates) {
+            if (!level && std::abs(candidate.bpm / song.bpm - 1) <= kRelativeTolerance) {
+                level = &candidate;
+            }
+        }
+        const bool listed = level != nullptr;
+        const double offMs = 1000 * BeatError(best.gapSeconds, song.ExpectedGap(), song.bpm);
+        ourLevel += level == &best ? 1 : 0;
+        ourListed += listed ? 1 : 0;
+        ourExact += listed && SameTempo(level->bpm, song.bpm) ? 1 : 0;
+        ourRelative += std::abs(best.bpm / song.bpm - 1) <= kRelativeTolerance ? 1 : 0;
+        ourFirstBeat += std::abs(offMs) <= 1000 * kFirstBeatToleranceSeconds ? 1 : 0;
+        const double stBpm = st.value();
+        stExact += SameTempo(stBpm, song.bpm) ? 1 : 0;
+        stRelative += std::abs(stBpm / song.bpm - 1) <= kRelativeTolerance ? 1 : 0;
+        ourCpu += ours;
+        stCpu += stSeconds;
+        ourWorst = std::max(ourWorst, ours);
+        std::printf("%-22s %7.2f %7.3f | %8.3f %7.3f %6.1f %7s %5.2f | %8.2f %6.2f\n",
+                    song.name.c_str(), song.bpm, song.ExpectedGap(), best.bpm, best.gapSeconds,
+                    offMs, listed ? "yes" : "NO", ours, stBpm, stSeconds);
+    }
+    const auto n = static_cast<double>(songs.size());
+    // Ours: BPM within 0.05 is that of the candidate at the right level
+    // (first or not), within 0.5 % and the first beat are the first
+    // candidate's. SoundTouch gives one number.
+    std::printf("\n| estimator | right level first | right level listed | BPM within 0.05 "
+                "| within 0.5 %% | first beat within 5 ms | CPU per %.0f-s song (mean / worst) |\n",
+                seconds);
+    std::printf("|---|---|---|---|---|---|---|\n");
+    std::printf("| SoundTouch BPMDetect | %d/%zu | - | %d/%zu | %d/%zu | no beats | %.2f s |\n",
+                stExact, songs.size(), stExact, songs.size(), stRelative, songs.size(), stCpu / n);
+    std::printf("| Find Tempo | %d/%zu | %d/%zu | %d/%zu | %d/%zu | %d/%zu | %.2f / %.2f s |\n",
+                ourLevel, songs.size(), ourListed, songs.size(), ourExact, songs.size(),
+                ourRelative, songs.size(), ourFirstBeat, songs.size(), ourCpu / n, ourWorst);
+    return 0;
+}
+
+int MeasureMemory(const std::string& path) {
+    const audio::Result<audio::TempoSearch> found = audio::FindTempo(path);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("peak resident memory after one song: %.1f MiB (%s)\n",
+                static_cast<double>(usage.ru_maxrss) / 1024.0,
+                found && !found.value().candidates.empty() ? "found" : "no beat");
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 3 && std::strcmp(argv[1], "--write-songs") == 0) {
+        return WriteSongs(argv[2], argc >= 4 ? std::atof(argv[3]) : kDefaultSeconds);
+    }
+    if (argc == 3 && std::strcmp(argv[1], "--memory") == 0) {
+        return MeasureMemory(argv[2]);
+    }
+    if (argc >= 2 && argv[1][0] != '-') {
+        return Measure(argv[1], argc >= 3 ? std::atof(argv[2]) : kDefaultSeconds);
+    }
+    std::fputs("usage: tempo_bench --write-songs DIR [SECONDS] | DIR [SECONDS] | --memory FILE\n",
+               stderr);
+    return 2;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Songs with a known tempo and first beat for the tempo analysis tests and
+// benchmark: kick, snare, hi-hats, bass and a pad, with timbres drawn from
+// the seed, and a little noise. Deterministic for a recipe.
+namespace testsignals {
+
+enum class Groove {
+    kFourOnTheFloor, // kick on every beat, snare on 2 and 4, open hat on the off-beats
+    kBackbeat,       // kick on 1 and 3, snare on 2 and 4, hats on the eighths
+    kHalfTime,       // kick on 1, snare on 3, hats on the eighths
+    kDotted,         // kicks a dotted quarter apart (beats 1, 2.5, 4), snare on 3
+    kOffBeatAccents, // soft kick on the beats, loud stabs on every off-beat
+    kWaltz,          // 3/4: kick on 1, snare on 2 and 3
+};
+
+struct SongRecipe {
+    std::string name;
+    double bpm = 128;
+    // Song time where the first kick's attack starts. Drums play from here;
+    // before it only the pad and noise (a beatless intro when it is long).
+    double firstBeatSeconds = 0.2;
+    double seconds = 180;
+    Groove groove = Groove::kFourOnTheFloor;
+    // Off-beat eighths are late by this share of a beat (1/6: triplet swing).
+    double swing = 0;
+    unsigned seed = 1;
+    int sampleRate = 44100;
+    int channels = 2;
+
+    // The first beat at or after song time 0 on the recipe's grid.
+    double ExpectedGap() const;
+};
+
+// Interleaved signed 16-bit samples of the recipe's song.
+std::vector<std::int16_t> SynthesizeSong(const SongRecipe& recipe);
+
+// The held-out style of set: 87-256 BPM, swing, 3/4, half-time, dotted
+// rhythms, a beatless intro, a tempo off the hundredths grid, off-beat
+// accents. `seconds` is each song's length.
+std::vector<SongRecipe> VarietySongs(double seconds);
+
+} // namespace testsignals
