@@ -14,21 +14,22 @@
 namespace {
 
 void PrintUsage(std::FILE* out) {
-    std::fputs("Usage: beatwright [SONG | CHART.dwi]\n"
-               "       beatwright --estimate-bpm FILE...\n"
-               "       beatwright --find-tempo FILE...\n"
-               "       beatwright --dwi-info FILE.dwi...\n"
-               "       beatwright --dwi-copy IN.dwi OUT.dwi\n"
-               "Beatwright, a step chart editor for dance-mat games (.dwi files).\n"
-               "\n"
-               "  --estimate-bpm FILE...  print the estimated tempo of each MP3, WAV or\n"
-               "                          Ogg Vorbis file as \"BPM<TAB>PATH\", no window\n"
-               "  --find-tempo FILE...    print each file's tempo candidates, best first, one\n"
-               "                          per line: \"BPM<TAB>GAP_SECONDS<TAB>CONFIDENCE<TAB>PATH\"\n"
-               "  --dwi-info FILE.dwi...  print what each .dwi file holds, one JSON object\n"
-               "                          a line\n"
-               "  --dwi-copy IN OUT       read IN and save it to OUT as Save would\n",
-               out);
+    std::fputs(
+        "Usage: beatwright [SONG | CHART.dwi]\n"
+        "       beatwright --estimate-bpm FILE...\n"
+        "       beatwright --find-tempo FILE...\n"
+        "       beatwright --dwi-info FILE.dwi...\n"
+        "       beatwright --dwi-copy IN.dwi OUT.dwi\n"
+        "Beatwright, a step chart editor for dance-mat games (.dwi files).\n"
+        "\n"
+        "  --estimate-bpm FILE...  print the estimated tempo of each MP3, WAV or\n"
+        "                          Ogg Vorbis file as \"BPM<TAB>PATH\", no window\n"
+        "  --find-tempo FILE...    print each file's tempo candidates, best first, one\n"
+        "                          per line: \"BPM<TAB>GAP_SECONDS<TAB>CONFIDENCE<TAB>PATH\"\n"
+        "  --dwi-info FILE.dwi...  print what each .dwi file holds, one JSON object\n"
+        "                          a line\n"
+        "  --dwi-copy IN OUT       read IN and save it to OUT as Save would\n",
+        out);
 }
 
 constexpr int kExitFailure = 1;
