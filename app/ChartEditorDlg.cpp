@@ -332,7 +332,10 @@ void CChartEditorDlg::BuildControls() {
         std::max(m_rangeActionList->width(), m_rangeActionList->sizeHint().width());
     m_rangeActionList->resize(actionWidth, m_rangeActionList->height());
     const int gap = doIt->x() - DialogRect(263 + 48, 211, 0, 0).x();
-    doIt->move(std::max(doIt->x(), m_rangeActionList->geometry().right() + 1 + gap), doIt->y());
+    const int frameRight = DialogRect(7, 244, 343, 43).right();
+    doIt->move(std::min(frameRight - doIt->width() + 1,
+                        std::max(doIt->x(), m_rangeActionList->geometry().right() + 1 + gap)),
+               doIt->y());
     label("Jump Probability", DialogRect(14, 257, 53, 8));
     m_jumpEdit = readOnlyEdit(1031, DialogRect(72, 255, 40, 14));
     m_jumpSpin = spin(1032, DialogRect(114, 255, 10, 14));
