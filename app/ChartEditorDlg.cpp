@@ -3,6 +3,8 @@
 #include "app/ColorLabel.h"
 #include "app/CommandIds.h"
 #include "app/DialogUnits.h"
+#include "app/KeyRouting.h"
+#include "app/LabelFit.h"
 #include "app/PleaseWaitDlg.h"
 #include "app/SpinButton.h"
 #include "dwi/AtomicFile.h"
@@ -25,6 +27,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QThread>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -45,13 +48,13 @@ const QString kFirstTapText =
 const QString kStepModeText =
     QStringLiteral("Use the arrow keys to enter step data into the scrolling window on the "
                    "right.  Use space key to erase step data at current location.");
-constexpr char kSilentText[] =
-    "No audio device could be opened, so the song plays silently.\r\nPlayback, the step view "
-    "and the metronome's timing still work.";
+const QString kSilentText = QStringLiteral("No audio device: the song plays silently.");
 const QString kZeroReadout = QStringLiteral("000.0");
 constexpr char kDwiFilter[] = "DWI Files (*.dwi)";
-constexpr char kDwiDefaultSuffix[] = "DWI";
+constexpr char kDwiDefaultSuffix[] = "dwi";
 constexpr std::int32_t kRepeatForever = 1000000;
+// Air between a label's text and the box beside it.
+constexpr int kLabelGapPixels = 3;
 // Keypad digits are told apart from the main row's by this offset.
 constexpr int kKeypadBase = 0x10000000;
 constexpr std::int32_t kNormalSpeedPercent = 100;
@@ -215,12 +218,7 @@ void CChartEditorDlg::OnCommand(int commandId) {
 void CChartEditorDlg::BuildControls() {
     auto* central = new QWidget(this);
     central->setFixedSize(DialogRect(0, 0, 357, 295).size());
-    // The layout was made for an 8-point dialog font of Arial's widths.
-    QFont dialogFont = central->font();
-    dialogFont.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                            QStringLiteral("DejaVu Sans Condensed"), dialogFont.family()});
-    dialogFont.setPointSize(8);
-    central->setFont(dialogFont);
+    central->setFont(DialogFont(central->font()));
     setCentralWidget(central);
 
     const auto place = [central](QWidget* widget, int id, QRect rect) {
@@ -294,9 +292,13 @@ void CChartEditorDlg::BuildControls() {
     m_instructions->setReadOnly(true);
     // Read-only text: keys typed for tapping and steps must not scroll it.
     m_instructions->setFocusPolicy(Qt::NoFocus);
+    // Three lines of the dialog font fill the box only with a slim margin.
+    m_instructions->document()->setDocumentMargin(1);
     place(m_instructions, 1008, DialogRect(8, 106, 187, 28));
-    m_bpmEdit = readOnlyEdit(1010, DialogRect(25, 138, 47, 14));
-    m_bpmSpin = spin(1011, DialogRect(74, 138, 11, 14));
+    // The spin's own rectangle lies under X2; attached to its box like an
+    // up-down control aligned to its buddy, it takes the box's right end.
+    m_bpmEdit = readOnlyEdit(1010, DialogRect(25, 138, 36, 14));
+    m_bpmSpin = spin(1011, DialogRect(61, 138, 11, 14));
     label("BPM", DialogRect(8, 141, 14, 8));
     m_gapEdit = readOnlyEdit(1012, DialogRect(143, 138, 47, 14));
     m_gapSpin = spin(1013, DialogRect(191, 138, 11, 14));
@@ -334,7 +336,18 @@ void CChartEditorDlg::BuildControls() {
     m_rangeActionList = list(1029, DialogRect(263, 211, 48, 62),
                              {"+1 HalfBeat", "-1 HalfBeat", "Clear", "Randomize"}, true);
     label("Range Action", DialogRect(220, 213, 44, 8));
-    button("Do it!", 1030, DialogRect(315, 211, 25, 12), &CChartEditorDlg::OnDoRangeAction);
+    QWidget* doIt =
+        button("Do it!", 1030, DialogRect(315, 211, 25, 12), &CChartEditorDlg::OnDoRangeAction);
+    // The closed list shows its longest action whole; "Do it!" keeps its
+    // distance from it, within the Randomize frame's right edge.
+    const int actionWidth =
+        std::max(m_rangeActionList->width(), m_rangeActionList->sizeHint().width());
+    m_rangeActionList->resize(actionWidth, m_rangeActionList->height());
+    const int gap = doIt->x() - DialogRect(263 + 48, 211, 0, 0).x();
+    const int frameRight = DialogRect(7, 244, 343, 43).right();
+    doIt->move(std::min(frameRight - doIt->width() + 1,
+                        std::max(doIt->x(), m_rangeActionList->geometry().right() + 1 + gap)),
+               doIt->y());
     label("Jump Probability", DialogRect(14, 257, 53, 8));
     m_jumpEdit = readOnlyEdit(1031, DialogRect(72, 255, 40, 14));
     m_jumpSpin = spin(1032, DialogRect(114, 255, 10, 14));
@@ -352,8 +365,12 @@ void CChartEditorDlg::BuildControls() {
     m_sampleStartEdit = readOnlyEdit(1039, DialogRect(52, 227, 40, 14));
     label("Sample End", DialogRect(114, 229, 38, 8));
     button("Set", 1040, DialogRect(93, 227, 17, 14), &CChartEditorDlg::OnSampleStartSet);
-    m_sampleEndEdit = readOnlyEdit(1041, DialogRect(152, 227, 40, 14));
+    // Its left end moves 3 units right: no room is left between the first
+    // "Set" and this box for the label of a face wider than the layout's.
+    m_sampleEndEdit = readOnlyEdit(1041, DialogRect(155, 227, 37, 14));
     button("Set", 1042, DialogRect(194, 227, 17, 14), &CChartEditorDlg::OnSampleEndSet);
+
+    FitLabelsBesideControls(central, kLabelGapPixels);
 
     m_jumpSpin->SetBuddy(m_jumpEdit);
     m_maxJumpsSpin->SetBuddy(m_maxJumpsEdit);
@@ -446,9 +463,8 @@ chart::TimingState CChartEditorDlg::Timing() const {
     return m_timing;
 }
 
-void CChartEditorDlg::BumpRevision() {
-    m_revision.fetch_add(1);
-    WakeWorkers();
+void CChartEditorDlg::RepaintStepView() {
+    m_stepView->update();
 }
 
 void CChartEditorDlg::SetInstructions(const QString& text) {
@@ -478,13 +494,13 @@ void CChartEditorDlg::ShowRange() {
 void CChartEditorDlg::SetRangeStart(std::int32_t slot) {
     m_range.start = slot;
     m_rangeStartEdit->setText(FormatSlot(slot));
-    BumpRevision();
+    RepaintStepView();
 }
 
 void CChartEditorDlg::SetRangeEnd(std::int32_t slot) {
     m_range.end = slot;
     m_rangeEndEdit->setText(FormatSlot(slot));
-    BumpRevision();
+    RepaintStepView();
 }
 
 // --- Opening a song -------------------------------------------------------
@@ -524,7 +540,7 @@ bool CChartEditorDlg::OpenMusicFile(const std::string& path) {
     }
     if (const auto error = m_player.Open(path)) {
         m_dialogs.ShowMessage(*error);
-        BumpRevision();
+        RepaintStepView();
         return false;
     }
     m_player.SetRate(RateForSpeed(m_timing.songSpeedPercent));
@@ -548,10 +564,11 @@ bool CChartEditorDlg::OpenMusicFile(const std::string& path) {
     ShowReadout(m_lastHitReadout, kZeroReadout);
     ShowGap();
     ShowBpm();
-    BumpRevision();
+    // Said once per run, under the instructions, where it stops neither the
+    // user nor a script; the next instruction replaces it.
     if (m_player.PlaysSilently() && !m_toldSilent) {
         m_toldSilent = true;
-        m_dialogs.ShowMessage(kSilentText);
+        SetInstructions(kSongOpenedText + QLatin1Char('\n') + kSilentText);
     }
     MarkSaved();
     return true;
@@ -579,8 +596,10 @@ void CChartEditorDlg::SaveDwiFile(bool alwaysAsk) {
 
     std::optional<std::string> error;
     if (m_imported.Active()) {
-        dwi::ExtendChartToCoverSong(m_chart, m_player.DurationSeconds(), m_timing.bpm,
-                                    m_timing.gapSeconds);
+        EditChart([&](chart::StepChart& steps) {
+            dwi::ExtendChartToCoverSong(steps, m_player.DurationSeconds(), m_timing.bpm,
+                                        m_timing.gapSeconds);
+        });
         const edit::WindowValues now = CurrentWindowValues();
         const chart::Song song = m_imported.SongToSave(now);
         const std::string bytes = dwi::WriteSong(song);
@@ -598,9 +617,10 @@ void CChartEditorDlg::SaveDwiFile(bool alwaysAsk) {
         song.gapSeconds = m_timing.gapSeconds;
         song.sampleStartSeconds = m_timing.sampleStartSeconds;
         song.sampleEndSeconds = m_timing.sampleEndSeconds;
-        error = dwi::SaveDwi(m_dwiFileName, song, m_player.DurationSeconds(), m_chart);
+        EditChart([&](chart::StepChart& steps) {
+            error = dwi::SaveDwi(m_dwiFileName, song, m_player.DurationSeconds(), steps);
+        });
     }
-    BumpRevision();
     if (!error) {
         MarkSaved();
     }
@@ -652,7 +672,7 @@ void CChartEditorDlg::ImportDwiFile() {
         m_footRating = *found.footRating;
     }
     if (found.steps) {
-        m_chart = *found.steps;
+        EditChart([&](chart::StepChart& steps) { steps = *found.steps; });
     }
     chart::Song song = dwi::ReadSong(file.bytes);
     WithTimingLock([&](chart::TimingState& timing) {
@@ -678,8 +698,11 @@ void CChartEditorDlg::ImportDwiFile() {
             chart::AnchorNextClick(static_cast<double>(timing.gapSeconds),
                                    m_player.PositionSeconds(), chart::BeatSeconds(timing.bpm));
     });
-    m_artistEdit->setText(FromStd(m_artist));
-    m_titleEdit->setText(FromStd(m_title));
+    // A name longer than its box shows its start, as one typed there would.
+    for (const auto& [edit, text] : {std::pair{m_artistEdit, &m_artist}, {m_titleEdit, &m_title}}) {
+        edit->setText(FromStd(*text));
+        edit->setCursorPosition(0);
+    }
     const int difficulty = m_difficultyList->findText(FromStd(m_difficulty), Qt::MatchFixedString);
     if (difficulty >= 0) {
         m_difficultyList->setCurrentIndex(difficulty);
@@ -695,7 +718,6 @@ void CChartEditorDlg::ImportDwiFile() {
     }
     m_imported.Start(std::move(song), shown, CurrentWindowValues());
     MarkSaved();
-    BumpRevision();
 }
 
 edit::WindowValues CChartEditorDlg::CurrentWindowValues() const {
@@ -726,7 +748,6 @@ void CChartEditorDlg::SetMode(std::int32_t mode) {
         }
         m_gapEdit->setText(QStringLiteral("0.00"));
         m_bpmEdit->setText(kZeroReadout);
-        BumpRevision();
     } else if (mode == kStepInput) {
         WithTimingLock([&](chart::TimingState&) {
             m_mode = kStepInput;
@@ -750,10 +771,10 @@ bool CChartEditorDlg::eventFilter(QObject* watched, QEvent* event) {
     if (watched != target || qobject_cast<QMenuBar*>(target)) {
         return QMainWindow::eventFilter(watched, event);
     }
-    return FilterKeyPress(static_cast<QKeyEvent*>(event));
+    return FilterKeyPress(static_cast<QKeyEvent*>(event), TakesTypedText(target));
 }
 
-bool CChartEditorDlg::FilterKeyPress(QKeyEvent* event) {
+bool CChartEditorDlg::FilterKeyPress(QKeyEvent* event, bool intoTextBox) {
     const int key = event->key();
     // System keys (Alt and its combinations, F10) drive the menus and are
     // not key presses for tapping or step input.
@@ -768,6 +789,11 @@ bool CChartEditorDlg::FilterKeyPress(QKeyEvent* event) {
     if (key == Qt::Key_Escape) {
         OnCancel();
         return true;
+    }
+    // What is typed into the Title or Artist box is text for it, not a tap
+    // or a step the user would not see being made.
+    if (intoTextBox) {
+        return false;
     }
     if (m_mode == kTapTempo) {
         TapKey();
@@ -785,7 +811,6 @@ void CChartEditorDlg::SnapToNextSlot() {
     const double duration = m_player.DurationSeconds();
     m_player.SetPositionSeconds(
         chart::SnapForward(position, duration, m_timing.bpm, m_timing.gapSeconds));
-    BumpRevision();
 }
 
 void CChartEditorDlg::TapKey() {
@@ -805,7 +830,6 @@ void CChartEditorDlg::TapKey() {
             static_cast<double>(static_cast<std::uint32_t>(now - m_taps.firstTapMs)) * 0.001;
         ShowReadout(m_elapsedReadout, QString::asprintf("%3.1f", elapsedSeconds));
         ShowGap();
-        BumpRevision();
         break;
     }
     case chart::TapOutcome::kIgnored:
@@ -819,36 +843,40 @@ void CChartEditorDlg::StepInputKey(int key, bool keypad) {
     }
     const auto slot =
         chart::SlotAtPosition(m_player.PositionSeconds(), m_timing.bpm, m_timing.gapSeconds);
-    if (!slot || !chart::EnsureChartLength(m_chart, *slot)) {
+    if (!slot) {
         return;
     }
-    char& step = m_chart[static_cast<std::size_t>(*slot)];
-    // The digits count only on the numeric keypad, where 2, 4, 6 and 8 sit
-    // like the arrows.
-    switch (key) {
-    case Qt::Key_Space:
-        step = chart::kEmptyStep;
-        break;
-    case Qt::Key_Left:
-    case kKeypadBase + Qt::Key_4:
-        step = chart::CombineStep(step, '4', false);
-        break;
-    case Qt::Key_Up:
-    case kKeypadBase + Qt::Key_8:
-        step = chart::CombineStep(step, '8', false);
-        break;
-    case Qt::Key_Right:
-    case kKeypadBase + Qt::Key_6:
-        step = chart::CombineStep(step, '6', false);
-        break;
-    case Qt::Key_Down:
-    case kKeypadBase + Qt::Key_2:
-        step = chart::CombineStep(step, '2', false);
-        break;
-    default:
-        break;
-    }
-    BumpRevision();
+    EditChart([&](chart::StepChart& steps) {
+        if (!chart::EnsureChartLength(steps, *slot)) {
+            return;
+        }
+        char& step = steps[static_cast<std::size_t>(*slot)];
+        // The digits count only on the numeric keypad, where 2, 4, 6 and 8
+        // sit like the arrows.
+        switch (key) {
+        case Qt::Key_Space:
+            step = chart::kEmptyStep;
+            break;
+        case Qt::Key_Left:
+        case kKeypadBase + Qt::Key_4:
+            step = chart::CombineStep(step, '4', false);
+            break;
+        case Qt::Key_Up:
+        case kKeypadBase + Qt::Key_8:
+            step = chart::CombineStep(step, '8', false);
+            break;
+        case Qt::Key_Right:
+        case kKeypadBase + Qt::Key_6:
+            step = chart::CombineStep(step, '6', false);
+            break;
+        case Qt::Key_Down:
+        case kKeypadBase + Qt::Key_2:
+            step = chart::CombineStep(step, '2', false);
+            break;
+        default:
+            break;
+        }
+    });
 }
 
 // --- Player events, speed and metronome ------------------------------------
@@ -864,7 +892,6 @@ void CChartEditorDlg::OnEndOfPlayback() {
     m_keepClickOnRestart = true;
     m_player.Play();
     m_player.SetRate(RateForSpeed(m_timing.songSpeedPercent));
-    BumpRevision();
 }
 
 void CChartEditorDlg::OnPlayStateChange(player::PlayState /*oldState*/,
@@ -872,7 +899,9 @@ void CChartEditorDlg::OnPlayStateChange(player::PlayState /*oldState*/,
     if (newState == player::PlayState::kPlaying) {
         StartOfPlayingReaction();
     }
-    BumpRevision();
+    RepaintStepView();
+    // The refresh worker paints every frame while the song plays only.
+    WakeWorkers();
 }
 
 void CChartEditorDlg::StartOfPlayingReaction() {
@@ -891,7 +920,7 @@ void CChartEditorDlg::StartOfPlayingReaction() {
 void CChartEditorDlg::OnPositionChange(double /*oldPositionSeconds*/, double newPositionSeconds) {
     if (m_keepClickOnRestart && newPositionSeconds == 0.0) {
         // The rewind of a loop restart: its click stays on the Gap.
-        BumpRevision();
+        RepaintStepView();
         return;
     }
     WithTimingLock([newPositionSeconds](chart::TimingState& timing) {
@@ -899,7 +928,6 @@ void CChartEditorDlg::OnPositionChange(double /*oldPositionSeconds*/, double new
             chart::AnchorNextClick(static_cast<double>(timing.gapSeconds), newPositionSeconds,
                                    chart::BeatSeconds(timing.bpm));
     });
-    BumpRevision();
 }
 
 void CChartEditorDlg::SetSongSpeed(std::int32_t percent) {
@@ -925,7 +953,6 @@ void CChartEditorDlg::OnBpmSpin(int delta) {
         chart::ApplyBpmSpin(timing, delta, m_player.PositionSeconds());
     });
     ShowBpm();
-    BumpRevision();
 }
 
 void CChartEditorDlg::OnGapSpin(int delta) {
@@ -933,7 +960,6 @@ void CChartEditorDlg::OnGapSpin(int delta) {
         chart::ApplyGapSpin(timing, delta, m_player.PositionSeconds());
     });
     ShowGap();
-    BumpRevision();
 }
 
 void CChartEditorDlg::OnGapPlusHalfBeat() {
@@ -941,7 +967,6 @@ void CChartEditorDlg::OnGapPlusHalfBeat() {
         chart::ApplyGapPlusHalfBeat(timing, m_player.PositionSeconds());
     });
     ShowGap();
-    BumpRevision();
 }
 
 void CChartEditorDlg::OnGapMinusHalfBeat() {
@@ -949,7 +974,6 @@ void CChartEditorDlg::OnGapMinusHalfBeat() {
         chart::ApplyGapMinusHalfBeat(timing, m_player.PositionSeconds());
     });
     ShowGap();
-    BumpRevision();
 }
 
 void CChartEditorDlg::OnBpmDouble() {
@@ -957,7 +981,6 @@ void CChartEditorDlg::OnBpmDouble() {
         chart::ApplyBpmDouble(timing, m_player.PositionSeconds());
     });
     ShowBpm();
-    BumpRevision();
 }
 
 void CChartEditorDlg::OnBpmHalve() {
@@ -965,7 +988,6 @@ void CChartEditorDlg::OnBpmHalve() {
         chart::ApplyBpmHalve(timing, m_player.PositionSeconds());
     });
     ShowBpm();
-    BumpRevision();
 }
 
 void CChartEditorDlg::OnSampleStartSet() {
@@ -990,19 +1012,21 @@ void CChartEditorDlg::OnDoRangeAction() {
     }
     request.randomize.jumpProbabilityPercent = m_jumpSpin->Position();
     request.randomize.maxJumpsInARow = m_maxJumpsSpin->Position();
-    const auto outcome = chart::DoRangeAction(
-        m_chart, m_range, request,
-        [this](std::string_view text, std::string_view caption) {
-            return m_dialogs.AskYesNo(text, caption);
-        },
-        m_random);
+    chart::RangeActionOutcome outcome = chart::RangeActionOutcome::kNoAction;
+    EditChart([&](chart::StepChart& steps) {
+        outcome = chart::DoRangeAction(
+            steps, m_range, request,
+            [this](std::string_view text, std::string_view caption) {
+                return m_dialogs.AskYesNo(text, caption);
+            },
+            m_random);
+    });
     switch (outcome) {
     case chart::RangeActionOutcome::kInvalidRange:
         m_dialogs.ShowMessage(chart::kRangeInvalidMessage);
         break;
     case chart::RangeActionOutcome::kChartChanged:
         ShowRange();
-        BumpRevision();
         break;
     case chart::RangeActionOutcome::kNoAction:
     case chart::RangeActionOutcome::kDeclined:
@@ -1098,28 +1122,24 @@ void CChartEditorDlg::MetronomeLoop() {
 }
 
 void CChartEditorDlg::RefreshLoop() {
-    std::uint64_t shown = m_revision.load();
+    // Only the song's progress while playing needs a frame clock: every other
+    // change repaints the view where it is made. Paused, the worker sleeps
+    // until a change of play state wakes it.
     while (m_stopCounter.load() == 0) {
         const bool playing = m_player.State() == player::PlayState::kPlaying;
         {
             std::unique_lock<std::mutex> lock(m_wakeMutex);
-            if (playing) {
-                m_wake.wait_for(lock, kRepaintInterval,
-                                [this] { return m_stopCounter.load() != 0; });
-            } else {
-                const std::uint64_t generation = m_wakeGeneration;
-                m_wake.wait_for(lock, kIdleWait, [this, shown, generation] {
-                    return m_stopCounter.load() != 0 || m_revision.load() != shown ||
-                           m_wakeGeneration != generation;
-                });
-            }
+            const std::uint64_t generation = m_wakeGeneration;
+            m_wake.wait_for(lock, playing ? std::chrono::milliseconds(kRepaintInterval) : kIdleWait,
+                            [this, playing, generation] {
+                                return m_stopCounter.load() != 0 ||
+                                       (!playing && m_wakeGeneration != generation);
+                            });
         }
         if (m_stopCounter.load() != 0) {
             break;
         }
-        const std::uint64_t revision = m_revision.load();
-        if (playing || revision != shown) {
-            shown = revision;
+        if (playing) {
             QMetaObject::invokeMethod(m_stepView, "update", Qt::QueuedConnection);
         }
     }

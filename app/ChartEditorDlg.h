@@ -113,7 +113,6 @@ public:
     const std::string& DwiFileName() const { return m_dwiFileName; }
     bool MetronomeOn() const { return m_metronomeOn.load(); }
     std::int32_t SongSpeed() const { return m_timing.songSpeedPercent; }
-    std::uint64_t Revision() const { return m_revision.load(); }
     bool WorkersRunning() const { return m_stopCounter.load() == 0 && m_metronome.joinable(); }
     QWidget* StepView() const { return m_stepView; }
 
@@ -135,8 +134,9 @@ private:
     void Initialise();
     void ConnectPlayerEvents();
 
-    // Keyboard filter: returns whether the key is consumed.
-    bool FilterKeyPress(QKeyEvent* event);
+    // Keyboard filter: returns whether the key is consumed. A key bound for
+    // an editable text box keeps only Enter's and Escape's window meaning.
+    bool FilterKeyPress(QKeyEvent* event, bool intoTextBox);
     void TapKey();
     void StepInputKey(int key, bool keypad);
     void SnapToNextSlot();
@@ -163,12 +163,22 @@ private:
     void ShowReadout(CColorLabel* readout, const QString& text);
     void ShowRange();
     void SetInstructions(const QString& text);
-    void BumpRevision();
+    // Schedules a repaint of the step view; requests before it runs merge.
+    void RepaintStepView();
 
-    // Runs a change of the timing values under the timing lock.
+    // The only roads by which the window changes what the step view shows
+    // (the timing and the chart); each ends with the view's repaint, so no
+    // change can be left unseen. Window thread only.
     template <typename Change> void WithTimingLock(Change&& change) {
-        std::lock_guard<std::mutex> lock(m_timingLock);
-        change(m_timing);
+        {
+            std::lock_guard<std::mutex> lock(m_timingLock);
+            change(m_timing);
+        }
+        RepaintStepView();
+    }
+    template <typename Change> void EditChart(Change&& change) {
+        change(m_chart);
+        RepaintStepView();
     }
 
     // Workers.
@@ -206,7 +216,6 @@ private:
     // sets it to 1 and waits for 3.
     std::atomic<std::int32_t> m_stopCounter{0};
     std::atomic<bool> m_metronomeOn{true};
-    std::atomic<std::uint64_t> m_revision{0};
     std::mutex m_wakeMutex;
     std::condition_variable m_wake;
     std::uint64_t m_wakeGeneration = 0; // guarded by m_wakeMutex

@@ -30,7 +30,6 @@ void CChartEditorDlg::ApplyFoundTempo(float bpm, float gapSeconds) {
     });
     ShowBpm();
     ShowGap();
-    BumpRevision();
 }
 
 void CChartEditorDlg::ListenFrom(double positionSeconds) {

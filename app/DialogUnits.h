@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QFont>
 #include <QRect>
+#include <QStringList>
 
 namespace app {
 
@@ -20,6 +22,14 @@ inline QRect DialogRect(int x, int y, int width, int height) {
     const int top = DialogUnitsToPixelsY(y);
     return QRect(left, top, DialogUnitsToPixelsX(x + width) - left,
                  DialogUnitsToPixelsY(y + height) - top);
+}
+
+// The dialog font the layout was made for: 8 points, of Arial's widths.
+inline QFont DialogFont(QFont base) {
+    base.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                      QStringLiteral("DejaVu Sans Condensed"), base.family()});
+    base.setPointSize(8);
+    return base;
 }
 
 } // namespace app

@@ -66,7 +66,9 @@ void CChartEditorDlg::LoadDocument(chart::Song song, std::optional<std::size_t> 
         shown.reset();
     }
     bool lossy = false;
-    m_chart = shown ? edit::SlotsOfChart(song.charts[*shown], lossy) : chart::StepChart();
+    EditChart([&](chart::StepChart& steps) {
+        steps = shown ? edit::SlotsOfChart(song.charts[*shown], lossy) : chart::StepChart();
+    });
     m_title = song.title;
     m_artist = song.artist;
     if (shown) {
@@ -107,7 +109,7 @@ void CChartEditorDlg::LoadDocument(chart::Song song, std::optional<std::size_t> 
     } else {
         m_imported.Reset();
     }
-    BumpRevision();
+    RepaintStepView();
     if (lossy) {
         m_dialogs.ShowMessage(dwi::kFreezeArrowMessage);
     }

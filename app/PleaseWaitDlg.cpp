@@ -8,6 +8,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyle>
+#include <QTextDocument>
+#include <algorithm>
+#include <cmath>
 
 namespace app {
 
@@ -51,7 +54,7 @@ void CPleaseWaitDlg::closeEvent(QCloseEvent* event) {
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("100"));
     setWindowTitle(QStringLiteral("About Beatwright"));
-    setFixedSize(DialogRect(0, 0, 235, 121).size());
+    setFont(DialogFont(font()));
 
     auto* icon = new QLabel(this);
     icon->setGeometry(DialogRect(11, 17, 20, 20));
@@ -77,6 +80,19 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
         "reports are welcome by e-mail to the address given there.\n"
         "If that address no longer answers, look up the project under the name Beatwright; "
         "its page lists the current contact."));
+    // The whole text shows without scrolling: where the font sets it taller
+    // than the box, box and dialog grow by the difference.
+    QTextDocument layout;
+    layout.setDefaultFont(contact->font());
+    layout.setDocumentMargin(contact->document()->documentMargin());
+    layout.setPlainText(contact->toPlainText());
+    const int frame = contact->frameWidth();
+    layout.setTextWidth(contact->width() - 2 * frame);
+    const int needed = static_cast<int>(std::ceil(layout.size().height())) + 2 * frame;
+    const int grow = std::max(0, needed - contact->height());
+    contact->resize(contact->width(), contact->height() + grow);
+    contact->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setFixedSize(DialogRect(0, 0, 235, 121).size() + QSize(0, grow));
 }
 
 } // namespace app

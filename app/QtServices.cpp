@@ -31,6 +31,21 @@ bool QtUserDialogs::AskYesNo(std::string_view text, std::string_view caption) {
                                  QMessageBox::Yes) == QMessageBox::Yes;
 }
 
+void SetUpFileDialog(QFileDialog& dialog, std::string_view filter, std::string_view defaultSuffix) {
+    if (!filter.empty()) {
+        dialog.setNameFilter(FromView(filter));
+    }
+    // "*.dwi" must also list the "CHART.DWI" that older tools wrote. Qt's own
+    // dialog matches name filters in any case unless its filter holds
+    // QDir::CaseSensitive; a desktop's native dialog (GTK's) matches them
+    // case-sensitively, so Qt's own is used.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+    if (!defaultSuffix.empty()) {
+        dialog.setDefaultSuffix(FromView(defaultSuffix));
+    }
+}
+
 std::optional<std::string> QtUserDialogs::GetOpenFileName(std::string_view filter) {
     return GetOpenFileNameIn(filter, {});
 }
@@ -43,9 +58,7 @@ std::optional<std::string> QtUserDialogs::GetOpenFileNameIn(std::string_view fil
     }
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    if (!filter.empty()) {
-        dialog.setNameFilter(FromView(filter));
-    }
+    SetUpFileDialog(dialog, filter, {});
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
@@ -57,8 +70,7 @@ std::optional<std::string> QtUserDialogs::GetSaveFileName(std::string_view filte
     QFileDialog dialog(m_parent);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter(FromView(filter));
-    dialog.setDefaultSuffix(FromView(defaultSuffix));
+    SetUpFileDialog(dialog, filter, defaultSuffix);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;

@@ -4,9 +4,15 @@
 
 #include <QElapsedTimer>
 
+class QFileDialog;
 class QWidget;
 
 namespace app {
+
+// Gives a file dialog the Qt form of a filter ("DWI Files (*.dwi)"; empty
+// for all files), matched whatever the case of the names, and the suffix
+// appended to a name typed without one (empty for none).
+void SetUpFileDialog(QFileDialog& dialog, std::string_view filter, std::string_view defaultSuffix);
 
 // Message boxes and file dialogs on screen, parented to the main window.
 class QtUserDialogs : public UserDialogs {

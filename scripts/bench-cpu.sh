@@ -21,7 +21,7 @@ build=$2 seconds=$3
   pid=$!
   trap 'kill $pid 2>/dev/null || true' EXIT
   main=$(wait_song_loaded)
-  dismiss_silent_notice "$main"
+  focus_main "$main"
   window_layout "$main"
   sleep 1
 

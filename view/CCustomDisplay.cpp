@@ -216,6 +216,10 @@ void CCustomDisplay::mousePressEvent(QMouseEvent* event) {
     } else if (event->button() == Qt::RightButton) {
         OnRightButtonDown(point);
     }
+    // Whatever the click changed (an arrow, the position, the range) must
+    // reach the screen now, not when something else happens to repaint;
+    // requests merge, so a click that changed nothing costs one paint.
+    update();
     // Clicks on the view are the view's; the window sees none of them.
     event->accept();
 }

@@ -22,10 +22,12 @@ class WaveformLayer;
 // buttons at the right. A left click toggles an arrow or seeks; a right click
 // offers to make the slot under the mouse the start or end of the edit range.
 //
-// Everything shown is recomputed from the owner on every paint, and the view
-// never repaints itself, neither after a click nor on a timer: the window
-// asks (update() or RequestRepaint()), so one place sets the frame rate.
-// Window thread only, except RequestRepaint().
+// Everything shown is recomputed from the owner on every paint. A change the
+// view makes itself (a toggled arrow, a seek, a range end) schedules its own
+// repaint, so it shows at the next frame whoever else is told; changes made
+// elsewhere are the owner's to announce (update() or RequestRepaint()), and
+// while the song plays the owner repaints on its frame clock. The view keeps
+// no timer of its own. Window thread only, except RequestRepaint().
 class CCustomDisplay : public QWidget {
     Q_OBJECT
 

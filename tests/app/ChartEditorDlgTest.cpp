@@ -1,6 +1,6 @@
 #include "app/ChartEditorDlg.h"
 
-#include "FakeServices.h"
+#include "WindowFixture.h"
 #include "app/ColorLabel.h"
 #include "app/CrashRecovery.h"
 #include "app/SpinButton.h"
@@ -26,58 +26,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using app::CChartEditorDlg;
-
-class Window : public ::testing::Test {
-protected:
-    void SetUp() override {
-        window = std::make_unique<CChartEditorDlg>(
-            CChartEditorDlg::Services{player, player, dialogs, clock, estimator, {}, {}});
-        window->show();
-        window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    }
-    void TearDown() override { window.reset(); }
-
-    template <typename T = QWidget> T* Control(int id) {
-        T* control = window->findChild<T*>(QString::number(id));
-        EXPECT_NE(control, nullptr) << "control " << id;
-        return control;
-    }
-    QString Text(int id) {
-        if (auto* edit = window->findChild<QLineEdit*>(QString::number(id))) {
-            return edit->text();
-        }
-        if (auto* label = window->findChild<app::CColorLabel*>(QString::number(id))) {
-            return label->Text();
-        }
-        if (auto* box = window->findChild<QPlainTextEdit*>(QString::number(id))) {
-            return box->toPlainText();
-        }
-        ADD_FAILURE() << "no text control " << id;
-        return {};
-    }
-    QAction* Action(int id) { return window->findChild<QAction*>(QString::number(id)); }
-    void Click(int id) { Control<QPushButton>(id)->click(); }
-
-    // A key as the user types it: to the widget with the focus.
-    void Press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QWidget* target = QApplication::focusWidget();
-        QTest::keyClick(target ? target : window.get(), static_cast<Qt::Key>(key), modifiers);
-    }
-
-    void LoadSong(float bpm = 150.0f, const std::string& path = "/songs/song.mp3") {
-        estimator.result = {bpm, {}};
-        dialogs.openPaths.push_back(path);
-        window->OnCommand(32771);
-        player.duration = 60.0;
-    }
-
-    fakes::Player player;
-    fakes::Dialogs dialogs;
-    fakes::Clock clock;
-    fakes::Estimator estimator;
-    std::unique_ptr<CChartEditorDlg> window;
-};
 
 TEST_F(Window, StartsWithItsInitialTextsAndChecks) {
     EXPECT_EQ(window->windowTitle(), "Beatwright");
@@ -173,12 +121,67 @@ TEST_F(Window, FailedOpensLeaveEverythingAsItWas) {
     EXPECT_EQ(Text(1008), "Open a music file from the main menu.");
 }
 
-TEST_F(Window, SilentPlaybackIsToldOnce) {
+// Without a sound card the first song opened says so under the
+// instructions, with no box to answer; later songs do not repeat it.
+TEST_F(Window, SilentPlaybackIsToldOnceInTheInstructions) {
     player.silent = true;
+    const QString opened = "Use the controls to adjust the BPM/Gap or start tapping keys to "
+                           "manually calculate the BPM/Gap.";
     LoadSong();
+    EXPECT_EQ(Text(1008), opened + "\nNo audio device: the song plays silently.");
     LoadSong();
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_NE(dialogs.messages[0].find("plays silently"), std::string::npos);
+    EXPECT_EQ(Text(1008), opened);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+// While a text box has the keyboard, typing goes into it alone: no step and
+// no tap. Enter and Escape keep their window meaning. Read-only boxes only
+// show values, so keys there still enter steps.
+TEST_F(Window, KeysTypedIntoTextBoxesAreTextOnly) {
+    LoadSong(120.0f);
+    window->OnCommand(32780);
+    player.position = 1.0;
+    for (int id : {1023, 1024}) {
+        window->Chart() = "00000";
+        auto* box = Control<QLineEdit>(id);
+        box->setFocus();
+        box->clear();
+        for (int key : {Qt::Key_A, Qt::Key_Space, Qt::Key_B}) {
+            Press(key);
+        }
+        Press(Qt::Key_6, Qt::KeypadModifier);
+        Press(Qt::Key_Up);
+        Press(Qt::Key_Left); // moves the box's cursor only
+        EXPECT_EQ(box->text(), "a b6") << id;
+        EXPECT_EQ(box->cursorPosition(), 3) << id;
+        EXPECT_EQ(window->Chart(), "00000") << id;
+    }
+    // The Range Action list's edit field is typed into too.
+    Control<QComboBox>(1029)->setFocus();
+    Press(Qt::Key_Space);
+    EXPECT_EQ(window->Chart(), "00000");
+
+    Control(1023)->setFocus();
+    Press(Qt::Key_Return);
+    EXPECT_GT(player.position.load(), 1.0) << "Enter still snaps to the next slot";
+    dialogs.answers = {false};
+    Press(Qt::Key_Escape);
+    EXPECT_EQ(dialogs.questions.size(), 1u) << "Escape still asks to quit";
+
+    Control(1010)->setFocus(); // the read-only BPM box
+    player.position = 1.0;
+    Press(Qt::Key_Up);
+    EXPECT_EQ(window->Chart(), "00008");
+
+    // In tap mode a key in the Title box is no tap either.
+    window->OnCommand(32779);
+    Control(1023)->setFocus();
+    clock.now = 1000;
+    Press(Qt::Key_T);
+    clock.now = 1500;
+    Press(Qt::Key_T);
+    EXPECT_EQ(window->Taps().tapCount, 0);
+    EXPECT_EQ(Text(1005), "000.0");
 }
 
 TEST_F(Window, LoopRestartKeepsTheFirstClickOnTheGap) {
@@ -448,7 +451,7 @@ TEST_F(Window, SaveAsksOnceThenWritesAndImportReadsItBack) {
     window->Chart() = "8";
     dialogs.savePaths.push_back(path);
     window->OnCommand(32772);
-    EXPECT_EQ(dialogs.saveSuffixes.back(), "DWI");
+    EXPECT_EQ(dialogs.saveSuffixes.back(), "dwi");
     EXPECT_EQ(window->DwiFileName(), path);
     window->Chart() = "82";
     window->OnCommand(32772); // no dialog the second time

@@ -35,19 +35,11 @@ wait_song_loaded() {
   echo "$main"
 }
 
-# Without a sound card the program says once that it plays silently: OK it.
-dismiss_silent_notice() {
-  local main=$1 boxes
-  for _ in $(seq 20); do
-    boxes=$(xdotool search --onlyvisible --name '^Beatwright$' 2>/dev/null | grep -v "^$main\$" || true)
-    if [ -n "$boxes" ]; then
-      xdotool windowfocus --sync "$(echo "$boxes" | tail -n 1)"
-      xdotool key Return
-      break
-    fi
-    sleep 0.1
-  done
-  xdotool windowfocus --sync "$main"
+# Gives the main window the keyboard. Nothing on the way there asks for an
+# answer: the program says in its instruction box, not in a message box,
+# when it has no sound card.
+focus_main() {
+  xdotool windowfocus --sync "$1"
 }
 
 # Sets X, Y (the window's origin) and MENU_HEIGHT: the client area below the
@@ -62,6 +54,16 @@ window_layout() {
 # synchronous move to where the pointer already is would wait for nothing.
 click_at() {
   xdotool mousemove --sync "$1" "$2" click 1 mousemove 0 0
+}
+
+# Prints how many pixels differ between two images (0 when equal).
+pixels_differing() {
+  compare -metric AE "$1" "$2" null: 2>&1 | sed 's/ .*//' || true
+}
+
+# Grabs a WxH+X+Y rectangle of the screen into a file.
+grab() {
+  import -window root -crop "$1" +repage "$2"
 }
 
 # Clicks the play button of the player control (dialog units 8, 73).

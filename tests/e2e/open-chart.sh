@@ -24,7 +24,7 @@ cp "$folder/chart.dwi" "$out/open-chart/original.dwi"
 pid=$!
 trap 'kill $pid 2>/dev/null || true' EXIT
 main=$(wait_song_loaded)
-dismiss_silent_notice "$main"
+focus_main "$main"
 sleep 0.5
 import -window root "$out/open-chart-screenshot.png" || true
 

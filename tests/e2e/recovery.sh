@@ -22,12 +22,7 @@ start_and_edit() {
   "$program" "$song" >>"$out/recovery.log" 2>&1 &
   pid=$!
   main=$(wait_song_loaded)
-  # The "plays silently" notice can be slow to come on a busy machine.
-  for _ in $(seq 50); do
-    xdotool search --onlyvisible --name '^Beatwright$' 2>/dev/null | grep -qv "^$main\$" && break
-    sleep 0.1
-  done
-  dismiss_silent_notice "$main"
+  focus_main "$main"
   window_layout "$main"
   sleep 1
   [ "$(copies)" = 0 ] || fail "a copy was written although nothing changed"
@@ -86,11 +81,7 @@ answer_question Return
 wait_window '^Please wait' 10 >/dev/null || true
 wait_gone '^Please wait' 60 || fail "the restored song never loaded"
 main=$(xdotool search --onlyvisible --name '^Beatwright$' | sort -n | head -n 1)
-for _ in $(seq 30); do
-  xdotool search --onlyvisible --name '^Beatwright$' 2>/dev/null | grep -qv "^$main\$" && break
-  sleep 0.1
-done
-dismiss_silent_notice "$main"
+focus_main "$main"
 for _ in $(seq 50); do [ ! -e "$state/$crashed" ] && [ "$(copies)" = 1 ] && break; sleep 0.1; done
 [ ! -e "$state/$crashed" ] || fail "the restored copy was left behind"
 [ "$(copies)" = 1 ] || fail "the restored work is not kept aside again"

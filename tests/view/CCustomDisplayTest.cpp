@@ -371,4 +371,42 @@ TEST_F(StepViewTest, RepaintRequestsFromAnyThreadEachGetAPaint) {
     }
 }
 
+// What a click changes reaches the screen with the next pass of the event
+// loop, without the owner's help (this owner never asks for a repaint):
+// the repaint is already queued when the click returns.
+TEST_F(StepViewTest, EveryClickThatChangesTheLaneRepaintsItAtOnce) {
+    view.show();
+    QElapsedTimer shown;
+    shown.start();
+    while (view.paints == 0 && shown.elapsed() < 5000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    ASSERT_GT(view.paints, 0);
+    owner.player.positionSeconds = 0.5; // row 17 is slot 0
+    const struct {
+        const char* what;
+        Qt::MouseButton button;
+        QPoint at;
+        const char* choice;
+    } clicks[] = {{"add an arrow", Qt::LeftButton, {30, 17}, ""},
+                  {"remove it", Qt::LeftButton, {30, 17}, ""},
+                  {"seek forward", Qt::LeftButton, {170, 280}, ""},
+                  {"seek back", Qt::LeftButton, {170, 10}, ""},
+                  {"range start", Qt::RightButton, {40, 100}, "Set Range Start At This Step"},
+                  {"range end", Qt::RightButton, {40, 120}, "Set Range End At This Step"}};
+    for (const auto& click : clicks) {
+        view.choice = QString::fromLatin1(click.choice);
+        const std::string chartBefore = owner.chart;
+        const double positionBefore = owner.player.positionSeconds;
+        QApplication::processEvents();
+        const int before = view.paints;
+        Press(click.button, click.at.x(), click.at.y());
+        EXPECT_TRUE(owner.chart != chartBefore || owner.player.positionSeconds != positionBefore ||
+                    click.button == Qt::RightButton)
+            << click.what << " changed nothing, so the test proves nothing";
+        QApplication::processEvents();
+        EXPECT_GT(view.paints, before) << click.what;
+    }
+}
+
 } // namespace

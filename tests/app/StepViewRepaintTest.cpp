@@ -1,0 +1,103 @@
+#include "WindowFixture.h"
+#include "app/SpinButton.h"
+#include "view/CCustomDisplay.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <functional>
+
+namespace {
+
+// The real step view, counting its paints.
+class CountingView : public view::CCustomDisplay {
+public:
+    using CCustomDisplay::CCustomDisplay;
+    int paints = 0;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        ++paints;
+        CCustomDisplay::paintEvent(event);
+    }
+};
+
+class StepViewRepaint : public Window {
+protected:
+    void SetUp() override {
+        makeStepView = [this](QWidget* parent, view::StepViewOwner& owner) -> QWidget* {
+            view = new CountingView(&owner, parent);
+            return view;
+        };
+        Window::SetUp();
+        QElapsedTimer shown;
+        shown.start();
+        while (view->paints == 0 && shown.elapsed() < 5000) {
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        ASSERT_GT(view->paints, 0);
+    }
+
+    CountingView* view = nullptr;
+};
+
+// Paused, every change of what the lane shows, whatever its source, has its
+// repaint queued by the time the change returns: one pass of the event loop
+// paints it, with no timer involved. The paused refresh worker paints
+// nothing by itself, so a source that forgot would fail here.
+TEST_F(StepViewRepaint, EveryChangeWhilePausedIsPaintedAtTheNextPass) {
+    LoadSong(120.0f);
+    window->OnCommand(32780); // step input
+    player.Pause();
+    const auto clickView = [this](Qt::MouseButton button, QPoint at) {
+        QTest::mouseClick(view, button, Qt::NoModifier, at);
+    };
+    const struct {
+        const char* what;
+        std::function<void()> change;
+    } changes[] = {
+        {"arrow clicked into the lane",
+         [&] {
+             clickView(Qt::LeftButton, {30, 150});
+         }},
+        {"arrow clicked away",
+         [&] {
+             clickView(Qt::LeftButton, {30, 150});
+         }},
+        {"seek button",
+         [&] {
+             clickView(Qt::LeftButton, {170, 280});
+         }},
+        {"arrow key",
+         [&] {
+             player.position = 2.0;
+             Press(Qt::Key_Up);
+         }},
+        {"Space", [&] { Press(Qt::Key_Space); }},
+        {"range action",
+         [&] {
+             window->SetRangeStart(0);
+             window->SetRangeEnd(3);
+             Control<QComboBox>(1029)->setCurrentIndex(0);
+             Click(1030);
+         }},
+        {"BPM spin", [&] { Control<app::CSpinButton>(1011)->Step(1); }},
+        {"Gap spin", [&] { Control<app::CSpinButton>(1013)->Step(1); }},
+        {"Gap Plus HalfBeat", [&] { Click(1014); }},
+        {"X2", [&] { Click(1035); }},
+        {"X.5", [&] { Click(1036); }},
+        {"seek by the player", [&] { player.SetPositionSeconds(4.0); }},
+        {"Enter", [&] { Press(Qt::Key_Return); }},
+        {"tap mode resets the tempo", [&] { window->OnCommand(32779); }},
+        {"playing starts", [&] { player.Play(); }},
+        {"paused again", [&] { player.Pause(); }},
+    };
+    for (const auto& change : changes) {
+        QApplication::processEvents();
+        const int before = view->paints;
+        change.change();
+        QApplication::processEvents();
+        EXPECT_GT(view->paints, before) << change.what;
+    }
+}
+
+} // namespace
