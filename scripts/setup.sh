@@ -8,7 +8,7 @@ PACKAGES=(
   build-essential cmake pkg-config git
   libgtest-dev libgmock-dev clang-format locales
   qt6-base-dev
-  libmpg123-dev libvorbis-dev libsoundtouch-dev libsdl2-dev
+  libmpg123-dev libvorbis-dev libsoundtouch-dev libsdl2-dev libpulse-dev pulseaudio pulseaudio-utils
   lame twolame vorbis-tools soundstretch mpg123
   fonts-liberation2 xvfb xauth xdotool imagemagick
 )
