@@ -4,9 +4,11 @@
 #include "app/CommandIds.h"
 #include "app/DialogUnits.h"
 #include "app/PleaseWaitDlg.h"
+#include "app/Settings.h"
 #include "app/SpinButton.h"
 #include "dwi/DwiImporter.h"
 #include "dwi/DwiWriter.h"
+#include "player/KeyPressTime.h"
 
 #include <QAction>
 #include <QApplication>
@@ -105,7 +107,8 @@ CChartEditorDlg::CChartEditorDlg(Services services, QWidget* parent)
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
       m_player(services.player), m_click(services.click), m_dialogs(services.dialogs),
-      m_clock(services.clock), m_estimator(services.estimator) {
+      m_clock(services.clock), m_estimator(services.estimator), m_settings(services.settings),
+      m_makeCalibrationPlayer(std::move(services.makeCalibrationPlayer)) {
     setObjectName(QStringLiteral("102"));
     setWindowTitle(QStringLiteral("Beatwright"));
     BuildMenus();
@@ -129,6 +132,7 @@ CChartEditorDlg::CChartEditorDlg(Services services, QWidget* parent)
     qApp->installEventFilter(this);
     ConnectPlayerEvents();
     Initialise();
+    RestoreSettings();
 }
 
 CChartEditorDlg::~CChartEditorDlg() {
@@ -150,12 +154,15 @@ void CChartEditorDlg::BuildMenus() {
             connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
         }
     };
-    addItems(menuBar()->addMenu(QStringLiteral("&File")), {{"&Open Music File", kCmdOpenMusicFile},
-                                                           {"&Import DWI File", kCmdImportDwiFile},
-                                                           {"&Save", kCmdSave},
-                                                           {"Save &As", kCmdSaveAs}});
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    addItems(file, {{"&Open Music File", kCmdOpenMusicFile},
+                    {"&Import DWI File", kCmdImportDwiFile},
+                    {"&Save", kCmdSave},
+                    {"Save &As", kCmdSaveAs}});
+    BuildRecentSongsMenu(file);
     QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
-    addItems(options, {{"Play Metronome Sound", kCmdToggleMetronome}});
+    addItems(options, {{"Play Metronome Sound", kCmdToggleMetronome},
+                       {"Calibrate Timing...", kCmdCalibrateTiming}});
     QMenu* mode = menuBar()->addMenu(QStringLiteral("&Mode"));
     addItems(mode, {{"&Tap Tempo/BPM", kCmdTapTempoMode}, {"&Step Data Input", kCmdStepInputMode}});
     QAction* about = menuBar()->addAction(QStringLiteral("&About"));
@@ -177,6 +184,7 @@ void CChartEditorDlg::BuildMenus() {
         {kCmdSave, [this] { SaveDwiFile(false); }},
         {kCmdSaveAs, [this] { SaveDwiFile(true); }},
         {kCmdToggleMetronome, [this] { ToggleMetronome(); }},
+        {kCmdCalibrateTiming, [this] { CalibrateTiming(); }},
         {kCmdTapTempoMode,
          [this] {
              SetMode(kTapTempo);
@@ -523,14 +531,12 @@ void CChartEditorDlg::OpenMusicFile(const std::string& path) {
         timing.nextClickSeconds =
             chart::AnchorNextClick(0.0, m_player.PositionSeconds(), chart::BeatSeconds(timing.bpm));
         timing.gapSeconds = 0.0f;
-        m_taps.tappingStarted = true;
-        m_taps.lastHitBpm = 0.0f;
-        m_taps.intervalSumMs = 0.0f;
-        m_taps.tapCount = 0;
-        // The first interval after opening is measured from the opening.
-        m_taps.lastTapMs = m_taps.firstTapMs = m_clock.NowMs();
+        // The first press starts the series: the time spent before it is
+        // not a beat.
+        chart::ArmAfterOpening(m_taps);
         m_mode = kTapTempo;
     });
+    RememberSong(path);
     ShowReadout(m_elapsedReadout, kZeroReadout);
     ShowReadout(m_lastHitReadout, kZeroReadout);
     ShowGap();
@@ -710,10 +716,11 @@ bool CChartEditorDlg::FilterKeyPress(QKeyEvent* event) {
         OnCancel();
         return true;
     }
+    const std::int64_t pressedAtNs = PressedAtNs(event);
     if (m_mode == kTapTempo) {
-        TapKey();
+        TapKey(pressedAtNs);
     } else {
-        StepInputKey(key, event->modifiers() & Qt::KeypadModifier);
+        StepInputKey(key, event->modifiers() & Qt::KeypadModifier, pressedAtNs);
     }
     return false;
 }
@@ -729,11 +736,15 @@ void CChartEditorDlg::SnapToNextSlot() {
     BumpRevision();
 }
 
-void CChartEditorDlg::TapKey() {
-    const std::uint32_t now = m_clock.NowMs();
+void CChartEditorDlg::TapKey(std::int64_t pressedAtNs) {
+    // The tick of the press: the tick now, less how long ago it was.
+    constexpr std::int64_t kNsPerMs = 1'000'000;
+    const std::int64_t agoMs = (player::KeyPressTime::NowNs() - pressedAtNs) / kNsPerMs;
+    const std::uint32_t now = m_clock.NowMs() - static_cast<std::uint32_t>(agoMs);
+    const double position = PressSongSeconds(pressedAtNs);
     chart::TapOutcome outcome;
     WithTimingLock([&](chart::TimingState& timing) {
-        outcome = chart::ApplyTap(m_taps, timing, now, m_player.PositionSeconds());
+        outcome = chart::ApplyTap(m_taps, timing, now, position);
     });
     switch (outcome) {
     case chart::TapOutcome::kSeriesStarted:
@@ -754,12 +765,12 @@ void CChartEditorDlg::TapKey() {
     }
 }
 
-void CChartEditorDlg::StepInputKey(int key, bool keypad) {
+void CChartEditorDlg::StepInputKey(int key, bool keypad, std::int64_t pressedAtNs) {
     if (keypad && key >= Qt::Key_0 && key <= Qt::Key_9) {
         key += kKeypadBase;
     }
     const auto slot =
-        chart::SlotAtPosition(m_player.PositionSeconds(), m_timing.bpm, m_timing.gapSeconds);
+        chart::SlotAtPosition(PressSongSeconds(pressedAtNs), m_timing.bpm, m_timing.gapSeconds);
     if (!slot || !chart::EnsureChartLength(m_chart, *slot)) {
         return;
     }
@@ -847,12 +858,18 @@ void CChartEditorDlg::SetSongSpeed(std::int32_t percent) {
     WithTimingLock([percent](chart::TimingState& timing) { timing.songSpeedPercent = percent; });
     m_speedEdit->setText(QString::number(static_cast<std::uint32_t>(percent)));
     m_player.SetRate(RateForSpeed(percent));
+    if (m_settings != nullptr) {
+        m_settings->SetSongSpeedPercent(percent);
+    }
 }
 
 void CChartEditorDlg::ToggleMetronome() {
     const bool on = !m_metronomeOn.load();
     m_metronomeOn = on;
     m_metronomeAction->setChecked(on);
+    if (m_settings != nullptr) {
+        m_settings->SetMetronomeOn(on);
+    }
     if (on) {
         StartOfPlayingReaction();
     }
@@ -966,6 +983,7 @@ void CChartEditorDlg::closeEvent(QCloseEvent* event) {
         }
         m_player.Halt();
         StopWorkers();
+        StoreWindowSettings();
         m_closing = true;
         emit Closed();
     }

@@ -12,6 +12,7 @@ enum CommandId : int {
     kCmdTapTempoMode = 32779,
     kCmdStepInputMode = 32780,
     kCmdAbout = 32782,
+    kCmdCalibrateTiming = 32790,
 };
 
 } // namespace app

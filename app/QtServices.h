@@ -4,14 +4,19 @@
 
 #include <QElapsedTimer>
 
+class QFileDialog;
 class QWidget;
 
 namespace app {
 
+class Settings;
+
 // Message boxes and file dialogs on screen, parented to the main window.
+// With settings, each file dialog opens in the folder it last chose from.
 class QtUserDialogs : public UserDialogs {
 public:
     void SetParent(QWidget* parent) { m_parent = parent; }
+    void SetSettings(Settings* settings) { m_settings = settings; }
 
     void ShowMessage(std::string_view text) override;
     bool AskYesNo(std::string_view text, std::string_view caption) override;
@@ -21,7 +26,10 @@ public:
     void ShowAbout() override;
 
 private:
+    std::optional<std::string> Run(QFileDialog& dialog, std::string_view filter);
+
     QWidget* m_parent = nullptr;
+    Settings* m_settings = nullptr;
 };
 
 // Milliseconds of a monotonic clock, truncated to 32 bits.

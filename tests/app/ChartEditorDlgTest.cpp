@@ -28,8 +28,8 @@ using app::CChartEditorDlg;
 class Window : public ::testing::Test {
 protected:
     void SetUp() override {
-        window = std::make_unique<CChartEditorDlg>(
-            CChartEditorDlg::Services{player, player, dialogs, clock, estimator, {}, {}});
+        window = std::make_unique<CChartEditorDlg>(CChartEditorDlg::Services{
+            player, player, dialogs, clock, estimator, {}, {}, nullptr, {}});
         window->show();
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -125,7 +125,8 @@ TEST_F(Window, MenuItemsStandInOrderWithTheirTexts) {
     }
     EXPECT_EQ(items.join('|').toStdString(),
               "&File|  &Open Music File 32771|  &Import DWI File 32776|  &Save 32772|"
-              "  Save &As 32773|&Options|  Play Metronome Sound 32778|&Mode|"
+              "  Save &As 32773|&Options|  Play Metronome Sound 32778|"
+              "  Calibrate Timing... 32790|&Mode|"
               "  &Tap Tempo/BPM 32779|  &Step Data Input 32780|&About");
     Action(32782)->trigger();
     EXPECT_EQ(dialogs.abouts, 1);
@@ -225,12 +226,17 @@ TEST_F(Window, TappingComputesTempoGapAndClick) {
     EXPECT_EQ(Text(1010), "109.1");
 }
 
-TEST_F(Window, FirstTapAfterOpeningMeasuresFromTheOpening) {
+// The time before the first tap is not a beat: the estimate stands until
+// the second tap measures an interval.
+TEST_F(Window, FirstTapAfterOpeningStartsASeries) {
     clock.now = 5000;
     LoadSong();
     clock.now = 5600;
     Press(Qt::Key_B);
-    EXPECT_EQ(Text(1005), "100.0");
+    EXPECT_EQ(Text(1005), "150.0");
+    clock.now = 6100;
+    Press(Qt::Key_B);
+    EXPECT_EQ(Text(1005), "120.0");
 }
 
 TEST_F(Window, StepInputAddsArrowsAtThePlayingSlot) {
