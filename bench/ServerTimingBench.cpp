@@ -14,8 +14,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "failed: %s\n", f.error.c_str());
         return 1;
     }
-    std::printf("clicks played %d, recorded %d (driver %s)\n", f.clicksPlayed, f.clicksRecorded,
-                f.driver.c_str());
+    std::printf("clicks played %d, recorded %d (driver %s), output underflows %d\n", f.clicksPlayed,
+                f.clicksRecorded, f.driver.c_str(), f.underflows);
     std::printf("click spacing jitter:   max %.3f ms, rms %.3f ms   (target below 1 ms)\n",
                 f.jitterMaxMs, f.jitterRmsMs);
     std::printf("position drift:         %+.3f ms per minute        (target below 1 ms)\n",
@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
                 "   (target within 5 ms)\n",
                 f.reportedLatencyMs, f.measuredLatencyMs,
                 f.reportedLatencyMs - f.measuredLatencyMs);
+    std::printf("server sample clock:    %+.0f ppm against the steady clock\n", f.serverClockPpm);
     std::printf("capture path delay:     %.2f ms (record stream, taken off the measurement)\n",
                 f.captureDelayMs);
     return 0;

@@ -116,6 +116,10 @@ AudioOutput::~AudioOutput() {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
+int AudioOutput::Underflows() const {
+    return m_pulse ? m_pulse->Underflows() : 0;
+}
+
 void AudioOutput::Start() {
     if (m_pulse) {
         m_pulse->Start();

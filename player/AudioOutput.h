@@ -53,6 +53,9 @@ public:
     // (one buffer), the dummy and disk drivers "play" a buffer as soon as
     // it is filled.
     std::int64_t LatencyNs() const { return m_latencyNs; }
+    // Gaps the sound server reported (our audio came too late); 0 for SDL,
+    // which does not say.
+    int Underflows() const;
 
 private:
     // SDL's userdata: what the callback needs, owned by this object.

@@ -110,6 +110,11 @@ std::int64_t PlaybackEngine::OutputLatencyNs() const {
     return m_outputLatencyNs.load(std::memory_order_relaxed);
 }
 
+int PlaybackEngine::OutputUnderflows() const {
+    const std::lock_guard lock(m_controlMutex);
+    return m_output ? m_output->Underflows() : 0;
+}
+
 double PlaybackEngine::DurationSeconds() const {
     const ControlSnapshot control = m_control.Load();
     return control.durationFrames / control.sampleRate;

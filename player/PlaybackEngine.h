@@ -118,6 +118,8 @@ public:
     // The output latency the device reported for its latest buffer (at
     // open, the expected one). Any thread, the audio callback included.
     std::int64_t OutputLatencyNs() const;
+    // Gaps in the output the sound server reported since the device opened.
+    int OutputUnderflows() const;
 
 private:
     // What readers and the feeder need to know of the controls, published

@@ -1,6 +1,8 @@
 #include "player/PulseOutput.h"
 
+#include <pthread.h>
 #include <pulse/pulseaudio.h>
+#include <sched.h>
 
 namespace player {
 
@@ -79,6 +81,7 @@ bool PulseOutput::WaitForStream() {
     }
     pa_stream_set_state_callback(m_stream, &PulseOutput::OnStreamState, this);
     pa_stream_set_write_callback(m_stream, &PulseOutput::OnWrite, this);
+    pa_stream_set_underflow_callback(m_stream, &PulseOutput::OnUnderflow, this);
     constexpr std::uint32_t kServerDefault = static_cast<std::uint32_t>(-1);
     pa_buffer_attr attr{};
     attr.maxlength = kServerDefault;
@@ -180,8 +183,23 @@ void PulseOutput::OnStreamState(pa_stream* /*stream*/, void* self) {
     pa_threaded_mainloop_signal(static_cast<PulseOutput*>(self)->m_mainloop, 0);
 }
 
+void PulseOutput::OnUnderflow(pa_stream* /*stream*/, void* self) {
+    static_cast<PulseOutput*>(self)->m_underflows.fetch_add(1, std::memory_order_relaxed);
+}
+
 void PulseOutput::OnWrite(pa_stream* /*stream*/, std::size_t bytes, void* self) {
     auto* output = static_cast<PulseOutput*>(self);
+    if (!output->m_priorityTried) {
+        output->m_priorityTried = true;
+        // The mainloop thread feeds a 40 ms buffer: on a busy machine it must
+        // not wait behind ordinary threads. Real-time round robin where the
+        // system allows it (root, or a raised RLIMIT_RTPRIO), as the sound
+        // server's own threads run; otherwise it stays as it is.
+        constexpr int kAudioPriority = 5; // low among real-time threads
+        sched_param param{};
+        param.sched_priority = kAudioPriority;
+        pthread_setschedparam(pthread_self(), SCHED_RR, &param);
+    }
     if (output->m_started) {
         output->Fill(bytes);
     }

@@ -41,6 +41,9 @@ public:
     int RequestFrames() const { return m_requestFrames; }
     // The latency the stream was set up for, before the server reports any.
     std::int64_t NominalLatencyNs() const { return m_nominalLatencyNs; }
+    // Times the server ran out of our audio (each is a gap the listener
+    // hears). Any thread.
+    int Underflows() const { return m_underflows.load(std::memory_order_relaxed); }
 
 private:
     PulseOutput() = default;
@@ -51,6 +54,7 @@ private:
     static void OnContextState(pa_context* context, void* self);
     static void OnStreamState(pa_stream* stream, void* self);
     static void OnWrite(pa_stream* stream, std::size_t bytes, void* self);
+    static void OnUnderflow(pa_stream* stream, void* self);
 
     pa_threaded_mainloop* m_mainloop = nullptr;
     pa_context* m_context = nullptr;
@@ -63,6 +67,8 @@ private:
     std::int64_t m_nominalLatencyNs = 0;
     // Mainloop thread; set under the mainloop lock by Start.
     bool m_started = false;
+    bool m_priorityTried = false; // mainloop thread
+    std::atomic<int> m_underflows{0};
 };
 
 } // namespace player

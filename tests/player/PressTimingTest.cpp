@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <string>
 #include <thread>
 
 namespace player::test {
@@ -72,15 +73,23 @@ TEST(ServerTiming, ClicksThroughTheSoundServerLandWhereTheEngineSaysTheyAreHeard
     if (std::getenv("BEATWRIGHT_SOUND_SERVER") == nullptr) {
         GTEST_SKIP() << "no sound server started for the tests (scripts/run-tests.sh starts one)";
     }
-    const ServerTimingFigures f = MeasureServerTiming(60.0, 60.0);
+    ServerTimingFigures f = MeasureServerTiming(60.0, 60.0);
+    if (f.error.empty() && f.underflows > 0) {
+        // The server said our audio came late: on a machine shared with
+        // builds, the scheduler's doing, not the engine's timing. Once more;
+        // a second gap fails below.
+        f = MeasureServerTiming(60.0, 60.0);
+    }
     ASSERT_TRUE(f.error.empty()) << f.error;
+    RecordProperty("jitter_max_ms", std::to_string(f.jitterMaxMs));
+    RecordProperty("drift_ms_per_minute", std::to_string(f.driftMsPerMinute));
     // The limits: spacing within 1 ms, no drift of 1 ms per minute,
     // reported latency within 5 ms of what the recording shows.
-    EXPECT_LT(f.jitterMaxMs, 1.0);
+    EXPECT_LT(f.jitterMaxMs, 1.0) << f.underflows << " underflows";
     EXPECT_LT(std::abs(f.driftMsPerMinute), 1.0);
     EXPECT_LT(std::abs(f.reportedLatencyMs - f.measuredLatencyMs), 5.0)
         << "reported " << f.reportedLatencyMs << " ms, measured " << f.measuredLatencyMs;
-    EXPECT_LT(std::abs(f.positionErrorMeanMs), 5.0);
+    EXPECT_LT(f.positionErrorMaxMs, 5.0);
 }
 
 } // namespace

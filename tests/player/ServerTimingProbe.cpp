@@ -300,6 +300,7 @@ ServerTimingFigures MeasureServerTiming(double seconds, double bpm) {
                                engine.PositionSeconds());
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    figures.underflows = engine.OutputUnderflows();
     // The last click has left the sink by now; let the recording catch up.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     recorder.Stop();
@@ -337,16 +338,35 @@ ServerTimingFigures MeasureServerTiming(double seconds, double bpm) {
                         std::to_string(engineHeardNs.size());
         return figures;
     }
-    std::vector<double> markFrames;
-    std::vector<double> markNs;
+    // The server's sample clock against ours: the engine renders as the
+    // server asks for audio, so over the run the render times of the
+    // clicks against their frames in the recording give the rate at which
+    // the server's frames go by (a null sink's clock is not exactly the
+    // nominal rate). The recording's reads tell where frame 0 lies; each
+    // read's report is noisy (reads come in bursts), their median is not.
+    std::vector<double> recordedFrames;
+    std::vector<double> renderedNs;
+    for (std::size_t i = 0; i < recorded.size(); ++i) {
+        recordedFrames.push_back(static_cast<double>(recorded[i]));
+        renderedNs.push_back(log.onsets[i].renderedNs);
+    }
+    const double nsPerFrame = Fit(recordedFrames, renderedNs).b;
+    figures.serverClockPpm = (nsPerFrame * kRate / 1e9 - 1.0) * 1e6;
+    std::vector<double> origins;
     std::vector<double> delays;
     for (const auto& mark : marks) {
-        markFrames.push_back(mark.frame);
-        markNs.push_back(mark.capturedNs);
+        origins.push_back(mark.capturedNs - mark.frame * nsPerFrame);
         delays.push_back(mark.delayNs * 1e-6);
     }
-    const Line capture = Fit(markFrames, markNs);
+    std::nth_element(origins.begin(), origins.begin() + static_cast<long>(origins.size() / 2),
+                     origins.end());
+    const Line capture{origins[origins.size() / 2], nsPerFrame};
     figures.captureDelayMs = Mean(delays);
+
+    // Drift: the engine's heard times against the server's frames, at the
+    // server's rate.
+    const double engineNsPerFrame = Fit(recordedFrames, engineHeardNs).b;
+    figures.driftMsPerMinute = (engineNsPerFrame / nsPerFrame - 1.0) * 60'000.0;
 
     const double intervalFrames = interval * kRate;
     double sumSquares = 0.0;
@@ -358,20 +378,17 @@ ServerTimingFigures MeasureServerTiming(double seconds, double bpm) {
     }
     figures.jitterRmsMs = std::sqrt(sumSquares / static_cast<double>(recorded.size() - 1));
 
-    std::vector<double> heardMinutes;
     std::vector<double> errorsMs;
     std::vector<double> measuredLatencyMs;
     std::vector<double> reportedLatencyMs;
     for (std::size_t i = 0; i < recorded.size(); ++i) {
         const double heardNs = capture.a + capture.b * static_cast<double>(recorded[i]);
-        heardMinutes.push_back((engineHeardNs[i] - engineHeardNs[0]) / 60e9);
         errorsMs.push_back((heardNs - engineHeardNs[i]) * 1e-6);
         figures.positionErrorMaxMs =
             std::max(figures.positionErrorMaxMs, std::abs(errorsMs.back()));
         measuredLatencyMs.push_back((heardNs - log.onsets[i].renderedNs) * 1e-6);
         reportedLatencyMs.push_back(log.onsets[i].latencyNs * 1e-6);
     }
-    figures.driftMsPerMinute = Fit(heardMinutes, errorsMs).b;
     figures.positionErrorMeanMs = Mean(errorsMs);
     figures.measuredLatencyMs = Mean(measuredLatencyMs);
     figures.reportedLatencyMs = Mean(reportedLatencyMs);

@@ -13,12 +13,14 @@ struct ServerTimingFigures {
     std::string driver;
     int clicksPlayed = 0;
     int clicksRecorded = 0;
+    int underflows = 0; // gaps the server reported in the engine's output
     // Spacing of the recorded clicks against the song's, in ms.
     double jitterMaxMs = 0.0;
     double jitterRmsMs = 0.0;
     // The engine's position (when it says each click is heard) against the
-    // recording's sample clock: the trend of the difference, in ms per
-    // minute, and its mean and spread.
+    // server's sample clock: how far it wanders off in a minute; and
+    // against the recording placed on the steady clock, the mean and
+    // largest difference.
     double driftMsPerMinute = 0.0;
     double positionErrorMeanMs = 0.0;
     double positionErrorMaxMs = 0.0;
@@ -27,6 +29,10 @@ struct ServerTimingFigures {
     // recording (the capture delay below taken off).
     double reportedLatencyMs = 0.0;
     double measuredLatencyMs = 0.0;
+    // The server's sample clock against the steady clock, in parts per
+    // million (its frames take this much longer than nominal; negative:
+    // it runs fast).
+    double serverClockPpm = 0.0;
     // The recording's own delay from the monitor to the reader, as the
     // server reports it for the record stream (mean).
     double captureDelayMs = 0.0;
