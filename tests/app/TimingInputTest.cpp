@@ -78,13 +78,17 @@ protected:
         window->OnCommand(app::kCmdOpenMusicFile);
         player.duration = 60.0;
     }
-    // Presses a key at song time `atSeconds`, handled `stall` later.
-    void PressLate(int key, double atSeconds, std::chrono::milliseconds stall) {
+    // Presses a key at song time `atSeconds` and tick `tickMs`, handled
+    // `stall` later (the tick clock then reads later too).
+    void PressLate(int key, double atSeconds, std::chrono::milliseconds stall,
+                   std::uint32_t tickMs = 0) {
         const std::int64_t pressNs = KeyPressTime::NowNs();
         const PlayingClock heard{pressNs, atSeconds};
         player.history = [heard](std::int64_t ns) { return heard.At(ns); };
         std::this_thread::sleep_for(stall); // the window thread is busy
-        player.position = heard.At(KeyPressTime::NowNs());
+        const std::int64_t handledNs = KeyPressTime::NowNs();
+        player.position = heard.At(handledNs);
+        clock.now = tickMs + static_cast<std::uint32_t>((handledNs - pressNs) / kNsPerMs);
         SendStampedKey(window.get(), key, pressNs);
     }
 
@@ -115,17 +119,15 @@ TEST_F(TimingWindow, StepsLandWhereTheKeyWasPressedNotWhereItWasHandled) {
 TEST_F(TimingWindow, TappedGapIsThePressTimeWithin2Ms) {
     Start();
     LoadSong(120.0f);
-    clock.now = 1000;
-    PressLate(Qt::Key_A, 10.0, std::chrono::milliseconds(0));
-    clock.now = 1500;
-    PressLate(Qt::Key_A, 10.6, std::chrono::milliseconds(50));
-    // One interval of 500 ms less the 50 ms the tick clock was read late:
-    // the tick of the press, not of the handling.
-    clock.now = 2000 + 50;
-    PressLate(Qt::Key_A, 11.1, std::chrono::milliseconds(50));
-    EXPECT_NEAR(window->Timing().bpm, 120.0f, 0.01f);
-    // 11.1 s folded by 0.5 s beats; the 2 ms the issue allows (stamps are
-    // whole milliseconds).
+    // Presses 500 ms apart, the second and third handled 50 ms late: the
+    // intervals are measured between presses, not handlings.
+    PressLate(Qt::Key_A, 0.1, std::chrono::milliseconds(0), 1000);
+    PressLate(Qt::Key_A, 0.6, std::chrono::milliseconds(50), 1500);
+    PressLate(Qt::Key_A, 1.1, std::chrono::milliseconds(50), 2000);
+    // Stamps and ticks are whole milliseconds: 1 ms in the 1000 ms of two
+    // intervals is 0.12 BPM.
+    EXPECT_NEAR(window->Timing().bpm, 120.0f, 0.25f);
+    // 1.1 s folded by two beats; the 2 ms the issue allows.
     EXPECT_NEAR(window->Timing().gapSeconds, 0.1, 0.002);
 }
 

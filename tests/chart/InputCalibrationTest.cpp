@@ -23,6 +23,10 @@ struct LatenessCase {
     double jitterMs;
 };
 
+void PrintTo(const LatenessCase& c, std::ostream* out) {
+    *out << c.lateMs << " ms late, jitter " << c.jitterMs << " ms";
+}
+
 class CalibrationLateness : public testing::TestWithParam<LatenessCase> {};
 
 // The median of uniformly jittered taps lies within a fraction of the

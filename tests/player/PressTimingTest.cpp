@@ -24,6 +24,10 @@ struct StampCase {
     std::int64_t expectedNs;
 };
 
+void PrintTo(const StampCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class KeyPressStamps : public testing::TestWithParam<StampCase> {};
 
 TEST_P(KeyPressStamps, DatesThePressFromASaneStampOnly) {

@@ -205,6 +205,12 @@ struct OutputLog {
         double latencyNs;  // what the server reported for that buffer
     };
     std::vector<Onset> onsets; // reserved up front: the callback must not allocate
+    // Every buffer: when it was asked for, and its first frame's index.
+    struct Buffer {
+        double frame;
+        double callbackNs;
+    };
+    std::vector<Buffer> buffers; // reserved up front too
 
     static void Observe(void* context, const std::int16_t* samples, int frames, int /*channels*/,
                         std::int64_t callbackNs) {
@@ -212,11 +218,11 @@ struct OutputLog {
         const PlaybackEngine* engine = log->engine.load();
         const double latencyNs =
             engine != nullptr ? static_cast<double>(engine->OutputLatencyNs()) : 0.0;
-        std::int64_t first = -1;
+        if (log->buffers.size() < log->buffers.capacity()) {
+            log->buffers.push_back(
+                {static_cast<double>(log->bufferStart), static_cast<double>(callbackNs)});
+        }
         log->finder.Scan(samples, frames, [&](std::int64_t frame) {
-            if (first < 0) {
-                first = frame;
-            }
             if (log->onsets.size() < log->onsets.capacity()) {
                 const double offset = static_cast<double>(frame - log->bufferStart);
                 log->onsets.push_back(
@@ -228,30 +234,79 @@ struct OutputLog {
     std::int64_t bufferStart = 0;
 };
 
-// Least-squares line y = a + b x.
+// A line y = a + b x.
 struct Line {
     double a = 0.0;
     double b = 0.0;
 };
-Line Fit(const std::vector<double>& x, const std::vector<double>& y) {
-    const double n = static_cast<double>(x.size());
-    double mx = 0.0;
-    double my = 0.0;
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        mx += x[i];
-        my += y[i];
+
+// Least squares, then once more without the points more than three
+// standard deviations off (a callback a busy scheduler ran late).
+Line LeastSquares(const std::vector<double>& x, const std::vector<double>& y) {
+    Line line;
+    std::vector<bool> used(x.size(), true);
+    for (int pass = 0; pass < 2; ++pass) {
+        double n = 0.0;
+        double mx = 0.0;
+        double my = 0.0;
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            if (used[i]) {
+                n += 1.0;
+                mx += x[i];
+                my += y[i];
+            }
+        }
+        mx /= n;
+        my /= n;
+        double sxy = 0.0;
+        double sxx = 0.0;
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            if (used[i]) {
+                sxy += (x[i] - mx) * (y[i] - my);
+                sxx += (x[i] - mx) * (x[i] - mx);
+            }
+        }
+        line.b = sxx > 0.0 ? sxy / sxx : 0.0;
+        line.a = my - line.b * mx;
+        double sumSquares = 0.0;
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            const double residual = y[i] - line.a - line.b * x[i];
+            sumSquares += used[i] ? residual * residual : 0.0;
+        }
+        const double limit = 3.0 * std::sqrt(sumSquares / n);
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            used[i] = std::abs(y[i] - line.a - line.b * x[i]) <= limit;
+        }
     }
-    mx /= n;
-    my /= n;
-    double sxy = 0.0;
-    double sxx = 0.0;
+    return line;
+}
+
+// Theil-Sen line: the median of the slopes between all pairs, so that a few
+// points thrown off by a late thread do not tilt it.
+Line RobustFit(const std::vector<double>& x, const std::vector<double>& y) {
+    std::vector<double> slopes;
     for (std::size_t i = 0; i < x.size(); ++i) {
-        sxy += (x[i] - mx) * (y[i] - my);
-        sxx += (x[i] - mx) * (x[i] - mx);
+        for (std::size_t j = i + 1; j < x.size(); ++j) {
+            if (x[j] != x[i]) {
+                slopes.push_back((y[j] - y[i]) / (x[j] - x[i]));
+            }
+        }
     }
     Line line;
-    line.b = sxx > 0.0 ? sxy / sxx : 0.0;
-    line.a = my - line.b * mx;
+    if (slopes.empty()) {
+        return line;
+    }
+    std::nth_element(slopes.begin(), slopes.begin() + static_cast<long>(slopes.size() / 2),
+                     slopes.end());
+    line.b = slopes[slopes.size() / 2];
+    std::vector<double> intercepts;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        intercepts.push_back(y[i] - line.b * x[i]);
+    }
+    std::nth_element(intercepts.begin(),
+                     intercepts.begin() + static_cast<long>(intercepts.size() / 2),
+                     intercepts.end());
+    line.a = intercepts[intercepts.size() / 2];
     return line;
 }
 
@@ -277,6 +332,7 @@ ServerTimingFigures MeasureServerTiming(double seconds, double bpm) {
     }
     OutputLog log;
     log.onsets.reserve(static_cast<std::size_t>(seconds / interval) + 16);
+    log.buffers.reserve(static_cast<std::size_t>((seconds + 10.0) * 1000.0));
     PlaybackEngine::Options options;
     options.clickFile.clear();
     options.observer = &OutputLog::Observe;
@@ -339,18 +395,23 @@ ServerTimingFigures MeasureServerTiming(double seconds, double bpm) {
         return figures;
     }
     // The server's sample clock against ours: the engine renders as the
-    // server asks for audio, so over the run the render times of the
-    // clicks against their frames in the recording give the rate at which
-    // the server's frames go by (a null sink's clock is not exactly the
-    // nominal rate). The recording's reads tell where frame 0 lies; each
-    // read's report is noisy (reads come in bursts), their median is not.
-    std::vector<double> recordedFrames;
-    std::vector<double> renderedNs;
-    for (std::size_t i = 0; i < recorded.size(); ++i) {
-        recordedFrames.push_back(static_cast<double>(recorded[i]));
-        renderedNs.push_back(log.onsets[i].renderedNs);
+    // server asks for audio, so over the run the times of the requests
+    // against the frames they asked for give the rate at which the
+    // server's frames go by (a null sink's clock is not exactly the nominal
+    // rate); thousands of requests average out their scheduling jitter.
+    // The recording's reads tell where its frame 0 lies; each read's report
+    // is noisy (reads come in bursts), their median is not.
+    std::vector<double> bufferFrames;
+    std::vector<double> bufferNs;
+    for (const auto& buffer : log.buffers) {
+        bufferFrames.push_back(buffer.frame);
+        bufferNs.push_back(buffer.callbackNs);
     }
-    const double nsPerFrame = Fit(recordedFrames, renderedNs).b;
+    const double nsPerFrame = LeastSquares(bufferFrames, bufferNs).b;
+    std::vector<double> recordedFrames;
+    for (const std::int64_t frame : recorded) {
+        recordedFrames.push_back(static_cast<double>(frame));
+    }
     figures.serverClockPpm = (nsPerFrame * kRate / 1e9 - 1.0) * 1e6;
     std::vector<double> origins;
     std::vector<double> delays;
@@ -365,7 +426,7 @@ ServerTimingFigures MeasureServerTiming(double seconds, double bpm) {
 
     // Drift: the engine's heard times against the server's frames, at the
     // server's rate.
-    const double engineNsPerFrame = Fit(recordedFrames, engineHeardNs).b;
+    const double engineNsPerFrame = RobustFit(recordedFrames, engineHeardNs).b;
     figures.driftMsPerMinute = (engineNsPerFrame / nsPerFrame - 1.0) * 60'000.0;
 
     const double intervalFrames = interval * kRate;
