@@ -3,6 +3,7 @@
 #include "audio/DecodeWholeFile.h"
 #include "player/AudioOutput.h"
 #include "player/OutputRenderer.h"
+#include "player/RealtimePriority.h"
 #include "player/StreamFeeder.h"
 
 #include <algorithm>
@@ -318,6 +319,11 @@ void PlaybackEngine::StopFeeder() {
 }
 
 void PlaybackEngine::FeederLoop() {
+    // The ring holds about 90 ms: on a machine busy with other work the
+    // feeder must not wait behind ordinary threads, or the listener hears a
+    // gap. Just below the audio output's own priority, where allowed.
+    constexpr int kFeederPriority = 4;
+    RequestRealtimePriority(kFeederPriority);
     std::uint32_t reportedEnd = 0;
     for (;;) {
         const std::int32_t wake = m_shared.feederWake.load(std::memory_order_acquire);

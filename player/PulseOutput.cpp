@@ -1,8 +1,8 @@
 #include "player/PulseOutput.h"
 
-#include <pthread.h>
+#include "player/RealtimePriority.h"
+
 #include <pulse/pulseaudio.h>
-#include <sched.h>
 
 namespace player {
 
@@ -14,6 +14,9 @@ namespace {
 // underrun. Requests come a quarter of that at a time.
 constexpr int kTargetLatencyMs = 40;
 constexpr int kRequestMs = 10;
+// Below the sound server's own threads (PulseAudio's sink thread runs at 5
+// or more), above the feeder that fills the ring ahead of us.
+constexpr int kOutputPriority = 5;
 
 std::uint32_t BytesForMs(int ms, int sampleRate, int frameBytes) {
     return static_cast<std::uint32_t>(static_cast<std::int64_t>(sampleRate) * ms / 1000 *
@@ -192,13 +195,8 @@ void PulseOutput::OnWrite(pa_stream* /*stream*/, std::size_t bytes, void* self) 
     if (!output->m_priorityTried) {
         output->m_priorityTried = true;
         // The mainloop thread feeds a 40 ms buffer: on a busy machine it must
-        // not wait behind ordinary threads. Real-time round robin where the
-        // system allows it (root, or a raised RLIMIT_RTPRIO), as the sound
-        // server's own threads run; otherwise it stays as it is.
-        constexpr int kAudioPriority = 5; // low among real-time threads
-        sched_param param{};
-        param.sched_priority = kAudioPriority;
-        pthread_setschedparam(pthread_self(), SCHED_RR, &param);
+        // not wait behind ordinary threads.
+        RequestRealtimePriority(kOutputPriority);
     }
     if (output->m_started) {
         output->Fill(bytes);
