@@ -281,35 +281,6 @@ Line LeastSquares(const std::vector<double>& x, const std::vector<double>& y) {
     return line;
 }
 
-// Theil-Sen line: the median of the slopes between all pairs, so that a few
-// points thrown off by a late thread do not tilt it.
-Line RobustFit(const std::vector<double>& x, const std::vector<double>& y) {
-    std::vector<double> slopes;
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        for (std::size_t j = i + 1; j < x.size(); ++j) {
-            if (x[j] != x[i]) {
-                slopes.push_back((y[j] - y[i]) / (x[j] - x[i]));
-            }
-        }
-    }
-    Line line;
-    if (slopes.empty()) {
-        return line;
-    }
-    std::nth_element(slopes.begin(), slopes.begin() + static_cast<long>(slopes.size() / 2),
-                     slopes.end());
-    line.b = slopes[slopes.size() / 2];
-    std::vector<double> intercepts;
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        intercepts.push_back(y[i] - line.b * x[i]);
-    }
-    std::nth_element(intercepts.begin(),
-                     intercepts.begin() + static_cast<long>(intercepts.size() / 2),
-                     intercepts.end());
-    line.a = intercepts[intercepts.size() / 2];
-    return line;
-}
-
 double Mean(const std::vector<double>& values) {
     double sum = 0.0;
     for (const double v : values) {
@@ -351,9 +322,16 @@ ServerTimingFigures MeasureServerTiming(double seconds, double bpm) {
     std::vector<std::pair<double, double>> positions; // steady ns, song seconds
     positions.reserve(static_cast<std::size_t>((seconds + 2.0) * 1000.0));
     engine.Play();
+    // A read the scheduler interrupted cannot say when it was taken: kept
+    // only when it took less than 0.2 ms, dated at its middle.
+    constexpr std::int64_t kMaxReadNs = 200'000;
     while (engine.State() == PlayState::kPlaying) {
-        positions.emplace_back(static_cast<double>(KeyPressTime::NowNs()),
-                               engine.PositionSeconds());
+        const std::int64_t beforeNs = KeyPressTime::NowNs();
+        const double position = engine.PositionSeconds();
+        const std::int64_t afterNs = KeyPressTime::NowNs();
+        if (afterNs - beforeNs < kMaxReadNs) {
+            positions.emplace_back(static_cast<double>(beforeNs + afterNs) / 2.0, position);
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     figures.underflows = engine.OutputUnderflows();
@@ -424,10 +402,22 @@ ServerTimingFigures MeasureServerTiming(double seconds, double bpm) {
     const Line capture{origins[origins.size() / 2], nsPerFrame};
     figures.captureDelayMs = Mean(delays);
 
-    // Drift: the engine's heard times against the server's frames, at the
-    // server's rate.
-    const double engineNsPerFrame = RobustFit(recordedFrames, engineHeardNs).b;
-    figures.driftMsPerMinute = (engineNsPerFrame / nsPerFrame - 1.0) * 60'000.0;
+    // Drift: every position the engine gave while the clicks played,
+    // against the song frame the server was playing at that moment (its
+    // sample clock, placed by the recording: song frame F is recording
+    // frame F + the first click's offset).
+    const double recordingLead = static_cast<double>(recorded.front()) - kFirstClickSeconds * kRate;
+    std::vector<double> minutes;
+    std::vector<double> driftMs;
+    for (const auto& [t, p] : positions) {
+        if (p <= kFirstClickSeconds || p >= seconds - interval) {
+            continue;
+        }
+        const double serverSongFrame = (t - capture.a) / nsPerFrame - recordingLead;
+        minutes.push_back(t / 60e9);
+        driftMs.push_back((p * kRate - serverSongFrame) * nsPerFrame * 1e-6);
+    }
+    figures.driftMsPerMinute = LeastSquares(minutes, driftMs).b;
 
     const double intervalFrames = interval * kRate;
     double sumSquares = 0.0;
