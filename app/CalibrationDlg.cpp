@@ -29,7 +29,7 @@ CalibrationDlg::CalibrationDlg(player::MediaPlayer& clicks, double inputOffsetMs
     auto* intro = new QLabel(
         QStringLiteral("Press Start and tap any key on every click you hear (120 BPM), "
                        "%1 times or more. The median lateness of your taps becomes the input "
-                       "offset, taken off every step, hold and tapped Gap.")
+                       "offset, taken off every step and every tapped Gap.")
             .arg(chart::kMinCalibrationTaps),
         this);
     intro->setWordWrap(true);

@@ -24,11 +24,16 @@ sleep 1.5 # the author reads the window before tapping: not a beat
 xdotool windowfocus --sync "$main"
 # xdotool waits its delay between presses; the program dates each press by
 # the X server's stamp, so how late it handles them does not matter. On a
-# loaded machine xdotool's own sleeps overrun by a millisecond or more a
-# press, which is the drummer's fault, not the program's: real-time
-# scheduling keeps them exact where it is allowed.
+# loaded machine xdotool's sleeps overrun, and the X server stamps a press
+# when it gets round to it, by a millisecond or more: that is the drummer's
+# timing, not the program's. Real-time scheduling for both keeps them
+# exact where it is allowed.
 tapper=()
-if chrt -f 10 true 2>/dev/null; then tapper=(chrt -f 10); fi
+if chrt -f 10 true 2>/dev/null; then
+  tapper=(chrt -f 10)
+  xvfb_pid=$(pgrep -o -f "Xvfb ${DISPLAY} " || true)
+  [ -n "$xvfb_pid" ] && chrt -f -p 10 "$xvfb_pid" >/dev/null 2>&1 || true
+fi
 "${tapper[@]}" xdotool key --clearmodifiers --delay 468.75 t t t t t t t t t t
 
 xdotool key --clearmodifiers alt+f
