@@ -6,11 +6,13 @@
 #include "app/KeyRouting.h"
 #include "app/LabelFit.h"
 #include "app/PleaseWaitDlg.h"
+#include "app/Settings.h"
 #include "app/SpinButton.h"
 #include "dwi/AtomicFile.h"
 #include "dwi/DwiImporter.h"
 #include "dwi/DwiSong.h"
 #include "dwi/DwiWriter.h"
+#include "player/KeyPressTime.h"
 
 #include <QAction>
 #include <QApplication>
@@ -110,7 +112,8 @@ CChartEditorDlg::CChartEditorDlg(Services services, QWidget* parent)
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
       m_player(services.player), m_click(services.click), m_dialogs(services.dialogs),
-      m_clock(services.clock), m_estimator(services.estimator) {
+      m_clock(services.clock), m_estimator(services.estimator), m_settings(services.settings),
+      m_makeCalibrationPlayer(std::move(services.makeCalibrationPlayer)) {
     setObjectName(QStringLiteral("102"));
     setWindowTitle(QStringLiteral("Beatwright"));
     BuildMenus();
@@ -134,6 +137,7 @@ CChartEditorDlg::CChartEditorDlg(Services services, QWidget* parent)
     qApp->installEventFilter(this);
     ConnectPlayerEvents();
     Initialise();
+    RestoreSettings();
     MarkSaved();
 }
 
@@ -156,13 +160,16 @@ void CChartEditorDlg::BuildMenus() {
             connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
         }
     };
-    addItems(menuBar()->addMenu(QStringLiteral("&File")), {{"&Open Music File", kCmdOpenMusicFile},
-                                                           {"Open &Chart...", kCmdOpenChart},
-                                                           {"&Import DWI File", kCmdImportDwiFile},
-                                                           {"&Save", kCmdSave},
-                                                           {"Save &As", kCmdSaveAs}});
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    addItems(file, {{"&Open Music File", kCmdOpenMusicFile},
+                    {"Open &Chart...", kCmdOpenChart},
+                    {"&Import DWI File", kCmdImportDwiFile},
+                    {"&Save", kCmdSave},
+                    {"Save &As", kCmdSaveAs}});
+    BuildRecentSongsMenu(file);
     QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
     addItems(options, {{"Play Metronome Sound", kCmdToggleMetronome},
+                       {"Calibrate Timing...", kCmdCalibrateTiming},
                        {"Find Tempo and First Beat...", kCmdFindTempo}});
     QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
     addItems(viewMenu, {{"&Waveform", kCmdToggleWaveform}});
@@ -190,6 +197,7 @@ void CChartEditorDlg::BuildMenus() {
         {kCmdSave, [this] { SaveDwiFile(false); }},
         {kCmdSaveAs, [this] { SaveDwiFile(true); }},
         {kCmdToggleMetronome, [this] { ToggleMetronome(); }},
+        {kCmdCalibrateTiming, [this] { CalibrateTiming(); }},
         {kCmdTapTempoMode,
          [this] {
              SetMode(kTapTempo);
@@ -552,14 +560,12 @@ bool CChartEditorDlg::OpenMusicFile(const std::string& path) {
         timing.nextClickSeconds =
             chart::AnchorNextClick(0.0, m_player.PositionSeconds(), chart::BeatSeconds(timing.bpm));
         timing.gapSeconds = 0.0f;
-        m_taps.tappingStarted = true;
-        m_taps.lastHitBpm = 0.0f;
-        m_taps.intervalSumMs = 0.0f;
-        m_taps.tapCount = 0;
-        // The first interval after opening is measured from the opening.
-        m_taps.lastTapMs = m_taps.firstTapMs = m_clock.NowMs();
+        // The first press starts the series: the time spent before it is
+        // not a beat.
+        chart::ArmAfterOpening(m_taps);
         m_mode = kTapTempo;
     });
+    RememberSong(path);
     ShowReadout(m_elapsedReadout, kZeroReadout);
     ShowReadout(m_lastHitReadout, kZeroReadout);
     ShowGap();
@@ -795,10 +801,11 @@ bool CChartEditorDlg::FilterKeyPress(QKeyEvent* event, bool intoTextBox) {
     if (intoTextBox) {
         return false;
     }
+    const std::int64_t pressedAtNs = PressedAtNs(event);
     if (m_mode == kTapTempo) {
-        TapKey();
+        TapKey(pressedAtNs);
     } else {
-        StepInputKey(key, event->modifiers() & Qt::KeypadModifier);
+        StepInputKey(key, event->modifiers() & Qt::KeypadModifier, pressedAtNs);
     }
     return false;
 }
@@ -813,11 +820,15 @@ void CChartEditorDlg::SnapToNextSlot() {
         chart::SnapForward(position, duration, m_timing.bpm, m_timing.gapSeconds));
 }
 
-void CChartEditorDlg::TapKey() {
-    const std::uint32_t now = m_clock.NowMs();
+void CChartEditorDlg::TapKey(std::int64_t pressedAtNs) {
+    // The tick of the press: the tick now, less how long ago it was.
+    constexpr std::int64_t kNsPerMs = 1'000'000;
+    const std::int64_t agoMs = (player::KeyPressTime::NowNs() - pressedAtNs) / kNsPerMs;
+    const std::uint32_t now = m_clock.NowMs() - static_cast<std::uint32_t>(agoMs);
+    const double position = PressSongSeconds(pressedAtNs);
     chart::TapOutcome outcome;
     WithTimingLock([&](chart::TimingState& timing) {
-        outcome = chart::ApplyTap(m_taps, timing, now, m_player.PositionSeconds());
+        outcome = chart::ApplyTap(m_taps, timing, now, position);
     });
     switch (outcome) {
     case chart::TapOutcome::kSeriesStarted:
@@ -837,12 +848,12 @@ void CChartEditorDlg::TapKey() {
     }
 }
 
-void CChartEditorDlg::StepInputKey(int key, bool keypad) {
+void CChartEditorDlg::StepInputKey(int key, bool keypad, std::int64_t pressedAtNs) {
     if (keypad && key >= Qt::Key_0 && key <= Qt::Key_9) {
         key += kKeypadBase;
     }
     const auto slot =
-        chart::SlotAtPosition(m_player.PositionSeconds(), m_timing.bpm, m_timing.gapSeconds);
+        chart::SlotAtPosition(PressSongSeconds(pressedAtNs), m_timing.bpm, m_timing.gapSeconds);
     if (!slot) {
         return;
     }
@@ -934,12 +945,18 @@ void CChartEditorDlg::SetSongSpeed(std::int32_t percent) {
     WithTimingLock([percent](chart::TimingState& timing) { timing.songSpeedPercent = percent; });
     m_speedEdit->setText(QString::number(static_cast<std::uint32_t>(percent)));
     m_player.SetRate(RateForSpeed(percent));
+    if (m_settings != nullptr) {
+        m_settings->SetSongSpeedPercent(percent);
+    }
 }
 
 void CChartEditorDlg::ToggleMetronome() {
     const bool on = !m_metronomeOn.load();
     m_metronomeOn = on;
     m_metronomeAction->setChecked(on);
+    if (m_settings != nullptr) {
+        m_settings->SetMetronomeOn(on);
+    }
     if (on) {
         StartOfPlayingReaction();
     }
@@ -1049,6 +1066,7 @@ void CChartEditorDlg::closeEvent(QCloseEvent* event) {
         }
         m_player.Halt();
         StopWorkers();
+        StoreWindowSettings();
         m_closing = true;
         emit Closed();
     }

@@ -17,12 +17,14 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
 class QAction;
 class QComboBox;
+class QKeyEvent;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -31,6 +33,8 @@ namespace app {
 
 class CColorLabel;
 class CSpinButton;
+class RecentSongsMenu;
+class Settings;
 
 // The main window. It owns all song state: timing, chart, range, the DWI
 // file name and the song's text fields, the input mode, the metronome and
@@ -50,6 +54,11 @@ public:
         std::function<QWidget*(QWidget* parent, view::StepViewOwner& owner)> makeStepView;
         // Makes the player's on-screen control (1001); a blank area when empty.
         std::function<QWidget*(QWidget* parent, player::MediaPlayer& player)> makePlayerControl;
+        // What persists between runs; none: nothing is remembered.
+        Settings* settings = nullptr;
+        // A player loaded with player::CalibrationTrack, for "Calibrate
+        // Timing..."; empty: the item says calibration cannot play.
+        std::function<std::unique_ptr<player::MediaPlayer>()> makeCalibrationPlayer;
     };
 
     enum Mode : std::int32_t { kTapTempo = 1, kStepInput = 2 };
@@ -86,6 +95,8 @@ public:
                       const std::string& dwiPath, bool read);
     void SetMode(std::int32_t mode);
     void ToggleMetronome();
+    // "Options > Calibrate Timing...": modal; stores the offset on OK.
+    void CalibrateTiming();
     void OnDoRangeAction();
     // Find Tempo: the dialog (FindTempoDlg.cpp), and what it asks of the window.
     void OpenFindTempo();
@@ -113,6 +124,7 @@ public:
     const std::string& DwiFileName() const { return m_dwiFileName; }
     bool MetronomeOn() const { return m_metronomeOn.load(); }
     std::int32_t SongSpeed() const { return m_timing.songSpeedPercent; }
+    double InputOffsetMs() const { return m_inputOffsetMs; }
     bool WorkersRunning() const { return m_stopCounter.load() == 0 && m_metronome.joinable(); }
     QWidget* StepView() const { return m_stepView; }
 
@@ -134,11 +146,23 @@ private:
     void Initialise();
     void ConnectPlayerEvents();
 
+    // Settings (ChartEditorSettings.cpp).
+    void BuildRecentSongsMenu(QMenu* fileMenu);
+    void RestoreSettings();
+    void StoreWindowSettings();
+    void RememberSong(const std::string& path);
+
+    // Key presses (ChartEditorSettings.cpp): when a key was pressed on the
+    // steady clock, from its event stamp, and the song time it stands for,
+    // from the player's position then, less the input offset.
+    static std::int64_t PressedAtNs(const QKeyEvent* event);
+    double PressSongSeconds(std::int64_t pressedAtNs) const;
+
     // Keyboard filter: returns whether the key is consumed. A key bound for
     // an editable text box keeps only Enter's and Escape's window meaning.
     bool FilterKeyPress(QKeyEvent* event, bool intoTextBox);
-    void TapKey();
-    void StepInputKey(int key, bool keypad);
+    void TapKey(std::int64_t pressedAtNs);
+    void StepInputKey(int key, bool keypad, std::int64_t pressedAtNs);
     void SnapToNextSlot();
 
     // Player events, on the window's thread.
@@ -193,6 +217,10 @@ private:
     UserDialogs& m_dialogs;
     TickClock& m_clock;
     TempoEstimator& m_estimator;
+    Settings* m_settings = nullptr;
+    std::function<std::unique_ptr<player::MediaPlayer>()> m_makeCalibrationPlayer;
+    RecentSongsMenu* m_recentSongs = nullptr;
+    double m_inputOffsetMs = 0.0;
 
     // Song state.
     mutable std::mutex m_timingLock;

@@ -13,6 +13,7 @@ enum CommandId : int {
     kCmdStepInputMode = 32780,
     kCmdAbout = 32782,
     kCmdOpenChart = 32790,
+    kCmdCalibrateTiming = 32791,
     kCmdFindTempo = 32800,
     kCmdToggleWaveform = 32801,
 };

@@ -5,7 +5,9 @@
 #include "app/CrashRecovery.h"
 #include "app/MediaPlayerControl.h"
 #include "app/QtServices.h"
+#include "app/Settings.h"
 #include "dwi/DwiImporter.h"
+#include "player/ClickTrack.h"
 #include "player/PlaybackEngine.h"
 #include "res/Resources.h"
 #include "view/CCustomDisplay.h"
@@ -29,10 +31,18 @@ int RunEditor(int argc, char** argv, const std::optional<std::string>& songPath)
     QApplication::setWindowIcon(QIcon(res::kAppIcon128));
 
     player::PlaybackEngine engine;
+    Settings settings;
     QtUserDialogs dialogs;
+    dialogs.SetSettings(&settings);
     SteadyTickClock clock;
     AudioTempoEstimator estimator;
-    CChartEditorDlg::Services services{engine, engine, dialogs, clock, estimator, {}, {}};
+    const auto makeCalibrationPlayer = []() -> std::unique_ptr<player::MediaPlayer> {
+        auto clicks = std::make_unique<player::PlaybackEngine>();
+        clicks->OpenDecoded(player::CalibrationTrack::Make(), "calibration clicks");
+        return clicks;
+    };
+    CChartEditorDlg::Services services{
+        engine, engine, dialogs, clock, estimator, {}, {}, &settings, makeCalibrationPlayer};
     services.makeStepView = [](QWidget* parent, view::StepViewOwner& owner) -> QWidget* {
         return new view::CCustomDisplay(&owner, parent);
     };

@@ -1,6 +1,7 @@
 #include "app/QtServices.h"
 
 #include "app/PleaseWaitDlg.h"
+#include "app/Settings.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -19,7 +20,33 @@ QString MessageText(std::string_view text) {
     return FromView(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
+// The settings' name of a file dialog: "open-" or "save-", then the first
+// word of its filter ("DWI Files (*.dwi)": "dwi"), "any" without one.
+QString DialogName(const QFileDialog& dialog, std::string_view filter) {
+    const QString kind = dialog.acceptMode() == QFileDialog::AcceptSave ? QStringLiteral("save-")
+                                                                        : QStringLiteral("open-");
+    const QString word = FromView(filter).section(QLatin1Char(' '), 0, 0).toLower();
+    return kind + (word.isEmpty() ? QStringLiteral("any") : word);
+}
+
 } // namespace
+
+std::optional<std::string> QtUserDialogs::Run(QFileDialog& dialog, std::string_view filter,
+                                              const std::string& folder) {
+    const QString name = DialogName(dialog, filter);
+    if (!folder.empty()) {
+        dialog.setDirectory(QString::fromStdString(folder));
+    } else if (m_settings != nullptr && !m_settings->LastFolder(name).isEmpty()) {
+        dialog.setDirectory(m_settings->LastFolder(name));
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    if (m_settings != nullptr) {
+        m_settings->SetLastFolder(name, dialog.directory().absolutePath());
+    }
+    return dialog.selectedFiles().constFirst().toStdString();
+}
 
 void QtUserDialogs::ShowMessage(std::string_view text) {
     QMessageBox::information(m_parent, QApplication::applicationDisplayName(), MessageText(text));
@@ -53,16 +80,10 @@ std::optional<std::string> QtUserDialogs::GetOpenFileName(std::string_view filte
 std::optional<std::string> QtUserDialogs::GetOpenFileNameIn(std::string_view filter,
                                                             const std::string& folder) {
     QFileDialog dialog(m_parent);
-    if (!folder.empty()) {
-        dialog.setDirectory(QString::fromStdString(folder));
-    }
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     SetUpFileDialog(dialog, filter, {});
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return std::nullopt;
-    }
-    return dialog.selectedFiles().constFirst().toStdString();
+    return Run(dialog, filter, folder);
 }
 
 std::optional<std::string> QtUserDialogs::GetSaveFileName(std::string_view filter,
@@ -72,10 +93,7 @@ std::optional<std::string> QtUserDialogs::GetSaveFileName(std::string_view filte
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     SetUpFileDialog(dialog, filter, defaultSuffix);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return std::nullopt;
-    }
-    return dialog.selectedFiles().constFirst().toStdString();
+    return Run(dialog, filter);
 }
 
 void QtUserDialogs::ShowAbout() {

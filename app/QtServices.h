@@ -13,11 +13,14 @@ namespace app {
 // for all files), matched whatever the case of the names, and the suffix
 // appended to a name typed without one (empty for none).
 void SetUpFileDialog(QFileDialog& dialog, std::string_view filter, std::string_view defaultSuffix);
+class Settings;
 
 // Message boxes and file dialogs on screen, parented to the main window.
+// With settings, each file dialog opens in the folder it last chose from.
 class QtUserDialogs : public UserDialogs {
 public:
     void SetParent(QWidget* parent) { m_parent = parent; }
+    void SetSettings(Settings* settings) { m_settings = settings; }
 
     void ShowMessage(std::string_view text) override;
     bool AskYesNo(std::string_view text, std::string_view caption) override;
@@ -29,7 +32,13 @@ public:
     void ShowAbout() override;
 
 private:
+    // Runs the dialog in folder, or else where this kind of dialog was last
+    // left; remembers where the user chose a file.
+    std::optional<std::string> Run(QFileDialog& dialog, std::string_view filter,
+                                   const std::string& folder = {});
+
     QWidget* m_parent = nullptr;
+    Settings* m_settings = nullptr;
 };
 
 // Milliseconds of a monotonic clock, truncated to 32 bits.

@@ -29,14 +29,22 @@ float FoldIntoFirstBeat(double positionSeconds, double beatSeconds) {
     return static_cast<float>(gap);
 }
 
+void ArmAfterOpening(TapState& taps) {
+    taps = TapState{};
+    taps.keepTempoUntilInterval = true;
+}
+
 TapOutcome ApplyTap(TapState& taps, TimingState& timing, std::uint32_t nowMs,
                     double positionSeconds) {
     if (!taps.tappingStarted) {
-        timing.bpm = 0.01f;
+        if (!taps.keepTempoUntilInterval) {
+            timing.bpm = 0.01f;
+            timing.nextClickSeconds = kClickNotArmedSeconds;
+        }
+        taps.keepTempoUntilInterval = false;
         taps.lastHitBpm = 0.0f;
         taps.intervalSumMs = 0.0f;
         taps.tapCount = 0;
-        timing.nextClickSeconds = kClickNotArmedSeconds;
         taps.lastTapMs = nowMs;
         taps.firstTapMs = nowMs;
         taps.tappingStarted = true;

@@ -15,6 +15,9 @@ struct TapState {
     float lastHitBpm = 0.0f;     // tempo of the latest interval alone
     std::uint32_t lastTapMs = 0; // tick of the latest press
     std::uint32_t firstTapMs = 0;
+    // Set when a song is opened: the first press starts the series but
+    // leaves the estimated tempo standing until an interval replaces it.
+    bool keepTempoUntilInterval = false;
 };
 
 enum class TapOutcome {
@@ -25,6 +28,9 @@ enum class TapOutcome {
 
 // Tap mode chosen: BPM 0.01, Gap 0, the click disarmed, a new series.
 void ResetForTapping(TapState& taps, TimingState& timing);
+
+// After opening a song: the estimate stands, the next press starts a series.
+void ArmAfterOpening(TapState& taps);
 
 // One press at tick nowMs (wrapping 32-bit milliseconds) with the player at
 // positionSeconds. Call with the timing lock held.

@@ -1,7 +1,10 @@
 #include "player/AudioOutput.h"
 
+#include "player/PulseOutput.h"
+
 #include <SDL2/SDL.h>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
 
 namespace player {
@@ -20,6 +23,14 @@ bool IsSilentDriver(const char* driver) {
            (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "disk") == 0);
 }
 
+// The sound server is tried unless SDL was told to use a driver of its
+// own that is not the server's.
+bool ServerWanted() {
+    const char* wanted = std::getenv("SDL_AUDIODRIVER");
+    return wanted == nullptr || *wanted == '\0' || std::strcmp(wanted, "pulseaudio") == 0 ||
+           std::strcmp(wanted, "pipewire") == 0;
+}
+
 } // namespace
 
 AudioOutput::AudioOutput() = default;
@@ -29,11 +40,29 @@ void AudioOutput::Callback(void* userdata, std::uint8_t* stream, int length) {
     const auto* target = static_cast<const CallbackTarget*>(userdata);
     const int frames = length / (target->channels * static_cast<int>(sizeof(std::int16_t)));
     // The device was opened for AUDIO_S16SYS, so the buffer holds int16 samples.
-    target->render(target->context, reinterpret_cast<std::int16_t*>(stream), frames);
+    target->render(target->context, reinterpret_cast<std::int16_t*>(stream), frames,
+                   target->latencyNs);
 }
 
 std::unique_ptr<AudioOutput> AudioOutput::Open(const Format& format, RenderFunction render,
                                                void* context) {
+    if (ServerWanted()) {
+        if (auto pulse = PulseOutput::Open(format.sampleRate, format.channels, render, context)) {
+            std::unique_ptr<AudioOutput> output(new AudioOutput());
+            output->m_format = format;
+            output->m_bufferFrames = pulse->RequestFrames();
+            output->m_audible = true;
+            output->m_driver = "pulseaudio";
+            output->m_latencyNs = pulse->NominalLatencyNs();
+            output->m_pulse = std::move(pulse);
+            return output;
+        }
+    }
+    return OpenSdl(format, render, context);
+}
+
+std::unique_ptr<AudioOutput> AudioOutput::OpenSdl(const Format& format, RenderFunction render,
+                                                  void* context) {
     std::unique_ptr<AudioOutput> output(new AudioOutput());
     auto target =
         std::make_unique<CallbackTarget>(CallbackTarget{render, context, format.channels});
@@ -73,16 +102,29 @@ std::unique_ptr<AudioOutput> AudioOutput::Open(const Format& format, RenderFunct
     output->m_latencyNs = output->m_audible ? static_cast<std::int64_t>(obtained.samples) *
                                                   1'000'000'000 / format.sampleRate
                                             : 0;
+    target->latencyNs = output->m_latencyNs;
     output->m_target = std::move(target);
     return output;
 }
 
 AudioOutput::~AudioOutput() {
+    if (m_pulse) {
+        m_pulse.reset();
+        return;
+    }
     SDL_CloseAudioDevice(m_device);
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
+int AudioOutput::Underflows() const {
+    return m_pulse ? m_pulse->Underflows() : 0;
+}
+
 void AudioOutput::Start() {
+    if (m_pulse) {
+        m_pulse->Start();
+        return;
+    }
     SDL_PauseAudioDevice(m_device, 0);
 }
 

@@ -6,14 +6,21 @@
 
 namespace player {
 
-// The SDL audio device, opened for signed 16-bit interleaved output at the
-// song's rate and channel count (SDL converts for the hardware). One owner;
-// closing joins SDL's audio thread, so no callback runs after the
-// destructor.
+class PulseOutput;
+
+// The output device, opened for signed 16-bit interleaved output at the
+// song's rate and channel count: the desktop's sound server when one runs
+// (PulseAudio or PipeWire, through PulseOutput, which reports the real
+// latency), otherwise SDL's audio device (SDL converts for the hardware).
+// SDL_AUDIODRIVER naming another driver than pulseaudio or pipewire (the
+// tests' "dummy" and "disk") skips the server. One owner; closing joins the
+// audio thread, so no callback runs after the destructor.
 class AudioOutput {
 public:
-    // Called on SDL's audio thread with the buffer to fill.
-    using RenderFunction = void (*)(void* context, std::int16_t* out, int frames);
+    // Called on the audio thread with the buffer to fill; latencyNs: how
+    // long after now its first frame is heard.
+    using RenderFunction = void (*)(void* context, std::int16_t* out, int frames,
+                                    std::int64_t latencyNs);
 
     struct Format {
         int sampleRate = 44100;
@@ -39,11 +46,16 @@ public:
     // "dummy" and "disk" reach no speaker.
     bool Audible() const { return m_audible; }
     const std::string& DriverName() const { return m_driver; }
-    // How long after a callback starts its buffer's first frame is heard.
-    // SDL reports no latency; a driver that plays to a device queues the
-    // buffer behind the one now playing (one buffer), the dummy and disk
-    // drivers "play" a buffer as soon as it is filled.
+    // How long after a callback starts its buffer's first frame is heard,
+    // as expected when opening; each callback is told the figure of the
+    // moment. The sound server reports its own. SDL reports none; a driver
+    // that plays to a device queues the buffer behind the one now playing
+    // (one buffer), the dummy and disk drivers "play" a buffer as soon as
+    // it is filled.
     std::int64_t LatencyNs() const { return m_latencyNs; }
+    // Gaps the sound server reported (our audio came too late); 0 for SDL,
+    // which does not say.
+    int Underflows() const;
 
 private:
     // SDL's userdata: what the callback needs, owned by this object.
@@ -51,12 +63,17 @@ private:
         RenderFunction render = nullptr;
         void* context = nullptr;
         int channels = 0;
+        std::int64_t latencyNs = 0;
     };
 
     AudioOutput();
     static void Callback(void* userdata, std::uint8_t* stream, int length);
 
+    static std::unique_ptr<AudioOutput> OpenSdl(const Format& format, RenderFunction render,
+                                                void* context);
+
     std::unique_ptr<CallbackTarget> m_target;
+    std::unique_ptr<PulseOutput> m_pulse;
     std::uint32_t m_device = 0;
     Format m_format;
     int m_bufferFrames = 0;

@@ -33,6 +33,10 @@ public:
     // Song time of the sample the listener hears now, in seconds, independent
     // of the rate. Any thread; never blocks the audio.
     virtual double PositionSeconds() const = 0;
+    // The position heard at an earlier moment of the steady clock
+    // (std::chrono::steady_clock, in ns), for input read later than it was
+    // made. A player without a history answers with the position now.
+    virtual double PositionSecondsAt(std::int64_t /*steadyNs*/) const { return PositionSeconds(); }
     virtual void SetPositionSeconds(double seconds) = 0;
     virtual double DurationSeconds() const = 0;
     // Empty while no song is loaded.

@@ -28,11 +28,12 @@ OutputRenderer::OutputRenderer(ChunkRing& ring, PlaybackShared& shared,
                                const std::vector<std::int16_t>& click, const OutputTiming& timing)
     : m_ring(ring), m_shared(shared), m_click(click), m_timing(timing) {}
 
-void OutputRenderer::Render(std::int16_t* out, int frames, std::int64_t nowNs) noexcept {
+void OutputRenderer::Render(std::int16_t* out, int frames, std::int64_t nowNs,
+                            std::int64_t latencyNs) noexcept {
     if (frames <= 0) {
         return;
     }
-    UpdateTiming(frames, nowNs);
+    UpdateTiming(frames, nowNs + latencyNs);
     const std::uint32_t generation = m_shared.generation.load(std::memory_order_acquire);
     const bool newSegment = generation != m_generation;
     if (newSegment) {
@@ -55,9 +56,9 @@ void OutputRenderer::Render(std::int16_t* out, int frames, std::int64_t nowNs) n
 // one buffer after buffer k; the callback's own start time only estimates
 // that, with jitter. A jump of more than half a buffer is a real break
 // (underrun, a stalled driver) and restarts the estimate.
-void OutputRenderer::UpdateTiming(int frames, std::int64_t nowNs) noexcept {
+void OutputRenderer::UpdateTiming(int frames, std::int64_t heardAtNs) noexcept {
     const double nominalNs = static_cast<double>(frames) * 1e9 / m_timing.sampleRate;
-    const double measuredNs = static_cast<double>(nowNs + m_timing.latencyNs);
+    const double measuredNs = static_cast<double>(heardAtNs);
     const double errorNs = measuredNs - m_predictedStartNs;
     if (!m_timingValid || std::abs(errorNs) > nominalNs / 2.0) {
         m_bufferStartNs = measuredNs;

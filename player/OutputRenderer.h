@@ -14,7 +14,7 @@ struct OutputTiming {
     int sampleRate = 44100;
     int channels = 2;
     // How long after the callback starts filling a buffer its first frame
-    // reaches the listener.
+    // reaches the listener, when the device does not say per buffer.
     std::int64_t latencyNs = 0;
 };
 
@@ -39,8 +39,13 @@ public:
                    const OutputTiming& timing);
 
     // Audio callback only: fills `frames` interleaved frames; nowNs is the
-    // steady clock when the callback started.
-    void Render(std::int16_t* out, int frames, std::int64_t nowNs) noexcept;
+    // steady clock when the callback started, latencyNs how long after that
+    // the buffer's first frame is heard (the device's figure of the moment).
+    void Render(std::int16_t* out, int frames, std::int64_t nowNs, std::int64_t latencyNs) noexcept;
+    // The same with the latency fixed when the renderer was made.
+    void Render(std::int16_t* out, int frames, std::int64_t nowNs) noexcept {
+        Render(out, frames, nowNs, m_timing.latencyNs);
+    }
 
 private:
     // A run of song frames within the buffer being rendered.
@@ -52,7 +57,7 @@ private:
     };
     static constexpr int kMaxBufferPieces = 8;
 
-    void UpdateTiming(int frames, std::int64_t nowNs) noexcept;
+    void UpdateTiming(int frames, std::int64_t heardAtNs) noexcept;
     int RenderSong(std::int16_t* out, int frames, std::uint32_t generation) noexcept;
     void AddPiece(int offset, int frames, double startFrame, double songFramesPerFrame) noexcept;
     void PublishClock(std::uint32_t generation) noexcept;

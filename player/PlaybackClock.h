@@ -22,7 +22,10 @@ struct ClockPiece {
 // them never runs backwards: a gap (underrun, end of song) holds the
 // position, a late correction of the clock moves it forward.
 struct ClockSnapshot {
-    static constexpr int kPieces = 8;
+    // Enough for the last 150 ms or more at any buffer size the outputs
+    // use (a piece per buffer, 10 ms at the least), so a key press read
+    // late by a busy window still finds the position it was made at.
+    static constexpr int kPieces = 16;
 
     std::uint32_t generation = 0;
     int count = 0;

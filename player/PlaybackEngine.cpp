@@ -3,6 +3,7 @@
 #include "audio/DecodeWholeFile.h"
 #include "player/AudioOutput.h"
 #include "player/OutputRenderer.h"
+#include "player/RealtimePriority.h"
 #include "player/StreamFeeder.h"
 
 #include <algorithm>
@@ -49,10 +50,12 @@ PlaybackEngine::~PlaybackEngine() {
     StopDevice();
 }
 
-void PlaybackEngine::RenderThunk(void* context, std::int16_t* out, int frames) {
+void PlaybackEngine::RenderThunk(void* context, std::int16_t* out, int frames,
+                                 std::int64_t latencyNs) {
     auto* engine = static_cast<PlaybackEngine*>(context);
     const std::int64_t nowNs = SteadyNs();
-    engine->m_renderer->Render(out, frames, nowNs);
+    engine->m_outputLatencyNs.store(latencyNs, std::memory_order_relaxed);
+    engine->m_renderer->Render(out, frames, nowNs, latencyNs);
     if (engine->m_options.observer != nullptr) {
         engine->m_options.observer(engine->m_options.observerContext, out, frames,
                                    engine->m_outputChannels, nowNs);
@@ -75,6 +78,11 @@ void PlaybackEngine::Publish() {
 }
 
 double PlaybackEngine::PositionFrames(const ControlSnapshot& control) const {
+    return PositionFramesAt(control, SteadyNs());
+}
+
+double PlaybackEngine::PositionFramesAt(const ControlSnapshot& control,
+                                        std::int64_t steadyNs) const {
     if (control.state != PlayState::kPlaying) {
         return control.heldFrame;
     }
@@ -82,7 +90,7 @@ double PlaybackEngine::PositionFrames(const ControlSnapshot& control) const {
     if (clock.generation != control.generation) {
         return control.heldFrame; // the callback has not started this segment
     }
-    const std::optional<double> frame = clock.FrameAt(SteadyNs());
+    const std::optional<double> frame = clock.FrameAt(steadyNs);
     if (!frame) {
         return control.heldFrame; // not heard yet
     }
@@ -92,6 +100,20 @@ double PlaybackEngine::PositionFrames(const ControlSnapshot& control) const {
 double PlaybackEngine::PositionSeconds() const {
     const ControlSnapshot control = m_control.Load();
     return PositionFrames(control) / control.sampleRate;
+}
+
+double PlaybackEngine::PositionSecondsAt(std::int64_t steadyNs) const {
+    const ControlSnapshot control = m_control.Load();
+    return PositionFramesAt(control, std::min(steadyNs, SteadyNs())) / control.sampleRate;
+}
+
+std::int64_t PlaybackEngine::OutputLatencyNs() const {
+    return m_outputLatencyNs.load(std::memory_order_relaxed);
+}
+
+int PlaybackEngine::OutputUnderflows() const {
+    const std::lock_guard lock(m_controlMutex);
+    return m_output ? m_output->Underflows() : 0;
 }
 
 double PlaybackEngine::DurationSeconds() const {
@@ -257,6 +279,7 @@ void PlaybackEngine::StartDevice() {
     m_click = ConvertClick(m_clickSource, format.sampleRate, format.channels);
     m_output = AudioOutput::Open(format, &PlaybackEngine::RenderThunk, this);
     m_silent.store(!m_output || !m_output->Audible(), std::memory_order_relaxed);
+    m_outputLatencyNs.store(m_output ? m_output->LatencyNs() : 0, std::memory_order_relaxed);
     m_driver = m_output ? m_output->DriverName() : std::string();
     if (!m_output) {
         return;
@@ -296,6 +319,11 @@ void PlaybackEngine::StopFeeder() {
 }
 
 void PlaybackEngine::FeederLoop() {
+    // The ring holds about 90 ms: on a machine busy with other work the
+    // feeder must not wait behind ordinary threads, or the listener hears a
+    // gap. Just below the audio output's own priority, where allowed.
+    constexpr int kFeederPriority = 4;
+    RequestRealtimePriority(kFeederPriority);
     std::uint32_t reportedEnd = 0;
     for (;;) {
         const std::int32_t wake = m_shared.feederWake.load(std::memory_order_acquire);

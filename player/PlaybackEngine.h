@@ -78,6 +78,9 @@ public:
     PlaybackEngine& operator=(const PlaybackEngine&) = delete;
 
     double PositionSeconds() const override;
+    // From the clock pieces of the current segment: exact for the last
+    // 150 ms or more of playing; before the segment was heard, its start.
+    double PositionSecondsAt(std::int64_t steadyNs) const override;
     void SetPositionSeconds(double seconds) override;
     double DurationSeconds() const override;
     std::string FileName() const override;
@@ -109,8 +112,14 @@ public:
     // Loads a song decoded elsewhere; FileName() then reports `fileName`.
     void OpenDecoded(SongPcm song, std::string fileName);
 
-    // The SDL audio driver in use ("dummy" when there is no device).
+    // The audio driver in use: "pulseaudio" for the sound server, else SDL's
+    // ("dummy" when there is no device).
     std::string OutputDriver() const;
+    // The output latency the device reported for its latest buffer (at
+    // open, the expected one). Any thread, the audio callback included.
+    std::int64_t OutputLatencyNs() const;
+    // Gaps in the output the sound server reported since the device opened.
+    int OutputUnderflows() const;
 
 private:
     // What readers and the feeder need to know of the controls, published
@@ -126,8 +135,9 @@ private:
         double durationFrames = 0.0;
     };
 
-    static void RenderThunk(void* context, std::int16_t* out, int frames);
+    static void RenderThunk(void* context, std::int16_t* out, int frames, std::int64_t latencyNs);
     double PositionFrames(const ControlSnapshot& control) const;
+    double PositionFramesAt(const ControlSnapshot& control, std::int64_t steadyNs) const;
     void Load(std::unique_ptr<SongPcm> song, std::string fileName);
     void Publish();
     static AudioOutput::Format OutputFormatFor(const SongPcm* song);
@@ -164,6 +174,7 @@ private:
     std::atomic<bool> m_stopFeeder{false};
     std::atomic<bool> m_silent{true};
     std::atomic<std::int64_t> m_clickLeadNs{0};
+    std::atomic<std::int64_t> m_outputLatencyNs{0};
     std::string m_driver;
 
     EventDispatcher m_events; // last: its thread calls back into the engine

@@ -11,6 +11,14 @@ git ls-files -- '*.cpp' '*.h' | xargs -r clang-format --dry-run --Werror
 
 export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
 
+# A private sound server with a null sink for the timing test through the
+# real output path (the other tests keep SDL's dummy and disk drivers).
+# shellcheck source=sound-server.sh
+source scripts/sound-server.sh
+trap stop_sound_server EXIT
+echo "== sound server (PulseAudio, null sink)"
+start_sound_server
+
 echo "== tests"
 ctest --test-dir build --output-on-failure -j"$(nproc)"
 

@@ -9,6 +9,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev clang-format locales nlohmann-json3-dev
   qt6-base-dev
   libmpg123-dev libvorbis-dev libsoundtouch-dev libsdl2-dev libfftw3-dev
+  libpulse-dev pulseaudio pulseaudio-utils
   lame twolame vorbis-tools soundstretch mpg123
   fonts-liberation2 xvfb xauth xdotool imagemagick
   dpkg-dev desktop-file-utils shared-mime-info

@@ -76,7 +76,8 @@ TEST_F(Window, MenuItemsStandInOrderWithTheirTexts) {
     EXPECT_EQ(items.join('|').toStdString(),
               "&File|  &Open Music File 32771|  Open &Chart... 32790|  &Import DWI File 32776|"
               "  &Save 32772|  Save &As 32773|&Options|  Play Metronome Sound 32778|"
-              "  Find Tempo and First Beat... 32800|&View|  &Waveform 32801|&Mode|"
+              "  Calibrate Timing... 32791|  Find Tempo and First Beat... 32800|&View|"
+              "  &Waveform 32801|&Mode|"
               "  &Tap Tempo/BPM 32779|  &Step Data Input 32780|&About");
     Action(32782)->trigger();
     EXPECT_EQ(dialogs.abouts, 1);
@@ -231,12 +232,17 @@ TEST_F(Window, TappingComputesTempoGapAndClick) {
     EXPECT_EQ(Text(1010), "109.1");
 }
 
-TEST_F(Window, FirstTapAfterOpeningMeasuresFromTheOpening) {
+// The time before the first tap is not a beat: the estimate stands until
+// the second tap measures an interval.
+TEST_F(Window, FirstTapAfterOpeningStartsASeries) {
     clock.now = 5000;
     LoadSong();
     clock.now = 5600;
     Press(Qt::Key_B);
-    EXPECT_EQ(Text(1005), "100.0");
+    EXPECT_EQ(Text(1005), "150.0");
+    clock.now = 6100;
+    Press(Qt::Key_B);
+    EXPECT_EQ(Text(1005), "120.0");
 }
 
 TEST_F(Window, StepInputAddsArrowsAtThePlayingSlot) {
@@ -638,7 +644,7 @@ TEST_F(Window, UnsavedWorkIsCopiedAsideAndACrashedCopyIsOffered) {
     }
     window.reset();
     window = std::make_unique<CChartEditorDlg>(
-        CChartEditorDlg::Services{player, player, dialogs, clock, estimator, {}, {}});
+        CChartEditorDlg::Services{player, player, dialogs, clock, estimator, {}, {}, nullptr, {}});
     app::CrashRecovery next(*window, edit::RecoveryStore(folder.string(), 999999999));
     dialogs.answers = {true};
     const std::size_t asked = dialogs.questions.size();

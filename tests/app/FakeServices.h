@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -31,7 +32,14 @@ public:
     mutable std::mutex clickMutex;
     std::vector<double> clicksAt;
 
+    // The position at a past moment of the steady clock; without one the
+    // position now, as a player without a history answers.
+    std::function<double(std::int64_t steadyNs)> history;
+
     double PositionSeconds() const override { return position.load(); }
+    double PositionSecondsAt(std::int64_t steadyNs) const override {
+        return history ? history(steadyNs) : PositionSeconds();
+    }
     void SetPositionSeconds(double seconds) override {
         const double old = position.exchange(seconds);
         if (events.positionChange) {

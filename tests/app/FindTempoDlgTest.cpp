@@ -150,7 +150,7 @@ TEST(FindTempoWindow, AppliesLikeTheControlsAndListensWithTheMetronome) {
     fakes::Dialogs dialogs;
     fakes::Clock clock;
     fakes::Estimator estimator;
-    app::CChartEditorDlg window({player, player, dialogs, clock, estimator, {}, {}});
+    app::CChartEditorDlg window({player, player, dialogs, clock, estimator, {}, {}, nullptr, {}});
     window.OnCommand(32800); // no song yet
     ASSERT_EQ(dialogs.messages.size(), 1U);
     EXPECT_EQ(dialogs.messages[0], "Open a music file first.");

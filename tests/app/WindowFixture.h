@@ -21,7 +21,8 @@
 class Window : public ::testing::Test {
 protected:
     void SetUp() override {
-        app::CChartEditorDlg::Services services{player, player, dialogs, clock, estimator, {}, {}};
+        app::CChartEditorDlg::Services services{player, player, dialogs, clock, estimator,
+                                                {},     {},     nullptr, {}};
         services.makeStepView = makeStepView;
         window = std::make_unique<app::CChartEditorDlg>(services);
         window->show();

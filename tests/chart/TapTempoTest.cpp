@@ -80,4 +80,27 @@ TEST(TapTempo, ResetForTappingDisarmsAndStartsOver) {
     EXPECT_EQ(ApplyTap(taps, timing, 5000, 1.0), TapOutcome::kSeriesStarted);
 }
 
+// After opening, the time before the first press is not a beat: the
+// estimate stays until the second press measures an interval, and the
+// tempo then comes from the presses alone.
+TEST(TapTempo, AfterOpeningTheFirstPressStartsASeriesAndKeepsTheEstimate) {
+    chart::TapState taps;
+    chart::TimingState timing;
+    timing.bpm = 127.9f;
+    timing.nextClickSeconds = 0.47;
+    chart::ArmAfterOpening(taps);
+    // 9.4 s spent on a message box before the first tap.
+    EXPECT_EQ(ApplyTap(taps, timing, 9400, 0.0), TapOutcome::kSeriesStarted);
+    EXPECT_EQ(timing.bpm, 127.9f);
+    EXPECT_EQ(timing.nextClickSeconds, 0.47);
+    for (std::uint32_t i = 1; i <= 9; ++i) {
+        ApplyTap(taps, timing, 9400 + i * 469, 0.469 * i);
+    }
+    EXPECT_NEAR(timing.bpm, 60.0f / 0.469f, kBpmTolerance);
+    // A later series (Mode > Tap Tempo/BPM) clears the tempo again.
+    chart::ResetForTapping(taps, timing);
+    ApplyTap(taps, timing, 20000, 0.0);
+    EXPECT_EQ(timing.bpm, 0.01f);
+}
+
 } // namespace

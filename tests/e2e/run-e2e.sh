@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Runs the end-to-end session under a virtual X server with SDL's disk
-# audio driver (no sound card needed). Usage: run-e2e.sh BUILD_DIR
+# Runs the end-to-end sessions under a virtual X server with SDL's disk
+# audio driver (no sound card needed) and settings in a fresh folder.
+# Usage: run-e2e.sh BUILD_DIR
 set -euo pipefail
 build=${1:-build}
 here=$(cd "$(dirname "$0")" && pwd)
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null
+XDG_CONFIG_HOME=$(mktemp -d)
+export XDG_CONFIG_HOME
+trap 'rm -rf "$XDG_CONFIG_HOME"' EXIT
 unset QT_QPA_PLATFORM
 # The program keeps crash copies under XDG_STATE_HOME: the sessions get a
 # folder of their own, so nothing a user (or an earlier run) left can ask
@@ -19,3 +23,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" \
 # -noreset: the server must outlive the program killed in between.
 xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
   bash "$here/recovery.sh" "$build/beatwright" "$build/demo-128bpm.wav" "$build/e2e"
+# A song at 137 BPM, so a tempo of 128 can only come from the taps.
+xvfb-run -a -s "-screen 0 1024x768x24" \
+  bash "$here/tap-after-open.sh" "$build/beatwright" "$build/tests/audio_fixtures/stereo_137.wav" \
+  "$build/e2e"

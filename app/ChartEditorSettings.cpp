@@ -1,0 +1,90 @@
+// The main window's settings, recent songs, calibration and key press
+// times: kept apart from ChartEditorDlg.cpp, which holds the window itself.
+#include "app/CalibrationDlg.h"
+#include "app/ChartEditorDlg.h"
+#include "app/RecentSongsMenu.h"
+#include "app/Settings.h"
+#include "app/SpinButton.h"
+#include "chart/InputCalibration.h"
+#include "player/KeyPressTime.h"
+
+#include <QKeyEvent>
+#include <QMenu>
+
+namespace app {
+
+void CChartEditorDlg::BuildRecentSongsMenu(QMenu* fileMenu) {
+    if (m_settings == nullptr) {
+        return;
+    }
+    m_recentSongs = new RecentSongsMenu(*m_settings, fileMenu);
+    fileMenu->addSeparator();
+    fileMenu->addMenu(m_recentSongs);
+    connect(m_recentSongs, &RecentSongsMenu::SongChosen, this, [this](const QString& path) {
+        const std::string song = path.toStdString();
+        OpenMusicFile(song);
+        if (m_player.FileName() != song) {
+            // Gone or unreadable: the failure was told, the entry goes.
+            m_settings->RemoveRecentSong(path);
+            m_recentSongs->Refresh();
+        }
+    });
+}
+
+void CChartEditorDlg::RestoreSettings() {
+    if (m_settings == nullptr) {
+        return;
+    }
+    const std::int32_t speed = m_settings->SongSpeedPercent();
+    m_speedSpin->SetPosition(speed);
+    SetSongSpeed(speed);
+    if (m_settings->MetronomeOn() != m_metronomeOn.load()) {
+        ToggleMetronome();
+    }
+    m_inputOffsetMs = m_settings->InputOffsetMs();
+    restoreGeometry(m_settings->WindowGeometry());
+}
+
+void CChartEditorDlg::StoreWindowSettings() {
+    if (m_settings != nullptr) {
+        m_settings->SetWindowGeometry(saveGeometry());
+        m_settings->Sync();
+    }
+}
+
+void CChartEditorDlg::RememberSong(const std::string& path) {
+    if (m_settings != nullptr) {
+        m_settings->AddRecentSong(QString::fromStdString(path));
+        m_recentSongs->Refresh();
+    }
+}
+
+void CChartEditorDlg::CalibrateTiming() {
+    std::unique_ptr<player::MediaPlayer> clicks =
+        m_makeCalibrationPlayer ? m_makeCalibrationPlayer() : nullptr;
+    if (!clicks) {
+        m_dialogs.ShowMessage("The click track cannot be played.");
+        return;
+    }
+    // One sound at a time: the song stops while the clicks play.
+    m_player.Pause();
+    CalibrationDlg dialog(*clicks, m_inputOffsetMs, this);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    m_inputOffsetMs = dialog.InputOffsetMs();
+    if (m_settings != nullptr) {
+        m_settings->SetInputOffsetMs(m_inputOffsetMs);
+    }
+}
+
+std::int64_t CChartEditorDlg::PressedAtNs(const QKeyEvent* event) {
+    return player::KeyPressTime::PressedAtNs(event->timestamp(), player::KeyPressTime::NowNs());
+}
+
+double CChartEditorDlg::PressSongSeconds(std::int64_t pressedAtNs) const {
+    return chart::CorrectedPressSeconds(m_player.PositionSecondsAt(pressedAtNs), m_inputOffsetMs,
+                                        RateForSpeed(m_timing.songSpeedPercent));
+}
+
+} // namespace app

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QMenu>
+
+namespace app {
+
+class Settings;
+
+// "File > Recent Songs": the songs Settings remembers, latest first, with
+// keyboard accelerators 1-8. Rebuilt from the settings by Refresh.
+class RecentSongsMenu : public QMenu {
+    Q_OBJECT
+public:
+    RecentSongsMenu(Settings& settings, QWidget* parent = nullptr);
+    void Refresh();
+
+signals:
+    void SongChosen(const QString& path);
+
+private:
+    Settings& m_settings;
+};
+
+} // namespace app

@@ -1,0 +1,106 @@
+// Input read late: the key's own timestamp and the engine's position
+// history put a press where it was made, however late it is handled.
+#include "PlayerTestSupport.h"
+#include "ServerTimingProbe.h"
+#include "player/KeyPressTime.h"
+#include "player/PlaybackEngine.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <string>
+#include <thread>
+
+namespace player::test {
+namespace {
+
+using namespace std::chrono_literals;
+constexpr std::int64_t kMs = 1'000'000;
+
+struct StampCase {
+    const char* name;
+    std::uint64_t eventMs;
+    std::int64_t handledNs;
+    std::int64_t expectedNs;
+};
+
+void PrintTo(const StampCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class KeyPressStamps : public testing::TestWithParam<StampCase> {};
+
+TEST_P(KeyPressStamps, DatesThePressFromASaneStampOnly) {
+    const StampCase& c = GetParam();
+    EXPECT_EQ(KeyPressTime::PressedAtNs(c.eventMs, c.handledNs), c.expectedNs) << c.name;
+}
+
+constexpr std::int64_t kHandled = 5'000'123'456'789; // 5000 s and a fraction
+INSTANTIATE_TEST_SUITE_P(
+    Cases, KeyPressStamps,
+    testing::Values(StampCase{"50 ms ago", 5'000'073, kHandled, kHandled - 50 * kMs},
+                    StampCase{"this millisecond", 5'000'123, kHandled, kHandled},
+                    StampCase{"synthesized, no stamp", 0, kHandled, kHandled},
+                    StampCase{"from the future", 5'000'200, kHandled, kHandled},
+                    StampCase{"older than a second", 4'999'000, kHandled, kHandled},
+                    StampCase{"another clock", 77, kHandled, kHandled},
+                    // The 32-bit counter wrapped between press and handling.
+                    StampCase{"across the wrap", 0xFFFF'FFF6u, 4'294'967'296LL * kMs + 30 * kMs,
+                              4'294'967'296LL * kMs - 10 * kMs}));
+
+// The window thread stalls 50 ms between press and handling: the position
+// at the press comes from the history, not the position when handled.
+TEST(PositionHistory, APressHandled50MsLateFindsThePositionItWasMadeAt) {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    PlaybackEngine engine;
+    engine.OpenDecoded(SineSong(5.0, 440.0), "song.wav");
+    engine.Play();
+    std::this_thread::sleep_for(300ms); // well into the segment
+    const std::int64_t pressNs = KeyPressTime::NowNs();
+    const double atPress = engine.PositionSeconds();
+    std::this_thread::sleep_for(50ms);
+    const double late = engine.PositionSeconds();
+    const double recalled = engine.PositionSecondsAt(pressNs);
+    ASSERT_GT(late - atPress, 0.045) << "the song moved on meanwhile";
+    // Both reads extrapolate the same clock pieces; 2 ms is what step
+    // input must hold (the dummy driver's pacing wobble stays well inside).
+    EXPECT_NEAR(recalled, atPress, 0.002);
+    // Paused, the history is the held position.
+    engine.Pause();
+    EXPECT_EQ(engine.PositionSecondsAt(pressNs), engine.PositionSeconds());
+}
+
+// The real output path: clicks on every beat of a 60 s song through the
+// sound server's null sink, recorded from its monitor. scripts/run-tests.sh
+// starts the server and sets BEATWRIGHT_SOUND_SERVER.
+TEST(ServerTiming, ClicksThroughTheSoundServerLandWhereTheEngineSaysTheyAreHeard) {
+    if (std::getenv("BEATWRIGHT_SOUND_SERVER") == nullptr) {
+        GTEST_SKIP() << "no sound server started for the tests (scripts/run-tests.sh starts one)";
+    }
+    ServerTimingFigures f = MeasureServerTiming(60.0, 60.0);
+    if (f.error.empty() && f.underflows > 0) {
+        // The server said our audio came late: on a machine shared with
+        // builds, the scheduler's doing, not the engine's timing. Once more;
+        // a second gap fails below.
+        f = MeasureServerTiming(60.0, 60.0);
+    }
+    ASSERT_TRUE(f.error.empty()) << f.error;
+    RecordProperty("jitter_max_ms", std::to_string(f.jitterMaxMs));
+    RecordProperty("drift_ms_per_minute", std::to_string(f.driftMsPerMinute));
+    // Faults, not figures (scripts/bench-timing.sh prints those against
+    // their targets). Clicks in the song are sample-exact, so any spacing
+    // error over 1 ms is a gap in the output. A position that ignored the
+    // server's own clock (a null sink's runs about 200 ppm off ours) would
+    // drift 12 ms a minute; 5 ms leaves room for the wander of a position
+    // that follows the server's latency reports on a machine busy with
+    // other builds (up to 4 ms a minute seen under the sanitizers). A
+    // latency off by one of the SDL path's assumed buffers would be 20 ms
+    // out; the issue asks for 5.
+    EXPECT_LT(f.jitterMaxMs, 1.0) << f.underflows << " underflows";
+    EXPECT_LT(std::abs(f.driftMsPerMinute), 5.0);
+    EXPECT_LT(std::abs(f.reportedLatencyMs - f.measuredLatencyMs), 5.0)
+        << "reported " << f.reportedLatencyMs << " ms, measured " << f.measuredLatencyMs;
+}
+
+} // namespace
+} // namespace player::test
