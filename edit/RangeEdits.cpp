@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <vector>
 
 namespace edit {
@@ -77,6 +78,38 @@ char CellCode(const chart::NoteData& notes, std::int32_t row,
     }
     const char code = chart::CodeOfArrows(arrows);
     return code == '\0' ? kNotAStep : code;
+}
+
+// The notes with every head on the given rows (ascending) replaced by the
+// taps (sorted), in one pass over the notes: a randomize over thousands of
+// rows must not shift the chart once per note. A tap inside a hold of its
+// column from an earlier row replaces the hold, as NoteData::Set does.
+chart::NoteData ReplaceRows(const chart::NoteData& notes, const std::vector<std::int32_t>& rows,
+                            const std::vector<chart::Note>& taps) {
+    chart::NoteData kept(notes.Columns());
+    for (const chart::Note& note : notes.Notes()) {
+        if (!std::binary_search(rows.begin(), rows.end(), note.row)) {
+            kept.AppendSorted(note);
+        }
+    }
+    std::vector<chart::Note> free;
+    std::vector<chart::Note> insideHolds;
+    for (const chart::Note& tap : taps) {
+        (kept.Covering(tap.row, tap.column) == nullptr ? free : insideHolds).push_back(tap);
+    }
+    chart::NoteData out(notes.Columns());
+    std::vector<chart::Note> merged;
+    std::merge(kept.Notes().begin(), kept.Notes().end(), free.begin(), free.end(),
+               std::back_inserter(merged), [](const chart::Note& a, const chart::Note& b) {
+                   return a.row < b.row || (a.row == b.row && a.column < b.column);
+               });
+    for (const chart::Note& note : merged) {
+        out.AppendSorted(note);
+    }
+    for (const chart::Note& tap : insideHolds) {
+        out.Set(tap);
+    }
+    return out;
 }
 
 } // namespace
@@ -164,25 +197,24 @@ std::optional<NoteEdit> RandomizeRangeEdit(const chart::SongChart& chart, chart:
     const std::int32_t begin = cells.start * cellRows;
     const std::int32_t end = (cells.end + 1) * cellRows;
     const chart::NoteData before = Excerpt(chart.notes, begin, end);
-    chart::NoteData after = before;
+    std::vector<std::int32_t> rewritten;
+    std::vector<chart::Note> taps;
     const std::int32_t lastWritten = std::min(cells.end, lastRead);
     for (std::int32_t cell = cells.start; cell <= lastWritten; ++cell) {
         const auto i = static_cast<std::size_t>(cell - cells.start);
         if (read[i] == chart::kEmptyStep) {
             continue;
         }
-        const std::int32_t row = cell * cellRows;
-        for (std::uint8_t column = 0; column < after.Columns(); ++column) {
-            after.Remove(row, column);
-        }
+        rewritten.push_back(cell * cellRows);
         const chart::ArrowSet arrows = chart::ArrowsOfCode(steps[i]);
         for (std::size_t bit = 0; bit < columns.size(); ++bit) {
             if ((arrows >> bit) & 1u) {
-                after.Set({row, columns[bit], 0});
+                taps.push_back({cell * cellRows, columns[bit], 0});
             }
         }
     }
-    return NothingOrEdit(chart, MakeEdit(before, after, chart.lengthRows, "Randomize"));
+    return NothingOrEdit(chart, MakeEdit(before, ReplaceRows(before, rewritten, taps),
+                                         chart.lengthRows, "Randomize"));
 }
 
 } // namespace edit
