@@ -12,8 +12,14 @@ bool RowInRange(std::int32_t row, std::int32_t cellRows) {
     return row >= 0 && row < chart::kMaxRows - cellRows;
 }
 
+constexpr std::int32_t kRowsPerStep = chart::kRowsPerBeat / 2; // the file's 8th step
+
+std::int32_t WholeSteps(std::int32_t rows) {
+    return (rows + kRowsPerStep - 1) / kRowsPerStep * kRowsPerStep;
+}
+
 std::int32_t PaddedLength(const chart::SongChart& chart, std::int32_t row, std::int32_t cellRows) {
-    return std::max(chart.lengthRows, row + cellRows);
+    return std::max(chart.lengthRows, WholeSteps(row + cellRows));
 }
 
 // Finishes an edit made on an excerpt of the chart.
@@ -22,9 +28,9 @@ std::optional<NoteEdit> Finish(const chart::SongChart& chart, const chart::NoteD
                                std::string text) {
     NoteEdit edit;
     edit.diff = DiffNotes(before, after);
-    edit.lengthAfter = lengthAfter;
+    edit.lengthAfter = CoveringLength(lengthAfter, edit.diff);
     if (edit.diff.Empty()) {
-        if (lengthAfter == chart.lengthRows) {
+        if (edit.lengthAfter == chart.lengthRows) {
             return std::nullopt;
         }
         text = "Extend Chart";
@@ -34,6 +40,14 @@ std::optional<NoteEdit> Finish(const chart::SongChart& chart, const chart::NoteD
 }
 
 } // namespace
+
+std::int32_t CoveringLength(std::int32_t lengthRows, const NoteDiff& diff) {
+    std::int32_t end = 0;
+    for (const chart::Note& note : diff.added) {
+        end = std::max(end, note.EndRow() + 1);
+    }
+    return std::max(lengthRows, WholeSteps(end));
+}
 
 bool RowIsFull(const chart::SongChart& chart, std::int32_t row) {
     return chart.style == chart::ChartStyle::Single &&

@@ -10,8 +10,9 @@
 // The note edits of one chart, worked out without changing it: each gives
 // the diff, the chart's length after and the text for the undo menu, or
 // nothing when the chart would not change. Rows are 48 a beat; cellRows is
-// the snap's cell, by which a row written pads the chart (as a key press
-// pads the half-beat chart to its slot).
+// the snap's cell: a row written pads the chart to cover its cell, rounded
+// up to whole 8th steps (as a key press pads the half-beat chart to its
+// slot).
 namespace edit {
 
 struct NoteEdit {
@@ -19,6 +20,12 @@ struct NoteEdit {
     std::int32_t lengthAfter = 0;
     std::string text;
 };
+
+// The length a chart needs after an edit: at least lengthRows, and the
+// whole 8th steps (24 rows) that cover every added note's tail, as the file
+// will hold them, so that a chart read back from a save equals the
+// document.
+std::int32_t CoveringLength(std::int32_t lengthRows, const NoteDiff& diff);
 
 // A SINGLE row holds at most two arrows, as a half-beat slot does; the
 // other styles have no limit.

@@ -19,7 +19,9 @@ bool FitsRows(chart::EditRange cells, std::int32_t cellRows) {
 
 NoteEdit MakeEdit(const chart::NoteData& before, const chart::NoteData& after,
                   std::int32_t lengthAfter, std::string text) {
-    return {DiffNotes(before, after), lengthAfter, std::move(text)};
+    NoteDiff diff = DiffNotes(before, after);
+    const std::int32_t length = CoveringLength(lengthAfter, diff);
+    return {std::move(diff), length, std::move(text)};
 }
 
 std::optional<NoteEdit> NothingOrEdit(const chart::SongChart& chart, NoteEdit edit) {

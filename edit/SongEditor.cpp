@@ -327,7 +327,7 @@ bool SongEditor::DuplicateChart() {
     }
     chart::SongChart copy = *chart;
     copy.sourceId = 0;
-    m_history.Push(AddRemoveChart::Add(*m_selected + 1, std::move(copy), "Duplicate Chart"));
+    m_history.Push(AddRemoveChart::Add(m_song.charts.size(), std::move(copy), "Duplicate Chart"));
     return true;
 }
 

@@ -98,9 +98,10 @@ public:
     bool ChangeStop(std::size_t index, const chart::Stop& stop);
     bool RemoveStop(std::size_t index);
 
-    // Charts. New and Duplicate select the new chart; the copy is a new
-    // chart to the file (sourceId 0). Delete selects the chart that took
-    // its place, or the one before.
+    // Charts. New and Duplicate add the chart at the end of the list, where
+    // a save writes new charts, and select it; the copy is a new chart to
+    // the file (sourceId 0). Delete selects the chart that took its place,
+    // or the one before.
     bool NewChart(chart::ChartStyle style, const std::string& difficulty, std::uint32_t rating);
     bool DuplicateChart();
     bool DeleteChart();

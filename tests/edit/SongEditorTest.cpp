@@ -1,6 +1,7 @@
 #include "edit/SongEditor.h"
 
 #include "EditorTestSongs.h"
+#include "dwi/DwiSong.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -257,6 +258,33 @@ TEST(SongEditor, ListenerHearsEveryChangeWithItsChart) {
     EXPECT_TRUE(notices.back().kinds & edit::kTimingChanged);
 }
 
+// What the editor makes of a read file is what a save writes and a reader
+// reads back: 16ths, holds, timing, a deleted chart, a copied one.
+TEST(SongEditor, EditedSongsSurviveWritingAndReadingBack) {
+    const std::string file = "#TITLE:Song;\r\n#BPM:150.000;\r\n#GAP:100;\r\n"
+                             "#SINGLE:BASIC:3:\r\n08080808;\r\n"
+                             "#SINGLE:SMANIAC:12:\r\n(8888)8!80008;\r\n"
+                             "#DOUBLE:HEAVY:9:\r\n8:\r\n2;\r\n";
+    edit::SongEditor editor(dwi::ReadSong(file));
+    editor.SetSnap(edit::Snap::k16th);
+    ASSERT_TRUE(editor.AddArrow(12, 0));
+    ASSERT_TRUE(editor.SetHold(36, 3, 60));
+    ASSERT_TRUE(editor.AddBpmChange({8.0, 75.0}));
+    ASSERT_TRUE(editor.AddStop({4.0, 300.0}));
+    editor.SelectChart(1);
+    ASSERT_TRUE(editor.DuplicateChart());
+    ASSERT_TRUE(editor.SetDifficulty("BEGINNER"));
+    editor.SelectChart(2); // the DOUBLE; the copy went to the end
+    ASSERT_TRUE(editor.SetHold(96, 7, 48));
+    editor.SelectChart(1);
+    ASSERT_TRUE(editor.DeleteChart());
+    ASSERT_TRUE(editor.SetRating(42)); // the DOUBLE, now in the deleted one's place
+    const chart::Song back = dwi::ReadSong(dwi::WriteSong(editor.Song()));
+    EXPECT_TRUE(chart::SameContent(back, editor.Song()));
+    ASSERT_EQ(back.charts.size(), 3u);
+    EXPECT_EQ(back.charts[2].difficulty, "BEGINNER");
+}
+
 // Random edits of every kind, each checked against a copy, then undone one
 // by one back to the start and redone to the end.
 TEST(SongEditor, RandomEditSequencesUndoToTheOriginalAndRedoToTheEnd) {
@@ -300,7 +328,7 @@ TEST(SongEditor, RandomEditSequencesUndoToTheOriginalAndRedoToTheEnd) {
                 changed = editor.AddStop({pick(64) * 0.25, 10.0 * pick(50)});
                 break;
             case 7:
-                changed = editor.SetGap(0.01f * static_cast<float>(pick(300)));
+                changed = editor.SetGap(static_cast<float>(pick(300) / 100.0));
                 break;
             case 8:
                 changed = pick(3) == 0 ? editor.DuplicateChart()
@@ -335,6 +363,9 @@ TEST(SongEditor, RandomEditSequencesUndoToTheOriginalAndRedoToTheEnd) {
             editor.Redo();
         }
         EXPECT_TRUE(SameSong(editor.Song(), states.back())) << seed;
+        // A save of the result reads back as the same document.
+        EXPECT_TRUE(chart::SameContent(dwi::ReadSong(dwi::WriteSong(editor.Song())), editor.Song()))
+            << seed;
     }
 }
 
