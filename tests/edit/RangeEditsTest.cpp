@@ -1,0 +1,127 @@
+#include "edit/RangeEdits.h"
+
+#include "edit/ChartSong.h"
+#include "edit/ImportedSong.h"
+#include "edit/SongEditor.h"
+
+#include <gtest/gtest.h>
+#include <random>
+
+namespace {
+
+const chart::AskYesNo kYes = [](std::string_view, std::string_view) { return true; };
+
+chart::StepChart RandomSlots(std::mt19937& random) {
+    static const char kCodes[] = "0000000012346789AB";
+    const auto pick = [&random](int n) {
+        return std::uniform_int_distribution<int>(0, n - 1)(random);
+    };
+    chart::StepChart steps(static_cast<std::size_t>(1 + pick(80)), '0');
+    for (char& step : steps) {
+        step = kCodes[pick(sizeof kCodes - 1)];
+    }
+    return steps;
+}
+
+// At 8th snap every range action on a chart of 8th taps gives what the
+// half-beat action gives on its slots: the same arrows, the same length,
+// the same range, the same random steps from the same generator state.
+TEST(RangeEdits, EighthSnapDoesWhatTheHalfBeatActionsDo) {
+    std::mt19937 random(11);
+    const auto pick = [&random](int n) {
+        return std::uniform_int_distribution<int>(0, n - 1)(random);
+    };
+    for (int round = 0; round < 300; ++round) {
+        chart::StepChart slots = RandomSlots(random);
+        chart::Song song;
+        song.bpm = 120.0f;
+        song.charts = {edit::ChartFromSteps(slots)};
+        edit::SongEditor editor(song);
+        chart::StepRandom reference;
+        // Both generators move on together through several randomizes.
+        for (int action = 0; action < 6; ++action) {
+            chart::RangeActionRequest request;
+            request.action = static_cast<chart::RangeAction>(pick(4));
+            request.randomize = {1 + pick(100), 1 + pick(4)};
+            const std::int32_t start = pick(90);
+            chart::EditRange expectedRange{start, start + pick(30)};
+            chart::EditRange range = expectedRange;
+            const auto expected =
+                chart::DoRangeAction(slots, expectedRange, request, kYes, reference);
+            const auto outcome = editor.DoRangeAction(range, request, kYes);
+            ASSERT_EQ(outcome, expected) << round;
+            ASSERT_EQ(range.start, expectedRange.start);
+            ASSERT_EQ(range.end, expectedRange.end);
+            bool lossy = false;
+            ASSERT_EQ(edit::SlotsOfChart(*editor.Selected(), lossy), slots)
+                << round << " action " << static_cast<int>(*request.action);
+            ASSERT_FALSE(lossy);
+        }
+    }
+}
+
+chart::SongChart ChartOf(std::initializer_list<chart::Note> notes, std::int32_t lengthRows) {
+    chart::SongChart chart;
+    for (const chart::Note& note : notes) {
+        chart.notes.AppendSorted(note);
+    }
+    chart.lengthRows = lengthRows;
+    return chart;
+}
+
+chart::SongChart Applied(const chart::SongChart& chart, const std::optional<edit::NoteEdit>& edit) {
+    chart::SongChart out = chart;
+    if (edit) {
+        edit::ApplyNoteDiff(out.notes, edit->diff.removed, edit->diff.added);
+        out.lengthRows = edit->lengthAfter;
+    }
+    return out;
+}
+
+TEST(RangeEdits, ShiftsAtFinerSnapsCarryHoldsAndOffGridNotes) {
+    // 16th cells of 12 rows; the range is cells 2-5 (rows 24-71).
+    const chart::SongChart chart =
+        ChartOf({{12, 0, 0}, {24, 1, 60}, {50, 2, 0}, {72, 3, 0}, {80, 2, 0}, {90, 1, 0}}, 192);
+    // Moved a cell later the hold reaches row 96 and takes the note at 90;
+    // the cell after the range (rows 72-83) is lost.
+    const chart::SongChart later = Applied(chart, edit::ShiftLaterEdit(chart, {2, 5}, 12));
+    EXPECT_EQ(later.notes.Notes(), (std::vector<chart::Note>{{12, 0, 0}, {36, 1, 60}, {62, 2, 0}}));
+    EXPECT_EQ(later.lengthRows, 192);
+    // Earlier: the cell before the range (rows 12-23) is lost.
+    const chart::SongChart earlier = Applied(chart, edit::ShiftEarlierEdit(chart, {2, 5}, 12));
+    EXPECT_EQ(
+        earlier.notes.Notes(),
+        (std::vector<chart::Note>{{12, 1, 60}, {38, 2, 0}, {72, 3, 0}, {80, 2, 0}, {90, 1, 0}}));
+    // A range over the last cell lengthens the chart by a cell.
+    EXPECT_EQ(Applied(chart, edit::ShiftLaterEdit(chart, {10, 15}, 12)).lengthRows, 204);
+    EXPECT_EQ(edit::ShiftEarlierEdit(chart, {0, 5}, 12), std::nullopt);
+}
+
+TEST(RangeEdits, ClearTakesEveryHeadOfTheRangeAndKeepsHoldsFromBefore) {
+    const chart::SongChart chart =
+        ChartOf({{0, 0, 60}, {24, 1, 0}, {31, 2, 0}, {48, 3, 24}, {96, 1, 0}}, 192);
+    const chart::SongChart cleared = Applied(chart, edit::ClearRangeEdit(chart, {1, 3}, 24));
+    EXPECT_EQ(cleared.notes.Notes(), (std::vector<chart::Note>{{0, 0, 60}, {96, 1, 0}}));
+}
+
+TEST(RangeEdits, RandomizeAtFinerSnapsKeepsTheRhythmAndTurnsHoldsIntoTaps) {
+    const chart::SongChart chart =
+        ChartOf({{0, 0, 0}, {12, 1, 24}, {20, 2, 0}, {36, 0, 0}, {36, 3, 0}, {96, 2, 0}}, 192);
+    chart::StepRandom random;
+    const chart::SongChart out =
+        Applied(chart, edit::RandomizeRangeEdit(chart, {0, 4}, 12, {100, 5}, random));
+    std::vector<std::int32_t> rows;
+    for (const chart::Note& note : out.notes.Notes()) {
+        EXPECT_EQ(note.holdRows, 0);
+        if (rows.empty() || rows.back() != note.row) {
+            rows.push_back(note.row);
+        }
+    }
+    // Cells 0, 1 and 3 had notes and have notes; the off-grid 20 and the
+    // row past the range are as they were.
+    EXPECT_EQ(rows, (std::vector<std::int32_t>{0, 12, 20, 36, 96}));
+    EXPECT_NE(out.notes.Find(20, 2), nullptr);
+    EXPECT_NE(out.notes.Find(96, 2), nullptr);
+}
+
+} // namespace
