@@ -629,6 +629,7 @@ void CChartEditorDlg::SaveDwiFile(bool alwaysAsk) {
     }
     if (!error) {
         MarkSaved();
+        RememberSong(m_dwiFileName);
     }
     if (error) {
         m_dialogs.ShowMessage("The chart could not be saved to \"" + m_dwiFileName + "\":\r\n" +

@@ -6,6 +6,7 @@
 #include "app/Settings.h"
 #include "app/SpinButton.h"
 #include "chart/InputCalibration.h"
+#include "dwi/DwiImporter.h"
 #include "player/KeyPressTime.h"
 
 #include <QKeyEvent>
@@ -21,9 +22,10 @@ void CChartEditorDlg::BuildRecentSongsMenu(QMenu* fileMenu) {
     fileMenu->addSeparator();
     fileMenu->addMenu(m_recentSongs);
     connect(m_recentSongs, &RecentSongsMenu::SongChosen, this, [this](const QString& path) {
-        const std::string song = path.toStdString();
-        OpenMusicFile(song);
-        if (m_player.FileName() != song) {
+        const std::string file = path.toStdString();
+        // A chart opens with its song; anything else is a song.
+        const bool opened = dwi::HasDwiExtension(file) ? OpenChartFile(file) : OpenMusicFile(file);
+        if (!opened) {
             // Gone or unreadable: the failure was told, the entry goes.
             m_settings->RemoveRecentSong(path);
             m_recentSongs->Refresh();

@@ -57,6 +57,7 @@ bool CChartEditorDlg::OpenChartFile(const std::string& path) {
     }
     LoadDocument(std::move(file.song), shown, path, true);
     MarkSaved();
+    RememberSong(path);
     return true;
 }
 

@@ -7,7 +7,7 @@
 namespace app {
 
 RecentSongsMenu::RecentSongsMenu(Settings& settings, QWidget* parent)
-    : QMenu(QStringLiteral("Recent &Songs"), parent), m_settings(settings) {
+    : QMenu(QStringLiteral("Recent &Files"), parent), m_settings(settings) {
     Refresh();
 }
 

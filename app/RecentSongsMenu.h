@@ -6,7 +6,7 @@ namespace app {
 
 class Settings;
 
-// "File > Recent Songs": the songs Settings remembers, latest first, with
+// "File > Recent Files": the songs and charts Settings remembers, latest first, with
 // keyboard accelerators 1-8. Rebuilt from the settings by Refresh.
 class RecentSongsMenu : public QMenu {
     Q_OBJECT

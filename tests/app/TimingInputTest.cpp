@@ -10,6 +10,8 @@
 #include "player/KeyPressTime.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QPushButton>
@@ -207,6 +209,31 @@ TEST_F(TimingWindow, SettingsSurviveARestart) {
     recent->actions()[1]->trigger();
     EXPECT_EQ(player.opened.back(), "/songs/second.ogg");
     EXPECT_EQ(settings->RecentSongs().join('|').toStdString(), "/songs/first.mp3");
+}
+
+TEST_F(TimingWindow, RecentFilesListChartsAndReopenThemWithTheirSongs) {
+    Start();
+    const QString folder = configDir.path() + "/song folder";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QFile(folder + "/x.ogg").open(QIODevice::WriteOnly);
+    const QString chart = folder + "/chart.dwi";
+    QFile file(chart);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("#BPM:140;\n#SINGLE:BASIC:3:0808;\n");
+    file.close();
+    estimator.result = {128.0f, {}};
+    ASSERT_TRUE(window->OpenChartFile(chart.toStdString()));
+    // The song, then the chart on top.
+    EXPECT_EQ(settings->RecentSongs().join('|'), chart + "|" + folder + "/x.ogg");
+
+    LoadSong(120.0f, "/songs/other.mp3");
+    auto* recent = window->findChild<app::RecentSongsMenu*>();
+    ASSERT_NE(recent, nullptr);
+    ASSERT_EQ(recent->actions()[1]->data().toString(), chart);
+    recent->actions()[1]->trigger();
+    EXPECT_EQ(window->DwiFileName(), chart.toStdString());
+    EXPECT_EQ(player.opened.back(), (folder + "/x.ogg").toStdString());
+    EXPECT_EQ(window->Chart(), "0808");
 }
 
 TEST(Settings, KeepsRecentSongsInOrderAndValuesInRange) {
