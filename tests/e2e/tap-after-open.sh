@@ -19,7 +19,7 @@ pid=$!
 trap 'kill $pid 2>/dev/null || true' EXIT
 
 main=$(wait_song_loaded)
-dismiss_silent_notice "$main"
+focus_main "$main"
 sleep 1.5 # the author reads the window before tapping: not a beat
 xdotool windowfocus --sync "$main"
 # xdotool waits its delay between presses; the program dates each press by
