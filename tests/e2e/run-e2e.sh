@@ -6,18 +6,14 @@ set -euo pipefail
 build=${1:-build}
 here=$(cd "$(dirname "$0")" && pwd)
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null
-XDG_CONFIG_HOME=$(mktemp -d)
-export XDG_CONFIG_HOME
-trap 'rm -rf "$XDG_CONFIG_HOME"' EXIT
 unset QT_QPA_PLATFORM
-# The program keeps crash copies under XDG_STATE_HOME: the sessions get a
-# folder of their own, so nothing a user (or an earlier run) left can ask
-# questions here.
-# Settings likewise: every run starts as a first run.
-XDG_STATE_HOME=$(mktemp -d)
+# Settings (XDG_CONFIG_HOME) and crash copies (XDG_STATE_HOME) in folders of
+# their own: every run starts as a first run, and nothing a user or an
+# earlier run left can ask questions here.
 XDG_CONFIG_HOME=$(mktemp -d)
-export XDG_STATE_HOME XDG_CONFIG_HOME
-trap 'rm -rf "$XDG_STATE_HOME" "$XDG_CONFIG_HOME"' EXIT
+XDG_STATE_HOME=$(mktemp -d)
+export XDG_CONFIG_HOME XDG_STATE_HOME
+trap 'rm -rf "$XDG_CONFIG_HOME" "$XDG_STATE_HOME"' EXIT
 xvfb-run -a -s "-screen 0 1024x768x24" \
   bash "$here/session.sh" "$build/beatwright" "$build/demo-128bpm.wav" "$build/e2e"
 xvfb-run -a -s "-screen 0 1024x768x24" \
