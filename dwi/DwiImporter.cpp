@@ -4,6 +4,7 @@
 #include "dwi/DwiText.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -52,7 +53,27 @@ public:
     }
 
 private:
-    std::size_t Find(std::size_t from, char c) const { return m_buffer.find(c, from); }
+    // The last search for one separator: where it started and what it found.
+    struct Memo {
+        std::size_t from = kNone;
+        std::size_t at = kNone;
+    };
+
+    // Scanning resumes past every separator it uses, so a search often asks
+    // again for the same one. Cuts only ever remove separators, so an
+    // earlier answer stays true for any later start up to it (and for every
+    // later start when it found none): a file of records without ':' or ';'
+    // is searched once, not once per record.
+    std::size_t Find(std::size_t from, char c) {
+        Memo& memo = c == ':' ? m_colon : m_semicolon;
+        if (memo.from != kNone && from >= memo.from &&
+            (memo.at == kNone || (memo.at >= from && m_buffer[memo.at] == c))) {
+            return memo.at;
+        }
+        memo.from = from;
+        memo.at = m_buffer.find(c, from);
+        return memo.at;
+    }
 
     std::size_t FirstRecord() const {
         if (!m_buffer.empty() && m_buffer.front() == '#') {
@@ -106,9 +127,19 @@ private:
         } else if (EqualsIgnoringCase(name, "ARTIST")) {
             m_result.artist = TextFromFileBytes(text);
         } else if (EqualsIgnoringCase(name, "BPM")) {
-            m_result.bpm = static_cast<float>(ParseDouble(text));
+            const auto bpm = static_cast<float>(ParseDouble(text));
+            if (std::isfinite(bpm)) {
+                m_result.bpm = bpm;
+            } else {
+                m_result.unusableBpm = true;
+            }
         } else {
-            m_result.gapSeconds = static_cast<float>(ParseDouble(text) * kSecondsPerMillisecond);
+            const auto gap = static_cast<float>(ParseDouble(text) * kSecondsPerMillisecond);
+            if (std::isfinite(gap)) {
+                m_result.gapSeconds = gap;
+            } else {
+                m_result.unusableGap = true;
+            }
         }
         return semicolon + 1;
     }
@@ -158,6 +189,8 @@ private:
     }
 
     std::string m_buffer;
+    Memo m_colon;
+    Memo m_semicolon;
     const chart::AskYesNo& m_ask;
     const chart::ShowMessage& m_show;
     bool m_accepted = false;
@@ -182,6 +215,17 @@ std::string SelectStepsQuestion(std::string_view difficulty, std::uint32_t footR
 DwiImport ScanDwi(std::string_view fileBytes, const chart::AskYesNo& ask,
                   const chart::ShowMessage& show) {
     return RecordScanner(fileBytes, ask, show).Run();
+}
+
+std::vector<std::string> UnusableNumberMessages(const DwiImport& found, const std::string& path) {
+    std::vector<std::string> messages;
+    if (found.unusableBpm) {
+        messages.push_back("The BPM in " + path + " is not a usable number");
+    }
+    if (found.unusableGap) {
+        messages.push_back("The Gap in " + path + " is not a usable number");
+    }
+    return messages;
 }
 
 bool HasDwiExtension(std::string_view path) {

@@ -178,6 +178,26 @@ TEST(ScanDwi, NumbersReadLikeTheCLibrary) {
     EXPECT_EQ(user.Import("#BPM:1e30;").bpm, 1e30f);
     EXPECT_EQ(user.Import("#BPM:.5;").bpm, 0.5f);
     EXPECT_EQ(user.Import("#GAP:+2.5e3;").gapSeconds, 2.5f);
+    // Hex and "inf" are not part of the grammar: they read as their "0".
+    EXPECT_EQ(user.Import("#BPM:0xinf;").bpm, 0.0f);
+    EXPECT_EQ(user.Import("#GAP:0xep-5000;").gapSeconds, 0.0f);
+}
+
+// A value beyond a float is ignored (the earlier record stands) and named
+// once per import, however often it occurs.
+TEST(ScanDwi, NumbersBeyondAFloatKeepTheCurrentValue) {
+    User user;
+    const dwi::DwiImport found =
+        user.Import("#BPM:120;\n#BPM:1e39;\n#BPM:-1e400;\n#GAP:-4e41;\n#GAP:250;\n");
+    EXPECT_EQ(found.bpm, 120.0f);
+    EXPECT_EQ(found.gapSeconds, 0.25f);
+    EXPECT_EQ(dwi::UnusableNumberMessages(found, "/songs/a.dwi"),
+              (std::vector<std::string>{"The BPM in /songs/a.dwi is not a usable number",
+                                        "The Gap in /songs/a.dwi is not a usable number"}));
+    const dwi::DwiImport fine = user.Import("#BPM:1e38;");
+    EXPECT_EQ(fine.bpm, 1e38f);
+    EXPECT_TRUE(dwi::UnusableNumberMessages(fine, "a.dwi").empty());
+    EXPECT_FALSE(user.Import("#BPM:1e39;").bpm.has_value());
 }
 
 TEST(HasDwiExtension, ComparesTheLastExtensionIgnoringCase) {
