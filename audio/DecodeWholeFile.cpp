@@ -11,6 +11,8 @@
 #include <cstring>
 #include <mpg123.h>
 #include <new>
+#include <stdexcept>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace audio {
@@ -20,24 +22,42 @@ namespace {
 // The WAV and Ogg readers hand out little-endian bytes, copied as they are.
 static_assert(std::endian::native == std::endian::little);
 
-// A damaged header can promise any length: room is reserved for two hours
-// at most, and a longer song grows the buffer as it decodes.
+// A damaged header can promise any length (an Xing frame count of
+// 0xFFFFFFFF, a patched granule position), so the room reserved up front is
+// bounded twice: by two hours, and by what the file's size can hold. The
+// densest MPEG frame (Layer II, 8 kbit/s at 24 kHz: 48 bytes for 1152
+// samples) gives 24 frames per byte; Vorbis packs silence tighter still, so
+// it gets more. A longer song grows the buffer as it decodes.
 constexpr std::int64_t kMaxReservedSeconds = 7200;
+constexpr std::int64_t kMaxMp3FramesPerByte = 24;
+constexpr std::int64_t kMaxOggFramesPerByte = 64;
 
 // Enough of the file after an ID3v2 tag for the first frame, the header of
 // the next one and a little junk in front.
 constexpr std::size_t kFirstFrameWindow = 16384;
 
-void Reserve(DecodedSong& song, std::int64_t frames) {
-    frames = std::min(frames, kMaxReservedSeconds * song.sampleRate);
+std::int64_t FileBytes(std::FILE* file) {
+    struct stat info {};
+    return ::fstat(fileno(file), &info) == 0 ? static_cast<std::int64_t>(info.st_size) : 0;
+}
+
+void Reserve(DecodedSong& song, std::int64_t frames, std::int64_t framesTheFileCanHold) {
+    frames = std::min({frames, kMaxReservedSeconds * song.sampleRate, framesTheFileCanHold});
     if (frames > 0) {
         song.samples.reserve(static_cast<std::size_t>(frames) *
                              static_cast<std::size_t>(song.channels));
     }
 }
 
-void AppendPcm(std::vector<std::int16_t>& samples, const void* pcm, std::size_t bytes) {
-    const std::size_t count = bytes / sizeof(std::int16_t);
+// Appends the whole sample frames in `bytes`; a partial frame at the end
+// is dropped.
+void AppendPcm(DecodedSong& song, const void* pcm, std::size_t bytes) {
+    const auto frameBytes = sizeof(std::int16_t) * static_cast<std::size_t>(song.channels);
+    const std::size_t count = bytes / frameBytes * static_cast<std::size_t>(song.channels);
+    if (count == 0) {
+        return; // memcpy must not see the null data() of an empty vector
+    }
+    std::vector<std::int16_t>& samples = song.samples;
     const std::size_t old = samples.size();
     samples.resize(old + count);
     std::memcpy(samples.data() + old, pcm, count * sizeof(std::int16_t));
@@ -109,7 +129,8 @@ Result<DecodedSong> DecodeMp3(const std::string& path) {
                 // the margin covers a CBR estimate that falls a little short,
                 // which would otherwise copy the whole song once more.
                 if (const off_t expected = mpg123_length(mh); expected > 0) {
-                    Reserve(song, expected + expected / 64 + 1152);
+                    Reserve(song, expected + expected / 64 + 1152,
+                            FileBytes(file.get()) * kMaxMp3FramesPerByte);
                 }
             } else if (rate != song.sampleRate || channels != song.channels) {
                 break; // a different stream glued on: the song ends here
@@ -119,7 +140,7 @@ Result<DecodedSong> DecodeMp3(const std::string& path) {
         if (status != MPG123_OK) {
             break; // MPG123_DONE, or damage that ends the audio
         }
-        AppendPcm(song.samples, audio, bytes);
+        AppendPcm(song, audio, bytes);
     }
     if (song.channels == 0 || song.samples.empty()) {
         return notMp3;
@@ -139,7 +160,7 @@ Result<DecodedSong> DecodeWav(const std::string& path) {
     while (source.DecodeNextChunk() > 0) {
         // The chunk holds 16-bit samples, but its byte count is the file's.
         const auto samples = static_cast<std::size_t>(source.GetChunkBytes() / sampleBytes);
-        AppendPcm(song.samples, source.GetChunkBuffer(), samples * sizeof(std::int16_t));
+        AppendPcm(song, source.GetChunkBuffer(), samples * sizeof(std::int16_t));
     }
     if (song.samples.empty()) {
         return AudioError{AudioErrorKind::kDamaged, CorruptWavMessage(path)};
@@ -152,6 +173,7 @@ Result<DecodedSong> DecodeOgg(const std::string& path) {
     if (!file) {
         return AudioError{AudioErrorKind::kCannotOpen, CannotOpenMessage(path)};
     }
+    const std::int64_t fileBytes = FileBytes(file.get());
     Result<std::unique_ptr<OggStream>> opened = OggStream::Open(std::move(file), path);
     if (!opened) {
         return opened.error();
@@ -162,14 +184,14 @@ Result<DecodedSong> DecodeOgg(const std::string& path) {
     song.channels = stream.Channels();
     // A chained stream that changes format ends early: the room reserved
     // for the later links then goes unused.
-    Reserve(song, stream.TotalFrames());
+    Reserve(song, stream.TotalFrames(), fileBytes * kMaxOggFramesPerByte);
     std::array<std::uint8_t, 16384> block{};
     for (;;) {
         const long got = stream.Read(block.data(), block.size());
         if (got <= 0) {
             break;
         }
-        AppendPcm(song.samples, block.data(), static_cast<std::size_t>(got));
+        AppendPcm(song, block.data(), static_cast<std::size_t>(got));
     }
     if (song.samples.empty()) {
         return AudioError{AudioErrorKind::kDamaged, CorruptOggMessage(path)};
@@ -197,6 +219,8 @@ Result<DecodedSong> DecodeWholeFile(const std::string& path) {
     try {
         return DecodeByType(path);
     } catch (const std::bad_alloc&) {
+        return AudioError{AudioErrorKind::kUnsupported, TooLargeMessage(path)};
+    } catch (const std::length_error&) {
         return AudioError{AudioErrorKind::kUnsupported, TooLargeMessage(path)};
     }
 }

@@ -107,7 +107,10 @@ public:
     double ClickLeadSeconds() const override;
 
     // Loads a song decoded elsewhere; FileName() then reports `fileName`.
-    void OpenDecoded(SongPcm song, std::string fileName);
+    // A song the engine cannot play (rate outside 8-192 kHz, channels
+    // outside 1-8, a partial frame) is refused with the message and the
+    // engine keeps what it had.
+    std::optional<std::string> OpenDecoded(SongPcm song, std::string fileName);
 
     // The SDL audio driver in use ("dummy" when there is no device).
     std::string OutputDriver() const;
@@ -128,7 +131,7 @@ private:
 
     static void RenderThunk(void* context, std::int16_t* out, int frames);
     double PositionFrames(const ControlSnapshot& control) const;
-    void Load(std::unique_ptr<SongPcm> song, std::string fileName);
+    std::optional<std::string> Load(std::unique_ptr<SongPcm> song, std::string fileName);
     void Publish();
     static AudioOutput::Format OutputFormatFor(const SongPcm* song);
     void StartDevice();

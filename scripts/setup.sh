@@ -8,7 +8,8 @@ PACKAGES=(
   build-essential cmake pkg-config git
   libgtest-dev libgmock-dev clang-format locales
   qt6-base-dev
-  libmpg123-dev libvorbis-dev libsoundtouch-dev libsdl2-dev
+  libmpg123-dev libvorbis-dev libsoundtouch-dev libsdl2-dev libsamplerate0-dev
+  clang libclang-rt-dev
   lame twolame vorbis-tools soundstretch mpg123
   fonts-liberation2 xvfb xauth xdotool imagemagick
 )

@@ -359,3 +359,68 @@ TEST(PlaybackEngine, DamagedFileFailsToOpenCleanlyAndUnloadsTheSong) {
 
 } // namespace
 } // namespace player::test
+
+namespace player::test {
+namespace {
+
+// 352.8 and 384 kHz are above the time-stretcher's limit: the song plays
+// resampled to half the rate, at its own length, also time-stretched.
+// Above eight channels (SDL once got 514 narrowed to 8 bits) and outside
+// 8-384 kHz the file is refused with the unsupported-format message.
+TEST(PlaybackEngine, HighRatesPlayResampledAndTooManyChannelsAreRefused) {
+    const std::string dir = ScratchDir("Formats");
+    UseDummyOutput();
+    PlaybackEngine engine;
+    for (const int rate : {352800, 384000}) {
+        SCOPED_TRACE(rate);
+        const std::string path = dir + "/high.wav";
+        testsignals::WriteWav(path, {.channels = 2, .sampleRate = static_cast<std::uint32_t>(rate)},
+                              testsignals::SynthesizeMusic(120.0, 0.5, rate, 2));
+        const std::optional<std::string> error = engine.Open(path);
+        ASSERT_FALSE(error) << *error;
+        EXPECT_EQ(engine.FileName(), path);
+        // Resampling keeps the length to a few output frames.
+        EXPECT_NEAR(engine.DurationSeconds(), 0.5, 1e-4);
+        engine.SetRate(0.5);
+        engine.Play();
+        EXPECT_EQ(engine.State(), PlayState::kPlaying);
+        engine.Halt();
+        engine.SetRate(1.0);
+    }
+    for (const auto& [channels, rate] : {std::pair{17, 44100}, {9, 44100}, {2, 2147483647}}) {
+        const std::string path = dir + "/refused.wav";
+        testsignals::WriteWav(path,
+                              {.channels = static_cast<std::uint16_t>(channels),
+                               .sampleRate = static_cast<std::uint32_t>(rate)},
+                              std::vector<std::int16_t>(static_cast<std::size_t>(channels) * 100));
+        const std::optional<std::string> error = engine.Open(path);
+        ASSERT_TRUE(error) << channels;
+        EXPECT_EQ(*error, "File \"" + path + "\" uses an unsupported sample format (16 bits, " +
+                              std::to_string(channels) + " channels, " + std::to_string(rate) +
+                              " Hz).");
+    }
+}
+
+// A song the time-stretcher would throw on is refused before the engine
+// lets go of the one it has, so it never sits half-loaded.
+TEST(PlaybackEngine, RefusedSongLeavesTheLoadedOneInPlace) {
+    UseDummyOutput();
+    PlaybackEngine engine;
+    ASSERT_FALSE(engine.OpenDecoded(SineSong(1.0, 440.0), "previous"));
+    const SongPcm refused[] = {{std::vector<std::int16_t>(400), 384000, 2},
+                               {std::vector<std::int16_t>(1700), 44100, 17},
+                               {std::vector<std::int16_t>(401), 44100, 2},
+                               {std::vector<std::int16_t>(400), 4000, 1}};
+    for (const SongPcm& song : refused) {
+        const std::optional<std::string> error = engine.OpenDecoded(song, "refused");
+        ASSERT_TRUE(error) << song.channels << " " << song.sampleRate;
+        EXPECT_EQ(engine.FileName(), "previous");
+        EXPECT_DOUBLE_EQ(engine.DurationSeconds(), 1.0);
+    }
+    engine.Play();
+    EXPECT_TRUE(WaitUntil([&] { return engine.PositionSeconds() > 0.05; }))
+        << "the previous song still plays";
+}
+
+} // namespace
+} // namespace player::test
