@@ -104,9 +104,11 @@ private:
         ++keyStart; // the '#'
         const std::string_view key = Cut(keyStart, colon);
         const std::size_t value = colon + 1;
-        if (EqualsIgnoringCase(key, "TITLE") || EqualsIgnoringCase(key, "ARTIST") ||
-            EqualsIgnoringCase(key, "BPM") || EqualsIgnoringCase(key, "GAP")) {
-            return ScanValue(key, value);
+        for (const ValueKey kind :
+             {ValueKey::kTitle, ValueKey::kArtist, ValueKey::kBpm, ValueKey::kGap}) {
+            if (EqualsIgnoringCase(key, KeyName(kind))) {
+                return ScanValue(kind, value);
+            }
         }
         if (EqualsIgnoringCase(key, "SINGLE")) {
             return m_accepted ? value : ScanSingle(value);
@@ -114,19 +116,33 @@ private:
         return value;
     }
 
-    std::size_t ScanValue(std::string_view key, std::size_t start) {
+    enum class ValueKey { kTitle, kArtist, kBpm, kGap };
+
+    static std::string_view KeyName(ValueKey kind) {
+        switch (kind) {
+        case ValueKey::kTitle:
+            return "TITLE";
+        case ValueKey::kArtist:
+            return "ARTIST";
+        case ValueKey::kBpm:
+            return "BPM";
+        case ValueKey::kGap:
+            break;
+        }
+        return "GAP";
+    }
+
+    std::size_t ScanValue(ValueKey kind, std::size_t start) {
         const std::size_t semicolon = Find(start, ';');
         if (semicolon == kNone) {
             return start;
         }
-        // Copy the key first: it points into the buffer the cut writes to.
-        const std::string name(key);
         const std::string_view text = Cut(start, semicolon);
-        if (EqualsIgnoringCase(name, "TITLE")) {
+        if (kind == ValueKey::kTitle) {
             m_result.title = TextFromFileBytes(text);
-        } else if (EqualsIgnoringCase(name, "ARTIST")) {
+        } else if (kind == ValueKey::kArtist) {
             m_result.artist = TextFromFileBytes(text);
-        } else if (EqualsIgnoringCase(name, "BPM")) {
+        } else if (kind == ValueKey::kBpm) {
             const auto bpm = static_cast<float>(ParseDouble(text));
             if (std::isfinite(bpm)) {
                 m_result.bpm = bpm;
