@@ -238,3 +238,33 @@ TEST(ReadDwiFile, ReportsFilesItCannotRead) {
 }
 
 } // namespace
+
+namespace {
+
+// Hostile shapes that once made the scan quadratic (searching to the end of
+// the file from every record) still read as the rules say; the time is
+// measured by bench/DwiScanBench.cpp.
+TEST(ScanDwi, HostileRepetitionsReadAsTheRulesSay) {
+    auto repeat = [](std::string_view unit, int times) {
+        std::string text;
+        for (int i = 0; i < times; ++i) {
+            text += unit;
+        }
+        return text;
+    };
+    User user;
+    // The first key runs to the only ':' and swallows every record.
+    const dwi::DwiImport noColon = user.Import(repeat("\n#", 50000) + "\n#BPM:90;");
+    EXPECT_FALSE(noColon.bpm.has_value());
+    EXPECT_EQ(user.Import(repeat("\n#BPM:80;", 50000) + "\n#BPM:90;").bpm, 90.0f);
+    const dwi::DwiImport noSemicolon = user.Import(repeat("\n#BPM:", 50000) + "\n#GAP:5");
+    EXPECT_FALSE(noSemicolon.bpm.has_value());
+    EXPECT_FALSE(noSemicolon.gapSeconds.has_value());
+    // Each cut chart's fields are stored; none has a ";" so none is offered.
+    const dwi::DwiImport charts = user.Import(repeat("\n#SINGLE:A:7:", 20000));
+    EXPECT_EQ(charts.difficulty, "A");
+    EXPECT_EQ(charts.footRating, 7u);
+    EXPECT_TRUE(user.questions.empty());
+}
+
+} // namespace
