@@ -350,8 +350,15 @@ void PlaybackEngine::FeederLoop() {
             return;
         }
         const ControlSnapshot control = m_control.Load();
-        m_feeder->Fill(FeedCommand{control.generation, control.state == PlayState::kPlaying,
-                                   control.heldFrame, control.rate});
+        try {
+            m_feeder->Fill(FeedCommand{control.generation, control.state == PlayState::kPlaying,
+                                       control.heldFrame, control.rate});
+        } catch (const std::exception&) {
+            // SoundTouch allocates as it stretches. Out of memory, the feeder
+            // stops: the output runs dry and holds its position, and no
+            // exception ends the program from this thread.
+            return;
+        }
         const std::uint32_t ended = m_shared.endGeneration.load(std::memory_order_acquire);
         if (ended != reportedEnd && ended == control.generation) {
             reportedEnd = ended;
