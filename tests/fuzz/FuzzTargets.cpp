@@ -87,14 +87,15 @@ std::string ScratchFile(const std::uint8_t* data, std::size_t size, const char* 
     }
     std::FILE* file = std::fopen(path.c_str(), "wb");
     Require(file != nullptr);
-    Require(std::fwrite(data, 1, size, file) == size);
+    Require(size == 0 || std::fwrite(data, 1, size, file) == size);
     std::fclose(file);
     return path;
 }
 
 void FuzzWav(const std::uint8_t* data, std::size_t size) {
     std::vector<std::uint8_t> copy(data, data + size);
-    audio::UniqueFile stream(fmemopen(copy.data(), copy.size() + (copy.empty() ? 1 : 0), "rb"));
+    copy.push_back(0); // fmemopen wants a buffer of at least one byte
+    audio::UniqueFile stream(fmemopen(copy.data(), size > 0 ? size : 1, "rb"));
     if (stream) {
         auto reader = audio::CWavReader::FromStream(std::move(stream), "fuzz.wav");
         if (reader) {
