@@ -55,19 +55,20 @@ TEST(HostileFiles, WavFormatsOutsideTheBoundsAreUnsupported) {
 
 // The edges are inside: 8 kHz and 384 kHz, 1 and 8 channels are estimated.
 // The tempo is checked loosely (one BPM; a detector step at 384 kHz) because
-// the point here is that the detector takes these formats at all.
+// the point here is that the detector takes these formats at all. Mono at
+// 384 kHz and eight channels at 8 kHz keep the test light.
 TEST(HostileFiles, EdgeFormatsAreEstimated) {
     const struct {
         int channels;
         int rate;
-    } cases[] = {{1, 8000}, {2, 384000}, {8, 48000}};
+    } cases[] = {{1, 8000}, {1, 384000}, {8, 8000}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.channels) + " channels at " + std::to_string(c.rate));
         const std::string path =
             testpaths::ScratchWav("edge.wav",
                                   {.channels = static_cast<std::uint16_t>(c.channels),
                                    .sampleRate = static_cast<std::uint32_t>(c.rate)},
-                                  testsignals::SynthesizeMusic(128.0, 12.0, c.rate, c.channels));
+                                  testsignals::SynthesizeMusic(128.0, 8.0, c.rate, c.channels));
         const auto estimate = EstimateBpm(path);
         ASSERT_TRUE(estimate) << estimate.error().message;
         EXPECT_NEAR(estimate.value(), 128.0f, 1.0f);
