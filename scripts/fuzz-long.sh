@@ -45,13 +45,23 @@ for name in "${harnesses[@]}"; do
   log="$BUILD/logs/$name.log"
   limits=(-runs="$runs" -rss_limit_mb=2048 -malloc_limit_mb=2048 -timeout=5 -max_len=16384)
   [ "$seconds" -gt 0 ] && limits+=(-max_total_time="$seconds")
-  echo "== fuzz $name (runs $runs${seconds:+, at most $seconds s})"
+  budget=""
+  [ "$seconds" -gt 0 ] && budget=", at most $seconds s"
+  echo "== fuzz $name (runs $runs$budget)"
   inputs=("$corpus" "$BUILD/tests/fuzz/seeds/$name")
   [ -d "tests/fuzz/regressions/$name" ] && inputs+=("tests/fuzz/regressions/$name")
   status=0
   "$BUILD/tests/fuzz/fuzz_$name" "${limits[@]}" -print_final_stats=1 \
     -dict="tests/fuzz/dict/$name.dict" -artifact_prefix="$BUILD/crashes/$name-" \
     "${inputs[@]}" >"$log" 2>&1 || status=$?
+  # libFuzzer ends with _Exit, so the harness cannot remove its scratch
+  # files itself; those of processes that are gone are removed here.
+  for scratch in /dev/shm/beatwright-fuzz-* "${TMPDIR:-/tmp}"/beatwright-fuzz-*; do
+    [ -e "$scratch" ] || continue
+    pid=${scratch##*beatwright-fuzz-}
+    pid=${pid%%.*}
+    [ -d "/proc/$pid" ] || rm -f "$scratch"
+  done
   executed=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   coverage=$(grep -Eo 'cov: [0-9]+ ft: [0-9]+' "$log" | tail -1)
   echo "$name: ${executed:-?} executions, ${coverage:-no coverage line}, exit $status"
