@@ -665,6 +665,9 @@ void CChartEditorDlg::ImportDwiFile() {
             return m_dialogs.AskYesNo(text, caption);
         },
         [this](std::string_view text) { m_dialogs.ShowMessage(text); });
+    for (const std::string& message : dwi::UnusableNumberMessages(found, *path)) {
+        m_dialogs.ShowMessage(message);
+    }
 
     if (found.title) {
         m_title = *found.title;

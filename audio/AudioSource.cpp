@@ -1,7 +1,9 @@
 #include "audio/AudioSource.h"
 
+#include "audio/FormatLimits.h"
+
+#include <algorithm>
 #include <cctype>
-#include <climits>
 #include <sys/types.h>
 #include <utility>
 
@@ -39,7 +41,7 @@ void NarrowSamplesTo16Bit(std::uint8_t* bytes, std::size_t samples, std::size_t 
 }
 
 std::uint64_t Percent(std::uint64_t part, std::uint64_t whole) {
-    return whole == 0 ? 0 : part * 100 / whole;
+    return whole == 0 ? 0 : std::min<std::uint64_t>(part, whole) * 100 / whole;
 }
 
 } // namespace
@@ -169,12 +171,13 @@ Result<void> CAudioSource::OpenWav(const std::string& path) {
     const int channels = reader.value().GetNumChannels();
     const std::uint32_t rate = reader.value().GetSampleRate();
     const bool knownWidth = bits == 8 || bits == 16 || bits == 24 || bits == 32;
-    const std::size_t frameBytes = static_cast<std::size_t>(bits / 8 * channels);
-    if (!knownWidth || channels < 1 || frameBytes > kMaxReadBytes || rate == 0 || rate > INT_MAX) {
+    if (!knownWidth || !IsSupportedFormat(rate, channels)) {
         return AudioError{AudioErrorKind::kUnsupported,
                           UnsupportedSampleFormatMessage(path, bits, channels, long{rate})};
     }
+    const std::size_t frameBytes = static_cast<std::size_t>(bits / 8 * channels);
     m_wavReader.emplace(std::move(reader.value()));
+    m_wavFrameBytes = frameBytes;
     m_wavBytesDelivered = 0;
     m_wavReadBytes = kMaxReadBytes / frameBytes * frameBytes;
     m_bitsPerSample = bits;
@@ -243,7 +246,10 @@ int CAudioSource::DecodeMp3Chunk() {
 }
 
 int CAudioSource::ReadWavChunk() {
-    const std::size_t got = m_wavReader->ReadBytes(m_chunk.data(), m_wavReadBytes);
+    // Reads are whole frames long, so only the data's end can be cut short:
+    // the partial frame there is dropped.
+    const std::size_t got =
+        m_wavReader->ReadBytes(m_chunk.data(), m_wavReadBytes) / m_wavFrameBytes * m_wavFrameBytes;
     m_wavBytesDelivered += got;
     m_progressPercent =
         static_cast<int>(Percent(m_wavBytesDelivered, m_wavReader->GetDataSizeInBytes()));
@@ -258,7 +264,7 @@ int CAudioSource::ReadWavChunk() {
 
 int CAudioSource::ReadOggChunk() {
     const long got = m_ogg->Read(m_chunk.data(), kMaxReadBytes);
-    m_progressPercent = m_ogg->ProgressPercent();
+    m_progressPercent = std::max(m_progressPercent, m_ogg->ProgressPercent());
     return static_cast<int>(got);
 }
 

@@ -58,7 +58,8 @@ public:
     int SampleRate() const { return m_sampleRate; }
     int Channels() const { return m_channels; }
     SongType Type() const { return m_type; }
-    // 0..100: how much of the file the chunks so far have covered.
+    // 0..100, never going back: how much of the file the chunks so far have
+    // covered.
     int ProgressPercent() const { return m_progressPercent; }
 
 private:
@@ -81,6 +82,7 @@ private:
     std::optional<CWavReader> m_wavReader;
     std::uint64_t m_wavBytesDelivered = 0;
     std::size_t m_wavReadBytes = 0; // whole sample frames, at most kMaxReadBytes
+    std::size_t m_wavFrameBytes = 1;
 
     std::unique_ptr<OggStream> m_ogg;
 

@@ -6,7 +6,9 @@
 #include <array>
 #include <condition_variable>
 #include <cstddef>
+#include <exception>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -34,8 +36,8 @@ std::size_t FrameBytes(const CAudioSource& source) {
     return static_cast<std::size_t>(source.BitsPerSample() / 8 * source.Channels());
 }
 
-float DetectSequentially(CAudioSource& source, TempoDetector& detector,
-                         ProgressReporter& progress) {
+std::optional<float> DetectSequentially(CAudioSource& source, TempoDetector& detector,
+                                        ProgressReporter& progress) {
     const std::size_t frameBytes = FrameBytes(source);
     while (source.DecodeNextChunk() > 0) {
         const auto chunkBytes = static_cast<std::size_t>(source.GetChunkBytes());
@@ -96,7 +98,6 @@ public:
         m_freed.notify_one();
     }
 
-private:
     static constexpr std::size_t kBlocks = 4;
     // A block is handed on once it holds this many floats (0.37 s of
     // 44.1 kHz stereo); it has room for one more largest chunk. Four blocks
@@ -104,9 +105,36 @@ private:
     static constexpr std::size_t kTargetSamples = 1U << 15;
     static constexpr std::size_t kMaxChunkSamples = CAudioSource::kChunkBufferBytes / 2;
 
+    // True when decoding stopped on an error (out of memory) rather than at
+    // the end of the song. Valid once the last block has been seen.
+    bool Failed() {
+        std::lock_guard lock(m_mutex);
+        return m_failed;
+    }
+
+private:
+    // No exception may leave the thread: a failure ends the song early and
+    // is reported through Failed().
     void Decode() {
-        const std::size_t frameBytes = FrameBytes(m_source);
         std::size_t writeIndex = 0;
+        try {
+            DecodeBlocks(writeIndex);
+        } catch (const std::exception&) {
+            Block& block = m_blocks[writeIndex];
+            block.chunks.clear();
+            block.last = true;
+            {
+                std::lock_guard lock(m_mutex);
+                m_failed = true;
+                ++m_filledCount;
+            }
+            m_filled.notify_one();
+        }
+    }
+
+    // The block at writeIndex is the decoder's while it runs.
+    void DecodeBlocks(std::size_t& writeIndex) {
+        const std::size_t frameBytes = FrameBytes(m_source);
         for (;;) {
             {
                 std::unique_lock lock(m_mutex);
@@ -151,10 +179,13 @@ private:
     std::size_t m_filledCount = 0;
     std::size_t m_readIndex = 0;
     bool m_stop = false;
+    bool m_failed = false;
     std::thread m_decoder;
 };
 
-float DetectOverlapped(CAudioSource& source, TempoDetector& detector, ProgressReporter& progress) {
+// Nullopt when decoding failed part-way.
+std::optional<float> DetectOverlapped(CAudioSource& source, TempoDetector& detector,
+                                      ProgressReporter& progress) {
     // Converted samples: mixed down to at most two channels.
     const auto convertedChannels = static_cast<std::size_t>(DetectorChannels(source.Channels()));
     ChunkPipeline pipeline(source, source.Channels());
@@ -172,6 +203,9 @@ float DetectOverlapped(CAudioSource& source, TempoDetector& detector, ProgressRe
             break;
         }
     }
+    if (pipeline.Failed()) {
+        return std::nullopt;
+    }
     return detector.GetBpm();
 }
 
@@ -179,25 +213,35 @@ float DetectOverlapped(CAudioSource& source, TempoDetector& detector, ProgressRe
 
 Result<float> EstimateBpm(const std::string& path, const ProgressCallback& progress,
                           DecodeOverlap overlap) {
-    ProgressReporter reporter(progress);
-    reporter.Report(0);
-    CAudioSource source;
-    Result<void> opened = source.Open(path);
-    if (!opened) {
-        return opened.error();
+    // Allocation failures and library errors become the error value: this
+    // runs on worker threads that nothing above would catch them on.
+    const AudioError tooLarge{AudioErrorKind::kUnsupported, TooLargeMessage(path)};
+    try {
+        ProgressReporter reporter(progress);
+        reporter.Report(0);
+        CAudioSource source;
+        Result<void> opened = source.Open(path);
+        if (!opened) {
+            return opened.error();
+        }
+        const std::unique_ptr<TempoDetector> detector =
+            TempoDetector::Create(source.Channels(), source.SampleRate());
+        if (!detector) {
+            return AudioError{AudioErrorKind::kUnsupported,
+                              UnsupportedSampleFormatMessage(path, source.BitsPerSample(),
+                                                             source.Channels(),
+                                                             long{source.SampleRate()})};
+        }
+        const std::optional<float> detected = overlap == DecodeOverlap::kOverlapped
+                                                  ? DetectOverlapped(source, *detector, reporter)
+                                                  : DetectSequentially(source, *detector, reporter);
+        if (!detected) {
+            return tooLarge;
+        }
+        return DoubleSlowTempo(*detected);
+    } catch (const std::exception&) {
+        return tooLarge;
     }
-    const std::unique_ptr<TempoDetector> detector =
-        TempoDetector::Create(source.Channels(), source.SampleRate());
-    if (!detector) {
-        return AudioError{AudioErrorKind::kUnsupported,
-                          UnsupportedSampleFormatMessage(path, source.BitsPerSample(),
-                                                         source.Channels(),
-                                                         long{source.SampleRate()})};
-    }
-    const float detected = overlap == DecodeOverlap::kOverlapped
-                               ? DetectOverlapped(source, *detector, reporter)
-                               : DetectSequentially(source, *detector, reporter);
-    return DoubleSlowTempo(detected);
 }
 
 } // namespace audio

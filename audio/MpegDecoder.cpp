@@ -55,6 +55,12 @@ FrameDecode MpegDecoder::DecodeFrame(const std::uint8_t* frame, std::size_t avai
     if (!info || static_cast<std::size_t>(info->frameBytes) > available) {
         return {};
     }
+    // The handle only takes the prepared format: a frame at another rate or
+    // channel count ends the stream here, before libmpg123 sees it and
+    // complains on stderr.
+    if (info->sampleRate != m_format.sampleRate || info->channels != m_format.channels) {
+        return {};
+    }
     const auto frameBytes = static_cast<std::size_t>(info->frameBytes);
     mpg123_handle* handle = m_handle.get();
     if (mpg123_feed(handle, frame, frameBytes) != MPG123_OK) {

@@ -1,5 +1,8 @@
 #include "audio/OggStream.h"
 
+#include "audio/FormatLimits.h"
+
+#include <algorithm>
 #include <mutex>
 #include <utility>
 #include <vorbis/vorbisfile.h>
@@ -8,7 +11,8 @@ namespace audio {
 
 namespace {
 
-constexpr int kAllLinks = -1; // ov_info, ov_pcm_total: the whole chained stream
+constexpr int kAllLinks = -1; // ov_pcm_total: the whole chained stream
+constexpr int kFirstLink = 0;
 constexpr int kLittleEndian = 0;
 constexpr int kTwoByteWords = 2;
 constexpr int kSigned = 1;
@@ -47,9 +51,17 @@ Result<std::unique_ptr<OggStream>> OggStream::Open(UniqueFile file, const std::s
         return AudioError{kind, CorruptOggMessage(name)};
     }
     file.release(); // ov_clear closes it from now on
-    const vorbis_info* info = ov_info(stream->m_file.get(), kAllLinks);
+    // Playback starts with the first link, whatever the current link is
+    // after libvorbisfile has scanned a chained stream to its end.
+    const vorbis_info* info = ov_info(stream->m_file.get(), kFirstLink);
     if (info == nullptr) {
         return AudioError{AudioErrorKind::kDamaged, CorruptOggMessage(name)};
+    }
+    // The header's rate is a signed 32-bit field read into a long: check it
+    // before it is narrowed.
+    if (!IsSupportedFormat(info->rate, info->channels)) {
+        return AudioError{AudioErrorKind::kUnsupported,
+                          UnsupportedSampleFormatMessage(name, 16, info->channels, info->rate)};
     }
     stream->m_sampleRate = static_cast<int>(info->rate);
     stream->m_channels = info->channels;
@@ -57,7 +69,13 @@ Result<std::unique_ptr<OggStream>> OggStream::Open(UniqueFile file, const std::s
 }
 
 long OggStream::Read(std::uint8_t* buffer, std::size_t maxBytes) {
-    const int length = static_cast<int>(maxBytes);
+    // ov_read hands out whole frames when asked for whole frames.
+    const auto frameBytes = static_cast<std::size_t>(kTwoByteWords * m_channels);
+    const int length =
+        static_cast<int>(std::min<std::size_t>(maxBytes, 1U << 30) / frameBytes * frameBytes);
+    if (length == 0) {
+        return 0;
+    }
     for (;;) {
         int link = 0;
         const long got = ov_read(m_file.get(), reinterpret_cast<char*>(buffer), length,
@@ -86,7 +104,8 @@ int OggStream::ProgressPercent() {
     if (total <= 0 || position < 0) {
         return 0;
     }
-    return static_cast<int>(position * 100 / total);
+    // Damaged granule positions can put the position past the total.
+    return static_cast<int>(std::min(position, total) * 100 / total);
 }
 
 void OggStream::Park(std::unique_ptr<OggStream> stream) {

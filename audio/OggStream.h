@@ -17,7 +17,8 @@ namespace audio {
 // struct, so it lives on the heap behind this object.
 class OggStream {
 public:
-    // Takes the file whatever the outcome: on failure it is closed.
+    // Takes the file whatever the outcome: on failure it is closed. The
+    // format is the first link's; outside FormatLimits.h it is unsupported.
     static Result<std::unique_ptr<OggStream>> Open(UniqueFile file, const std::string& name);
 
     ~OggStream();
@@ -38,7 +39,8 @@ public:
     // negative when unknown (a stream that cannot seek).
     std::int64_t TotalFrames();
 
-    // Position in the stream as a percentage of its length (0 when unknown).
+    // Position in the stream as a percentage of its length, 0 to 100 (0 when
+    // unknown).
     int ProgressPercent();
 
     // The stream of the last finished estimation run stays open until the

@@ -56,7 +56,6 @@ private:
     std::size_t m_lowBins;
     std::size_t m_fineBlock;
     std::vector<float> m_ring; // the last m_frameSize samples, oldest first
-    std::size_t m_sinceFrame = 0;
     std::vector<float> m_window;
     std::vector<float> m_previousLog;
     std::vector<float> m_currentLog;

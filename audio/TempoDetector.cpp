@@ -1,5 +1,7 @@
 #include "audio/TempoDetector.h"
 
+#include "audio/FormatLimits.h"
+
 #include <BPMDetect.h>
 #include <algorithm>
 #include <exception>
@@ -57,7 +59,9 @@ TempoDetector::TempoDetector(int channels, std::unique_ptr<soundtouch::BPMDetect
 TempoDetector::~TempoDetector() = default;
 
 std::unique_ptr<TempoDetector> TempoDetector::Create(int channels, int sampleRate) {
-    if (channels < 1 || sampleRate < kMinSampleRate) {
+    // SoundTouch asserts rather than throws on rates far out of range (its
+    // window arithmetic overflows above about 35.8 MHz).
+    if (!IsSupportedFormat(sampleRate, channels)) {
         return nullptr;
     }
     try {

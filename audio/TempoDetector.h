@@ -29,10 +29,7 @@ float DoubleSlowTempo(float detectedBpm);
 // of a song in order, then read the tempo once.
 class TempoDetector {
 public:
-    // The lowest rate SoundTouch's detector accepts; also the lowest MPEG rate.
-    static constexpr int kMinSampleRate = 8000;
-
-    // Null for rates and channel counts the detector cannot take.
+    // Null for formats outside FormatLimits.h.
     static std::unique_ptr<TempoDetector> Create(int channels, int sampleRate);
     ~TempoDetector();
     TempoDetector(const TempoDetector&) = delete;

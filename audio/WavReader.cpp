@@ -82,7 +82,12 @@ struct HeaderWalk {
             return SkipChunkBody(length - stored, odd) ? ChunkStep::kGoOn : ChunkStep::kCorrupt;
         }
         if (std::memcmp(head.data(), "data", 4) == 0) {
-            dataLength = length;
+            // A length beyond the file (streams written before their length
+            // was known say 0xFFFFFFFF) stands for the bytes that are there.
+            const off_t here = ftello(file);
+            const off_t there = here < 0 ? 0 : fileBytes - here;
+            dataLength =
+                there < static_cast<off_t>(length) ? static_cast<std::uint32_t>(there) : length;
             return ChunkStep::kDataReached;
         }
         return SkipChunkBody(length, odd) ? ChunkStep::kGoOn : ChunkStep::kCorrupt;

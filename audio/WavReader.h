@@ -35,7 +35,8 @@ public:
     CWavReader& operator=(CWavReader&&) noexcept = default;
 
     // Up to maxBytes bytes of sample data; fewer at the end of the data chunk
-    // or of the file, 0 after that. Never reads past the data length.
+    // or of the file, 0 after that. Never reads past the data length, which
+    // is never more than the file holds. Not necessarily whole sample frames.
     std::size_t ReadBytes(std::uint8_t* buffer, std::size_t maxBytes);
 
     std::uint32_t GetSampleRate() const { return m_format.sampleRate; }

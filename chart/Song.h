@@ -62,12 +62,13 @@ struct Song {
     std::vector<SongChart> charts;
 
     // The file as read; empty for a song that was never read from a file.
+    bool readFromFile = false;
     std::string leadingText; // bytes before the first record
     std::vector<SourceRecord> records;
     std::string lineEnd = "\r\n"; // the file's own, for records written anew
 
     TimingMap Timing() const { return TimingMap(bpm, gapSeconds, changes, stops); }
-    bool WasRead() const { return !records.empty() || !leadingText.empty(); }
+    bool WasRead() const { return readFromFile; }
 };
 
 // Equal in everything the file means: the fields, the charts in order, and

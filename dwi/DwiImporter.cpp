@@ -4,6 +4,7 @@
 #include "dwi/DwiText.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -52,7 +53,27 @@ public:
     }
 
 private:
-    std::size_t Find(std::size_t from, char c) const { return m_buffer.find(c, from); }
+    // The last search for one separator: where it started and what it found.
+    struct Memo {
+        std::size_t from = kNone;
+        std::size_t at = kNone;
+    };
+
+    // Scanning resumes past every separator it uses, so a search often asks
+    // again for the same one. Cuts only ever remove separators, so an
+    // earlier answer stays true for any later start up to it (and for every
+    // later start when it found none): a file of records without ':' or ';'
+    // is searched once, not once per record.
+    std::size_t Find(std::size_t from, char c) {
+        Memo& memo = c == ':' ? m_colon : m_semicolon;
+        if (memo.from != kNone && from >= memo.from &&
+            (memo.at == kNone || (memo.at >= from && m_buffer[memo.at] == c))) {
+            return memo.at;
+        }
+        memo.from = from;
+        memo.at = m_buffer.find(c, from);
+        return memo.at;
+    }
 
     std::size_t FirstRecord() const {
         if (!m_buffer.empty() && m_buffer.front() == '#') {
@@ -83,9 +104,11 @@ private:
         ++keyStart; // the '#'
         const std::string_view key = Cut(keyStart, colon);
         const std::size_t value = colon + 1;
-        if (EqualsIgnoringCase(key, "TITLE") || EqualsIgnoringCase(key, "ARTIST") ||
-            EqualsIgnoringCase(key, "BPM") || EqualsIgnoringCase(key, "GAP")) {
-            return ScanValue(key, value);
+        for (const ValueKey kind :
+             {ValueKey::kTitle, ValueKey::kArtist, ValueKey::kBpm, ValueKey::kGap}) {
+            if (EqualsIgnoringCase(key, KeyName(kind))) {
+                return ScanValue(kind, value);
+            }
         }
         if (EqualsIgnoringCase(key, "SINGLE")) {
             return m_accepted ? value : ScanSingle(value);
@@ -93,22 +116,46 @@ private:
         return value;
     }
 
-    std::size_t ScanValue(std::string_view key, std::size_t start) {
+    enum class ValueKey { kTitle, kArtist, kBpm, kGap };
+
+    static std::string_view KeyName(ValueKey kind) {
+        switch (kind) {
+        case ValueKey::kTitle:
+            return "TITLE";
+        case ValueKey::kArtist:
+            return "ARTIST";
+        case ValueKey::kBpm:
+            return "BPM";
+        case ValueKey::kGap:
+            break;
+        }
+        return "GAP";
+    }
+
+    std::size_t ScanValue(ValueKey kind, std::size_t start) {
         const std::size_t semicolon = Find(start, ';');
         if (semicolon == kNone) {
             return start;
         }
-        // Copy the key first: it points into the buffer the cut writes to.
-        const std::string name(key);
         const std::string_view text = Cut(start, semicolon);
-        if (EqualsIgnoringCase(name, "TITLE")) {
+        if (kind == ValueKey::kTitle) {
             m_result.title = TextFromFileBytes(text);
-        } else if (EqualsIgnoringCase(name, "ARTIST")) {
+        } else if (kind == ValueKey::kArtist) {
             m_result.artist = TextFromFileBytes(text);
-        } else if (EqualsIgnoringCase(name, "BPM")) {
-            m_result.bpm = static_cast<float>(ParseDouble(text));
+        } else if (kind == ValueKey::kBpm) {
+            const auto bpm = static_cast<float>(ParseDouble(text));
+            if (std::isfinite(bpm)) {
+                m_result.bpm = bpm;
+            } else {
+                m_result.unusableBpm = true;
+            }
         } else {
-            m_result.gapSeconds = static_cast<float>(ParseDouble(text) * kSecondsPerMillisecond);
+            const auto gap = static_cast<float>(ParseDouble(text) * kSecondsPerMillisecond);
+            if (std::isfinite(gap)) {
+                m_result.gapSeconds = gap;
+            } else {
+                m_result.unusableGap = true;
+            }
         }
         return semicolon + 1;
     }
@@ -158,6 +205,8 @@ private:
     }
 
     std::string m_buffer;
+    Memo m_colon;
+    Memo m_semicolon;
     const chart::AskYesNo& m_ask;
     const chart::ShowMessage& m_show;
     bool m_accepted = false;
@@ -182,6 +231,17 @@ std::string SelectStepsQuestion(std::string_view difficulty, std::uint32_t footR
 DwiImport ScanDwi(std::string_view fileBytes, const chart::AskYesNo& ask,
                   const chart::ShowMessage& show) {
     return RecordScanner(fileBytes, ask, show).Run();
+}
+
+std::vector<std::string> UnusableNumberMessages(const DwiImport& found, const std::string& path) {
+    std::vector<std::string> messages;
+    if (found.unusableBpm) {
+        messages.push_back("The BPM in " + path + " is not a usable number");
+    }
+    if (found.unusableGap) {
+        messages.push_back("The Gap in " + path + " is not a usable number");
+    }
+    return messages;
 }
 
 bool HasDwiExtension(std::string_view path) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Importing one chart and the song data from a .dwi file. The scanner is
 // deliberately tolerant rather than a full parser: it reads the records this
@@ -35,13 +36,22 @@ struct DwiImport {
     std::optional<std::uint32_t> footRating;
     // The accepted chart, filtered to the 11 step codes.
     std::optional<chart::StepChart> steps;
+    // A #BPM or #GAP value that overflows a float (or reads as infinity)
+    // was met; that record was ignored, so the field keeps its value.
+    bool unusableBpm = false;
+    bool unusableGap = false;
 };
+
+// One message per kind of unusable number the import met ("The BPM in FILE
+// is not a usable number"), naming `path`.
+std::vector<std::string> UnusableNumberMessages(const DwiImport& found, const std::string& path);
 
 // The question asked for each #SINGLE chart offered.
 std::string SelectStepsQuestion(std::string_view difficulty, std::uint32_t footRating);
 
 // Scans a whole file image. Asks about each #SINGLE chart until one is
-// accepted, and shows the freeze-arrow message at most once.
+// accepted, and shows the freeze-arrow message at most once. Time is linear
+// in the image's size: every search resumes where the previous one ended.
 DwiImport ScanDwi(std::string_view fileBytes, const chart::AskYesNo& ask,
                   const chart::ShowMessage& show);
 

@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
-#include <optional>
 #include <system_error>
 
 namespace dwi {
@@ -37,41 +36,39 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// from_chars reports a value it cannot represent without saying which way;
-// a negative exponent means it was too small, anything else too large.
-double OutOfRangeValue(std::string_view parsed) {
-    const std::size_t e = parsed.find_first_of("eEpP");
-    if (e != std::string_view::npos && e + 1 < parsed.size() && parsed[e + 1] == '-') {
-        return 0.0;
+// Length of the decimal number at the start of `text` (no sign): digits
+// with an optional fraction, then an exponent only when digits follow its
+// sign. 0 when there is no digit before the exponent.
+std::size_t DecimalLength(std::string_view text) {
+    std::size_t i = 0;
+    std::size_t digits = 0;
+    while (i < text.size() && IsDigit(text[i])) {
+        ++i;
+        ++digits;
     }
-    return std::numeric_limits<double>::infinity();
-}
-
-// None when the text does not start with a number at all.
-std::optional<double> ParseMagnitude(std::string_view text) {
-    if (text.empty() || text.front() == '+' || text.front() == '-') {
-        return std::nullopt;
-    }
-    auto format = std::chars_format::general;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        const std::string_view hex = text.substr(2);
-        if (hex.empty() || hex.front() == '+' || hex.front() == '-') {
-            return 0.0;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (i < text.size() && IsDigit(text[i])) {
+            ++i;
+            ++digits;
         }
-        text = hex;
-        format = std::chars_format::hex;
     }
-    double value = 0.0;
-    const auto [end, error] =
-        std::from_chars(text.data(), text.data() + text.size(), value, format);
-    if (error == std::errc::result_out_of_range) {
-        return OutOfRangeValue(text.substr(0, static_cast<std::size_t>(end - text.data())));
+    if (digits == 0) {
+        return 0;
     }
-    if (error != std::errc{}) {
-        // "0x" followed by no hex digit still reads as the "0" before the "x".
-        return format == std::chars_format::hex ? std::optional(0.0) : std::nullopt;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        std::size_t j = i + 1;
+        if (j < text.size() && (text[j] == '+' || text[j] == '-')) {
+            ++j;
+        }
+        if (j < text.size() && IsDigit(text[j])) {
+            while (j < text.size() && IsDigit(text[j])) {
+                ++j;
+            }
+            i = j;
+        }
     }
-    return value;
+    return i;
 }
 
 } // namespace
@@ -91,11 +88,23 @@ std::string FormatFixed(double value, int width, int precision) {
 double ParseDouble(std::string_view text) {
     text = SkipSpace(text);
     const bool negative = TakeSign(text);
-    const std::optional<double> magnitude = ParseMagnitude(text);
-    if (!magnitude) {
+    const std::size_t length = DecimalLength(text);
+    if (length == 0) {
         return 0.0;
     }
-    return negative ? -*magnitude : *magnitude;
+    double value = 0.0;
+    const auto [end, error] =
+        std::from_chars(text.data(), text.data() + length, value, std::chars_format::general);
+    if (error == std::errc::result_out_of_range) {
+        // from_chars does not say which way; an exponent of any size that
+        // makes it out of range is too small when negative.
+        const std::size_t e = text.substr(0, length).find_first_of("eE");
+        const bool tooSmall = e != std::string_view::npos && text[e + 1] == '-';
+        value = tooSmall ? 0.0 : std::numeric_limits<double>::infinity();
+    } else if (error != std::errc{}) {
+        value = 0.0;
+    }
+    return negative ? -value : value;
 }
 
 std::uint32_t ParseUnsigned(std::string_view text) {
@@ -109,7 +118,7 @@ std::uint32_t ParseUnsigned(std::string_view text) {
         }
         magnitude = magnitude * 10 + static_cast<std::uint64_t>(c - '0');
         if (magnitude > kMax) {
-            magnitude = kMax;
+            return static_cast<std::uint32_t>(kMax); // ERANGE: the sign is not applied
         }
     }
     const auto value = static_cast<std::uint32_t>(magnitude);

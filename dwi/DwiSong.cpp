@@ -308,6 +308,7 @@ private:
 
 Song ReadSong(std::string_view bytes) {
     Song song;
+    song.readFromFile = true;
     if (bytes.find("\r\n") == std::string_view::npos &&
         bytes.find('\n') != std::string_view::npos) {
         song.lineEnd = "\n";

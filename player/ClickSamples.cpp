@@ -1,5 +1,6 @@
 #include "player/ClickSamples.h"
 
+#include "audio/FormatLimits.h"
 #include "audio/WavReader.h"
 
 #include <algorithm>
@@ -61,10 +62,12 @@ std::optional<ClickPcm> LoadClickWav(const std::string& path) {
     audio::CWavReader& reader = opened.value();
     const int bits = reader.GetNumBits();
     const int channels = reader.GetNumChannels();
-    const auto rate = static_cast<int>(reader.GetSampleRate());
-    if (bits < 8 || bits > 32 || channels < 1 || rate < 1) {
+    // A click at 2 GHz would be converted to the output rate sample by
+    // sample (half a gigabyte): the same bounds as songs.
+    if (bits < 8 || bits > 32 || !audio::IsSupportedFormat(reader.GetSampleRate(), channels)) {
         return std::nullopt;
     }
+    const auto rate = static_cast<int>(reader.GetSampleRate());
     const int bytesPerSample = (bits + 7) / 8;
     const std::size_t frameBytes = static_cast<std::size_t>(bytesPerSample * channels);
     std::vector<std::uint8_t> bytes(

@@ -1,6 +1,7 @@
 #include "player/EventDispatcher.h"
 
 #include <chrono>
+#include <utility>
 
 namespace player {
 
@@ -23,8 +24,17 @@ void EventDispatcher::Stop() {
 }
 
 void EventDispatcher::SetHandlers(PlayerEvents handlers) {
-    const std::lock_guard lock(m_mutex);
-    m_handlers = std::move(handlers);
+    PlayerEvents old;
+    {
+        std::unique_lock lock(m_mutex);
+        // A handler may replace the handlers itself; it cannot wait for its
+        // own return.
+        if (!OnDispatcherThread()) {
+            m_idle.wait(lock, [this] { return !m_inHandler; });
+        }
+        old = std::exchange(m_handlers, std::move(handlers));
+    }
+    // The old handlers (and what they hold) are destroyed outside the lock.
 }
 
 void EventDispatcher::PostPlayStateChange(PlayState oldState, PlayState newState) {
@@ -64,6 +74,7 @@ void EventDispatcher::Run() {
             const Event event = m_queue.front();
             m_queue.pop_front();
             const PlayerEvents handlers = m_handlers;
+            m_inHandler = true;
             lock.unlock();
             switch (event.kind) {
             case Event::Kind::kPlayState:
@@ -85,6 +96,8 @@ void EventDispatcher::Run() {
                 break;
             }
             lock.lock();
+            m_inHandler = false;
+            m_idle.notify_all();
             continue;
         }
         if (m_end) {

@@ -28,7 +28,9 @@ public:
     // Stops the thread; events not yet delivered are dropped.
     void Stop();
 
-    // Any thread.
+    // Any thread. Returns only when no handler of the old set is running
+    // or can run again (unless called from a handler itself), so a window
+    // that clears its handlers before it goes is never called afterwards.
     void SetHandlers(PlayerEvents handlers);
     void PostPlayStateChange(PlayState oldState, PlayState newState);
     void PostPositionChange(double oldSeconds, double newSeconds);
@@ -55,6 +57,8 @@ private:
     std::function<void(std::uint32_t)> m_onEndDue;
     std::mutex m_mutex;
     std::condition_variable m_wake;
+    std::condition_variable m_idle; // a handler has returned
+    bool m_inHandler = false;
     std::deque<Event> m_queue;
     std::optional<ScheduledEnd> m_end;
     PlayerEvents m_handlers;

@@ -1,6 +1,8 @@
 #include "player/PlaybackEngine.h"
 
 #include "audio/DecodeWholeFile.h"
+#include "audio/FormatLimits.h"
+#include "audio/Resample.h"
 #include "player/AudioOutput.h"
 #include "player/OutputRenderer.h"
 #include "player/RealtimePriority.h"
@@ -10,6 +12,8 @@
 #include <cassert>
 #include <chrono>
 #include <cmath>
+#include <exception>
+#include <new>
 
 namespace player {
 
@@ -217,23 +221,65 @@ void PlaybackEngine::SetPositionSeconds(double seconds) {
 }
 
 std::optional<std::string> PlaybackEngine::Open(const std::string& path) {
-    audio::Result<audio::DecodedSong> decoded = audio::DecodeWholeFile(path);
-    if (!decoded) {
-        Load(nullptr, {});
-        return decoded.error().message;
+    // Nothing may escape into the window's slot: allocation failures and
+    // refusals become the message.
+    std::unique_ptr<SongPcm> pcm;
+    std::optional<std::string> error;
+    try {
+        audio::Result<audio::DecodedSong> decoded = audio::DecodeWholeFile(path);
+        if (!decoded) {
+            error = decoded.error().message;
+        } else {
+            audio::DecodedSong& song = decoded.value();
+            // Above the time-stretcher's limit the song plays resampled.
+            const int playbackRate = audio::PlaybackRateFor(song.sampleRate);
+            if (playbackRate != song.sampleRate && !audio::ResampleSong(song, playbackRate)) {
+                error =
+                    audio::UnsupportedSampleFormatMessage(path, 16, song.channels, song.sampleRate);
+            } else {
+                pcm = std::make_unique<SongPcm>(
+                    SongPcm{std::move(song.samples), song.sampleRate, song.channels});
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        pcm.reset();
+        error = audio::TooLargeMessage(path);
     }
-    audio::DecodedSong& song = decoded.value();
-    Load(
-        std::make_unique<SongPcm>(SongPcm{std::move(song.samples), song.sampleRate, song.channels}),
-        path);
-    return std::nullopt;
+    if (!error) {
+        error = Load(std::move(pcm), path);
+    }
+    if (error) {
+        Load(nullptr, {});
+    }
+    return error;
 }
 
-void PlaybackEngine::OpenDecoded(SongPcm song, std::string fileName) {
-    Load(std::make_unique<SongPcm>(std::move(song)), std::move(fileName));
+std::optional<std::string> PlaybackEngine::OpenDecoded(SongPcm song, std::string fileName) {
+    return Load(std::make_unique<SongPcm>(std::move(song)), std::move(fileName));
 }
 
-void PlaybackEngine::Load(std::unique_ptr<SongPcm> song, std::string fileName) {
+std::optional<std::string> PlaybackEngine::Load(std::unique_ptr<SongPcm> song,
+                                                std::string fileName) {
+    // Everything that can refuse the song runs before the engine lets go of
+    // the one it has: a refused song leaves it as it was.
+    std::unique_ptr<StreamFeeder> feeder;
+    if (song) {
+        const bool playable = song->channels >= 1 && song->channels <= audio::kMaxChannels &&
+                              song->sampleRate >= audio::kMinSampleRate &&
+                              song->sampleRate <= audio::kMaxStretchRate &&
+                              song->samples.size() % static_cast<std::size_t>(song->channels) == 0;
+        if (!playable) {
+            return audio::UnsupportedSampleFormatMessage(fileName, 16, song->channels,
+                                                         song->sampleRate);
+        }
+        try {
+            feeder = std::make_unique<StreamFeeder>(*song, m_ring);
+        } catch (const std::exception&) {
+            // SoundTouch refuses formats by throwing.
+            return audio::UnsupportedSampleFormatMessage(fileName, 16, song->channels,
+                                                         song->sampleRate);
+        }
+    }
     const std::lock_guard lock(m_controlMutex);
     const ControlSnapshot control = m_control.Load();
     const double oldSeconds = PositionFrames(control) / control.sampleRate;
@@ -257,6 +303,7 @@ void PlaybackEngine::Load(std::unique_ptr<SongPcm> song, std::string fileName) {
     if (!keepDevice) {
         StartDevice();
     }
+    m_feeder = std::move(feeder);
     StartFeeder();
     if (old != PlayState::kStopped) {
         m_events.PostPlayStateChange(old, PlayState::kStopped);
@@ -264,6 +311,7 @@ void PlaybackEngine::Load(std::unique_ptr<SongPcm> song, std::string fileName) {
     if (oldSeconds != 0.0) {
         m_events.PostPositionChange(oldSeconds, 0.0);
     }
+    return std::nullopt;
 }
 
 AudioOutput::Format PlaybackEngine::OutputFormatFor(const SongPcm* song) {
@@ -298,12 +346,11 @@ void PlaybackEngine::StopDevice() {
     m_renderer.reset();
 }
 
-// Control mutex held, feeder stopped.
+// Control mutex held, feeder stopped, m_feeder made for m_song.
 void PlaybackEngine::StartFeeder() {
-    if (!m_song) {
+    if (!m_song || !m_feeder) {
         return;
     }
-    m_feeder = std::make_unique<StreamFeeder>(*m_song, m_ring);
     m_stopFeeder.store(false, std::memory_order_relaxed);
     m_feederThread = std::thread([this] { FeederLoop(); });
 }
@@ -331,8 +378,15 @@ void PlaybackEngine::FeederLoop() {
             return;
         }
         const ControlSnapshot control = m_control.Load();
-        m_feeder->Fill(FeedCommand{control.generation, control.state == PlayState::kPlaying,
-                                   control.heldFrame, control.rate});
+        try {
+            m_feeder->Fill(FeedCommand{control.generation, control.state == PlayState::kPlaying,
+                                       control.heldFrame, control.rate});
+        } catch (const std::exception&) {
+            // SoundTouch allocates as it stretches. Out of memory, the feeder
+            // stops: the output runs dry and holds its position, and no
+            // exception ends the program from this thread.
+            return;
+        }
         const std::uint32_t ended = m_shared.endGeneration.load(std::memory_order_acquire);
         if (ended != reportedEnd && ended == control.generation) {
             reportedEnd = ended;

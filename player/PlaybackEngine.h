@@ -110,7 +110,10 @@ public:
     double ClickLeadSeconds() const override;
 
     // Loads a song decoded elsewhere; FileName() then reports `fileName`.
-    void OpenDecoded(SongPcm song, std::string fileName);
+    // A song the engine cannot play (rate outside 8-192 kHz, channels
+    // outside 1-8, a partial frame) is refused with the message and the
+    // engine keeps what it had.
+    std::optional<std::string> OpenDecoded(SongPcm song, std::string fileName);
 
     // The audio driver in use: "pulseaudio" for the sound server, else SDL's
     // ("dummy" when there is no device).
@@ -138,7 +141,7 @@ private:
     static void RenderThunk(void* context, std::int16_t* out, int frames, std::int64_t latencyNs);
     double PositionFrames(const ControlSnapshot& control) const;
     double PositionFramesAt(const ControlSnapshot& control, std::int64_t steadyNs) const;
-    void Load(std::unique_ptr<SongPcm> song, std::string fileName);
+    std::optional<std::string> Load(std::unique_ptr<SongPcm> song, std::string fileName);
     void Publish();
     static AudioOutput::Format OutputFormatFor(const SongPcm* song);
     void StartDevice();

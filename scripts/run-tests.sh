@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: formatting, the normal build, then the
-# whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer,
+# then each fuzz harness for a short fixed time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,4 +33,8 @@ echo "== tests under address and undefined-behaviour sanitizers"
 BEATWRIGHT_BUILD_DIR=build-asan bash scripts/setup.sh -DBEATWRIGHT_SANITIZE=ON \
   -DCMAKE_BUILD_TYPE=Debug -DBEATWRIGHT_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  LSAN_OPTIONS="suppressions=$PWD/tests/fuzz/lsan.supp" \
   ctest --test-dir build-asan --output-on-failure -j"$(nproc)"
+
+echo "== fuzzing: every harness for 25 s (scripts/fuzz-long.sh runs them long)"
+bash scripts/fuzz-long.sh -r -1 -t 25

@@ -8,8 +8,8 @@ PACKAGES=(
   build-essential cmake pkg-config git
   libgtest-dev libgmock-dev clang-format locales nlohmann-json3-dev
   qt6-base-dev
-  libmpg123-dev libvorbis-dev libsoundtouch-dev libsdl2-dev libfftw3-dev
-  libpulse-dev pulseaudio pulseaudio-utils
+  libmpg123-dev libvorbis-dev libsoundtouch-dev libsdl2-dev libfftw3-dev libsamplerate0-dev
+  libpulse-dev pulseaudio pulseaudio-utils clang libclang-rt-dev
   lame twolame vorbis-tools soundstretch mpg123
   fonts-liberation2 xvfb xauth xdotool imagemagick
   dpkg-dev desktop-file-utils shared-mime-info

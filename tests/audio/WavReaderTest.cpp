@@ -49,7 +49,9 @@ TEST(WavReader, OpensEveryLayoutAndHandsOutExactlyTheData) {
         EXPECT_EQ(reader.value().GetNumChannels(), layout.channels);
         EXPECT_EQ(reader.value().GetNumBits(), layout.bitsPerSample);
         EXPECT_EQ(reader.value().GetSampleRate(), layout.sampleRate);
-        const std::size_t stated = layout.dataLengthOverride ? layout.dataLength : data.size();
+        // A stated length beyond the file counts as the bytes that are there.
+        const std::size_t stated = std::min<std::size_t>(
+            layout.dataLengthOverride ? layout.dataLength : data.size(), data.size());
         EXPECT_EQ(reader.value().GetDataSizeInBytes(), stated);
         std::vector<std::uint8_t> all;
         std::vector<std::uint8_t> buffer(1000);

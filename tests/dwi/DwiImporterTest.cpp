@@ -178,6 +178,26 @@ TEST(ScanDwi, NumbersReadLikeTheCLibrary) {
     EXPECT_EQ(user.Import("#BPM:1e30;").bpm, 1e30f);
     EXPECT_EQ(user.Import("#BPM:.5;").bpm, 0.5f);
     EXPECT_EQ(user.Import("#GAP:+2.5e3;").gapSeconds, 2.5f);
+    // Hex and "inf" are not part of the grammar: they read as their "0".
+    EXPECT_EQ(user.Import("#BPM:0xinf;").bpm, 0.0f);
+    EXPECT_EQ(user.Import("#GAP:0xep-5000;").gapSeconds, 0.0f);
+}
+
+// A value beyond a float is ignored (the earlier record stands) and named
+// once per import, however often it occurs.
+TEST(ScanDwi, NumbersBeyondAFloatKeepTheCurrentValue) {
+    User user;
+    const dwi::DwiImport found =
+        user.Import("#BPM:120;\n#BPM:1e39;\n#BPM:-1e400;\n#GAP:-4e41;\n#GAP:250;\n");
+    EXPECT_EQ(found.bpm, 120.0f);
+    EXPECT_EQ(found.gapSeconds, 0.25f);
+    EXPECT_EQ(dwi::UnusableNumberMessages(found, "/songs/a.dwi"),
+              (std::vector<std::string>{"The BPM in /songs/a.dwi is not a usable number",
+                                        "The Gap in /songs/a.dwi is not a usable number"}));
+    const dwi::DwiImport fine = user.Import("#BPM:1e38;");
+    EXPECT_EQ(fine.bpm, 1e38f);
+    EXPECT_TRUE(dwi::UnusableNumberMessages(fine, "a.dwi").empty());
+    EXPECT_FALSE(user.Import("#BPM:1e39;").bpm.has_value());
 }
 
 TEST(HasDwiExtension, ComparesTheLastExtensionIgnoringCase) {
@@ -215,6 +235,36 @@ TEST(ReadDwiFile, ReportsFilesItCannotRead) {
     auto read = dwi::ReadDwiFile(good.string());
     EXPECT_TRUE(read.error.empty());
     EXPECT_EQ(read.bytes, "#BPM:1\r\n");
+}
+
+} // namespace
+
+namespace {
+
+// Hostile shapes that once made the scan quadratic (searching to the end of
+// the file from every record) still read as the rules say; the time is
+// measured by bench/DwiScanBench.cpp.
+TEST(ScanDwi, HostileRepetitionsReadAsTheRulesSay) {
+    auto repeat = [](std::string_view unit, int times) {
+        std::string text;
+        for (int i = 0; i < times; ++i) {
+            text += unit;
+        }
+        return text;
+    };
+    User user;
+    // The first key runs to the only ':' and swallows every record.
+    const dwi::DwiImport noColon = user.Import(repeat("\n#", 50000) + "\n#BPM:90;");
+    EXPECT_FALSE(noColon.bpm.has_value());
+    EXPECT_EQ(user.Import(repeat("\n#BPM:80;", 50000) + "\n#BPM:90;").bpm, 90.0f);
+    const dwi::DwiImport noSemicolon = user.Import(repeat("\n#BPM:", 50000) + "\n#GAP:5");
+    EXPECT_FALSE(noSemicolon.bpm.has_value());
+    EXPECT_FALSE(noSemicolon.gapSeconds.has_value());
+    // Each cut chart's fields are stored; none has a ";" so none is offered.
+    const dwi::DwiImport charts = user.Import(repeat("\n#SINGLE:A:7:", 20000));
+    EXPECT_EQ(charts.difficulty, "A");
+    EXPECT_EQ(charts.footRating, 7u);
+    EXPECT_TRUE(user.questions.empty());
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "dwi/DwiNumbers.h"
 
 #include "dwi/DwiText.h"
+#include "dwi/DwiWriter.h"
 
 #include <cmath>
 #include <cstdio>
@@ -37,20 +38,45 @@ TEST(FormatFixed, MatchesPrintfForManyValues) {
     }
 }
 
-TEST(ParseDouble, MatchesStrtod) {
-    for (const char* text :
-         {"12.5xyz", "  \t-3.25e2;", "+7",       "+-5", "-+5",
-          ".5",      "5.",           "e5",       "",    " ",
-          "-",       "0x1p3",        "-0X1.8p1", "0x",  "0xg",
-          "1e400",   "-1e400",       "1e-400",   "inf", "-INFINITY",
-          "1e",      "1e+",          "12e2x",    "007", "1.7976931348623157e308"}) {
+TEST(ParseDouble, MatchesStrtodOnDecimalText) {
+    for (const char* text : {"12.5xyz",
+                             "  \t-3.25e2;",
+                             "+7",
+                             "+-5",
+                             "-+5",
+                             ".5",
+                             "5.",
+                             "e5",
+                             "",
+                             " ",
+                             "-",
+                             "1e400",
+                             "-1e400",
+                             "1e-400",
+                             "1e",
+                             "1e+",
+                             "12e2x",
+                             "007",
+                             "-0",
+                             "1.e3",
+                             "1.7976931348623157e308",
+                             "4.9e-324"}) {
         const double expected = std::strtod(text, nullptr);
         const double actual = dwi::ParseDouble(text);
         EXPECT_EQ(actual, expected) << '"' << text << '"';
         EXPECT_EQ(std::signbit(actual), std::signbit(expected)) << '"' << text << '"';
     }
-    EXPECT_TRUE(std::isnan(dwi::ParseDouble("nan")));
-    EXPECT_TRUE(std::isnan(dwi::ParseDouble(" NaN(1)")));
+}
+
+// strtod would read these as hex, infinity or NaN; the files' grammar is
+// decimal only, so each reads as the number it starts with.
+TEST(ParseDouble, HexInfinityAndNanReadAsTheirDecimalPrefix) {
+    for (const char* text : {"0xinf", "0xep-5000", "0x1p3", "-0X1.8p1", "inf", "-INFINITY", "nan",
+                             " NaN(1)", "0x", "1x5"}) {
+        const double value = dwi::ParseDouble(text);
+        EXPECT_TRUE(std::isfinite(value)) << '"' << text << '"';
+        EXPECT_EQ(value, text[0] == '1' ? 1.0 : 0.0) << '"' << text << '"';
+    }
 }
 
 TEST(ParseUnsigned, ReadsLeadingDecimalDigits) {
@@ -60,7 +86,16 @@ TEST(ParseUnsigned, ReadsLeadingDecimalDigits) {
     EXPECT_EQ(dwi::ParseUnsigned("x1"), 0u);
     EXPECT_EQ(dwi::ParseUnsigned("- 1"), 0u);
     EXPECT_EQ(dwi::ParseUnsigned("4294967295"), 4294967295u);
-    EXPECT_EQ(dwi::ParseUnsigned("4294967296"), 4294967295u);
+    EXPECT_EQ(dwi::ParseUnsigned("-4294967295"), 1u);
+}
+
+// A 32-bit strtoul saturates on overflow and then ignores the sign.
+TEST(ParseUnsigned, OverflowSaturatesBeforeTheSign) {
+    for (const char* text :
+         {"4294967296", "-4294967296", "+99999999999999999999", "-18446744073709551617"}) {
+        EXPECT_EQ(dwi::ParseUnsigned(text), 4294967295u) << text;
+    }
+    EXPECT_EQ(dwi::FootRatingFromText("-4294967296"), 4294967295u);
 }
 
 TEST(Utf8, ValidatesAndConvertsLatin1) {

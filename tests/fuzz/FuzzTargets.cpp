@@ -1,0 +1,216 @@
+#include "FuzzTargets.h"
+
+#include "audio/AudioSource.h"
+#include "audio/DecodeWholeFile.h"
+#include "audio/EstimateBpm.h"
+#include "audio/MpegDecoder.h"
+#include "audio/MpegHeader.h"
+#include "audio/WavReader.h"
+#include "dwi/DwiImporter.h"
+#include "dwi/DwiNumbers.h"
+#include "dwi/DwiSong.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string_view>
+#include <unistd.h>
+#include <vector>
+
+namespace fuzz {
+
+namespace {
+
+// Every result a reader hands out is checked against the promises the
+// callers rely on; a broken promise aborts, which the fuzzer reports.
+void Require(bool promise) {
+    if (!promise) {
+        std::abort();
+    }
+}
+
+void DrainSource(const std::string& path) {
+    audio::CAudioSource source;
+    if (!source.Open(path)) {
+        return;
+    }
+    const auto frameBytes =
+        static_cast<std::size_t>(source.BitsPerSample() / 8 * source.Channels());
+    Require(frameBytes > 0);
+    int lastPercent = 0;
+    while (source.DecodeNextChunk() > 0) {
+        Require(static_cast<std::size_t>(source.GetChunkBytes()) % frameBytes == 0);
+        Require(source.ProgressPercent() >= lastPercent && source.ProgressPercent() <= 100);
+        lastPercent = source.ProgressPercent();
+    }
+}
+
+void Estimate(const std::string& path) {
+    const auto estimate = audio::EstimateBpm(path, {}, audio::DecodeOverlap::kSequential);
+    Require(estimate || !estimate.error().message.empty());
+}
+
+} // namespace
+
+namespace {
+
+// The scratch files go when the process ends normally (libFuzzer's -runs
+// and -max_total_time end that way).
+struct ScratchFiles {
+    std::string base;
+    std::vector<std::string> paths;
+    ~ScratchFiles() {
+        for (const std::string& path : paths) {
+            std::remove(path.c_str());
+        }
+    }
+};
+
+} // namespace
+
+std::string ScratchFile(const std::uint8_t* data, std::size_t size, const char* extension) {
+    static ScratchFiles scratch{
+        [] {
+            const std::filesystem::path shm("/dev/shm");
+            std::error_code ec;
+            const std::filesystem::path folder = std::filesystem::is_directory(shm, ec)
+                                                     ? shm
+                                                     : std::filesystem::temp_directory_path();
+            return (folder / ("beatwright-fuzz-" + std::to_string(::getpid()))).string();
+        }(),
+        {}};
+    const std::string path = scratch.base + extension;
+    if (std::find(scratch.paths.begin(), scratch.paths.end(), path) == scratch.paths.end()) {
+        scratch.paths.push_back(path);
+    }
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    Require(file != nullptr);
+    Require(size == 0 || std::fwrite(data, 1, size, file) == size);
+    std::fclose(file);
+    return path;
+}
+
+void FuzzWav(const std::uint8_t* data, std::size_t size) {
+    std::vector<std::uint8_t> copy(data, data + size);
+    copy.push_back(0); // fmemopen wants a buffer of at least one byte
+    audio::UniqueFile stream(fmemopen(copy.data(), size > 0 ? size : 1, "rb"));
+    if (stream) {
+        auto reader = audio::CWavReader::FromStream(std::move(stream), "fuzz.wav");
+        if (reader) {
+            Require(reader.value().GetDataSizeInBytes() <= size);
+            std::array<std::uint8_t, 4096> buffer{};
+            std::size_t total = 0;
+            while (const std::size_t got = reader.value().ReadBytes(buffer.data(), buffer.size())) {
+                total += got;
+            }
+            Require(total <= reader.value().GetDataSizeInBytes());
+        }
+    }
+    const std::string path = ScratchFile(data, size, ".wav");
+    DrainSource(path);
+    Estimate(path);
+}
+
+void FuzzMpeg(const std::uint8_t* data, std::size_t size) {
+    (void)audio::Id3v2TagBytes(data, size);
+    (void)audio::FindMp3InfoTag(data, size);
+    audio::MpegDecoder decoder;
+    std::vector<std::uint8_t> pcm(audio::CAudioSource::kChunkBufferBytes);
+    std::size_t position = 0;
+    int frames = 0;
+    while (position < size && frames < 64) {
+        const audio::HeaderSearch search = audio::FindFrameHeader(data + position, size - position);
+        if (!search.headerStartFound) {
+            break;
+        }
+        Require(search.skippedBytes < size - position);
+        position += search.skippedBytes;
+        if (search.frameBytes > 0 && decoder.Prepare(search.info)) {
+            // Decode on from here until a frame fails, as the source does.
+            for (;;) {
+                const audio::FrameDecode decoded =
+                    decoder.DecodeFrame(data + position, size - position, pcm.data(), pcm.size());
+                if (decoded.consumedBytes == 0) {
+                    break;
+                }
+                Require(decoded.consumedBytes <= size - position);
+                Require(decoded.pcmBytes <= pcm.size());
+                position += decoded.consumedBytes;
+                ++frames;
+            }
+        }
+        ++position;
+    }
+    const std::string path = ScratchFile(data, size, ".mp3");
+    DrainSource(path);
+}
+
+void FuzzOgg(const std::uint8_t* data, std::size_t size) {
+    DrainSource(ScratchFile(data, size, ".ogg"));
+}
+
+void FuzzDecode(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) {
+        return;
+    }
+    static constexpr const char* kExtensions[] = {".mp3", ".wav", ".ogg"};
+    const std::string path = ScratchFile(data + 1, size - 1, kExtensions[data[0] % 3]);
+    const auto decoded = audio::DecodeWholeFile(path);
+    if (decoded) {
+        const audio::DecodedSong& song = decoded.value();
+        Require(song.channels >= 1 && song.channels <= 8);
+        Require(song.sampleRate >= 8000 && song.sampleRate <= 384000);
+        Require(!song.samples.empty());
+        Require(song.samples.size() % static_cast<std::size_t>(song.channels) == 0);
+    } else {
+        Require(!decoded.error().message.empty());
+    }
+}
+
+void FuzzDwi(const std::uint8_t* data, std::size_t size) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    std::size_t questions = 0;
+    const dwi::DwiImport found = dwi::ScanDwi(
+        bytes,
+        [&](std::string_view text, std::string_view) {
+            Require(!text.empty());
+            // The data decides: a question is answered by one of its bits.
+            const std::size_t bit = questions++;
+            return size > 0 && ((data[bit / 8 % size] >> (bit % 8)) & 1) != 0;
+        },
+        [](std::string_view text) { Require(!text.empty()); });
+    if (found.bpm) {
+        Require(std::isfinite(*found.bpm));
+    }
+    if (found.gapSeconds) {
+        Require(std::isfinite(*found.gapSeconds));
+    }
+    if (found.steps) {
+        for (const char c : *found.steps) {
+            Require(std::string_view("012346789AB").find(c) != std::string_view::npos);
+        }
+    }
+    (void)dwi::UnusableNumberMessages(found, "fuzz.dwi");
+    (void)dwi::ParseDouble(bytes.substr(0, 400));
+    (void)dwi::ParseUnsigned(bytes.substr(0, 400));
+}
+
+void FuzzSong(const std::uint8_t* data, std::size_t size) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data), data ? size : 0);
+    chart::Song song = dwi::ReadSong(bytes);
+    Require(dwi::WriteSong(song) == bytes);
+    // One edit of each kind the writer treats apart.
+    song.title += "x";
+    song.changes.push_back({1.5, 150.0});
+    if (!song.charts.empty()) {
+        chart::SongChart& first = song.charts.front();
+        first.notes.Set({48, 0, 24});
+        first.lengthRows = std::max(first.lengthRows, first.notes.EndRow());
+    }
+    Require(chart::SameContent(song, dwi::ReadSong(dwi::WriteSong(song))));
+}
+
+} // namespace fuzz
