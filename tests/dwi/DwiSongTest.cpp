@@ -119,6 +119,8 @@ const char* const kFixtures[] = {
     "  leading junk\n#bpm:140\n#FREEZE:4=100\n// trailing comment\n#double:HEAVY:7:88:22",
     "#TITLE:no end\n#GAP:-1.5e2;;;#SINGLE:a:b:c:d:e;\n\n\n#:;#;##",
     "#SINGLE:BASIC:1:`8!8'0(0)[0]{0}8;\r\n#SOLO:X:1:<CDM>!K0000K;\r\n#FILE:.\\Songs\\X.MP3;",
+    "", // an empty file stays empty
+    "no records at all\n",
 };
 
 TEST(WriteSong, FilesReadAndWrittenWithoutAnEditComeBackByteForByte) {
