@@ -713,15 +713,7 @@ void CChartEditorDlg::ImportDwiFile() {
         edit->setText(FromStd(*text));
         edit->setCursorPosition(0);
     }
-    const int difficulty = m_difficultyList->findText(FromStd(m_difficulty), Qt::MatchFixedString);
-    if (difficulty >= 0) {
-        m_difficultyList->setCurrentIndex(difficulty);
-    }
-    const int rating = m_footRatingList->findText(
-        QString::number(static_cast<std::int32_t>(m_footRating)), Qt::MatchExactly);
-    if (rating >= 0) {
-        m_footRatingList->setCurrentIndex(rating);
-    }
+    SelectDifficultyAndRating();
     std::optional<std::size_t> shown;
     if (found.steps && offered > 0 && found.difficulty && found.footRating) {
         shown = edit::FindOfferedChart(song, offered - 1, *found.difficulty, *found.footRating);

@@ -93,6 +93,8 @@ public:
     // at shown as slots. read: the document came from dwiPath.
     void LoadDocument(chart::Song song, std::optional<std::size_t> shown,
                       const std::string& dwiPath, bool read);
+    // Selects the stored difficulty (any case) and foot rating in their lists.
+    void SelectDifficultyAndRating();
     void SetMode(std::int32_t mode);
     void ToggleMetronome();
     // "Options > Calibrate Timing...": modal; stores the offset on OK.

@@ -94,16 +94,7 @@ void CChartEditorDlg::LoadDocument(chart::Song song, std::optional<std::size_t> 
     m_titleEdit->setCursorPosition(0);
     m_artistEdit->setText(QString::fromStdString(m_artist));
     m_artistEdit->setCursorPosition(0);
-    const int difficulty =
-        m_difficultyList->findText(QString::fromStdString(m_difficulty), Qt::MatchFixedString);
-    if (difficulty >= 0) {
-        m_difficultyList->setCurrentIndex(difficulty);
-    }
-    const int rating = m_footRatingList->findText(
-        QString::number(static_cast<std::int32_t>(m_footRating)), Qt::MatchExactly);
-    if (rating >= 0) {
-        m_footRatingList->setCurrentIndex(rating);
-    }
+    SelectDifficultyAndRating();
     m_dwiFileName = dwiPath;
     if (read) {
         m_imported.Start(std::move(song), shown, CurrentWindowValues());
@@ -113,6 +104,20 @@ void CChartEditorDlg::LoadDocument(chart::Song song, std::optional<std::size_t> 
     RepaintStepView();
     if (lossy) {
         m_dialogs.ShowMessage(dwi::kFreezeArrowMessage);
+    }
+}
+
+void CChartEditorDlg::SelectDifficultyAndRating() {
+    // Values the lists do not hold leave their selection as it is.
+    const int difficulty =
+        m_difficultyList->findText(QString::fromStdString(m_difficulty), Qt::MatchFixedString);
+    if (difficulty >= 0) {
+        m_difficultyList->setCurrentIndex(difficulty);
+    }
+    const int rating = m_footRatingList->findText(
+        QString::number(static_cast<std::int32_t>(m_footRating)), Qt::MatchExactly);
+    if (rating >= 0) {
+        m_footRatingList->setCurrentIndex(rating);
     }
 }
 

@@ -45,7 +45,15 @@ focus_main() {
 # Sets X, Y (the window's origin) and MENU_HEIGHT: the client area below the
 # menu bar is the 357 x 295 dialog-unit layout, 479 pixels tall.
 window_layout() {
-  eval "$(xdotool getwindowgeometry --shell "$1")"
+  # A window just mapped may not answer yet: ask again for a little while.
+  local geometry=""
+  for _ in $(seq 50); do
+    geometry=$(xdotool getwindowgeometry --shell "$1" 2>/dev/null || true)
+    echo "$geometry" | grep -q '^HEIGHT=' && break
+    sleep 0.1
+  done
+  echo "$geometry" | grep -q '^HEIGHT=' || fail "no geometry for window $1"
+  eval "$geometry"
   MENU_HEIGHT=$((HEIGHT - 479))
   [ "$MENU_HEIGHT" -gt 0 ] || fail "unexpected window height $HEIGHT"
 }
@@ -70,4 +78,17 @@ grab() {
 click_play() {
   click_at $((X + ${PLAY_X:-24})) $((Y + MENU_HEIGHT + ${PLAY_Y:-140}))
   xdotool windowfocus --sync "$main"
+}
+
+# Quits the program (process $1, main window $2) as a user does: Escape
+# asks, Return answers the default (Yes). Fails unless it ends cleanly.
+quit_program() {
+  local pid=$1 main=$2
+  xdotool windowfocus --sync "$main"
+  xdotool key --clearmodifiers Escape
+  wait_window 'Confirm Exit' 10 >/dev/null || fail "no exit question"
+  xdotool key Return
+  for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$pid" 2>/dev/null && fail "the program did not quit"
+  wait "$pid" || fail "the program exited with an error"
 }

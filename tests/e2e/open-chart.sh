@@ -40,10 +40,6 @@ for _ in $(seq 50); do [ "$(stat -c %i "$folder/chart.dwi")" != "$inode" ] && br
 cmp "$folder/chart.dwi" "$out/open-chart/original.dwi" || fail "Save changed the opened chart"
 grep -q 'x.mp3' "$out/open-chart.log" && fail "the program complained about the song"
 
-xdotool key --clearmodifiers Escape
-wait_window 'Confirm Exit' 10 >/dev/null || fail "no exit question"
-xdotool key Return
-for _ in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
 trap - EXIT
-wait $pid || fail "the program exited with an error"
+quit_program "$pid" "$main"
 echo "e2e: opened $folder/chart.dwi with its song, saved it back unchanged"

@@ -59,14 +59,8 @@ answer_question() {
   xdotool key --clearmodifiers "$key"
 }
 
-quit_program() {
-  xdotool windowfocus --sync "$(xdotool search --onlyvisible --name '^Beatwright$' | sort -n | head -n 1)"
-  xdotool key --clearmodifiers Escape
-  wait_window 'Confirm Exit' 10 >/dev/null || fail "no exit question"
-  xdotool key Return
-  for _ in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
-  kill -0 $pid 2>/dev/null && fail "the program did not quit"
-  wait $pid || true
+quit() {
+  quit_program "$pid" "$(xdotool search --onlyvisible --name '^Beatwright$' | sort -n | head -n 1)"
   pid=
 }
 
@@ -89,7 +83,7 @@ grep -q '^#SINGLE:[^:]*:[^:]*:[0-9AB]*[1-9AB]' "$state"/recovery-*.dwi ||
   fail "the restored chart lost its steps"
 sleep 0.3
 import -window root "$out/recovery-restored.png" || true
-quit_program
+quit
 [ "$(copies)" = 0 ] || fail "a clean exit left its copy"
 
 # 2. Edit, crash, restart, decline (n answers No): the copy is deleted.
@@ -101,6 +95,6 @@ pid=$!
 answer_question n
 sleep 0.5
 [ "$(copies)" = 0 ] || fail "the declined copy was kept"
-quit_program
+quit
 trap - EXIT
 echo "e2e: unsaved steps survived SIGKILL; declining removed the copy"

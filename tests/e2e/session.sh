@@ -100,15 +100,8 @@ wait_gone 'Save|save' 15 || fail "the save dialog stayed open"
 for _ in $(seq 50); do [ -s "$dwi" ] && break; sleep 0.1; done
 [ -s "$dwi" ] || fail "nothing was saved"
 
-# Quit: Escape asks, Return answers the default (Yes).
-xdotool windowfocus --sync "$main"
-xdotool key --clearmodifiers Escape
-wait_window 'Confirm Exit' 10 >/dev/null || fail "no exit question"
-xdotool key Return
-for _ in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
-kill -0 $pid 2>/dev/null && fail "the program did not quit"
 trap - EXIT
-wait $pid || fail "the program exited with an error"
+quit_program "$pid" "$main"
 
 # The written chart: all records, a tempo near the tapped one, steps.
 grep -q '^#STATUS:NEW' "$dwi" || fail "no #STATUS record"

@@ -48,13 +48,8 @@ wait_gone 'Save|save' 15 || fail "the save dialog stayed open"
 for _ in $(seq 50); do [ -s "$dwi" ] && break; sleep 0.1; done
 [ -s "$dwi" ] || fail "nothing was saved"
 
-xdotool windowfocus --sync "$main"
-xdotool key --clearmodifiers Escape
-wait_window 'Confirm Exit' 10 >/dev/null || fail "no exit question"
-xdotool key Return
-for _ in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
 trap - EXIT
-wait $pid || fail "the program exited with an error"
+quit_program "$pid" "$main"
 
 bpm=$(sed -n 's/^#BPM:\([0-9.]*\);.*/\1/p' "$dwi")
 awk -v b="$bpm" 'BEGIN { exit !(b >= 127.5 && b <= 128.5) }' ||
