@@ -1,5 +1,6 @@
 #include "player/PulseOutput.h"
 
+#include "player/PulseTeardown.h"
 #include "player/RealtimePriority.h"
 
 #include <pulse/pulseaudio.h>
@@ -74,12 +75,12 @@ bool PulseOutput::WaitForContext() {
 
 // Mainloop locked.
 bool PulseOutput::WaitForStream() {
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_S16NE;
-    spec.rate = static_cast<std::uint32_t>(m_sampleRate);
-    spec.channels =
+    pa_sample_spec sampleFormat{};
+    sampleFormat.format = PA_SAMPLE_S16NE;
+    sampleFormat.rate = static_cast<std::uint32_t>(m_sampleRate);
+    sampleFormat.channels =
         static_cast<std::uint8_t>(m_frameBytes / static_cast<int>(sizeof(std::int16_t)));
-    m_stream = pa_stream_new(m_context, "Song", &spec, nullptr);
+    m_stream = pa_stream_new(m_context, "Song", &sampleFormat, nullptr);
     if (m_stream == nullptr) {
         return false;
     }
@@ -117,21 +118,7 @@ bool PulseOutput::WaitForStream() {
 }
 
 PulseOutput::~PulseOutput() {
-    if (m_mainloop != nullptr) {
-        pa_threaded_mainloop_stop(m_mainloop);
-    }
-    // The mainloop thread has ended: no callback runs from here on.
-    if (m_stream != nullptr) {
-        pa_stream_disconnect(m_stream);
-        pa_stream_unref(m_stream);
-    }
-    if (m_context != nullptr) {
-        pa_context_disconnect(m_context);
-        pa_context_unref(m_context);
-    }
-    if (m_mainloop != nullptr) {
-        pa_threaded_mainloop_free(m_mainloop);
-    }
+    TearDownPulse(m_mainloop, m_context, m_stream);
 }
 
 void PulseOutput::Start() {

@@ -3,6 +3,7 @@
 #include "player/ClickTrack.h"
 #include "player/KeyPressTime.h"
 #include "player/PlaybackEngine.h"
+#include "player/PulseTeardown.h"
 
 #include <algorithm>
 #include <atomic>
@@ -63,22 +64,7 @@ public:
         double delayNs;
     };
 
-    ~MonitorRecorder() {
-        if (m_mainloop != nullptr) {
-            pa_threaded_mainloop_stop(m_mainloop);
-        }
-        if (m_stream != nullptr) {
-            pa_stream_disconnect(m_stream);
-            pa_stream_unref(m_stream);
-        }
-        if (m_context != nullptr) {
-            pa_context_disconnect(m_context);
-            pa_context_unref(m_context);
-        }
-        if (m_mainloop != nullptr) {
-            pa_threaded_mainloop_free(m_mainloop);
-        }
-    }
+    ~MonitorRecorder() { player::TearDownPulse(m_mainloop, m_context, m_stream); }
 
     std::string Start(double seconds) {
         m_samples.reserve(static_cast<std::size_t>((seconds + 5.0) * kRate * kChannels));
@@ -124,8 +110,8 @@ public:
 private:
     // Mainloop locked.
     std::string ConnectStream() {
-        const pa_sample_spec spec{PA_SAMPLE_S16NE, kRate, kChannels};
-        m_stream = pa_stream_new(m_context, "Monitor", &spec, nullptr);
+        const pa_sample_spec sampleFormat{PA_SAMPLE_S16NE, kRate, kChannels};
+        m_stream = pa_stream_new(m_context, "Monitor", &sampleFormat, nullptr);
         pa_stream_set_state_callback(
             m_stream,
             [](pa_stream*, void* self) {
