@@ -45,7 +45,15 @@ ChartListPanel::ChartListPanel(edit::SongEditor& editor, ChartListQuestions ques
     layout->addWidget(m_deleteButton, 2, 0);
     layout->setRowStretch(0, 1);
 
-    // currentRowChanged also follows the arrow keys in the list.
+    // Tab reaches them, but a click leaves the keyboard where it was, so
+    // Space and the arrows keep entering steps instead of pressing a button
+    // or moving through the list.
+    m_list->setFocusPolicy(Qt::TabFocus);
+    for (QPushButton* button : {m_newButton, m_duplicateButton, m_deleteButton}) {
+        button->setFocusPolicy(Qt::TabFocus);
+    }
+
+    // currentRowChanged also follows the arrow keys once Tab is in the list.
     connect(m_list, &QListWidget::currentRowChanged, this, &ChartListPanel::OnRowChosen);
     connect(m_newButton, &QPushButton::clicked, this, &ChartListPanel::OnNew);
     connect(m_duplicateButton, &QPushButton::clicked, this, &ChartListPanel::OnDuplicate);

@@ -12,6 +12,7 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -180,6 +181,33 @@ TEST(ChartListPanel, OnlyNewChartWorksWithoutCharts) {
     EXPECT_TRUE(f.Rows().empty());
     EXPECT_FALSE(f.Button("Duplicate Chart").isEnabled());
     EXPECT_FALSE(f.Button("Delete Chart").isEnabled());
+}
+
+TEST(ChartListPanel, ClicksLeaveTheKeyboardToStepInput) {
+    chart::Song song = dwi::ReadSong(kThreeCharts);
+    edit::SongEditor editor(std::move(song));
+    QWidget window;
+    auto* typing = new QLineEdit(&window); // stands for the window's key input
+    auto* panel =
+        new app::ChartListPanel(editor, {[](std::string_view, std::string_view) { return false; },
+                                         [] { return std::optional<app::NewChartChoice>{}; }});
+    auto* layout = new QVBoxLayout(&window);
+    layout->addWidget(typing);
+    layout->addWidget(panel);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    typing->setFocus();
+    ASSERT_TRUE(typing->hasFocus());
+
+    auto* list = panel->findChild<QListWidget*>();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(2)).center());
+    EXPECT_EQ(editor.SelectedChart(), 2u);
+    for (QPushButton* button : panel->findChildren<QPushButton*>()) {
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    EXPECT_TRUE(typing->hasFocus());
 }
 
 // About 200 px wide and 120-200 px tall; 20 px of slack for the style's
