@@ -1,5 +1,7 @@
 #include "app/ChartListPanel.h"
 
+#include "dwi/DwiText.h"
+
 #include <QGridLayout>
 #include <QListWidget>
 #include <QPushButton>
@@ -19,9 +21,10 @@ constexpr int kMinListRows = 3;
 
 constexpr std::string_view kDeleteCaption = "Delete Chart";
 
+// The difficulty is kept as the file's bytes; older files are Latin-1.
 std::string ChartName(const chart::SongChart& chart) {
-    return std::string(chart::StyleName(chart.style)) + ' ' + chart.difficulty + ' ' +
-           std::to_string(chart.rating);
+    return std::string(chart::StyleName(chart.style)) + ' ' +
+           dwi::TextFromFileBytes(chart.difficulty) + ' ' + std::to_string(chart.rating);
 }
 
 } // namespace
@@ -64,7 +67,7 @@ ChartListPanel::ChartListPanel(edit::SongEditor& editor, ChartListQuestions ques
 QString ChartListPanel::RowText(const chart::SongChart& chart) {
     return QStringLiteral("%1  %2  %3")
         .arg(QString::fromUtf8(chart::StyleName(chart.style)),
-             QString::fromStdString(chart.difficulty))
+             QString::fromStdString(dwi::TextFromFileBytes(chart.difficulty)))
         .arg(chart.rating);
 }
 
@@ -78,11 +81,12 @@ void ChartListPanel::Refresh() {
     }
     for (int row = 0; row < count; ++row) {
         const QString text = RowText(charts[static_cast<std::size_t>(row)]);
-        if (row < m_list->count()) {
-            m_list->item(row)->setText(text);
-        } else {
-            m_list->addItem(text);
+        if (row >= m_list->count()) {
+            m_list->addItem(QString());
         }
+        // A long difficulty is cut off in the narrow column.
+        m_list->item(row)->setText(text);
+        m_list->item(row)->setToolTip(text);
     }
     const std::optional<std::size_t> selected = m_editor.SelectedChart();
     if (selected && *selected < charts.size()) {

@@ -90,6 +90,11 @@ TEST(ChartListPanel, ListsEveryChartWithTheSelectedOneHighlighted) {
     EXPECT_EQ(f.Highlighted(), 0);
     EXPECT_TRUE(f.Button("Duplicate Chart").isEnabled());
     EXPECT_TRUE(f.Button("Delete Chart").isEnabled());
+
+    // Older files wrote their code page; the row reads it as Latin-1.
+    chart::SongChart latin1;
+    latin1.difficulty = "\xC9LITE";
+    EXPECT_EQ(app::ChartListPanel::RowText(latin1), QString::fromUtf8("SINGLE  \u00C9LITE  1"));
 }
 
 TEST(ChartListPanel, SelectionFollowsClicksAndTheEditor) {
