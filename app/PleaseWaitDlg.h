@@ -15,6 +15,8 @@ public:
 
     // Shows "Calculating BPM...N%"; repaints only when the number changes.
     void SetPercent(int percent);
+    // Shows another text, for waits that are not the tempo estimate.
+    void SetText(const QString& text);
     QString ProgressText() const;
 
 protected:
@@ -25,6 +27,9 @@ private:
     QLabel* m_progress;
     int m_percent = 0;
 };
+
+// The progress window's text while a .dwi file is read.
+inline constexpr char kReadingDwiText[] = "Reading DWI file...";
 
 // The About box.
 class CAboutDlg : public QDialog {
