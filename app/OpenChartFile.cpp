@@ -31,14 +31,19 @@ void CChartEditorDlg::OpenChart() {
 }
 
 bool CChartEditorDlg::OpenChartFile(const std::string& path) {
+    // Read on a worker: a huge file must not freeze the window. Looking up
+    // #FILE goes through every kept record, so it is done there too.
     dwi::SongFile file;
-    BackgroundWork(this, kReadingDwiText).Run([&] { file = dwi::ReadSongFile(path); });
+    std::optional<std::string> songRecord;
+    BackgroundWork(this, kReadingDwiText).Run([&] {
+        file = dwi::ReadSongFile(path);
+        songRecord = dwi::KeptRecordValue(file.song, "FILE");
+    });
     if (!file.error.empty()) {
         m_dialogs.ShowMessage(file.error);
         return false;
     }
-    const edit::SongSearch search =
-        edit::FindSongForChart(path, dwi::KeptRecordValue(file.song, "FILE"));
+    const edit::SongSearch search = edit::FindSongForChart(path, songRecord);
     std::optional<std::string> songPath = search.songPath;
     if (!songPath) {
         songPath = m_dialogs.GetOpenFileNameIn({}, search.folder);
