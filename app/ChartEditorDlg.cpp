@@ -613,11 +613,17 @@ void CChartEditorDlg::SaveDwiFile(bool alwaysAsk) {
                                         m_timing.gapSeconds);
         });
         const edit::WindowValues now = CurrentWindowValues();
-        const chart::Song song = m_imported.SongToSave(now);
-        const std::string bytes = dwi::WriteSong(song);
-        error = dwi::WriteFileAtomically(m_dwiFileName, bytes);
+        // On a worker: an imported document can be as large as its file.
+        chart::Song written;
+        BackgroundWork(this, kWritingDwiText).Run([&] {
+            const std::string bytes = dwi::WriteSong(m_imported.SongToSave(now));
+            error = dwi::WriteFileAtomically(m_dwiFileName, bytes);
+            if (!error) {
+                written = dwi::ReadSong(bytes);
+            }
+        });
         if (!error) {
-            m_imported.Saved(dwi::ReadSong(bytes), now);
+            m_imported.Saved(std::move(written), now);
         }
     } else {
         dwi::DwiSong song;

@@ -28,8 +28,9 @@ private:
     int m_percent = 0;
 };
 
-// The progress window's text while a .dwi file is read.
+// The progress window's texts while a .dwi file is read or written.
 inline constexpr char kReadingDwiText[] = "Reading DWI file...";
+inline constexpr char kWritingDwiText[] = "Saving DWI file...";
 
 // The About box.
 class CAboutDlg : public QDialog {

@@ -3,12 +3,13 @@
 // the window could neither paint nor take input), for
 // - "Import DWI File" of a hostile 64 MiB .dwi ("\n#" repeated after a
 //   chart),
+// - "Save As" of that imported document after an edit,
 // - "Open Chart..." of the same file (with a short song beside it),
 // - opening a long song ("Open Music File": estimate and decode),
 // each through the real window with the real player, beside the reference:
 // the same heavy calls made straight on the window thread, as the window
 // made them before (reading and scanning the file, looking up its #FILE;
-// PlaybackEngine::Open).
+// writing, saving and reading back the document; PlaybackEngine::Open).
 //
 //   load_stall_bench --write-song OUT.wav [SECONDS]   synthesize a long song
 //   load_stall_bench DIR [SONG...]    measure, writing scratch files to DIR;
@@ -20,6 +21,7 @@
 #include "app/AudioTempoEstimator.h"
 #include "app/ChartEditorDlg.h"
 #include "app/CommandIds.h"
+#include "dwi/AtomicFile.h"
 #include "dwi/DwiImporter.h"
 #include "dwi/DwiSong.h"
 #include "player/PlaybackEngine.h"
@@ -61,8 +63,9 @@ public:
         openPaths.pop_front();
         return path;
     }
+    std::string savePath;
     std::optional<std::string> GetSaveFileName(std::string_view, std::string_view) override {
-        return std::nullopt;
+        return savePath;
     }
     void ShowAbout() override {}
 };
@@ -217,6 +220,21 @@ int main(int argc, char** argv) {
                             file.bytes, [](std::string_view, std::string_view) { return true; },
                             [](std::string_view) {});
                         (void)dwi::ReadSong(file.bytes);
+                    }});
+    const std::string saved = (dir / "chart" / "saved.dwi").string();
+    const chart::Song hostileSong = dwi::ReadSong(dwi::ReadDwiFile(hostile).bytes);
+    rows.push_back({"save the imported hostile .dwi",
+                    [&] {
+                        // An edit, so that the document is written anew.
+                        window.Chart() += "8";
+                        dialogs.savePath = saved;
+                        window.OnCommand(app::kCmdSaveAs);
+                    },
+                    [&] {
+                        const chart::Song copy = hostileSong;
+                        const std::string bytes = dwi::WriteSong(copy);
+                        (void)dwi::WriteFileAtomically(saved, bytes);
+                        (void)dwi::ReadSong(bytes);
                     }});
     rows.push_back({"open chart hostile 64 MiB .dwi", [&] { window.OpenChartFile(hostile); },
                     [&] { (void)dwi::KeptRecordValue(dwi::ReadSongFile(hostile).song, "FILE"); }});
