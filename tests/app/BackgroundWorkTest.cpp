@@ -134,8 +134,8 @@ TEST(BackgroundWork, ProgressShowsOnlyForLongWaitsAndStepsAsideForQuestions) {
 
 // Through the window: a large hostile file (empty records, 16 MiB) is read
 // while the window's timers keep running, and the window takes what was
-// read. Before, the window thread ran no event at all until the import
-// ended.
+// read. Made on the window thread, the import would let no tick through
+// (the scripted dialogs answer without an event loop of their own).
 TEST_F(Window, ImportOfAHugeHostileFileKeepsTheWindowThreadRunning) {
     const std::filesystem::path folder = std::filesystem::path(BEATWRIGHT_TEST_TMP) / "huge_import";
     std::filesystem::create_directories(folder);
