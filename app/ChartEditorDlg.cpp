@@ -1,5 +1,6 @@
 #include "app/ChartEditorDlg.h"
 
+#include "app/BackgroundWork.h"
 #include "app/ColorLabel.h"
 #include "app/CommandIds.h"
 #include "app/DialogUnits.h"
@@ -527,6 +528,7 @@ bool CChartEditorDlg::OpenMusicFile(const std::string& path) {
     progress.setWindowModality(Qt::ApplicationModal);
     progress.show();
     TempoEstimate estimate;
+    player::MediaPlayer::OpenCommit openSong;
     {
         QEventLoop loop;
         QPointer<CPleaseWaitDlg> progressWindow(&progress);
@@ -536,6 +538,10 @@ bool CChartEditorDlg::OpenMusicFile(const std::string& path) {
                     &progress, [&progress, percent] { progress.SetPercent(percent); },
                     Qt::QueuedConnection);
             });
+            // The song is decoded here too; only the swap is left to this thread.
+            if (estimate.bpm) {
+                openSong = m_player.PrepareOpen(path);
+            }
             QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
         });
         loop.exec(QEventLoop::ExcludeUserInputEvents);
@@ -546,7 +552,7 @@ bool CChartEditorDlg::OpenMusicFile(const std::string& path) {
         m_dialogs.ShowMessage(estimate.error);
         return false;
     }
-    if (const auto error = m_player.Open(path)) {
+    if (const auto error = openSong()) {
         m_dialogs.ShowMessage(*error);
         RepaintStepView();
         return false;
@@ -607,11 +613,17 @@ void CChartEditorDlg::SaveDwiFile(bool alwaysAsk) {
                                         m_timing.gapSeconds);
         });
         const edit::WindowValues now = CurrentWindowValues();
-        const chart::Song song = m_imported.SongToSave(now);
-        const std::string bytes = dwi::WriteSong(song);
-        error = dwi::WriteFileAtomically(m_dwiFileName, bytes);
+        // On a worker: an imported document can be as large as its file.
+        chart::Song written;
+        BackgroundWork(this, kWritingDwiText).Run([&] {
+            const std::string bytes = dwi::WriteSong(m_imported.SongToSave(now));
+            error = dwi::WriteFileAtomically(m_dwiFileName, bytes);
+            if (!error) {
+                written = dwi::ReadSong(bytes);
+            }
+        });
         if (!error) {
-            m_imported.Saved(dwi::ReadSong(bytes), now);
+            m_imported.Saved(std::move(written), now);
         }
     } else {
         dwi::DwiSong song;
@@ -651,20 +663,33 @@ void CChartEditorDlg::ImportDwiFile() {
         m_dialogs.ShowMessage("File does not have a DWI extension.");
         return;
     }
-    const dwi::DwiFileBytes file = dwi::ReadDwiFile(*path);
+    // Read and scanned on a worker: a huge file must not freeze the window.
+    dwi::DwiFileBytes file;
+    std::size_t offered = 0;
+    dwi::DwiImport found;
+    chart::Song song;
+    BackgroundWork work(this, kReadingDwiText);
+    work.Run([&] {
+        file = dwi::ReadDwiFile(*path);
+        if (!file.error.empty()) {
+            return;
+        }
+        found = dwi::ScanDwi(
+            file.bytes,
+            [&](std::string_view text, std::string_view caption) {
+                ++offered;
+                return work.OnWindowThread([&] { return m_dialogs.AskYesNo(text, caption); });
+            },
+            [&](std::string_view text) {
+                work.OnWindowThread([&] { m_dialogs.ShowMessage(text); });
+            });
+        song = dwi::ReadSong(file.bytes);
+    });
     if (!file.error.empty()) {
         m_dialogs.ShowMessage(file.error);
         return;
     }
     m_dwiFileName = *path;
-    std::size_t offered = 0;
-    const dwi::DwiImport found = dwi::ScanDwi(
-        file.bytes,
-        [this, &offered](std::string_view text, std::string_view caption) {
-            ++offered;
-            return m_dialogs.AskYesNo(text, caption);
-        },
-        [this](std::string_view text) { m_dialogs.ShowMessage(text); });
     for (const std::string& message : dwi::UnusableNumberMessages(found, *path)) {
         m_dialogs.ShowMessage(message);
     }
@@ -684,7 +709,6 @@ void CChartEditorDlg::ImportDwiFile() {
     if (found.steps) {
         EditChart([&](chart::StepChart& steps) { steps = *found.steps; });
     }
-    chart::Song song = dwi::ReadSong(file.bytes);
     WithTimingLock([&](chart::TimingState& timing) {
         if (found.bpm) {
             timing.bpm = *found.bpm;

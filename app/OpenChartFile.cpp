@@ -1,7 +1,9 @@
 // Opening a .dwi with its song: the chart's own folder first, as game song
 // folders are laid out.
+#include "app/BackgroundWork.h"
 #include "app/ChartEditorDlg.h"
 #include "app/CommandIds.h"
+#include "app/PleaseWaitDlg.h"
 #include "dwi/DwiImporter.h"
 #include "dwi/DwiSong.h"
 #include "edit/ChartSong.h"
@@ -29,13 +31,19 @@ void CChartEditorDlg::OpenChart() {
 }
 
 bool CChartEditorDlg::OpenChartFile(const std::string& path) {
-    dwi::SongFile file = dwi::ReadSongFile(path);
+    // Read on a worker: a huge file must not freeze the window. Looking up
+    // #FILE goes through every kept record, so it is done there too.
+    dwi::SongFile file;
+    std::optional<std::string> songRecord;
+    BackgroundWork(this, kReadingDwiText).Run([&] {
+        file = dwi::ReadSongFile(path);
+        songRecord = dwi::KeptRecordValue(file.song, "FILE");
+    });
     if (!file.error.empty()) {
         m_dialogs.ShowMessage(file.error);
         return false;
     }
-    const edit::SongSearch search =
-        edit::FindSongForChart(path, dwi::KeptRecordValue(file.song, "FILE"));
+    const edit::SongSearch search = edit::FindSongForChart(path, songRecord);
     std::optional<std::string> songPath = search.songPath;
     if (!songPath) {
         songPath = m_dialogs.GetOpenFileNameIn({}, search.folder);
@@ -149,8 +157,9 @@ bool CChartEditorDlg::RestoreRecovery(const edit::LeftRecovery& left) {
     if (!OpenMusicFile(left.info.songPath)) {
         return false;
     }
-    LoadDocument(dwi::ReadSong(left.document), left.info.shownChart, left.info.dwiPath,
-                 left.info.imported);
+    chart::Song song;
+    BackgroundWork(this, kReadingDwiText).Run([&] { song = dwi::ReadSong(left.document); });
+    LoadDocument(std::move(song), left.info.shownChart, left.info.dwiPath, left.info.imported);
     m_savedValues.reset();
     return true;
 }

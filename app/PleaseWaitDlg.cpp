@@ -43,6 +43,10 @@ void CPleaseWaitDlg::SetPercent(int percent) {
     m_progress->repaint();
 }
 
+void CPleaseWaitDlg::SetText(const QString& text) {
+    m_progress->setText(text);
+}
+
 QString CPleaseWaitDlg::ProgressText() const {
     return m_progress->text();
 }

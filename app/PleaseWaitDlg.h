@@ -15,6 +15,8 @@ public:
 
     // Shows "Calculating BPM...N%"; repaints only when the number changes.
     void SetPercent(int percent);
+    // Shows another text, for waits that are not the tempo estimate.
+    void SetText(const QString& text);
     QString ProgressText() const;
 
 protected:
@@ -25,6 +27,10 @@ private:
     QLabel* m_progress;
     int m_percent = 0;
 };
+
+// The progress window's texts while a .dwi file is read or written.
+inline constexpr char kReadingDwiText[] = "Reading DWI file...";
+inline constexpr char kWritingDwiText[] = "Saving DWI file...";
 
 // The About box.
 class CAboutDlg : public QDialog {

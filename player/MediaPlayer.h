@@ -53,6 +53,16 @@ public:
     // Loads a song for playback. On failure the file name is empty and the
     // result holds a message for the user.
     [[nodiscard]] virtual std::optional<std::string> Open(const std::string& path) = 0;
+    // Open in two steps, so that its slow part (decoding a whole song can
+    // take seconds) runs off the window thread. PrepareOpen may be called on
+    // any thread, alongside every other call, and changes nothing the player
+    // shows or plays. The commit it returns does the rest of Open(path) and
+    // returns what Open would; call it once, on a thread that may make
+    // control calls. A player with nothing slow to do defers it all.
+    using OpenCommit = std::function<std::optional<std::string>()>;
+    [[nodiscard]] virtual OpenCommit PrepareOpen(const std::string& path) {
+        return [this, path] { return Open(path); };
+    }
     virtual void SetEvents(PlayerEvents events) = 0;
     // True when no audio device could be opened and playback runs silently
     // (its clock still advances), so the window can say so once.

@@ -221,37 +221,48 @@ void PlaybackEngine::SetPositionSeconds(double seconds) {
 }
 
 std::optional<std::string> PlaybackEngine::Open(const std::string& path) {
-    // Nothing may escape into the window's slot: allocation failures and
-    // refusals become the message.
-    std::unique_ptr<SongPcm> pcm;
-    std::optional<std::string> error;
+    return PrepareOpen(path)();
+}
+
+MediaPlayer::OpenCommit PlaybackEngine::PrepareOpen(const std::string& path) {
+    // Nothing may escape into the caller's thread (a worker or the window's
+    // slot): allocation failures and refusals become the message.
+    struct Prepared {
+        std::unique_ptr<SongPcm> pcm;
+        std::optional<std::string> error;
+    };
+    // Shared: the commit is a std::function, which must be copyable.
+    auto prepared = std::make_shared<Prepared>();
     try {
         audio::Result<audio::DecodedSong> decoded = audio::DecodeWholeFile(path);
         if (!decoded) {
-            error = decoded.error().message;
+            prepared->error = decoded.error().message;
         } else {
             audio::DecodedSong& song = decoded.value();
             // Above the time-stretcher's limit the song plays resampled.
             const int playbackRate = audio::PlaybackRateFor(song.sampleRate);
             if (playbackRate != song.sampleRate && !audio::ResampleSong(song, playbackRate)) {
-                error =
+                prepared->error =
                     audio::UnsupportedSampleFormatMessage(path, 16, song.channels, song.sampleRate);
             } else {
-                pcm = std::make_unique<SongPcm>(
+                prepared->pcm = std::make_unique<SongPcm>(
                     SongPcm{std::move(song.samples), song.sampleRate, song.channels});
             }
         }
     } catch (const std::bad_alloc&) {
-        pcm.reset();
-        error = audio::TooLargeMessage(path);
+        prepared->pcm.reset();
+        prepared->error = audio::TooLargeMessage(path);
     }
-    if (!error) {
-        error = Load(std::move(pcm), path);
-    }
-    if (error) {
-        Load(nullptr, {});
-    }
-    return error;
+    return [this, prepared, path] {
+        std::optional<std::string> error = prepared->error;
+        if (!error) {
+            error = Load(std::move(prepared->pcm), path);
+        }
+        if (error) {
+            Load(nullptr, {});
+        }
+        return error;
+    };
 }
 
 std::optional<std::string> PlaybackEngine::OpenDecoded(SongPcm song, std::string fileName) {

@@ -94,6 +94,11 @@ public:
     void Halt() override;
     PlayState State() const override;
     [[nodiscard]] std::optional<std::string> Open(const std::string& path) override;
+    // Decodes (and resamples) the song on the calling thread without taking
+    // the control mutex; the commit swaps it in as OpenDecoded does, or
+    // unloads and reports the failure as Open does. The engine must outlive
+    // the commit.
+    [[nodiscard]] OpenCommit PrepareOpen(const std::string& path) override;
     void SetEvents(PlayerEvents events) override;
     bool PlaysSilently() const override;
 

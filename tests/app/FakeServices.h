@@ -3,9 +3,12 @@
 #include "app/AppServices.h"
 #include "player/MediaPlayer.h"
 
+#include <QCoreApplication>
+#include <QThread>
 #include <atomic>
 #include <deque>
 #include <functional>
+#include <gtest/gtest.h>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -14,6 +17,13 @@
 // the test (position, state) and records what the window asks of it; its
 // position and state are atomics because the window's workers poll them.
 namespace fakes {
+
+// Dialogs and the player's loading belong to the window thread, whatever
+// worker the window runs its heavy work on.
+inline void ExpectWindowThread(const char* call) {
+    EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread())
+        << call << " called off the window thread";
+}
 
 class Player : public player::MediaPlayer, public player::ClickSound {
 public:
@@ -61,6 +71,7 @@ public:
     }
     player::PlayState State() const override { return state.load(); }
     std::optional<std::string> Open(const std::string& path) override {
+        ExpectWindowThread("Open");
         opened.push_back(path);
         fileName = openError ? std::string() : path;
         return openError;
@@ -98,8 +109,12 @@ public:
     std::vector<std::string> saveSuffixes;
     int abouts = 0;
 
-    void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
+    void ShowMessage(std::string_view text) override {
+        ExpectWindowThread("ShowMessage");
+        messages.emplace_back(text);
+    }
     bool AskYesNo(std::string_view text, std::string_view caption) override {
+        ExpectWindowThread("AskYesNo");
         questions.push_back(std::string(caption) + ": " + std::string(text));
         if (answers.empty()) {
             return true;

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace player::test {
 namespace {
@@ -399,6 +400,41 @@ TEST(PlaybackEngine, HighRatesPlayResampledAndTooManyChannelsAreRefused) {
                               std::to_string(channels) + " channels, " + std::to_string(rate) +
                               " Hz).");
     }
+}
+
+// The slow half of an open runs on another thread and leaves the engine as
+// it is (the old song goes on playing); the commit swaps the new one in, or
+// unloads and reports the failure as Open does.
+TEST(PlaybackEngine, PreparedOpenChangesNothingUntilItsCommit) {
+    const std::string dir = ScratchDir("Prepared");
+    const std::string path = dir + "/mono.wav";
+    testsignals::WriteWav(path, {.channels = 1, .sampleRate = 22050},
+                          testsignals::SynthesizeMusic(120.0, 2.0, 22050, 1));
+    UseDummyOutput();
+    PlaybackEngine engine;
+    ASSERT_FALSE(engine.OpenDecoded(SineSong(1.0, 440.0), "previous"));
+    engine.Play();
+
+    MediaPlayer::OpenCommit commit;
+    std::thread([&] { commit = engine.PrepareOpen(path); }).join();
+    EXPECT_EQ(engine.FileName(), "previous");
+    EXPECT_DOUBLE_EQ(engine.DurationSeconds(), 1.0);
+    EXPECT_EQ(engine.State(), PlayState::kPlaying);
+    ASSERT_FALSE(commit());
+    EXPECT_EQ(engine.FileName(), path);
+    EXPECT_DOUBLE_EQ(engine.DurationSeconds(), 2.0);
+    EXPECT_EQ(engine.State(), PlayState::kStopped);
+    engine.Play();
+    EXPECT_TRUE(WaitUntil([&] { return engine.PositionSeconds() > 0.05; })) << "the new song plays";
+
+    const std::string missing = dir + "/missing.wav";
+    std::thread([&] { commit = engine.PrepareOpen(missing); }).join();
+    EXPECT_EQ(engine.FileName(), path);
+    const std::optional<std::string> error = commit();
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error, engine.Open(missing)) << "the message Open gives";
+    EXPECT_EQ(engine.FileName(), "");
+    EXPECT_EQ(engine.DurationSeconds(), 0.0);
 }
 
 // A song the time-stretcher would throw on is refused before the engine
