@@ -134,7 +134,7 @@ private:
             },
             this);
         constexpr std::uint32_t kServerDefault = static_cast<std::uint32_t>(-1);
-        // Fragments of 5 ms: a read, and a timing report, every 5 ms.
+        // Fragments of 5 ms.
         const pa_buffer_attr attr{kServerDefault, kServerDefault, kServerDefault, kServerDefault,
                                   static_cast<std::uint32_t>(kRate / 200 * kChannels * 2)};
         const auto flags = static_cast<pa_stream_flags_t>(
@@ -154,12 +154,18 @@ private:
     // Mainloop thread.
     void Read() {
         MarkTimingReport();
-        // A report every read or so: many marks for the fit.
-        if (m_update == nullptr || pa_operation_get_state(m_update) != PA_OPERATION_RUNNING) {
+        // A report every 50 ms: twenty marks a second for the fit, without
+        // keeping the server (which must also feed the engine's stream) busy
+        // answering.
+        const std::int64_t nowNs = KeyPressTime::NowNs();
+        constexpr std::int64_t kReportIntervalNs = 50'000'000;
+        if (nowNs - m_updateAskedNs >= kReportIntervalNs &&
+            (m_update == nullptr || pa_operation_get_state(m_update) != PA_OPERATION_RUNNING)) {
             if (m_update != nullptr) {
                 pa_operation_unref(m_update);
             }
             m_update = pa_stream_update_timing_info(m_stream, nullptr, nullptr);
+            m_updateAskedNs = nowNs;
         }
         for (;;) {
             const void* data = nullptr;
@@ -217,6 +223,7 @@ private:
     bool m_stopped = false;
     std::int64_t m_lastReportUs = -1;
     pa_operation* m_update = nullptr;
+    std::int64_t m_updateAskedNs = 0;
     std::vector<std::int16_t> m_samples;
     std::vector<CaptureMark> m_marks;
 };
