@@ -7,22 +7,24 @@ namespace player {
 // When each output frame is heard, from the device's per-buffer reports
 // (the steady-clock time the buffer's first frame is heard, as the device
 // figures it at the moment). A single report is noisy: a callback runs late,
-// a sound server's latency figure is an interpolation that wanders by a
-// millisecond or two for seconds at a time on a busy machine. The frames
+// a sound server dates its report a little after taking it, an
+// interpolated latency wanders by a millisecond or two for seconds at a
+// time on a busy machine. The frames
 // themselves go by at the device's steady rate, so frame -> heard time is a
 // straight line until the output breaks (an underrun, a stalled driver).
 // This fits that line by least squares over the recent reports (older ones
 // weigh less and less): its slope follows the device's clock against ours,
-// and it places a frame to a small fraction of a report's noise. Seeks, pauses and rate changes do
-// not touch it: they change which song frame an output frame carries, not when it is heard.
+// and it places a frame to a small fraction of a report's noise. Seeks,
+// pauses and rate changes do not touch it: they change which song frame an
+// output frame carries, not when it is heard.
 //
 // No allocation, no locks: the audio callback owns it.
 class OutputClock {
 public:
     // How far back reports count (a report's weight falls by e in this much
     // output). A sound server reports from its sample clock, steady over far
-    // longer than a minute: half a minute averages out the seconds-long
-    // wander of its latency figure.
+    // longer than a minute: half a minute averages out its reports' noise
+    // and any wander of a few seconds.
     static constexpr double kServerMemoryNs = 30e9;
     // Drivers that report nothing give only their callback times, and those
     // that pace themselves with a sleep (SDL's dummy and disk drivers) have
