@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
                 f.jitterMaxMs, f.jitterRmsMs);
     std::printf("position drift:         %+.3f ms per minute        (target below 1 ms)\n",
                 f.driftMsPerMinute);
+    std::printf("  at the clicks:        %+.3f ms per minute\n", f.clickDriftMsPerMinute);
     std::printf("position error:         mean %+.2f ms, max %.2f ms\n", f.positionErrorMeanMs,
                 f.positionErrorMaxMs);
     std::printf("output latency:         reported %.2f ms, measured %.2f ms, difference %+.2f ms"
@@ -27,7 +28,13 @@ int main(int argc, char** argv) {
                 f.reportedLatencyMs, f.measuredLatencyMs,
                 f.reportedLatencyMs - f.measuredLatencyMs);
     std::printf("server sample clock:    %+.0f ppm against the steady clock\n", f.serverClockPpm);
-    std::printf("capture path delay:     %.2f ms (record stream, taken off the measurement)\n",
+    std::printf("capture path delay:     %+.2f ms (heard to recorded, taken off the measurement)\n",
                 f.captureDelayMs);
+    std::printf("reference check:        %+.3f ms per minute (the server's requests against the "
+                "recording)\n",
+                f.requestsAgainstRecordingMsPerMinute);
+    if (f.underflows > 0) {
+        std::printf("note: the server ran out of audio; drift and error span the gap\n");
+    }
     return 0;
 }

@@ -53,6 +53,9 @@ public:
     // (one buffer), the dummy and disk drivers "play" a buffer as soon as
     // it is filled.
     std::int64_t LatencyNs() const { return m_latencyNs; }
+    // Whether each callback's latency comes from the sound server's sample
+    // clock (true) or only the callback's own time stands for it.
+    bool ReportsServerTiming() const { return m_pulse != nullptr; }
     // Gaps the sound server reported (our audio came too late); 0 for SDL,
     // which does not say.
     int Underflows() const;

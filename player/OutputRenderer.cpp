@@ -8,15 +8,6 @@ namespace player {
 
 namespace {
 
-// Clock smoothing: each callback moves the estimate an eighth of the way to
-// what it measured, and nudges the buffer period, so callback jitter of a
-// millisecond or two does not show in the position while a steady drift
-// between the device's clock and ours is followed without a lasting error.
-constexpr double kPhaseGain = 0.125;
-constexpr double kPeriodGain = kPhaseGain * kPhaseGain / 4.0; // critically damped
-// A device clock more than 1 % off ours is not drift but a fault.
-constexpr double kMaxPeriodDeviation = 0.01;
-
 std::int16_t SaturatingAdd(std::int16_t a, std::int16_t b) {
     const int sum = a + b;
     return static_cast<std::int16_t>(std::clamp(sum, -32768, 32767));
@@ -26,7 +17,8 @@ std::int16_t SaturatingAdd(std::int16_t a, std::int16_t b) {
 
 OutputRenderer::OutputRenderer(ChunkRing& ring, PlaybackShared& shared,
                                const std::vector<std::int16_t>& click, const OutputTiming& timing)
-    : m_ring(ring), m_shared(shared), m_click(click), m_timing(timing) {}
+    : m_ring(ring), m_shared(shared), m_click(click), m_timing(timing),
+      m_outputClock(timing.sampleRate, timing.clockMemoryNs) {}
 
 void OutputRenderer::Render(std::int16_t* out, int frames, std::int64_t nowNs,
                             std::int64_t latencyNs) noexcept {
@@ -53,25 +45,14 @@ void OutputRenderer::Render(std::int16_t* out, int frames, std::int64_t nowNs,
 }
 
 // The device consumes buffers back to back, so buffer k+1 is heard exactly
-// one buffer after buffer k; the callback's own start time only estimates
-// that, with jitter. A jump of more than half a buffer is a real break
-// (underrun, a stalled driver) and restarts the estimate.
+// one buffer after buffer k; each callback's own figure only estimates
+// that, with jitter, and the clock's line through all of them places the
+// buffer.
 void OutputRenderer::UpdateTiming(int frames, std::int64_t heardAtNs) noexcept {
-    const double nominalNs = static_cast<double>(frames) * 1e9 / m_timing.sampleRate;
-    const double measuredNs = static_cast<double>(heardAtNs);
-    const double errorNs = measuredNs - m_predictedStartNs;
-    if (!m_timingValid || std::abs(errorNs) > nominalNs / 2.0) {
-        m_bufferStartNs = measuredNs;
-        m_bufferPeriodNs = nominalNs;
-        m_timingValid = true;
-    } else {
-        m_bufferStartNs = m_predictedStartNs + kPhaseGain * errorNs;
-        m_bufferPeriodNs = std::clamp(m_bufferPeriodNs + kPeriodGain * errorNs,
-                                      nominalNs * (1.0 - kMaxPeriodDeviation),
-                                      nominalNs * (1.0 + kMaxPeriodDeviation));
-    }
-    m_predictedStartNs = m_bufferStartNs + m_bufferPeriodNs;
-    m_nsPerFrame = m_bufferPeriodNs / frames;
+    m_outputClock.Report(m_outputFrame, frames, heardAtNs);
+    m_bufferStartNs = m_outputClock.HeardAtNs(m_outputFrame);
+    m_nsPerFrame = m_outputClock.NsPerFrame();
+    m_outputFrame += frames;
 }
 
 std::int64_t OutputRenderer::HeardAtNs(int offset) const noexcept {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "player/ChunkRing.h"
+#include "player/OutputClock.h"
 #include "player/PlaybackShared.h"
 
 #include <array>
@@ -16,6 +17,8 @@ struct OutputTiming {
     // How long after the callback starts filling a buffer its first frame
     // reaches the listener, when the device does not say per buffer.
     std::int64_t latencyNs = 0;
+    // How far back the device's timing reports count (see OutputClock).
+    double clockMemoryNs = OutputClock::kCallbackMemoryNs;
 };
 
 // The audio callback's work: plays the chunks of the current segment, mixes
@@ -74,12 +77,12 @@ private:
     // Everything below belongs to the audio callback thread.
     int m_chunkOffset = 0; // frames of the front chunk already played
 
-    // When the current buffer's first frame is heard, and the estimated
-    // length of a buffer, both smoothed over callbacks (see UpdateTiming).
-    bool m_timingValid = false;
+    // Output frames rendered so far, and when each is heard. The current
+    // buffer's first frame is heard at m_bufferStartNs, its frames go by at
+    // m_nsPerFrame, both from the clock's fitted line.
+    std::int64_t m_outputFrame = 0;
+    OutputClock m_outputClock;
     double m_bufferStartNs = 0.0;
-    double m_bufferPeriodNs = 0.0;
-    double m_predictedStartNs = 0.0;
     double m_nsPerFrame = 0.0;
 
     std::uint32_t m_generation = 0;

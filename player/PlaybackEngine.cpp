@@ -343,7 +343,9 @@ void PlaybackEngine::StartDevice() {
     if (!m_output) {
         return;
     }
-    const OutputTiming timing{format.sampleRate, format.channels, m_output->LatencyNs()};
+    const OutputTiming timing{format.sampleRate, format.channels, m_output->LatencyNs(),
+                              m_output->ReportsServerTiming() ? OutputClock::kServerMemoryNs
+                                                              : OutputClock::kCallbackMemoryNs};
     m_renderer = std::make_unique<OutputRenderer>(m_ring, m_shared, m_click, timing);
     const std::int64_t bufferNs =
         static_cast<std::int64_t>(m_output->BufferFrames()) * 1'000'000'000 / format.sampleRate;

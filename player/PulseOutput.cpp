@@ -3,6 +3,8 @@
 #include "player/PulseTeardown.h"
 #include "player/RealtimePriority.h"
 
+#include <algorithm>
+#include <chrono>
 #include <pulse/pulseaudio.h>
 
 namespace player {
@@ -134,7 +136,30 @@ void PulseOutput::Start() {
 
 // Mainloop thread or locked. The time until a frame written now is heard;
 // the nominal figure until the server has sent its first timing report.
+//
+// Taken from the server's latest report as it stands, dated by the server's
+// clock: the frame at its read index is heard its sink latency after the
+// report's time, later frames one frame apart. The client library's own
+// figure (pa_stream_get_latency) interpolates between reports with a
+// smoother that, on a busy machine, jumps a few milliseconds off and creeps
+// back over seconds; the position would follow it.
 std::int64_t PulseOutput::CurrentLatencyNs() {
+    const pa_timing_info* info = pa_stream_get_timing_info(m_stream);
+    if (info != nullptr && info->playing != 0 && info->synchronized_clocks != 0 &&
+        info->read_index_corrupt == 0 && info->write_index_corrupt == 0) {
+        // The report's time is the server's wall clock; ours read now.
+        const std::int64_t wallNowNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                           std::chrono::system_clock::now().time_since_epoch())
+                                           .count();
+        const std::int64_t reportNs =
+            static_cast<std::int64_t>(info->timestamp.tv_sec) * 1'000'000'000 +
+            static_cast<std::int64_t>(info->timestamp.tv_usec) * 1000;
+        // The library moves the write index on as we write.
+        const std::int64_t queuedFrames = (info->write_index - info->read_index) / m_frameBytes;
+        const std::int64_t heardNs = reportNs + static_cast<std::int64_t>(info->sink_usec) * 1000 +
+                                     queuedFrames * 1'000'000'000 / m_sampleRate;
+        return std::max<std::int64_t>(heardNs - wallNowNs, 0);
+    }
     pa_usec_t usec = 0;
     int negative = 0;
     if (pa_stream_get_latency(m_stream, &usec, &negative) < 0) {

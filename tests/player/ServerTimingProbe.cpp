@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <mutex>
@@ -59,12 +60,20 @@ private:
 class MonitorRecorder {
 public:
     struct CaptureMark {
-        double frame; // index of the next frame to read
-        double capturedNs;
-        double delayNs;
+        double frame;      // a recorded frame
+        double capturedNs; // when it was heard
+        double delayNs;    // from heard to the server's report of it
     };
 
-    ~MonitorRecorder() { player::TearDownPulse(m_mainloop, m_context, m_stream); }
+    ~MonitorRecorder() {
+        if (m_update != nullptr) {
+            pa_threaded_mainloop_lock(m_mainloop);
+            pa_operation_cancel(m_update);
+            pa_operation_unref(m_update);
+            pa_threaded_mainloop_unlock(m_mainloop);
+        }
+        player::TearDownPulse(m_mainloop, m_context, m_stream);
+    }
 
     std::string Start(double seconds) {
         m_samples.reserve(static_cast<std::size_t>((seconds + 5.0) * kRate * kChannels));
@@ -125,7 +134,7 @@ private:
             },
             this);
         constexpr std::uint32_t kServerDefault = static_cast<std::uint32_t>(-1);
-        // Fragments of 5 ms: many capture marks for the fit.
+        // Fragments of 5 ms.
         const pa_buffer_attr attr{kServerDefault, kServerDefault, kServerDefault, kServerDefault,
                                   static_cast<std::uint32_t>(kRate / 200 * kChannels * 2)};
         const auto flags = static_cast<pa_stream_flags_t>(
@@ -144,23 +153,27 @@ private:
 
     // Mainloop thread.
     void Read() {
+        MarkTimingReport();
+        // A report every 50 ms: twenty marks a second for the fit, without
+        // keeping the server (which must also feed the engine's stream) busy
+        // answering.
+        const std::int64_t nowNs = KeyPressTime::NowNs();
+        constexpr std::int64_t kReportIntervalNs = 50'000'000;
+        if (nowNs - m_updateAskedNs >= kReportIntervalNs &&
+            (m_update == nullptr || pa_operation_get_state(m_update) != PA_OPERATION_RUNNING)) {
+            if (m_update != nullptr) {
+                pa_operation_unref(m_update);
+            }
+            m_update = pa_stream_update_timing_info(m_stream, nullptr, nullptr);
+            m_updateAskedNs = nowNs;
+        }
         for (;;) {
             const void* data = nullptr;
             std::size_t bytes = 0;
-            const std::int64_t nowNs = KeyPressTime::NowNs();
-            pa_usec_t delayUs = 0;
-            int negative = 0;
-            const bool timed = pa_stream_get_latency(m_stream, &delayUs, &negative) == 0;
             if (pa_stream_peek(m_stream, &data, &bytes) < 0 || bytes == 0) {
                 return;
             }
             if (!m_stopped) {
-                const double frame =
-                    static_cast<double>(m_samples.size()) / static_cast<double>(kChannels);
-                if (timed && negative == 0) {
-                    const double delayNs = static_cast<double>(delayUs) * 1000.0;
-                    m_marks.push_back({frame, static_cast<double>(nowNs) - delayNs, delayNs});
-                }
                 const std::size_t count = bytes / sizeof(std::int16_t);
                 if (data == nullptr) {
                     m_samples.insert(m_samples.end(), count, 0); // a hole: silence
@@ -173,10 +186,44 @@ private:
         }
     }
 
+    // Mainloop thread. A mark from each new timing report of the server,
+    // dated by the server's clock: the frame at its write index was heard
+    // (played by the sink) the source's latency before the report, less
+    // the sink's (a monitor sees what the sink renders before it is
+    // heard). Not the client library's interpolated latency, which wanders
+    // by milliseconds for seconds on a busy machine.
+    void MarkTimingReport() {
+        const pa_timing_info* info = pa_stream_get_timing_info(m_stream);
+        if (m_stopped || info == nullptr || info->synchronized_clocks == 0 ||
+            info->write_index_corrupt != 0) {
+            return;
+        }
+        const std::int64_t reportUs =
+            static_cast<std::int64_t>(info->timestamp.tv_sec) * 1'000'000 + info->timestamp.tv_usec;
+        if (reportUs == m_lastReportUs) {
+            return;
+        }
+        m_lastReportUs = reportUs;
+        const auto wallNowNs =
+            static_cast<double>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                    std::chrono::system_clock::now().time_since_epoch())
+                                    .count());
+        const auto steadyNowNs = static_cast<double>(KeyPressTime::NowNs());
+        const double reportNs = static_cast<double>(reportUs) * 1000.0 - wallNowNs + steadyNowNs;
+        const double delayNs =
+            (static_cast<double>(info->source_usec) - static_cast<double>(info->sink_usec)) *
+            1000.0;
+        m_marks.push_back({static_cast<double>(info->write_index / (kChannels * 2)),
+                           reportNs - delayNs, delayNs});
+    }
+
     pa_threaded_mainloop* m_mainloop = nullptr;
     pa_context* m_context = nullptr;
     pa_stream* m_stream = nullptr;
     bool m_stopped = false;
+    std::int64_t m_lastReportUs = -1;
+    pa_operation* m_update = nullptr;
+    std::int64_t m_updateAskedNs = 0;
     std::vector<std::int16_t> m_samples;
     std::vector<CaptureMark> m_marks;
 };
@@ -267,6 +314,12 @@ Line LeastSquares(const std::vector<double>& x, const std::vector<double>& y) {
     return line;
 }
 
+double Median(std::vector<double> values) {
+    std::nth_element(values.begin(), values.begin() + static_cast<long>(values.size() / 2),
+                     values.end());
+    return values[values.size() / 2];
+}
+
 double Mean(const std::vector<double>& values) {
     double sum = 0.0;
     for (const double v : values) {
@@ -307,6 +360,7 @@ ServerTimingFigures MeasureServerTiming(double seconds, double bpm) {
     // The engine's position, read every millisecond while it plays.
     std::vector<std::pair<double, double>> positions; // steady ns, song seconds
     positions.reserve(static_cast<std::size_t>((seconds + 2.0) * 1000.0));
+    const double playNs = static_cast<double>(KeyPressTime::NowNs());
     engine.Play();
     // A read the scheduler interrupted cannot say when it was taken: kept
     // only when it took less than 0.2 ms, dated at its middle.
@@ -320,6 +374,7 @@ ServerTimingFigures MeasureServerTiming(double seconds, double bpm) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    const double stopNs = static_cast<double>(KeyPressTime::NowNs());
     figures.underflows = engine.OutputUnderflows();
     // The last click has left the sink by now; let the recording catch up.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -358,40 +413,63 @@ ServerTimingFigures MeasureServerTiming(double seconds, double bpm) {
                         std::to_string(engineHeardNs.size());
         return figures;
     }
-    // The server's sample clock against ours: the engine renders as the
-    // server asks for audio, so over the run the times of the requests
-    // against the frames they asked for give the rate at which the
-    // server's frames go by (a null sink's clock is not exactly the nominal
-    // rate); thousands of requests average out their scheduling jitter.
-    // The recording's reads tell where its frame 0 lies; each read's report
-    // is noisy (reads come in bursts), their median is not.
+    // The server's sample clock on ours, from the recording's timing reports
+    // while the song played (the stretch the figures are about). A report can only come late (the
+    // server dates it after taking its index), so the line goes through the earliest report of each
+    // second, not through all of them.
+    std::vector<double> markFrames;
+    std::vector<double> markNs;
+    std::vector<double> delays;
+    for (const auto& mark : marks) {
+        if (mark.capturedNs > playNs + kFirstClickSeconds * 1e9 && mark.capturedNs < stopNs) {
+            markFrames.push_back(mark.frame);
+            markNs.push_back(mark.capturedNs);
+            delays.push_back(mark.delayNs * 1e-6);
+        }
+    }
+    if (markFrames.size() < 100) {
+        figures.error = "too few timing reports of the recording while the song played";
+        return figures;
+    }
+    figures.captureDelayMs = Median(delays);
+    const Line rough = LeastSquares(markFrames, markNs);
+    std::vector<double> earliestFrames;
+    std::vector<double> earliestNs;
+    for (std::size_t i = 0; i < markFrames.size(); ++i) {
+        const bool sameSecond =
+            !earliestFrames.empty() &&
+            std::floor(markFrames[i] / kRate) == std::floor(earliestFrames.back() / kRate);
+        const double residual = markNs[i] - rough.a - rough.b * markFrames[i];
+        if (!sameSecond) {
+            earliestFrames.push_back(markFrames[i]);
+            earliestNs.push_back(markNs[i]);
+        } else if (residual < earliestNs.back() - rough.a - rough.b * earliestFrames.back()) {
+            earliestFrames.back() = markFrames[i];
+            earliestNs.back() = markNs[i];
+        }
+    }
+    const Line capture = LeastSquares(earliestFrames, earliestNs);
+    const double nsPerFrame = capture.b;
+    figures.serverClockPpm = (nsPerFrame * kRate / 1e9 - 1.0) * 1e6;
+    // A check on that reference: the engine renders as the server asks for
+    // audio, so the times of its requests against the frames they asked for
+    // give the same clock with our scheduling's noise.
     std::vector<double> bufferFrames;
     std::vector<double> bufferNs;
     for (const auto& buffer : log.buffers) {
-        bufferFrames.push_back(buffer.frame);
-        bufferNs.push_back(buffer.callbackNs);
+        if (buffer.callbackNs > playNs && buffer.callbackNs < stopNs) {
+            bufferFrames.push_back(buffer.frame);
+            bufferNs.push_back(buffer.callbackNs);
+        }
     }
-    const double nsPerFrame = LeastSquares(bufferFrames, bufferNs).b;
-    std::vector<double> recordedFrames;
-    for (const std::int64_t frame : recorded) {
-        recordedFrames.push_back(static_cast<double>(frame));
-    }
-    figures.serverClockPpm = (nsPerFrame * kRate / 1e9 - 1.0) * 1e6;
-    std::vector<double> origins;
-    std::vector<double> delays;
-    for (const auto& mark : marks) {
-        origins.push_back(mark.capturedNs - mark.frame * nsPerFrame);
-        delays.push_back(mark.delayNs * 1e-6);
-    }
-    std::nth_element(origins.begin(), origins.begin() + static_cast<long>(origins.size() / 2),
-                     origins.end());
-    const Line capture{origins[origins.size() / 2], nsPerFrame};
-    figures.captureDelayMs = Mean(delays);
+    figures.requestsAgainstRecordingMsPerMinute =
+        (LeastSquares(bufferFrames, bufferNs).b / nsPerFrame - 1.0) * 60e3;
 
     // Drift: every position the engine gave while the clicks played,
     // against the song frame the server was playing at that moment (its
     // sample clock, placed by the recording: song frame F is recording
-    // frame F + the first click's offset).
+    // frame F + the first click's offset, as long as the server never ran
+    // out of audio).
     const double recordingLead = static_cast<double>(recorded.front()) - kFirstClickSeconds * kRate;
     std::vector<double> minutes;
     std::vector<double> driftMs;
@@ -416,17 +494,20 @@ ServerTimingFigures MeasureServerTiming(double seconds, double bpm) {
     figures.jitterRmsMs = std::sqrt(sumSquares / static_cast<double>(recorded.size() - 1));
 
     std::vector<double> errorsMs;
+    std::vector<double> clickMinutes;
     std::vector<double> measuredLatencyMs;
     std::vector<double> reportedLatencyMs;
     for (std::size_t i = 0; i < recorded.size(); ++i) {
         const double heardNs = capture.a + capture.b * static_cast<double>(recorded[i]);
         errorsMs.push_back((heardNs - engineHeardNs[i]) * 1e-6);
+        clickMinutes.push_back(heardNs / 60e9);
         figures.positionErrorMaxMs =
             std::max(figures.positionErrorMaxMs, std::abs(errorsMs.back()));
         measuredLatencyMs.push_back((heardNs - log.onsets[i].renderedNs) * 1e-6);
         reportedLatencyMs.push_back(log.onsets[i].latencyNs * 1e-6);
     }
     figures.positionErrorMeanMs = Mean(errorsMs);
+    figures.clickDriftMsPerMinute = LeastSquares(clickMinutes, errorsMs).b;
     figures.measuredLatencyMs = Mean(measuredLatencyMs);
     figures.reportedLatencyMs = Mean(reportedLatencyMs);
     return figures;

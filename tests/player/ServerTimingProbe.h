@@ -22,6 +22,10 @@ struct ServerTimingFigures {
     // against the recording placed on the steady clock, the mean and
     // largest difference.
     double driftMsPerMinute = 0.0;
+    // The same from the clicks alone: the slope of the difference between
+    // when the engine says each click is heard and when the recording has
+    // it. Fewer points, but a gap in the output does not upset it.
+    double clickDriftMsPerMinute = 0.0;
     double positionErrorMeanMs = 0.0;
     double positionErrorMaxMs = 0.0;
     // Output latency: the mean the server reported to the engine for the
@@ -31,11 +35,17 @@ struct ServerTimingFigures {
     double measuredLatencyMs = 0.0;
     // The server's sample clock against the steady clock, in parts per
     // million (its frames take this much longer than nominal; negative:
-    // it runs fast).
+    // it runs fast), from the recording's timing reports.
     double serverClockPpm = 0.0;
-    // The recording's own delay from the monitor to the reader, as the
-    // server reports it for the record stream (mean).
+    // The recording's own delay: from a frame being heard to the server
+    // reporting it recorded (median while the song played). Negative: a
+    // monitor sees what the sink renders before the sink plays it.
     double captureDelayMs = 0.0;
+    // A check of the reference the drift is measured against (the server's
+    // sample clock as the recording's timing reports show it): the same
+    // clock from the times the server asked the engine for audio, how far
+    // apart the two go in a minute.
+    double requestsAgainstRecordingMsPerMinute = 0.0;
 };
 
 // Plays `seconds` of clicks at `bpm` through the running sound server
