@@ -25,7 +25,7 @@ void CChartEditorDlg::OpenFindTempo() {
 }
 
 void CChartEditorDlg::ApplyFoundTempo(float bpm, float gapSeconds) {
-    WithTimingLock([&](chart::TimingState& timing) {
+    EditTiming([&](chart::TimingState& timing) {
         chart::ApplyBpmAndGap(timing, bpm, gapSeconds, m_player.PositionSeconds());
     });
     ShowBpm();

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace app {
@@ -50,6 +51,25 @@ std::optional<std::string> QtUserDialogs::Run(QFileDialog& dialog, std::string_v
 
 void QtUserDialogs::ShowMessage(std::string_view text) {
     QMessageBox::information(m_parent, QApplication::applicationDisplayName(), MessageText(text));
+}
+
+std::optional<double> QtUserDialogs::AskNumber(std::string_view caption, std::string_view label,
+                                               double value, double min, double max, int decimals) {
+    bool ok = false;
+    const double number = QInputDialog::getDouble(m_parent, FromView(caption), FromView(label),
+                                                  value, min, max, decimals, &ok);
+    return ok ? std::optional<double>(number) : std::nullopt;
+}
+
+UserDialogs::SaveChoice QtUserDialogs::AskSaveDiscardCancel(std::string_view text,
+                                                            std::string_view caption) {
+    const auto answer = QMessageBox::question(
+        m_parent, FromView(caption), MessageText(text),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    if (answer == QMessageBox::Save) {
+        return SaveChoice::kSave;
+    }
+    return answer == QMessageBox::Discard ? SaveChoice::kDiscard : SaveChoice::kCancel;
 }
 
 bool QtUserDialogs::AskYesNo(std::string_view text, std::string_view caption) {
