@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace app {
 
@@ -63,9 +64,13 @@ std::optional<double> QtUserDialogs::AskNumber(std::string_view caption, std::st
 
 UserDialogs::SaveChoice QtUserDialogs::AskSaveDiscardCancel(std::string_view text,
                                                             std::string_view caption) {
-    const auto answer = QMessageBox::question(
-        m_parent, FromView(caption), MessageText(text),
-        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    QMessageBox box(QMessageBox::Question, FromView(caption), MessageText(text),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, m_parent);
+    box.setDefaultButton(QMessageBox::Save);
+    // Alt+S and Alt+D whatever the desktop names the buttons; Escape cancels.
+    box.button(QMessageBox::Save)->setText(QStringLiteral("&Save"));
+    box.button(QMessageBox::Discard)->setText(QStringLiteral("&Discard"));
+    const int answer = box.exec();
     if (answer == QMessageBox::Save) {
         return SaveChoice::kSave;
     }

@@ -10,10 +10,14 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -294,6 +298,61 @@ TEST_F(SongWindow, SecondPadKeysEnterDoubleChartsColumns) {
     HoldKey(Qt::Key_6, 1.0, 1.0, Qt::KeypadModifier);
     EXPECT_NE(Shown().notes.Find(96, 0), nullptr) << "arrows: the first pad";
     EXPECT_NE(Shown().notes.Find(96, 7), nullptr) << "keypad: the second pad";
+}
+
+} // namespace
+
+namespace {
+
+// Across a tempo change and a stop the metronome clicks on the timing
+// map's beats, each handed over exactly.
+TEST_F(SongWindow, MetronomeClicksOnEveryBeatAcrossChangesAndStops) {
+    LoadSong(120.0f);
+    dialogs.numbers = {240.0, 500.0};
+    window->AddBpmChangeAt(96); // beat 2
+    window->AddStopAt(192);     // beat 4
+    ASSERT_EQ(window->Song().changes.size(), 1u);
+    ASSERT_EQ(window->Song().stops.size(), 1u);
+    // Beats 0-2 every 0.5 s, then every 0.25 s, with half a second held at
+    // beat 4 (1.5 s): beat 5 at 2.25 s.
+    const std::vector<double> beats = {0.0, 0.5, 1.0, 1.25, 1.5, 2.25, 2.5};
+    player.position = 0.0;
+    player.Play();
+    const auto start = std::chrono::steady_clock::now();
+    while (player.position.load() < 2.6) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+        player.position = elapsed.count();
+    }
+    const std::vector<double> clicks = player.Clicks();
+    // A starved worker may skip a beat rather than click it late.
+    ASSERT_GE(clicks.size(), beats.size() - 2);
+    for (std::size_t i = 0; i < clicks.size(); ++i) {
+        // The map's times come from sums of beat lengths: a rounding step.
+        const bool onABeat = std::any_of(beats.begin(), beats.end(), [&](double beat) {
+            return std::abs(clicks[i] - beat) < 1e-9;
+        });
+        EXPECT_TRUE(onABeat) << clicks[i];
+        if (i > 0) {
+            EXPECT_GT(clicks[i], clicks[i - 1]);
+        }
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SongWindow, TheStepViewTakesTheHeightTheWindowGains) {
+    const QSize start = window->size();
+    const int viewHeight = window->StepView()->height();
+    window->resize(start.width() + 50, start.height() + 120);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->StepView()->height(), viewHeight + 120);
+    window->resize(start.width() - 40, start.height() - 40);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->size(), start) << "the layout's size is the least";
+    EXPECT_EQ(window->StepView()->height(), viewHeight);
 }
 
 } // namespace

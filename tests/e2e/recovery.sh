@@ -59,8 +59,10 @@ answer_question() {
   xdotool key --clearmodifiers "$key"
 }
 
+# The main window is the first of its name; unsaved work puts the file's
+# name before it.
 quit() {
-  quit_program "$pid" "$(xdotool search --onlyvisible --name '^Beatwright$' | sort -n | head -n 1)"
+  quit_program "$pid" "$(xdotool search --onlyvisible --name 'Beatwright$' | sort -n | head -n 1)"
   pid=
 }
 

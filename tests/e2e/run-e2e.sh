@@ -17,6 +17,8 @@ trap 'rm -rf "$XDG_CONFIG_HOME" "$XDG_STATE_HOME"' EXIT
 xvfb-run -a -s "-screen 0 1024x768x24" \
   bash "$here/session.sh" "$build/beatwright" "$build/demo-128bpm.wav" "$build/e2e"
 xvfb-run -a -s "-screen 0 1024x768x24" \
+  bash "$here/snap-undo.sh" "$build/beatwright" "$build/demo-128bpm.wav" "$build/e2e"
+xvfb-run -a -s "-screen 0 1024x768x24" \
   bash "$here/open-chart.sh" "$build/beatwright" "$build/demo-128bpm.wav" "$build/e2e"
 # -noreset: the server must outlive the program killed in between.
 xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
