@@ -47,7 +47,8 @@ void CChartEditorDlg::RestoreSettings() {
         ToggleMetronome();
     }
     m_inputOffsetMs = m_settings->InputOffsetMs();
-    SetSnap(edit::kAllSnaps[static_cast<std::size_t>(m_settings->SnapIndex())]);
+    // Before any range is set: nothing to carry over to the stored snap.
+    m_editor.SetSnap(edit::kAllSnaps[static_cast<std::size_t>(m_settings->SnapIndex())]);
     restoreGeometry(m_settings->WindowGeometry());
 }
 

@@ -64,7 +64,8 @@ for _ in $(seq 50); do [ -s "$dwi" ] && break; sleep 0.1; done
 trap - EXIT
 quit_program "$pid" "$main"
 
-steps=$(sed -n 's/^#SINGLE:[^:]*:[^:]*:\([^;]*\);.*/\1/p' "$dwi")
+# A chart with finer notes is written over several lines.
+steps=$(tr -d '\r\n' <"$dwi" | sed -n 's/.*#SINGLE:[^:]*:[^:]*:\([^;]*\);.*/\1/p')
 echo "$steps" | grep -q '(' || fail "no 16th group in the chart: $steps"
 arrows=$(echo "$steps" | tr -cd '12346789AB' | wc -c)
 [ "$arrows" -ge 4 ] || fail "only $arrows arrows were saved: $steps"
