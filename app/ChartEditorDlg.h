@@ -99,9 +99,10 @@ public:
     // True when the file was written.
     bool SaveDwiFile(bool alwaysAsk);
     // Makes song the document, clean, with the chart at shown selected.
-    // read: the document came from dwiPath.
+    // read: the document came from dwiPath. tellUnshown: say so when the
+    // chart holds notes the step view's 8th slots cannot show.
     void LoadDocument(chart::Song song, std::optional<std::size_t> shown,
-                      const std::string& dwiPath, bool read);
+                      const std::string& dwiPath, bool read, bool tellUnshown = true);
     // With unsaved changes, asks "Save changes to NAME?": true when the work
     // was saved or may be dropped, false on Cancel (or a failed save).
     bool MaySetWorkAside();

@@ -269,7 +269,9 @@ bool CChartEditorDlg::RestoreRecovery(const edit::LeftRecovery& left) {
             chart.sourceId = 0;
         }
     }
-    LoadDocument(std::move(song), left.info.shownChart, left.info.dwiPath, left.info.imported);
+    // The user's own work: no message about what it holds.
+    LoadDocument(std::move(song), left.info.shownChart, left.info.dwiPath, left.info.imported,
+                 false);
     m_restoredUnsaved = true;
     ShowUndoState();
     return true;

@@ -235,7 +235,8 @@ void CChartEditorDlg::ImportDwiFile() {
     if (found.steps && offered > 0 && found.difficulty && found.footRating) {
         shown = edit::FindOfferedChart(song, offered - 1, *found.difficulty, *found.footRating);
     }
-    LoadDocument(std::move(song), shown, *path, true);
+    // The importer has told of notes the step view cannot show.
+    LoadDocument(std::move(song), shown, *path, true, false);
 }
 
 } // namespace app

@@ -57,7 +57,7 @@ bool CChartEditorDlg::OpenChartFile(const std::string& path) {
 }
 
 void CChartEditorDlg::LoadDocument(chart::Song song, std::optional<std::size_t> shown,
-                                   const std::string& dwiPath, bool read) {
+                                   const std::string& dwiPath, bool read, bool tellUnshown) {
     if (shown && *shown >= song.charts.size()) {
         shown.reset();
     }
@@ -96,7 +96,7 @@ void CChartEditorDlg::LoadDocument(chart::Song song, std::optional<std::size_t> 
     m_dwiFileName = dwiPath;
     ShowUndoState();
     RepaintStepView();
-    if (lossy) {
+    if (lossy && tellUnshown) {
         m_dialogs.ShowMessage(dwi::kFreezeArrowMessage);
     }
 }

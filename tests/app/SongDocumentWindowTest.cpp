@@ -356,3 +356,34 @@ TEST_F(SongWindow, TheStepViewTakesTheHeightTheWindowGains) {
 }
 
 } // namespace
+
+namespace {
+
+// The step view's timing requests: the window asks for the value; an edit
+// to 0 removes, Cancel changes nothing.
+TEST_F(SongWindow, TempoChangesAndStopsAreAskedForAddedChangedAndRemoved) {
+    LoadSong(120.0f);
+    dialogs.numbers = {180.0, std::nullopt, 300.0};
+    window->AddBpmChangeAt(192); // beat 4
+    window->AddStopAt(96);       // cancelled
+    window->AddStopAt(96);       // beat 2, 300 ms
+    EXPECT_EQ(dialogs.numberQuestions.front(), "Add BPM Change: BPM at this beat:");
+    ASSERT_EQ(window->Song().changes.size(), 1u);
+    EXPECT_EQ(window->Song().changes[0], (chart::BpmChange{4.0, 180.0}));
+    ASSERT_EQ(window->Song().stops.size(), 1u);
+    EXPECT_EQ(window->Song().stops[0], (chart::Stop{2.0, 300.0}));
+
+    dialogs.numbers = {150.0, 0.0};
+    window->EditBpmChange(0);
+    EXPECT_EQ(window->Song().changes[0].bpm, 150.0);
+    window->EditStop(0);
+    EXPECT_TRUE(window->Song().stops.empty());
+    window->RemoveBpmChange(0);
+    EXPECT_TRUE(window->Song().changes.empty());
+    window->EditStop(5); // no such stop: nothing is asked
+    EXPECT_EQ(dialogs.numberQuestions.size(), 5u);
+    window->Undo();
+    EXPECT_EQ(window->Song().changes.size(), 1u) << "each request is one undo step";
+}
+
+} // namespace
