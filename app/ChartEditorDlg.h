@@ -301,6 +301,11 @@ private:
     bool m_showingDocument = false;
     int m_pixelsPerBeat = 18;
     int m_stepViewBaseHeight = 0;
+    // Find Tempo's edits: their merge id, the BPM and Gap before them, and
+    // the history index just after their command.
+    std::uint64_t m_findTempoMergeId = 0;
+    std::pair<float, float> m_findTempoStart;
+    std::optional<std::size_t> m_findTempoIndex;
     // The Difficulty and Foot Rating lists' own items; a chart's value
     // outside them shows as one more item.
     static constexpr int kDifficultyItems = 8;

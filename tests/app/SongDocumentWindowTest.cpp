@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <algorithm>
@@ -384,6 +385,28 @@ TEST_F(SongWindow, TempoChangesAndStopsAreAskedForAddedChangedAndRemoved) {
     EXPECT_EQ(dialogs.numberQuestions.size(), 5u);
     window->Undo();
     EXPECT_EQ(window->Song().changes.size(), 1u) << "each request is one undo step";
+}
+
+} // namespace
+
+namespace {
+
+// Find Tempo's previews are one undo step, and none once the dialog has
+// put the timing back as it was.
+TEST_F(SongWindow, AFindTempoPreviewPutBackLeavesNoUnsavedWork) {
+    LoadSong(120.0f);
+    window->OnCommand(32800);
+    auto* dialog = window->findChild<QDialog*>("FindTempoDlg");
+    ASSERT_NE(dialog, nullptr);
+    window->ApplyFoundTempo(131.0f, 0.25f);
+    window->ApplyFoundTempo(133.0f, 0.5f);
+    EXPECT_TRUE(window->HasUnsavedChanges());
+    EXPECT_EQ(window->Editor().History().Count(), 1u);
+    window->ApplyFoundTempo(120.0f, 0.0f);
+    EXPECT_FALSE(window->HasUnsavedChanges());
+    EXPECT_FALSE(window->Editor().History().CanUndo());
+    EXPECT_EQ(Text(1010), "120.0");
+    dialog->reject();
 }
 
 } // namespace
