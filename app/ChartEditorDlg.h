@@ -89,7 +89,8 @@ public:
     // one undoable edit (for tests and tools that think in slots).
     chart::StepChart Steps() const;
     void SetSteps(const chart::StepChart& steps);
-    // The document a save would write now, and what it belongs to.
+    // The document as a save would write it now (the chart not yet padded
+    // to cover the song), and what it belongs to.
     std::string DocumentText() const;
     edit::RecoveryInfo DocumentInfo() const;
     // Opens the song of a copy left by a crash and loads the copy; the work
@@ -147,6 +148,8 @@ public:
 
     void Undo();
     void Redo();
+    // The range keeps the rows it stands for, rounded down to the new cells;
+    // the snap is stored in the settings.
     void SetSnap(edit::Snap snap);
 
     // State as the user would see it, for tests and tools.
