@@ -176,6 +176,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // Keys held while the window loses the keyboard never report their
+    // release: they are let go there.
+    void changeEvent(QEvent* event) override;
 
 private:
     void BuildMenus();

@@ -3,6 +3,7 @@
 #include "app/ChartEditorText.h"
 #include "app/ColorLabel.h"
 #include "app/KeyRouting.h"
+#include "chart/InputCalibration.h"
 #include "player/KeyPressTime.h"
 
 #include <QApplication>
@@ -51,6 +52,18 @@ bool CChartEditorDlg::eventFilter(QObject* watched, QEvent* event) {
         return FilterKeyRelease(key, TakesTypedText(target));
     }
     return FilterKeyPress(key, TakesTypedText(target));
+}
+
+void CChartEditorDlg::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
+        const double position = chart::CorrectedPressSeconds(
+            m_player.PositionSeconds(), m_inputOffsetMs, RateForSpeed(m_timing.songSpeedPercent));
+        constexpr std::uint8_t kMostColumns = 8;
+        for (std::uint8_t column = 0; column < kMostColumns; ++column) {
+            m_editor.ReleaseKey(column, position);
+        }
+    }
 }
 
 bool CChartEditorDlg::FilterKeyRelease(QKeyEvent* event, bool intoTextBox) {

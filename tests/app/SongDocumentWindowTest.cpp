@@ -410,3 +410,28 @@ TEST_F(SongWindow, AFindTempoPreviewPutBackLeavesNoUnsavedWork) {
 }
 
 } // namespace
+
+namespace {
+
+// A key held while another window takes the keyboard is let go there: the
+// hold ends, and the key enters arrows again afterwards.
+TEST_F(SongWindow, AHeldKeyEndsWhenTheWindowLosesTheKeyboard) {
+    StepMode();
+    player.position = 1.0;
+    QTest::keyPress(QApplication::focusWidget(), Qt::Key_Up);
+    player.position = 1.5;
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    const chart::Note* hold = Shown().notes.Find(96, 2);
+    ASSERT_NE(hold, nullptr);
+    EXPECT_EQ(hold->holdRows, 48) << "from 1.0 s to 1.5 s";
+    other.close();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    HoldKey(Qt::Key_Up, 3.0, 3.0);
+    EXPECT_NE(Shown().notes.Find(288, 2), nullptr);
+}
+
+} // namespace
