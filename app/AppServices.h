@@ -34,6 +34,12 @@ public:
                                                        std::string_view defaultSuffix) = 0;
     // The About box, modal.
     virtual void ShowAbout() = 0;
+    // A number between min and max with decimals places; nothing on cancel.
+    virtual std::optional<double> AskNumber(std::string_view caption, std::string_view label,
+                                            double value, double min, double max, int decimals) = 0;
+    enum class SaveChoice { kSave, kDiscard, kCancel };
+    // "Save changes to NAME?" with Save, Discard and Cancel.
+    virtual SaveChoice AskSaveDiscardCancel(std::string_view text, std::string_view caption) = 0;
 };
 
 // Milliseconds from a monotonic clock, wrapping at 2^32 like the tick

@@ -4,10 +4,10 @@
 #include "chart/RangeActions.h"
 #include "chart/SongTiming.h"
 #include "chart/StepChart.h"
-#include "chart/StepRandom.h"
 #include "chart/TapTempo.h"
-#include "edit/ImportedSong.h"
+#include "chart/TimingMap.h"
 #include "edit/Recovery.h"
+#include "edit/SongEditor.h"
 #include "player/MediaPlayer.h"
 #include "view/StepViewOwner.h"
 
@@ -28,6 +28,7 @@ class QKeyEvent;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QResizeEvent;
 
 namespace app {
 
@@ -36,11 +37,13 @@ class CSpinButton;
 class RecentSongsMenu;
 class Settings;
 
-// The main window. It owns all song state: timing, chart, range, the DWI
-// file name and the song's text fields, the input mode, the metronome and
-// the two workers. Everything but the timing values is used on the window's
-// thread only; BPM, Gap and the next-click time change under m_timingLock,
-// which the metronome worker takes for its click decision.
+// The main window. The song document (timing, charts, texts) lives in its
+// edit::SongEditor and changes only through the editor's commands; the
+// window shows it from the editor's notices and keeps the range, the DWI
+// file name, the input mode, the metronome and the two workers. Everything
+// is used on the window's thread only except m_timing and m_timingMap: a
+// snapshot of the document's timing plus the next-click time, changed under
+// m_timingLock, which the metronome worker takes for its click decision.
 class CChartEditorDlg : public QMainWindow, public view::StepViewOwner {
     Q_OBJECT
 public:
@@ -76,25 +79,38 @@ public:
     void OpenChart();
     bool OpenChartFile(const std::string& path);
 
-    // Unsaved work: the window's values differ from those last opened or
-    // saved (or were restored from a crash and not saved since).
+    // Unsaved work: the document is not at its history's clean mark (or was
+    // restored from a crash and not saved since).
     bool HasUnsavedChanges() const;
-    // The document a save would write now, and what it belongs to.
+    // The document and its editing (undo history, selected chart, snap).
+    edit::SongEditor& Editor() { return m_editor; }
+    const edit::SongEditor& Editor() const { return m_editor; }
+    // The selected chart as half-beat slots, and its replacement by slots as
+    // one undoable edit (for tests and tools that think in slots).
+    chart::StepChart Steps() const;
+    void SetSteps(const chart::StepChart& steps);
+    // The document as a save would write it now (the chart not yet padded
+    // to cover the song), and what it belongs to.
     std::string DocumentText() const;
     edit::RecoveryInfo DocumentInfo() const;
     // Opens the song of a copy left by a crash and loads the copy; the work
     // counts as unsaved until the user saves it.
     bool RestoreRecovery(const edit::LeftRecovery& left);
     void ImportDwiFile();
-    void SaveDwiFile(bool alwaysAsk);
-    edit::WindowValues CurrentWindowValues() const;
-    void MarkSaved() { m_savedValues = CurrentWindowValues(); }
-    // Shows a song document in the window: its timing, texts and the chart
-    // at shown as slots. read: the document came from dwiPath.
+    // True when the file was written.
+    bool SaveDwiFile(bool alwaysAsk);
+    // Makes song the document, clean, with the chart at shown selected.
+    // read: the document came from dwiPath. tellUnshown: say so when the
+    // chart holds notes the step view's 8th slots cannot show.
     void LoadDocument(chart::Song song, std::optional<std::size_t> shown,
-                      const std::string& dwiPath, bool read);
-    // Selects the stored difficulty (any case) and foot rating in their lists.
-    void SelectDifficultyAndRating();
+                      const std::string& dwiPath, bool read, bool tellUnshown = true);
+    // With unsaved changes, asks "Save changes to NAME?": true when the work
+    // was saved or may be dropped, false on Cancel (or a failed save).
+    bool MaySetWorkAside();
+    // The window's caption: "NAME* - Beatwright" while unsaved, the
+    // program's name otherwise; NAME is the chart file's, else the song's.
+    QString Caption() const;
+    std::string DocumentName() const;
     void SetMode(std::int32_t mode);
     void ToggleMetronome();
     // "Options > Calibrate Timing...": modal; stores the offset on OK.
@@ -112,11 +128,29 @@ public:
 
     // view::StepViewOwner
     player::MediaPlayer& Player() override { return m_player; }
-    float Bpm() const override { return m_timing.bpm; }
-    float GapSeconds() const override { return m_timing.gapSeconds; }
-    chart::StepChart& Chart() override { return m_chart; }
-    void SetRangeStart(std::int32_t slot) override;
-    void SetRangeEnd(std::int32_t slot) override;
+    const chart::Song& Song() const override { return m_editor.Song(); }
+    const chart::SongChart* ShownChart() const override { return m_editor.Selected(); }
+    std::int32_t CellRows() const override { return m_editor.CellRows(); }
+    int PixelsPerBeat() const override { return m_pixelsPerBeat; }
+    void SetPixelsPerBeat(int pixels) override;
+    void RowsShown(std::int32_t endRow) override;
+    void ToggleNote(std::int32_t row, std::uint8_t column) override;
+    void SetHold(std::int32_t row, std::uint8_t column, std::int32_t holdRows,
+                 std::uint64_t mergeId) override;
+    void SetRangeStart(std::int32_t cell) override;
+    void SetRangeEnd(std::int32_t cell) override;
+    void AddBpmChangeAt(std::int32_t row) override;
+    void AddStopAt(std::int32_t row) override;
+    void EditBpmChange(std::size_t index) override;
+    void EditStop(std::size_t index) override;
+    void RemoveBpmChange(std::size_t index) override;
+    void RemoveStop(std::size_t index) override;
+
+    void Undo();
+    void Redo();
+    // The range keeps the rows it stands for, rounded down to the new cells;
+    // the snap is stored in the settings.
+    void SetSnap(edit::Snap snap);
 
     // State as the user would see it, for tests and tools.
     chart::TimingState Timing() const;
@@ -141,10 +175,16 @@ signals:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    // Keys held while the window loses the keyboard never report their
+    // release: they are let go there.
+    void changeEvent(QEvent* event) override;
 
 private:
     void BuildMenus();
+    void BuildEditMenu();
     void BuildControls();
+    void BuildSnapList(QWidget* central);
     void Initialise();
     void ConnectPlayerEvents();
 
@@ -153,6 +193,7 @@ private:
     void RestoreSettings();
     void StoreWindowSettings();
     void RememberSong(const std::string& path);
+    void StoreSnap();
 
     // Key presses (ChartEditorSettings.cpp): when a key was pressed on the
     // steady clock, from its event stamp, and the song time it stands for,
@@ -163,8 +204,11 @@ private:
     // Keyboard filter: returns whether the key is consumed. A key bound for
     // an editable text box keeps only Enter's and Escape's window meaning.
     bool FilterKeyPress(QKeyEvent* event, bool intoTextBox);
+    bool FilterKeyRelease(QKeyEvent* event, bool intoTextBox);
     void TapKey(std::int64_t pressedAtNs);
     void StepInputKey(int key, bool keypad, std::int64_t pressedAtNs);
+    // The chart column a step key enters, for the selected chart's style.
+    std::optional<std::uint8_t> ColumnOfKey(int key, bool keypad) const;
     void SnapToNextSlot();
 
     // Player events, on the window's thread.
@@ -184,6 +228,12 @@ private:
     void OnSampleEndSet();
     void SetSongSpeed(std::int32_t percent);
 
+    // The document's notices: the controls show what changed.
+    void OnDocumentChanged(const edit::ChangeNotice& notice);
+    void ShowTiming();
+    void ShowSongInfo();
+    void ShowChartInfo();
+    void ShowUndoState();
     void ShowBpm();
     void ShowGap();
     void ShowReadout(CColorLabel* readout, const QString& text);
@@ -192,9 +242,17 @@ private:
     // Schedules a repaint of the step view; requests before it runs merge.
     void RepaintStepView();
 
-    // The only roads by which the window changes what the step view shows
-    // (the timing and the chart); each ends with the view's repaint, so no
-    // change can be left unseen. Window thread only.
+    // The road for the window's timing edits: the change is made on a copy
+    // of the timing, its BPM, Gap and sample bounds go to the document as
+    // one command (mergeId 0: a command of its own), and its next-click time
+    // is taken as it is. Window thread only.
+    template <typename Change> void EditTiming(Change&& change, std::uint64_t mergeId = 0) {
+        chart::TimingState next = Timing();
+        change(next);
+        CommitTiming(next, mergeId);
+    }
+    void CommitTiming(const chart::TimingState& next, std::uint64_t mergeId);
+    // Changes only the window's own timing values (next click, speed).
     template <typename Change> void WithTimingLock(Change&& change) {
         {
             std::lock_guard<std::mutex> lock(m_timingLock);
@@ -202,10 +260,9 @@ private:
         }
         RepaintStepView();
     }
-    template <typename Change> void EditChart(Change&& change) {
-        change(m_chart);
-        RepaintStepView();
-    }
+    std::uint64_t NewMergeId() { return m_nextMergeId++; }
+    // The row the dialogs' beats stand for, and back.
+    static double BeatOfRow(std::int32_t row);
 
     // Workers.
     void StartWorkers();
@@ -225,22 +282,40 @@ private:
     double m_inputOffsetMs = 0.0;
 
     // Song state.
+    edit::SongEditor m_editor;
     mutable std::mutex m_timingLock;
-    chart::TimingState m_timing;
+    chart::TimingState m_timing; // guarded; BPM to sample end mirror the document
+    chart::TimingMap m_timingMap{0.01f, 0.0f, {}, {}}; // guarded; the document's, for the metronome
+    bool m_constantTempo = true;                       // guarded; no changes or stops
     chart::TapState m_taps;
     std::int32_t m_mode = kTapTempo;
-    chart::StepChart m_chart;
-    chart::EditRange m_range;
-    chart::StepRandom m_random;
+    chart::EditRange m_range; // in cells of the snap
     std::string m_dwiFileName;
-    std::string m_title;
-    std::string m_artist;
-    std::string m_difficulty;
-    std::uint32_t m_footRating = 1;
-    // The file behind the chart after an import, so that a save keeps what
-    // the window does not show.
-    edit::ImportedSong m_imported;
-    std::optional<edit::WindowValues> m_savedValues;
+    // The charts as the file holds them (by source id): a save pads the
+    // selected chart to cover the song only when it differs from its record.
+    std::map<std::uint32_t, chart::SongChart> m_fileCharts;
+    // A save pads the selected chart to the rows the step view has shown.
+    std::int32_t m_rowsShown = 0;
+    bool m_restoredUnsaved = false;
+    std::uint64_t m_nextMergeId = 1;
+    std::uint64_t m_tapMergeId = 0;
+    std::uint64_t m_titleMergeId = 0;
+    std::uint64_t m_artistMergeId = 0;
+    // Set while the window pushes its own timing edit or shows the document,
+    // so that neither echoes back.
+    bool m_windowTimingEdit = false;
+    bool m_showingDocument = false;
+    int m_pixelsPerBeat = 18;
+    int m_stepViewBaseHeight = 0;
+    // Find Tempo's edits: their merge id, the BPM and Gap before them, and
+    // the history index just after their command.
+    std::uint64_t m_findTempoMergeId = 0;
+    std::pair<float, float> m_findTempoStart;
+    std::optional<std::size_t> m_findTempoIndex;
+    // The Difficulty and Foot Rating lists' own items; a chart's value
+    // outside them shows as one more item.
+    static constexpr int kDifficultyItems = 8;
+    static constexpr int kRatingItems = 10;
 
     // Workers: each increments the stop counter once as it ends; the exit
     // sets it to 1 and waits for 3.
@@ -286,6 +361,9 @@ private:
     QAction* m_tapModeAction = nullptr;   // 32779
     QAction* m_stepModeAction = nullptr;  // 32780
     QAction* m_waveformAction = nullptr;
+    QAction* m_undoAction = nullptr;
+    QAction* m_redoAction = nullptr;
+    QComboBox* m_snapList = nullptr;
     bool m_waveformOn = false;
     std::map<int, std::function<void()>> m_commands;
 };

@@ -14,6 +14,11 @@ void CChartEditorDlg::OpenFindTempo() {
         m_dialogs.ShowMessage("Open a music file first.");
         return;
     }
+    // Everything one dialog does to the timing is one undo step; a preview
+    // that ends where it began leaves no step at all.
+    m_findTempoMergeId = NewMergeId();
+    m_findTempoStart = {m_timing.bpm, m_timing.gapSeconds};
+    m_findTempoIndex.reset();
     FindTempoHooks hooks;
     hooks.setTiming = [this](float bpm, float gapSeconds) { ApplyFoundTempo(bpm, gapSeconds); };
     hooks.listenFrom = [this](double seconds) { ListenFrom(seconds); };
@@ -25,9 +30,22 @@ void CChartEditorDlg::OpenFindTempo() {
 }
 
 void CChartEditorDlg::ApplyFoundTempo(float bpm, float gapSeconds) {
-    WithTimingLock([&](chart::TimingState& timing) {
-        chart::ApplyBpmAndGap(timing, bpm, gapSeconds, m_player.PositionSeconds());
-    });
+    const std::size_t before = m_editor.History().Index();
+    EditTiming(
+        [&](chart::TimingState& timing) {
+            chart::ApplyBpmAndGap(timing, bpm, gapSeconds, m_player.PositionSeconds());
+        },
+        m_findTempoMergeId);
+    edit::UndoHistory& history = m_editor.History();
+    if (history.Index() != before) {
+        m_findTempoIndex = history.Index();
+    }
+    const chart::Song& song = m_editor.Song();
+    if (m_findTempoIndex == history.Index() && song.bpm == m_findTempoStart.first &&
+        song.gapSeconds == m_findTempoStart.second) {
+        m_editor.Undo();
+        m_findTempoIndex.reset();
+    }
     ShowBpm();
     ShowGap();
 }

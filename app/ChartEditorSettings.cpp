@@ -22,6 +22,9 @@ void CChartEditorDlg::BuildRecentSongsMenu(QMenu* fileMenu) {
     fileMenu->addSeparator();
     fileMenu->addMenu(m_recentSongs);
     connect(m_recentSongs, &RecentSongsMenu::SongChosen, this, [this](const QString& path) {
+        if (!MaySetWorkAside()) {
+            return;
+        }
         const std::string file = path.toStdString();
         // A chart opens with its song; anything else is a song.
         const bool opened = dwi::HasDwiExtension(file) ? OpenChartFile(file) : OpenMusicFile(file);
@@ -44,6 +47,8 @@ void CChartEditorDlg::RestoreSettings() {
         ToggleMetronome();
     }
     m_inputOffsetMs = m_settings->InputOffsetMs();
+    // Before any range is set: nothing to carry over to the stored snap.
+    m_editor.SetSnap(edit::kAllSnaps[static_cast<std::size_t>(m_settings->SnapIndex())]);
     restoreGeometry(m_settings->WindowGeometry());
 }
 
@@ -52,6 +57,10 @@ void CChartEditorDlg::StoreWindowSettings() {
         m_settings->SetWindowGeometry(saveGeometry());
         m_settings->Sync();
     }
+}
+
+void CChartEditorDlg::StoreSnap() {
+    m_settings->SetSnapIndex(static_cast<int>(m_editor.CurrentSnap()));
 }
 
 void CChartEditorDlg::RememberSong(const std::string& path) {

@@ -16,6 +16,10 @@ enum CommandId : int {
     kCmdCalibrateTiming = 32791,
     kCmdFindTempo = 32800,
     kCmdToggleWaveform = 32801,
+    kCmdUndo = 32802,
+    kCmdRedo = 32803,
+    kCmdFinerSnap = 32804,
+    kCmdCoarserSnap = 32805,
 };
 
 } // namespace app

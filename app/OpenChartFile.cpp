@@ -2,6 +2,7 @@
 // folders are laid out.
 #include "app/BackgroundWork.h"
 #include "app/ChartEditorDlg.h"
+#include "app/ChartEditorText.h"
 #include "app/CommandIds.h"
 #include "app/PleaseWaitDlg.h"
 #include "dwi/DwiImporter.h"
@@ -14,17 +15,12 @@
 
 namespace app {
 
-namespace {
-
-constexpr char kDwiFilter[] = "DWI Files (*.dwi)";
-
-QString SampleText(float seconds) {
-    return QString::asprintf("%3.2f", static_cast<double>(seconds));
-}
-
-} // namespace
+using window_text::kDwiFilter;
 
 void CChartEditorDlg::OpenChart() {
+    if (!MaySetWorkAside()) {
+        return;
+    }
     if (const auto path = m_dialogs.GetOpenFileName(kDwiFilter)) {
         OpenChartFile(*path);
     }
@@ -43,7 +39,8 @@ bool CChartEditorDlg::OpenChartFile(const std::string& path) {
         m_dialogs.ShowMessage(file.error);
         return false;
     }
-    const edit::SongSearch search = edit::FindSongForChart(path, songRecord);
+    const edit::SongSearch search =
+        edit::FindSongForChart(path, songRecord);
     std::optional<std::string> songPath = search.songPath;
     if (!songPath) {
         songPath = m_dialogs.GetOpenFileNameIn({}, search.folder);
@@ -64,104 +61,53 @@ bool CChartEditorDlg::OpenChartFile(const std::string& path) {
         }
     }
     LoadDocument(std::move(file.song), shown, path, true);
-    MarkSaved();
     RememberSong(path);
     return true;
 }
 
 void CChartEditorDlg::LoadDocument(chart::Song song, std::optional<std::size_t> shown,
-                                   const std::string& dwiPath, bool read) {
+                                   const std::string& dwiPath, bool read, bool tellUnshown) {
     if (shown && *shown >= song.charts.size()) {
         shown.reset();
     }
     bool lossy = false;
-    EditChart([&](chart::StepChart& steps) {
-        steps = shown ? edit::SlotsOfChart(song.charts[*shown], lossy) : chart::StepChart();
-    });
-    m_title = song.title;
-    m_artist = song.artist;
     if (shown) {
-        m_difficulty = song.charts[*shown].difficulty;
-        m_footRating = song.charts[*shown].rating;
+        // The step view still shows half-beat slots alone.
+        edit::SlotsOfChart(song.charts[*shown], lossy);
+    }
+    if (song.charts.empty()) {
+        // Somewhere for the steps to go.
+        chart::SongChart single;
+        single.difficulty = m_difficultyList->itemText(0).toStdString();
+        song.charts.push_back(std::move(single));
+    }
+    m_fileCharts.clear();
+    if (read) {
+        for (const chart::SongChart& chart : song.charts) {
+            if (chart.sourceId != 0) {
+                m_fileCharts.emplace(chart.sourceId, chart);
+            }
+        }
     }
     OnCommand(kCmdStepInputMode);
+    m_editor.Reset(std::move(song));
+    if (shown) {
+        m_editor.SelectChart(*shown);
+    }
+    m_rowsShown = 0;
+    m_restoredUnsaved = false;
     WithTimingLock([&](chart::TimingState& timing) {
-        timing.bpm = song.bpm;
-        timing.gapSeconds = song.gapSeconds;
-        timing.sampleStartSeconds = song.sampleStartSeconds;
-        timing.sampleEndSeconds = song.sampleStartSeconds + song.sampleLengthSeconds;
         timing.nextClickSeconds =
             chart::AnchorNextClick(static_cast<double>(timing.gapSeconds),
                                    m_player.PositionSeconds(), chart::BeatSeconds(timing.bpm));
     });
-    ShowBpm();
-    ShowGap();
-    m_sampleStartEdit->setText(SampleText(m_timing.sampleStartSeconds));
-    m_sampleEndEdit->setText(SampleText(m_timing.sampleEndSeconds));
-    m_titleEdit->setText(QString::fromStdString(m_title));
-    m_titleEdit->setCursorPosition(0);
-    m_artistEdit->setText(QString::fromStdString(m_artist));
-    m_artistEdit->setCursorPosition(0);
-    SelectDifficultyAndRating();
+    ShowTiming();
     m_dwiFileName = dwiPath;
-    if (read) {
-        m_imported.Start(std::move(song), shown, CurrentWindowValues());
-    } else {
-        m_imported.Reset();
-    }
+    ShowUndoState();
     RepaintStepView();
-    if (lossy) {
+    if (lossy && tellUnshown) {
         m_dialogs.ShowMessage(dwi::kFreezeArrowMessage);
     }
-}
-
-void CChartEditorDlg::SelectDifficultyAndRating() {
-    // Values the lists do not hold leave their selection as it is.
-    const int difficulty =
-        m_difficultyList->findText(QString::fromStdString(m_difficulty), Qt::MatchFixedString);
-    if (difficulty >= 0) {
-        m_difficultyList->setCurrentIndex(difficulty);
-    }
-    const int rating = m_footRatingList->findText(
-        QString::number(static_cast<std::int32_t>(m_footRating)), Qt::MatchExactly);
-    if (rating >= 0) {
-        m_footRatingList->setCurrentIndex(rating);
-    }
-}
-
-bool CChartEditorDlg::HasUnsavedChanges() const {
-    return !m_savedValues || CurrentWindowValues() != *m_savedValues;
-}
-
-std::string CChartEditorDlg::DocumentText() const {
-    const edit::WindowValues values = CurrentWindowValues();
-    return dwi::WriteSong(m_imported.Active() ? m_imported.SongToSave(values)
-                                              : edit::SongFromWindow(values));
-}
-
-edit::RecoveryInfo CChartEditorDlg::DocumentInfo() const {
-    // Absolute, as the copy is read by a program started elsewhere.
-    const auto absolute = [](const std::string& path) {
-        std::error_code error;
-        return path.empty() ? path : std::filesystem::absolute(path, error).string();
-    };
-    edit::RecoveryInfo info;
-    info.songPath = absolute(m_player.FileName());
-    info.dwiPath = absolute(m_dwiFileName);
-    info.imported = m_imported.Active();
-    info.shownChart = m_imported.Active() ? m_imported.ShownChart() : std::optional<std::size_t>(0);
-    return info;
-}
-
-bool CChartEditorDlg::RestoreRecovery(const edit::LeftRecovery& left) {
-    if (!OpenMusicFile(left.info.songPath)) {
-        return false;
-    }
-    chart::Song song;
-    BackgroundWork(this, kReadingDwiText).Run([&] { song = dwi::ReadSong(left.document); });
-    LoadDocument(std::move(song), left.info.shownChart, left.info.dwiPath, left.info.imported);
-    m_savedValues.reset();
-    return true;
 }
 
 } // namespace app

@@ -5,7 +5,9 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace app {
 
@@ -50,6 +52,29 @@ std::optional<std::string> QtUserDialogs::Run(QFileDialog& dialog, std::string_v
 
 void QtUserDialogs::ShowMessage(std::string_view text) {
     QMessageBox::information(m_parent, QApplication::applicationDisplayName(), MessageText(text));
+}
+
+std::optional<double> QtUserDialogs::AskNumber(std::string_view caption, std::string_view label,
+                                               double value, double min, double max, int decimals) {
+    bool ok = false;
+    const double number = QInputDialog::getDouble(m_parent, FromView(caption), FromView(label),
+                                                  value, min, max, decimals, &ok);
+    return ok ? std::optional<double>(number) : std::nullopt;
+}
+
+UserDialogs::SaveChoice QtUserDialogs::AskSaveDiscardCancel(std::string_view text,
+                                                            std::string_view caption) {
+    QMessageBox box(QMessageBox::Question, FromView(caption), MessageText(text),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, m_parent);
+    box.setDefaultButton(QMessageBox::Save);
+    // Alt+S and Alt+D whatever the desktop names the buttons; Escape cancels.
+    box.button(QMessageBox::Save)->setText(QStringLiteral("&Save"));
+    box.button(QMessageBox::Discard)->setText(QStringLiteral("&Discard"));
+    const int answer = box.exec();
+    if (answer == QMessageBox::Save) {
+        return SaveChoice::kSave;
+    }
+    return answer == QMessageBox::Discard ? SaveChoice::kDiscard : SaveChoice::kCancel;
 }
 
 bool QtUserDialogs::AskYesNo(std::string_view text, std::string_view caption) {

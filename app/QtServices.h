@@ -30,6 +30,9 @@ public:
     std::optional<std::string> GetSaveFileName(std::string_view filter,
                                                std::string_view defaultSuffix) override;
     void ShowAbout() override;
+    std::optional<double> AskNumber(std::string_view caption, std::string_view label, double value,
+                                    double min, double max, int decimals) override;
+    SaveChoice AskSaveDiscardCancel(std::string_view text, std::string_view caption) override;
 
 private:
     // Runs the dialog in folder, or else where this kind of dialog was last

@@ -1,5 +1,7 @@
 #include "app/Settings.h"
 
+#include "edit/Snap.h"
+
 #include <QDir>
 #include <QStandardPaths>
 #include <algorithm>
@@ -61,6 +63,17 @@ bool Settings::MetronomeOn() const {
 
 void Settings::SetMetronomeOn(bool on) {
     SetValue(QStringLiteral("player/metronome"), on);
+}
+
+int Settings::SnapIndex() const {
+    const int start = static_cast<int>(edit::kStartSnap);
+    bool ok = false;
+    const int index = Value(QStringLiteral("editor/snap"), start).toInt(&ok);
+    return ok && index >= 0 && index < static_cast<int>(edit::kAllSnaps.size()) ? index : start;
+}
+
+void Settings::SetSnapIndex(int index) {
+    SetValue(QStringLiteral("editor/snap"), index);
 }
 
 QByteArray Settings::WindowGeometry() const {

@@ -34,6 +34,11 @@ public:
     bool MetronomeOn() const; // on when never set
     void SetMetronomeOn(bool on);
 
+    // The snap's index in edit::kAllSnaps; the start snap when never set or
+    // out of range.
+    int SnapIndex() const;
+    void SetSnapIndex(int index);
+
     // QWidget::saveGeometry of the main window; empty when never stored.
     QByteArray WindowGeometry() const;
     void SetWindowGeometry(const QByteArray& geometry);

@@ -68,6 +68,13 @@ public:
         return savePath;
     }
     void ShowAbout() override {}
+    std::optional<double> AskNumber(std::string_view, std::string_view, double, double, double,
+                                    int) override {
+        return std::nullopt;
+    }
+    SaveChoice AskSaveDiscardCancel(std::string_view, std::string_view) override {
+        return SaveChoice::kDiscard;
+    }
 };
 
 class SteadyTicks : public app::TickClock {
@@ -226,7 +233,7 @@ int main(int argc, char** argv) {
     rows.push_back({"save the imported hostile .dwi",
                     [&] {
                         // An edit, so that the document is written anew.
-                        window.Chart() += "8";
+                        window.SetSteps(window.Steps() + "8");
                         dialogs.savePath = saved;
                         window.OnCommand(app::kCmdSaveAs);
                     },
@@ -257,7 +264,7 @@ int main(int argc, char** argv) {
     // unsaved document, made every 30 s while there are unsaved changes.
     dialogs.openPaths.push_back(hostile);
     window.OnCommand(app::kCmdImportDwiFile);
-    window.Chart() += "8";
+    window.SetSteps(window.Steps() + "8");
     std::printf("%-34s %7.1f ms (window thread, the document text alone)\n",
                 "recovery copy of the hostile .dwi",
                 Measure([&] { (void)window.DocumentText(); }).longestMs);

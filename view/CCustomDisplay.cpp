@@ -27,6 +27,8 @@ constexpr int kOddSlotRow = 32;
 // Slots lie half a beat apart; an arrow is centred on its slot's row.
 constexpr int kSlotPixels = kBeatPixels / 2;
 constexpr int kHalfArrow = kArrowSize / 2;
+// The document's rows of one slot (half a beat).
+constexpr std::int32_t kRowsPerSlot = chart::kRowsPerBeat / 2;
 
 struct Column {
     chart::Arrow arrow;
@@ -79,7 +81,9 @@ CCustomDisplay::CCustomDisplay(StepViewOwner* owner, QWidget* parent)
     fillStrip(kRewindTopY, SeekButton::kBackOne);
     fillStrip(kForwardTopY, SeekButton::kForwardThirty);
 
-    setFixedSize(kViewWidth, kViewHeight);
+    // The lane is drawn at the top; a taller view leaves the rest blank.
+    setMinimumSize(kViewWidth, kViewHeight);
+    setMaximumWidth(kViewWidth);
     // Every paint covers every pixel, so Qt need not erase first (no flicker).
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::TabFocus);
@@ -122,13 +126,16 @@ const QImage& CCustomDisplay::RenderFrame(int scale) {
     const double position = m_owner ? m_owner->Player().PositionSeconds() : 0.0;
     if (m_waveformVisible && SongLoaded()) {
         QPainter painter(&m_frame);
-        m_waveform->Paint(painter, m_scale, m_owner->Player().FileName(), position, m_owner->Bpm());
+        m_waveform->Paint(painter, m_scale, m_owner->Player().FileName(), position,
+                          m_owner->Song().bpm);
     }
     {
         QPainter painter(&m_frame);
         painter.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
         if (m_owner) {
-            const LaneScroll scroll = ScrollAt(position, m_owner->Bpm(), m_owner->GapSeconds());
+            m_lastSlotDrawn = -1;
+            const LaneScroll scroll =
+                ScrollAt(position, m_owner->Song().bpm, m_owner->Song().gapSeconds);
             const bool evenOnLines = scroll.firstSlot % 2 == 0;
             for (int i = 0; i < kBeatLinesPerFrame; ++i) {
                 const int y = scroll.firstLineY + kBeatPixels * i;
@@ -145,6 +152,9 @@ const QImage& CCustomDisplay::RenderFrame(int scale) {
                     DrawStep(slot + 1, y - kHalfArrow, m_scaledArrows, painter);
                 }
             }
+            if (m_lastSlotDrawn >= 0) {
+                m_owner->RowsShown((m_lastSlotDrawn + 1) * kRowsPerSlot);
+            }
         }
         for (const Column& column : kColumns) {
             CopyAnd(m_scaledArrows, column.sourceX, kTargetRow, kArrowSize, kArrowSize, column.x,
@@ -160,15 +170,19 @@ const QImage& CCustomDisplay::RenderFrame(int scale) {
 }
 
 void CCustomDisplay::DrawStep(std::int32_t slot, int y, const QImage& source, QPainter& target) {
-    if (slot < 0 || !chart::EnsureChartLength(m_owner->Chart(), slot)) {
+    if (slot < 0 || slot >= chart::kMaxChartSlots) {
         return;
     }
-    const char code = m_owner->Chart()[static_cast<std::size_t>(slot)];
+    m_lastSlotDrawn = std::max(m_lastSlotDrawn, slot);
+    const chart::SongChart* chart = m_owner->ShownChart();
+    if (chart == nullptr) {
+        return;
+    }
     const int sourceY = slot % 2 == 0 ? kEvenSlotRow : kOddSlotRow;
-    const chart::ArrowSet arrows = chart::ArrowsOfCode(code);
-    for (const Column& column : kColumns) {
-        if ((arrows & column.arrow) != 0) {
-            CopyAnd(source, column.sourceX, sourceY, kArrowSize, kArrowSize, column.x, y, target);
+    for (std::uint8_t column = 0; column < 4; ++column) {
+        if (chart->notes.Find(slot * kRowsPerSlot, column) != nullptr) {
+            const Column& drawn = kColumns[column];
+            CopyAnd(source, drawn.sourceX, sourceY, kArrowSize, kArrowSize, drawn.x, y, target);
         }
     }
 }
@@ -196,7 +210,8 @@ std::int32_t CCustomDisplay::YToSlot(int y) const {
     if (!m_owner) {
         return 0;
     }
-    return SlotAtRow(y, m_owner->Player().PositionSeconds(), m_owner->Bpm(), m_owner->GapSeconds());
+    return SlotAtRow(y, m_owner->Player().PositionSeconds(), m_owner->Song().bpm,
+                     m_owner->Song().gapSeconds);
 }
 
 void CCustomDisplay::paintEvent(QPaintEvent* /*event*/) {
@@ -206,6 +221,9 @@ void CCustomDisplay::paintEvent(QPaintEvent* /*event*/) {
     const QImage& frame = RenderFrame(scale);
     QPainter painter(this);
     painter.drawImage(QPoint(0, 0), frame);
+    if (height() > kViewHeight) {
+        painter.fillRect(QRect(0, kViewHeight, width(), height() - kViewHeight), Qt::white);
+    }
 }
 
 void CCustomDisplay::mousePressEvent(QMouseEvent* event) {
@@ -243,22 +261,24 @@ void CCustomDisplay::OnLeftButtonDown(QPoint point) {
         player::MediaPlayer& player = m_owner->Player();
         if (const auto target =
                 SeekTarget(button, player.PositionSeconds(), player.DurationSeconds(),
-                           m_owner->Bpm(), m_owner->GapSeconds())) {
+                           m_owner->Song().bpm, m_owner->Song().gapSeconds)) {
             player.SetPositionSeconds(*target);
         }
         return;
     }
     const char arrow = ArrowAtColumn(point.x());
-    if (arrow == '\0' || point.y() < kArrowAreaFirstY) {
+    if (arrow == '\0' || point.y() < kArrowAreaFirstY || m_owner->ShownChart() == nullptr) {
         return;
     }
     const std::int32_t slot = YToSlot(point.y());
-    chart::StepChart& chart = m_owner->Chart();
-    if (!chart::EnsureChartLength(chart, slot)) {
+    if (slot < 0 || slot >= chart::kMaxChartSlots) {
         return;
     }
-    char& step = chart[static_cast<std::size_t>(slot)];
-    step = chart::CombineStep(step, arrow, /*toggle=*/true);
+    for (std::uint8_t column = 0; column < 4; ++column) {
+        if (kColumns[column].arrow == chart::ArrowsOfCode(arrow)) {
+            m_owner->ToggleNote(slot * kRowsPerSlot, column);
+        }
+    }
 }
 
 void CCustomDisplay::OnRightButtonDown(QPoint point) {
@@ -280,12 +300,13 @@ void CCustomDisplay::OnRightButtonDown(QPoint point) {
     }
 }
 
+// The range is in cells of the owner's snap; the lane's slot is 8th rows.
 void CCustomDisplay::OnSetRangeStart() {
-    m_owner->SetRangeStart(m_nContextSlot);
+    m_owner->SetRangeStart(m_nContextSlot * kRowsPerSlot / std::max(1, m_owner->CellRows()));
 }
 
 void CCustomDisplay::OnSetRangeEnd() {
-    m_owner->SetRangeEnd(m_nContextSlot);
+    m_owner->SetRangeEnd(m_nContextSlot * kRowsPerSlot / std::max(1, m_owner->CellRows()));
 }
 
 } // namespace view

@@ -88,6 +88,8 @@ private:
     // Slot under the right click that opened the menu; the menu's commands
     // read it.
     std::int32_t m_nContextSlot = 0;
+    // The last slot the frame being drawn showed; -1 for none.
+    std::int32_t m_lastSlotDrawn = -1;
     StepViewOwner* m_owner = nullptr;
 
     // The images scaled for m_scale, and the frame they are drawn into,

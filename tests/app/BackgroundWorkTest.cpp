@@ -160,7 +160,7 @@ TEST_F(Window, ImportOfAHugeHostileFileKeepsTheWindowThreadRunning) {
     window->OnCommand(32776);
     timer.stop();
     EXPECT_GT(ticks, 0);
-    EXPECT_EQ(window->Chart(), "8");
+    EXPECT_EQ(window->Steps(), "8");
     EXPECT_EQ(Text(1010), "140.0");
     EXPECT_EQ(window->DwiFileName(), path);
 }

@@ -56,8 +56,10 @@ TEST_F(Window, StartsWithItsInitialTextsAndChecks) {
                    1022, 1023, 1024, 1030, 1032, 1034, 1035, 1036, 1040, 1042}) {
         Control(id);
     }
-    // Fixed size, read-outs in a fixed-pitch font at the point-size height.
-    EXPECT_EQ(window->minimumSize(), window->maximumSize());
+    // The layout's size is the start and the least, read-outs in a
+    // fixed-pitch font at the point-size height.
+    EXPECT_EQ(window->minimumSize(), window->size());
+    EXPECT_GT(window->maximumSize().height(), window->size().height());
     EXPECT_EQ(app::CColorLabel::PixelHeightForPoints(16, 96), 21);
     EXPECT_EQ(app::CColorLabel::PixelHeightForPoints(35, 96), 47);
     EXPECT_TRUE(QFontInfo(Control<app::CColorLabel>(1005)->LabelFont()).fixedPitch());
@@ -75,7 +77,8 @@ TEST_F(Window, MenuItemsStandInOrderWithTheirTexts) {
     }
     EXPECT_EQ(items.join('|').toStdString(),
               "&File|  &Open Music File 32771|  Open &Chart... 32790|  &Import DWI File 32776|"
-              "  &Save 32772|  Save &As 32773|&Options|  Play Metronome Sound 32778|"
+              "  &Save 32772|  Save &As 32773|&Edit|  &Undo 32802|  &Redo 32803|   |"
+              "  &Finer Snap 32804|  &Coarser Snap 32805|&Options|  Play Metronome Sound 32778|"
               "  Calibrate Timing... 32791|  Find Tempo and First Beat... 32800|&View|"
               "  &Waveform 32801|&Mode|"
               "  &Tap Tempo/BPM 32779|  &Step Data Input 32780|&About");
@@ -143,7 +146,7 @@ TEST_F(Window, KeysTypedIntoTextBoxesAreTextOnly) {
     window->OnCommand(32780);
     player.position = 1.0;
     for (int id : {1023, 1024}) {
-        window->Chart() = "00000";
+        window->SetSteps("00000");
         auto* box = Control<QLineEdit>(id);
         box->setFocus();
         box->clear();
@@ -155,24 +158,25 @@ TEST_F(Window, KeysTypedIntoTextBoxesAreTextOnly) {
         Press(Qt::Key_Left); // moves the box's cursor only
         EXPECT_EQ(box->text(), "a b6") << id;
         EXPECT_EQ(box->cursorPosition(), 3) << id;
-        EXPECT_EQ(window->Chart(), "00000") << id;
+        EXPECT_EQ(window->Steps(), "00000") << id;
     }
     // The Range Action list's edit field is typed into too.
     Control<QComboBox>(1029)->setFocus();
     Press(Qt::Key_Space);
-    EXPECT_EQ(window->Chart(), "00000");
+    EXPECT_EQ(window->Steps(), "00000");
 
     Control(1023)->setFocus();
     Press(Qt::Key_Return);
     EXPECT_GT(player.position.load(), 1.0) << "Enter still snaps to the next slot";
-    dialogs.answers = {false};
+    // The typing is unsaved work: the exit asks to save it.
+    dialogs.saveChoices = {fakes::Dialogs::SaveChoice::kCancel};
     Press(Qt::Key_Escape);
     EXPECT_EQ(dialogs.questions.size(), 1u) << "Escape still asks to quit";
 
     Control(1010)->setFocus(); // the read-only BPM box
     player.position = 1.0;
     Press(Qt::Key_Up);
-    EXPECT_EQ(window->Chart(), "00008");
+    EXPECT_EQ(window->Steps(), "00008");
 
     // In tap mode a key in the Title box is no tap either.
     window->OnCommand(32779);
@@ -252,37 +256,37 @@ TEST_F(Window, StepInputAddsArrowsAtThePlayingSlot) {
                           "the right.  Use space key to erase step data at current location.");
     player.position = 1.0;
     Press(Qt::Key_Up);
-    EXPECT_EQ(window->Chart(), "00008");
+    EXPECT_EQ(window->Steps(), "00008");
     Press(Qt::Key_Left);
-    EXPECT_EQ(window->Chart(), "00007");
+    EXPECT_EQ(window->Steps(), "00007");
     Press(Qt::Key_Down);
-    EXPECT_EQ(window->Chart(), "00007");
+    EXPECT_EQ(window->Steps(), "00007");
     Press(Qt::Key_Space);
-    EXPECT_EQ(window->Chart(), "00000");
+    EXPECT_EQ(window->Steps(), "00000");
     // Keypad digits are arrows; the main row's digits only pad.
     player.position = 1.5;
     Press(Qt::Key_6, Qt::KeypadModifier);
-    EXPECT_EQ(window->Chart(), "0000006");
+    EXPECT_EQ(window->Steps(), "0000006");
     player.position = 2.0;
     Press(Qt::Key_6);
-    EXPECT_EQ(window->Chart(), "000000600");
+    EXPECT_EQ(window->Steps(), "000000600");
     // Alt combinations belong to the menus.
     player.position = 3.0;
     Press(Qt::Key_Left, Qt::AltModifier);
-    EXPECT_EQ(window->Chart(), "000000600");
+    EXPECT_EQ(window->Steps(), "000000600");
 }
 
 TEST_F(Window, StepInputBeforeTheGapDoesNothing) {
     LoadSong(120.0f);
     window->OnCommand(32780);
-    window->Chart() = "";
+    window->SetSteps("");
     for (int i = 0; i < 3; ++i) {
         Control<app::CSpinButton>(1013)->Step(1); // Gap 0.03
     }
     player.position = 0.01;
     Press(Qt::Key_Up);
     Press(Qt::Key_Q);
-    EXPECT_EQ(window->Chart(), "");
+    EXPECT_EQ(window->Steps(), "");
 }
 
 TEST_F(Window, EnterSnapsForwardAndNeverReachesTheControls) {
@@ -454,12 +458,12 @@ TEST_F(Window, SaveAsksOnceThenWritesAndImportReadsItBack) {
     Control<QLineEdit>(1023)->setText(QString::fromUtf8("Caf\xC3\xA9"));
     Control<QComboBox>(1025)->setCurrentIndex(5);
     Control<QComboBox>(1026)->setCurrentIndex(8);
-    window->Chart() = "8";
+    window->SetSteps("8");
     dialogs.savePaths.push_back(path);
     window->OnCommand(32772);
     EXPECT_EQ(dialogs.saveSuffixes.back(), "dwi");
     EXPECT_EQ(window->DwiFileName(), path);
-    window->Chart() = "82";
+    window->SetSteps("82");
     window->OnCommand(32772); // no dialog the second time
     EXPECT_EQ(dialogs.saveSuffixes.size(), 1u);
     std::ifstream in(path, std::ios::binary);
@@ -470,13 +474,13 @@ TEST_F(Window, SaveAsksOnceThenWritesAndImportReadsItBack) {
                           "#SINGLE:MANIAC:9:820000;\r\n");
 
     // Change everything, then import the file back.
-    window->Chart() = "4";
+    window->SetSteps("4");
     Control<QLineEdit>(1023)->clear();
     Control<QComboBox>(1025)->setCurrentIndex(0);
     Control<QComboBox>(1026)->setCurrentIndex(0);
     dialogs.openPaths.push_back(path);
     window->OnCommand(32776);
-    EXPECT_EQ(window->Chart(), "820000");
+    EXPECT_EQ(window->Steps(), "820000");
     EXPECT_EQ(Control<QLineEdit>(1023)->text(), QString::fromUtf8("Caf\xC3\xA9"));
     EXPECT_EQ(Control<QComboBox>(1025)->currentText(), "MANIAC");
     EXPECT_EQ(Control<QComboBox>(1026)->currentText(), "9");
@@ -488,14 +492,14 @@ TEST_F(Window, SaveAsksOnceThenWritesAndImportReadsItBack) {
 
 TEST_F(Window, ImportRefusesOtherExtensionsAndUnreadableFiles) {
     LoadSong();
-    window->Chart() = "48";
+    window->SetSteps("48");
     dialogs.openPaths.push_back("/tmp/chart.txt");
     window->OnCommand(32776);
     EXPECT_EQ(dialogs.messages.back(), "File does not have a DWI extension.");
     dialogs.openPaths.push_back("/no/such/chart.DWI");
     window->OnCommand(32776);
     EXPECT_NE(dialogs.messages.back().find("chart.DWI"), std::string::npos);
-    EXPECT_EQ(window->Chart(), "48");
+    EXPECT_EQ(window->Steps(), "48");
     EXPECT_TRUE(window->DwiFileName().empty());
 }
 
@@ -513,11 +517,11 @@ TEST_F(Window, RangeActionsThroughTheWindow) {
     EXPECT_EQ(dialogs.messages.back(),
               "Range start is greater than range end.\r\nUse the left and right mouse buttons "
               "to click on the\r\nstarting end ending beats to select a range.");
-    window->Chart() = "48260";
+    window->SetSteps("48260");
     window->SetRangeStart(1);
     window->SetRangeEnd(2);
     Click(1030);
-    EXPECT_EQ(window->Chart(), "40820");
+    EXPECT_EQ(window->Steps(), "40820");
     EXPECT_EQ(Text(1027), "2");
     EXPECT_EQ(Text(1028), "3");
 
@@ -526,9 +530,9 @@ TEST_F(Window, RangeActionsThroughTheWindow) {
     Click(1030);
     EXPECT_EQ(dialogs.questions.back(),
               "Confirm Erase: Are you sure you want to erase the selected range of beats?");
-    EXPECT_EQ(window->Chart(), "40820");
+    EXPECT_EQ(window->Steps(), "40820");
     Click(1030);
-    EXPECT_EQ(window->Chart(), "40000");
+    EXPECT_EQ(window->Steps(), "40000");
 
     // Text typed into the list that names no action selects nothing.
     Control<QComboBox>(1029)->setEditText("Shuffle");
@@ -573,7 +577,9 @@ TEST_F(Window, ImportThenSaveKeepsEveryChartTheTimingAndUnknownRecords) {
     EXPECT_EQ(FileText(path), original);
 
     // An edit of the shown chart rewrites that record alone.
-    window->Chart()[0] = '0';
+    chart::StepChart steps = window->Steps();
+    steps[0] = '0';
+    window->SetSteps(steps);
     window->OnCommand(32772);
     const std::string edited = FileText(path);
     EXPECT_NE(edited, original);
@@ -599,7 +605,7 @@ TEST_F(Window, OpenChartFindsItsSongAndLoadsEverythingThenSavesItBackUnchanged) 
     player.duration = 10.0;
     ASSERT_TRUE(window->OpenChartFile(path));
     EXPECT_EQ(player.FileName(), (folder / "x.mp3").string());
-    EXPECT_EQ(window->Chart(), "080420"); // the 16th between slots 4 and 5 cannot show
+    EXPECT_EQ(window->Steps(), "080420"); // the 16th between slots 4 and 5 cannot show
     EXPECT_EQ(dialogs.messages.back(), dwi::kFreezeArrowMessage); // the 16ths
     EXPECT_EQ(Text(1010), "140.0");
     EXPECT_EQ(Text(1012), "0.25");
@@ -626,7 +632,7 @@ TEST_F(Window, UnsavedWorkIsCopiedAsideAndACrashedCopyIsOffered) {
         LoadSong(120.0f);
         recovery.Check();
         EXPECT_FALSE(fs::exists(copy)); // nothing changed since the song opened
-        window->Chart() = "0408";
+        window->SetSteps("0408");
         recovery.Check();
         ASSERT_TRUE(fs::exists(copy));
         EXPECT_NE(
@@ -638,7 +644,7 @@ TEST_F(Window, UnsavedWorkIsCopiedAsideAndACrashedCopyIsOffered) {
         recovery.Check();
         EXPECT_FALSE(fs::exists(copy));
         // Changed again, then the program dies without Finish.
-        window->Chart() = "0428";
+        window->SetSteps("0428");
         recovery.Check();
         ASSERT_TRUE(fs::exists(copy));
     }
@@ -653,7 +659,7 @@ TEST_F(Window, UnsavedWorkIsCopiedAsideAndACrashedCopyIsOffered) {
     EXPECT_EQ(dialogs.questions.back(),
               "Beatwright: Beatwright was not closed properly. Restore the unsaved chart for "
               "song.mp3?");
-    EXPECT_EQ(window->Chart(), "0428");
+    EXPECT_EQ(window->Steps(), "0428");
     EXPECT_EQ(window->DwiFileName(), (folder / "saved.dwi").string());
     EXPECT_TRUE(window->HasUnsavedChanges());
     EXPECT_FALSE(fs::exists(copy)); // taken over as the new program's own copy

@@ -134,9 +134,31 @@ public:
         return Next(savePaths);
     }
     void ShowAbout() override { ++abouts; }
+    // Number questions as "caption: label"; the next of numbers is the
+    // answer (nothing: cancelled).
+    std::vector<std::string> numberQuestions;
+    std::deque<std::optional<double>> numbers;
+    std::optional<double> AskNumber(std::string_view caption, std::string_view label,
+                                    double /*value*/, double /*min*/, double /*max*/,
+                                    int /*decimals*/) override {
+        numberQuestions.push_back(std::string(caption) + ": " + std::string(label));
+        return Next(numbers);
+    }
+    // Save questions go with the others in questions; Discard when no
+    // choice is queued.
+    std::deque<SaveChoice> saveChoices;
+    SaveChoice AskSaveDiscardCancel(std::string_view text, std::string_view caption) override {
+        questions.push_back(std::string(caption) + ": " + std::string(text));
+        if (saveChoices.empty()) {
+            return SaveChoice::kDiscard;
+        }
+        const SaveChoice choice = saveChoices.front();
+        saveChoices.pop_front();
+        return choice;
+    }
 
 private:
-    static std::optional<std::string> Next(std::deque<std::optional<std::string>>& queue) {
+    template <typename T> static std::optional<T> Next(std::deque<std::optional<T>>& queue) {
         if (queue.empty()) {
             return std::nullopt;
         }

@@ -111,9 +111,9 @@ TEST_F(TimingWindow, StepsLandWhereTheKeyWasPressedNotWhereItWasHandled) {
     LoadSong(120.0f);
     window->OnCommand(app::kCmdStepInputMode);
     PressLate(Qt::Key_Up, 1.11, std::chrono::milliseconds(50));
-    EXPECT_EQ(window->Chart(), "00008");
+    EXPECT_EQ(window->Steps(), "00008");
     PressLate(Qt::Key_Left, 1.36, std::chrono::milliseconds(50));
-    EXPECT_EQ(window->Chart(), "000084") << "1.36 s is slot 5, 1.41 s would be 6";
+    EXPECT_EQ(window->Steps(), "000084") << "1.36 s is slot 5, 1.41 s would be 6";
 }
 
 // The Gap is the press's song time folded into the first beat: it shows
@@ -148,7 +148,7 @@ TEST_F(TimingWindow, InputOffsetComesOffStepsAndGapAtTheSongSpeed) {
     // offset); at 1.15 s less 15 ms: slot 5 (slot 4 with the whole 30 ms).
     PressLate(Qt::Key_Down, 1.135, std::chrono::milliseconds(0));
     PressLate(Qt::Key_Left, 1.15, std::chrono::milliseconds(0));
-    EXPECT_EQ(window->Chart(), "000024");
+    EXPECT_EQ(window->Steps(), "000024");
 }
 
 // Taps 30 ms behind each click (as heard), read 20 ms late: the
@@ -233,7 +233,7 @@ TEST_F(TimingWindow, RecentFilesListChartsAndReopenThemWithTheirSongs) {
     recent->actions()[1]->trigger();
     EXPECT_EQ(window->DwiFileName(), chart.toStdString());
     EXPECT_EQ(player.opened.back(), (folder + "/x.ogg").toStdString());
-    EXPECT_EQ(window->Chart(), "0808");
+    EXPECT_EQ(window->Steps(), "0808");
 }
 
 TEST(Settings, KeepsRecentSongsInOrderAndValuesInRange) {

@@ -84,7 +84,7 @@ TEST_F(Window, NoControlCoversAnotherAndEveryLabelShowsWhole) {
                 << control->geometry().left();
         }
     }
-    EXPECT_EQ(checked, 16);
+    EXPECT_EQ(checked, 17);
 }
 
 // The closed Range Action box shows each action's whole text from its start.

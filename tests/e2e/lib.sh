@@ -81,13 +81,19 @@ click_play() {
 }
 
 # Quits the program (process $1, main window $2) as a user does: Escape
-# asks, Return answers the default (Yes). Fails unless it ends cleanly.
+# asks, Return answers the default (Yes); unsaved work is discarded (Alt+D).
+# Fails unless it ends cleanly.
 quit_program() {
-  local pid=$1 main=$2
+  local pid=$1 main=$2 box
   xdotool windowfocus --sync "$main"
   xdotool key --clearmodifiers Escape
-  wait_window 'Confirm Exit' 10 >/dev/null || fail "no exit question"
-  xdotool key Return
+  box=$(wait_window 'Confirm Exit|Save Changes' 10) || fail "no exit question"
+  if xdotool getwindowname "$box" | grep -q 'Save Changes'; then
+    xdotool windowfocus --sync "$box"
+    xdotool key alt+d
+  else
+    xdotool key Return
+  fi
   for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   kill -0 "$pid" 2>/dev/null && fail "the program did not quit"
   wait "$pid" || fail "the program exited with an error"

@@ -1,0 +1,263 @@
+// Opening songs, saving and importing .dwi files.
+#include "app/ChartEditorDlg.h"
+#include "app/ChartEditorText.h"
+#include "app/ColorLabel.h"
+#include "app/CommandIds.h"
+#include "app/BackgroundWork.h"
+#include "app/PleaseWaitDlg.h"
+#include "dwi/AtomicFile.h"
+#include "dwi/DwiImporter.h"
+#include "dwi/DwiSong.h"
+#include "dwi/DwiWriter.h"
+#include "edit/ImportedSong.h"
+
+#include <QComboBox>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPointer>
+#include <algorithm>
+#include <cmath>
+#include <thread>
+
+namespace app {
+
+using namespace window_text;
+
+namespace {
+
+// A saved chart covers the song and two half-beats more, as it always did.
+std::int32_t CoveringRows(const chart::Song& song, double durationSeconds, std::int32_t rows) {
+    constexpr std::int32_t kRowsPerSlot = chart::kRowsPerBeat / 2;
+    if (song.changes.empty() && song.stops.empty()) {
+        chart::StepChart steps(static_cast<std::size_t>((rows + kRowsPerSlot - 1) / kRowsPerSlot),
+                               chart::kEmptyStep);
+        dwi::ExtendChartToCoverSong(steps, durationSeconds, song.bpm, song.gapSeconds);
+        return std::max(rows, static_cast<std::int32_t>(steps.size()) * kRowsPerSlot);
+    }
+    const chart::TimingMap timing = song.Timing();
+    const double beat = timing.BeatAt(durationSeconds);
+    if (!std::isfinite(beat) || beat < 0.0 || beat * 2.0 + 3.0 >= chart::kMaxChartSlots) {
+        return rows;
+    }
+    const auto slotCount = static_cast<std::int32_t>(std::floor(beat * 2.0)) + 3;
+    return std::max(rows, slotCount * kRowsPerSlot);
+}
+
+} // namespace
+
+void CChartEditorDlg::OpenMusicFile() {
+    if (!MaySetWorkAside()) {
+        return;
+    }
+    const std::optional<std::string> path = m_dialogs.GetOpenFileName({});
+    if (path) {
+        OpenMusicFile(*path);
+    }
+}
+
+bool CChartEditorDlg::OpenMusicFile(const std::string& path) {
+    // The estimate runs on a worker while the progress window, modal, keeps
+    // the screen alive; the window takes no input until it is done.
+    CPleaseWaitDlg progress(this);
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.show();
+    TempoEstimate estimate;
+    player::MediaPlayer::OpenCommit openSong;
+    {
+        QEventLoop loop;
+        QPointer<CPleaseWaitDlg> progressWindow(&progress);
+        std::thread run([&] {
+            estimate = m_estimator.Estimate(path, [&progress](int percent) {
+                QMetaObject::invokeMethod(
+                    &progress, [&progress, percent] { progress.SetPercent(percent); },
+                    Qt::QueuedConnection);
+            });
+            // The song is decoded here too; only the swap is left to this thread.
+            if (estimate.bpm) {
+                openSong = m_player.PrepareOpen(path);
+            }
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        });
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        run.join();
+    }
+    progress.hide();
+    if (!estimate.bpm) {
+        m_dialogs.ShowMessage(estimate.error);
+        return false;
+    }
+    if (const auto error = openSong()) {
+        m_dialogs.ShowMessage(*error);
+        RepaintStepView();
+        return false;
+    }
+    m_player.SetRate(RateForSpeed(m_timing.songSpeedPercent));
+    m_dwiFileName.clear();
+    SetInstructions(kSongOpenedText);
+    // A new document for the new song: the texts, the sample bounds and the
+    // chart shown stay, as they always did; the file's other charts and
+    // records, and the history, go.
+    chart::Song song;
+    const chart::Song& before = m_editor.Song();
+    song.title = before.title;
+    song.artist = before.artist;
+    song.sampleStartSeconds = before.sampleStartSeconds;
+    song.sampleLengthSeconds = before.sampleLengthSeconds;
+    song.bpm = *estimate.bpm;
+    song.gapSeconds = 0.0f;
+    chart::SongChart shown;
+    if (const chart::SongChart* selected = m_editor.Selected()) {
+        shown = *selected;
+        shown.sourceId = 0;
+    } else {
+        shown.difficulty = ToStd(m_difficultyList->itemText(0));
+    }
+    song.charts.push_back(std::move(shown));
+    const float sampleEnd = m_timing.sampleEndSeconds;
+    m_windowTimingEdit = true; // the next click is placed below
+    m_editor.Reset(std::move(song));
+    m_windowTimingEdit = false;
+    m_fileCharts.clear();
+    m_rowsShown = 0;
+    m_restoredUnsaved = false;
+    WithTimingLock([&](chart::TimingState& timing) {
+        timing.sampleEndSeconds = sampleEnd;
+        timing.nextClickSeconds =
+            chart::AnchorNextClick(0.0, m_player.PositionSeconds(), chart::BeatSeconds(timing.bpm));
+        // The first press starts the series: the time spent before it is
+        // not a beat.
+        chart::ArmAfterOpening(m_taps);
+        m_mode = kTapTempo;
+    });
+    RememberSong(path);
+    ShowReadout(m_elapsedReadout, kZeroReadout);
+    ShowReadout(m_lastHitReadout, kZeroReadout);
+    ShowGap();
+    ShowBpm();
+    // Said once per run, under the instructions, where it stops neither the
+    // user nor a script; the next instruction replaces it.
+    if (m_player.PlaysSilently() && !m_toldSilent) {
+        m_toldSilent = true;
+        SetInstructions(kSongOpenedText + QLatin1Char('\n') + kSilentText);
+    }
+    ShowUndoState();
+    RepaintStepView();
+    return true;
+}
+
+bool CChartEditorDlg::MaySetWorkAside() {
+    if (!HasUnsavedChanges()) {
+        return true;
+    }
+    switch (
+        m_dialogs.AskSaveDiscardCancel("Save changes to " + DocumentName() + "?", "Save Changes")) {
+    case UserDialogs::SaveChoice::kSave:
+        return SaveDwiFile(false);
+    case UserDialogs::SaveChoice::kDiscard:
+        return true;
+    case UserDialogs::SaveChoice::kCancel:
+        break;
+    }
+    return false;
+}
+
+bool CChartEditorDlg::SaveDwiFile(bool alwaysAsk) {
+    if (m_player.FileName().empty()) {
+        m_dialogs.ShowMessage("You must first load a music file.");
+        return false;
+    }
+    const std::string previousName = m_dwiFileName;
+    if (alwaysAsk || m_dwiFileName.empty()) {
+        const auto path = m_dialogs.GetSaveFileName(kDwiFilter, kDwiDefaultSuffix);
+        if (!path) {
+            return false;
+        }
+        m_dwiFileName = *path;
+    }
+    // The selected chart is written to cover the song and what the view
+    // showed, unless it is the file's own chart unchanged.
+    chart::Song song = m_editor.Song();
+    if (const auto selected = m_editor.SelectedChart()) {
+        chart::SongChart& chart = song.charts[*selected];
+        const auto read = m_fileCharts.find(chart.sourceId);
+        const bool asRead =
+            chart.sourceId != 0 && read != m_fileCharts.end() && read->second.SameContent(chart);
+        if (!asRead) {
+            chart.lengthRows = CoveringRows(song, m_player.DurationSeconds(),
+                                            std::max(chart.lengthRows, m_rowsShown));
+        }
+    }
+    // On a worker: a document can be as large as the file it came from.
+    std::optional<std::string> error;
+    BackgroundWork(this, kWritingDwiText).Run([&] {
+        error = dwi::WriteFileAtomically(m_dwiFileName, dwi::WriteSong(song));
+    });
+    if (error) {
+        m_dialogs.ShowMessage("The chart could not be saved to \"" + m_dwiFileName + "\":\r\n" +
+                              *error + "\r\nThe file on disk was not changed.");
+        m_dwiFileName = previousName;
+        return false;
+    }
+    m_restoredUnsaved = false;
+    m_editor.History().SetClean();
+    RememberSong(m_dwiFileName);
+    ShowUndoState();
+    return true;
+}
+
+void CChartEditorDlg::ImportDwiFile() {
+    if (m_player.FileName().empty()) {
+        m_dialogs.ShowMessage("First load your song file, then import the DWI data.");
+        return;
+    }
+    if (!MaySetWorkAside()) {
+        return;
+    }
+    const auto path = m_dialogs.GetOpenFileName(kDwiFilter);
+    if (!path) {
+        return;
+    }
+    if (!dwi::HasDwiExtension(*path)) {
+        m_dialogs.ShowMessage("File does not have a DWI extension.");
+        return;
+    }
+    // Read and scanned on a worker: a huge file must not freeze the window.
+    dwi::DwiFileBytes file;
+    std::size_t offered = 0;
+    dwi::DwiImport found;
+    chart::Song song;
+    BackgroundWork work(this, kReadingDwiText);
+    work.Run([&] {
+        file = dwi::ReadDwiFile(*path);
+        if (!file.error.empty()) {
+            return;
+        }
+        found = dwi::ScanDwi(
+            file.bytes,
+            [&](std::string_view text, std::string_view caption) {
+                ++offered;
+                return work.OnWindowThread([&] { return m_dialogs.AskYesNo(text, caption); });
+            },
+            [&](std::string_view text) {
+                work.OnWindowThread([&] { m_dialogs.ShowMessage(text); });
+            });
+        song = dwi::ReadSong(file.bytes);
+    });
+    if (!file.error.empty()) {
+        m_dialogs.ShowMessage(file.error);
+        return;
+    }
+    for (const std::string& message : dwi::UnusableNumberMessages(found, *path)) {
+        m_dialogs.ShowMessage(message);
+    }
+    // Every chart of the file comes in; the one the user took is selected.
+    std::optional<std::size_t> shown;
+    if (found.steps && offered > 0 && found.difficulty && found.footRating) {
+        shown = edit::FindOfferedChart(song, offered - 1, *found.difficulty, *found.footRating);
+    }
+    // The importer has told of notes the step view cannot show.
+    LoadDocument(std::move(song), shown, *path, true, false);
+}
+
+} // namespace app

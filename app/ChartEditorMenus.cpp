@@ -1,0 +1,132 @@
+// The window's menus, their commands and the input modes.
+#include "app/ChartEditorDlg.h"
+#include "app/ChartEditorText.h"
+#include "app/ColorLabel.h"
+#include "app/CommandIds.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QMenuBar>
+
+namespace app {
+
+using namespace window_text;
+
+void CChartEditorDlg::BuildMenus() {
+    struct Item {
+        const char* text;
+        int id;
+    };
+    const auto addItems = [this](QMenu* menu, std::initializer_list<Item> items) {
+        for (const Item& item : items) {
+            QAction* action = menu->addAction(QString::fromUtf8(item.text));
+            action->setObjectName(QString::number(item.id));
+            const int id = item.id;
+            connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+        }
+    };
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    addItems(file, {{"&Open Music File", kCmdOpenMusicFile},
+                    {"Open &Chart...", kCmdOpenChart},
+                    {"&Import DWI File", kCmdImportDwiFile},
+                    {"&Save", kCmdSave},
+                    {"Save &As", kCmdSaveAs}});
+    BuildRecentSongsMenu(file);
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    addItems(edit, {{"&Undo", kCmdUndo},
+                    {"&Redo", kCmdRedo},
+                    {"&Finer Snap", kCmdFinerSnap},
+                    {"&Coarser Snap", kCmdCoarserSnap}});
+    m_undoAction = edit->actions().at(0);
+    m_redoAction = edit->actions().at(1);
+    m_undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    m_redoAction->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    edit->insertSeparator(edit->actions().at(2));
+    edit->actions().at(3)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Right));
+    edit->actions().at(4)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Left));
+    QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
+    addItems(options, {{"Play Metronome Sound", kCmdToggleMetronome},
+                       {"Calibrate Timing...", kCmdCalibrateTiming},
+                       {"Find Tempo and First Beat...", kCmdFindTempo}});
+    QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
+    addItems(viewMenu, {{"&Waveform", kCmdToggleWaveform}});
+    QMenu* mode = menuBar()->addMenu(QStringLiteral("&Mode"));
+    addItems(mode, {{"&Tap Tempo/BPM", kCmdTapTempoMode}, {"&Step Data Input", kCmdStepInputMode}});
+    QAction* about = menuBar()->addAction(QStringLiteral("&About"));
+    about->setObjectName(QString::number(kCmdAbout));
+    connect(about, &QAction::triggered, this, [this] { OnCommand(kCmdAbout); });
+
+    m_metronomeAction = options->actions().at(0);
+    m_tapModeAction = mode->actions().at(0);
+    m_stepModeAction = mode->actions().at(1);
+    for (QAction* action : {m_metronomeAction, m_tapModeAction, m_stepModeAction}) {
+        action->setCheckable(true);
+    }
+    m_metronomeAction->setChecked(true);
+    m_tapModeAction->setChecked(true);
+    m_waveformAction = viewMenu->actions().at(0);
+    m_waveformAction->setCheckable(true); // off at start: the step view as it always was
+
+    m_commands = {
+        {kCmdOpenMusicFile, [this] { OpenMusicFile(); }},
+        {kCmdOpenChart, [this] { OpenChart(); }},
+        {kCmdImportDwiFile, [this] { ImportDwiFile(); }},
+        {kCmdSave, [this] { SaveDwiFile(false); }},
+        {kCmdSaveAs, [this] { SaveDwiFile(true); }},
+        {kCmdToggleMetronome, [this] { ToggleMetronome(); }},
+        {kCmdCalibrateTiming, [this] { CalibrateTiming(); }},
+        {kCmdTapTempoMode,
+         [this] {
+             SetMode(kTapTempo);
+             m_tapModeAction->setChecked(true);
+             m_stepModeAction->setChecked(false);
+         }},
+        {kCmdStepInputMode,
+         [this] {
+             SetMode(kStepInput);
+             m_tapModeAction->setChecked(false);
+             m_stepModeAction->setChecked(true);
+         }},
+        {kCmdAbout, [this] { m_dialogs.ShowAbout(); }},
+        {kCmdFindTempo, [this] { OpenFindTempo(); }},
+        {kCmdToggleWaveform, [this] { ShowWaveform(!m_waveformOn); }},
+        {kCmdUndo, [this] { Undo(); }},
+        {kCmdRedo, [this] { Redo(); }},
+        {kCmdFinerSnap, [this] { SetSnap(edit::FinerSnap(m_editor.CurrentSnap())); }},
+        {kCmdCoarserSnap, [this] { SetSnap(edit::CoarserSnap(m_editor.CurrentSnap())); }},
+    };
+    ShowUndoState();
+}
+
+void CChartEditorDlg::OnCommand(int commandId) {
+    const auto found = m_commands.find(commandId);
+    if (found != m_commands.end()) {
+        found->second();
+    }
+}
+
+// --- Modes and keyboard -----------------------------------------------------
+
+void CChartEditorDlg::SetMode(std::int32_t mode) {
+    if (mode == kTapTempo) {
+        EditTiming([&](chart::TimingState& timing) {
+            chart::ResetForTapping(m_taps, timing);
+            m_mode = kTapTempo;
+        });
+        SetInstructions(kTapModeText);
+        for (CColorLabel* readout : {m_bpmReadout, m_elapsedReadout, m_lastHitReadout}) {
+            ShowReadout(readout, kZeroReadout);
+        }
+        m_gapEdit->setText(QStringLiteral("0.00"));
+        m_bpmEdit->setText(kZeroReadout);
+    } else if (mode == kStepInput) {
+        WithTimingLock([&](chart::TimingState&) {
+            m_mode = kStepInput;
+            m_taps.tappingStarted = false;
+        });
+        SetInstructions(kStepModeText);
+    }
+}
+
+} // namespace app
