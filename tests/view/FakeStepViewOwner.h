@@ -5,9 +5,13 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 // A scripted owner for the step view: the player reports the position,
-// duration and file name the test sets, and keeps the position a seek sets.
+// duration, state and file name the test sets, and keeps the position a
+// seek sets. Note edits change the fake's song directly (as the window's
+// commands would) and are recorded, so tests see both what the view asked
+// and what the user would see.
 namespace view_test {
 
 class FakePlayer final : public player::MediaPlayer {
@@ -21,7 +25,7 @@ public:
     void Play() override {}
     void Pause() override {}
     void Halt() override {}
-    player::PlayState State() const override { return player::PlayState::kStopped; }
+    player::PlayState State() const override { return state; }
     std::optional<std::string> Open(const std::string& /*path*/) override {
         return std::string("no audio here");
     }
@@ -30,25 +34,89 @@ public:
     double positionSeconds = 0.0;
     double durationSeconds = 20.0;
     std::string fileName = "song.ogg";
+    player::PlayState state = player::PlayState::kPaused;
+};
+
+struct HoldCall {
+    std::int32_t row;
+    std::uint8_t column;
+    std::int32_t holdRows;
+    std::uint64_t mergeId;
+    friend bool operator==(const HoldCall&, const HoldCall&) = default;
 };
 
 class FakeOwner final : public view::StepViewOwner {
 public:
+    FakeOwner() {
+        // 120 BPM: a half-beat of 0.25 s and a Gap of 0.5 s are exact in
+        // binary, so cell times hold no rounding.
+        song.bpm = 120.0f;
+        song.gapSeconds = 0.5f;
+        song.charts.emplace_back();
+    }
+
     player::MediaPlayer& Player() override { return player; }
-    float Bpm() const override { return bpm; }
-    float GapSeconds() const override { return gapSeconds; }
-    chart::StepChart& Chart() override { return chart; }
-    void SetRangeStart(std::int32_t slot) override { rangeStart = slot; }
-    void SetRangeEnd(std::int32_t slot) override { rangeEnd = slot; }
+    const chart::Song& Song() const override { return song; }
+    const chart::SongChart* ShownChart() const override {
+        return shownChart < song.charts.size() ? &song.charts[shownChart] : nullptr;
+    }
+    std::int32_t CellRows() const override { return cellRows; }
+    int PixelsPerBeat() const override { return pixelsPerBeat; }
+    void SetPixelsPerBeat(int pixels) override { pixelsPerBeat = pixels; }
+    void RowsShown(std::int32_t endRow) override { rowsShown = endRow; }
+
+    void ToggleNote(std::int32_t row, std::uint8_t column) override {
+        toggles.push_back({row, column});
+        chart::NoteData& notes = song.charts[shownChart].notes;
+        if (!notes.Remove(row, column)) {
+            notes.Set({row, column, 0});
+        }
+    }
+    void SetHold(std::int32_t row, std::uint8_t column, std::int32_t holdRows,
+                 std::uint64_t mergeId) override {
+        holds.push_back({row, column, holdRows, mergeId});
+        song.charts[shownChart].notes.Set({row, column, holdRows});
+    }
+    void SetRangeStart(std::int32_t cell) override { rangeStart = cell; }
+    void SetRangeEnd(std::int32_t cell) override { rangeEnd = cell; }
+    void AddBpmChangeAt(std::int32_t row) override {
+        requests.push_back("add change " + std::to_string(row));
+    }
+    void AddStopAt(std::int32_t row) override {
+        requests.push_back("add stop " + std::to_string(row));
+    }
+    void EditBpmChange(std::size_t index) override {
+        requests.push_back("edit change " + std::to_string(index));
+    }
+    void EditStop(std::size_t index) override {
+        requests.push_back("edit stop " + std::to_string(index));
+    }
+    void RemoveBpmChange(std::size_t index) override {
+        requests.push_back("remove change " + std::to_string(index));
+    }
+    void RemoveStop(std::size_t index) override {
+        requests.push_back("remove stop " + std::to_string(index));
+    }
+
+    // The shown chart's notes.
+    chart::NoteData& Notes() { return song.charts[shownChart].notes; }
+    // Sets the shown chart's style, with an empty chart of its columns.
+    void SetStyle(chart::ChartStyle style) {
+        song.charts[shownChart].style = style;
+        song.charts[shownChart].notes = chart::NoteData(chart::ColumnsOf(style));
+    }
 
     FakePlayer player;
-    // 120 BPM: a half-beat of 0.25 s and a Gap of 0.5 s are exact in binary,
-    // so slot times hold no rounding.
-    float bpm = 120.0f;
-    float gapSeconds = 0.5f;
-    chart::StepChart chart;
+    chart::Song song;
+    std::size_t shownChart = 0;
+    std::int32_t cellRows = 24;
+    int pixelsPerBeat = 18;
+    std::optional<std::int32_t> rowsShown;
+    std::vector<std::pair<std::int32_t, std::uint8_t>> toggles;
+    std::vector<HoldCall> holds;
     std::optional<std::int32_t> rangeStart;
     std::optional<std::int32_t> rangeEnd;
+    std::vector<std::string> requests;
 };
 
 } // namespace view_test

@@ -1,3 +1,4 @@
+#include "chart/StepChart.h"
 #include "tests/view/FakeStepViewOwner.h"
 #include "view/CCustomDisplay.h"
 
@@ -7,8 +8,9 @@
 #include <string>
 
 // Frames of the view's original look, stored as PNGs when it was the whole
-// program (one chart of 8ths at one tempo). The same states must keep
-// giving the same pixels. Run with BEATWRIGHT_WRITE_GOLDEN=1 to write the
+// program (one chart of 8ths at one tempo). The same states, at 8th cells,
+// 18 pixels a beat, one single chart and no tempo changes or stops, must
+// keep giving the same pixels. Run with BEATWRIGHT_WRITE_GOLDEN=1 to write the
 // files anew (only after a deliberate change of the look).
 namespace {
 
@@ -42,12 +44,23 @@ const GoldenState kStates[] = {
     {"fast_tempo", 251.7f, 1.9f, 77.77, LongChart()},
 };
 
+// Step codes of 8ths as notes: 24 rows apart, Left, Down, Up, Right.
 void Apply(const GoldenState& state, view_test::FakeOwner& owner) {
-    owner.bpm = state.bpm;
-    owner.gapSeconds = state.gapSeconds;
+    owner.song.bpm = state.bpm;
+    owner.song.gapSeconds = state.gapSeconds;
     owner.player.positionSeconds = state.positionSeconds;
     owner.player.durationSeconds = 1000.0;
-    owner.chart = state.steps;
+    owner.SetStyle(chart::ChartStyle::Single);
+    constexpr chart::Arrow kColumns[4] = {chart::kArrowLeft, chart::kArrowDown, chart::kArrowUp,
+                                          chart::kArrowRight};
+    for (std::size_t slot = 0; slot < state.steps.size(); ++slot) {
+        const chart::ArrowSet arrows = chart::ArrowsOfCode(state.steps[slot]);
+        for (std::uint8_t column = 0; column < 4; ++column) {
+            if ((arrows & kColumns[column]) != 0) {
+                owner.Notes().AppendSorted({static_cast<std::int32_t>(slot) * 24, column, 0});
+            }
+        }
+    }
 }
 
 QString GoldenPath(const GoldenState& state, int scale) {
