@@ -101,7 +101,7 @@ void CCustomDisplay::OnLeftButtonDown(QPoint point) {
     if (!SongLoaded()) {
         return;
     }
-    const int stripX = SeekStripX(m_columns);
+    const int stripX = SeekStripX(Columns());
     if (point.x() >= stripX && point.x() < stripX + 32) {
         player::MediaPlayer& player = m_owner->Player();
         if (const auto target = SeekTargetAt(m_owner->Song(), m_owner->CellRows(),
@@ -172,7 +172,7 @@ void CCustomDisplay::DragTo(int y) {
 }
 
 void CCustomDisplay::OnRightButtonDown(QPoint point) {
-    const int lastX = ColumnX(m_columns - 1) + kArrowSize - 1;
+    const int lastX = ColumnX(Columns() - 1) + kArrowSize - 1;
     if (!SongLoaded() || point.x() < ColumnX(0) || point.x() > lastX ||
         point.y() < kArrowAreaFirstY) {
         return;
