@@ -34,6 +34,8 @@ constexpr QRgb kGridColour = 0xFFE0E0E0;
 constexpr QRgb kBpmMarkColour = 0xFFD06000;
 constexpr QRgb kStopMarkColour = 0xFF9020C0;
 constexpr int kMarkFontPixels = 8;
+// Heads closer than this share a place on screen (see DrawNotes).
+constexpr int kNoteBucketPixels = 3;
 
 int SheetColumnOf(chart::ChartStyle style, int column) {
     constexpr SheetColumn kPad[4] = {kLeft, kDown, kUp, kRight};
@@ -261,30 +263,47 @@ void CCustomDisplay::DrawNotes(const LaneFrame& frame, const chart::SongChart& c
             DrawHold(frame, *held, SheetColumnOf(chart.style, column), painter);
         }
     }
-    // Notes closer than a pixel land on the same spot; ANDing the same cell
-    // twice changes nothing, so a repeat is skipped.
-    struct Last {
-        int y = 0;
-        int colourRow = -1;
+    // Notes closer than kNoteBucketPixels cannot be told apart on screen and
+    // would cost a copy each: of those, the coarsest rhythm is drawn (the
+    // first of equals). Cells of any snap the lane can show apart are never
+    // that close, so every note placed on them shows.
+    struct Pending {
+        const chart::Note* note = nullptr;
+        int bucket = 0;
+        int colourRow = 0;
     };
-    Last last[8];
+    Pending pending[8];
+    const auto flush = [&](Pending& p) {
+        if (p.note) {
+            CopyAnd(m_scaledArrows, kArrowSize * SheetColumnOf(chart.style, p.note->column),
+                    kArrowSize * p.colourRow, kArrowSize, kArrowSize, ColumnX(p.note->column),
+                    frame.RowY(p.note->row) - kHalfArrow, painter);
+            p.note = nullptr;
+        }
+    };
     for (const chart::Note& note : notes.HeadsIn(frame.beginRow, frame.endRow)) {
         if (note.column >= columns) {
             continue;
         }
-        const int sheetColumn = SheetColumnOf(chart.style, note.column);
         if (note.IsHold()) {
-            DrawHold(frame, note, sheetColumn, painter);
+            DrawHold(frame, note, SheetColumnOf(chart.style, note.column), painter);
         }
-        const int y = frame.RowY(note.row) - kHalfArrow;
+        const int y = frame.RowY(note.row);
+        const int bucket =
+            y >= 0 ? y / kNoteBucketPixels : -((-y + kNoteBucketPixels - 1) / kNoteBucketPixels);
         const int colourRow = kFirstColourRow + static_cast<int>(edit::NoteColourOf(note.row));
-        Last& previous = last[note.column % 8];
-        if (previous.y == y && previous.colourRow == colourRow && !note.IsHold()) {
+        Pending& p = pending[note.column];
+        if (p.note && p.bucket == bucket) {
+            if (colourRow < p.colourRow) {
+                p = {&note, bucket, colourRow};
+            }
             continue;
         }
-        previous = {y, colourRow};
-        CopyAnd(m_scaledArrows, kArrowSize * sheetColumn, kArrowSize * colourRow, kArrowSize,
-                kArrowSize, ColumnX(note.column), y, painter);
+        flush(p);
+        p = {&note, bucket, colourRow};
+    }
+    for (Pending& p : pending) {
+        flush(p);
     }
 }
 
