@@ -1,6 +1,7 @@
 #include "view/CCustomDisplay.h"
 
 #include "tests/view/FakeStepViewOwner.h"
+#include "tests/view/TestDisplay.h"
 #include "view/LaneLayout.h"
 
 #include <QAction>
@@ -17,39 +18,13 @@ namespace {
 constexpr QRgb kWhite = 0xFFFFFFFF;
 constexpr QRgb kBlack = 0xFF000000;
 
-// A view whose context menu the test answers instead of a user.
-class TestDisplay : public view::CCustomDisplay {
-public:
-    using CCustomDisplay::CCustomDisplay;
-
-    QAction* RunContextMenu(QMenu& menu, const QPoint& /*globalPos*/) override {
-        menuTitle = menu.title().toStdString();
-        menuItems.clear();
-        QAction* chosen = nullptr;
-        for (QAction* action : menu.actions()) {
-            menuItems.push_back(action->text().toStdString());
-            chosen = !action->isSeparator() && action->text() == choice ? action : chosen;
-        }
-        return chosen;
-    }
-
-    QString choice;
-    std::string menuTitle;
-    std::vector<std::string> menuItems;
-};
-
 class StepViewTest : public testing::Test {
 protected:
     void Mouse(QEvent::Type type, Qt::MouseButton button, int x, int y,
                Qt::MouseButtons buttons = Qt::NoButton) {
-        const QPointF local(x, y);
-        QMouseEvent event(type, local, view.mapToGlobal(local), button, buttons, Qt::NoModifier);
-        QApplication::sendEvent(&view, &event);
+        view.Mouse(type, button, x, y, buttons);
     }
-    void Click(int x, int y) {
-        Mouse(QEvent::MouseButtonPress, Qt::LeftButton, x, y, Qt::LeftButton);
-        Mouse(QEvent::MouseButtonRelease, Qt::LeftButton, x, y);
-    }
+    void Click(int x, int y) { view.Click(x, y); }
     void Wheel(int angle, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         const QPointF local(40, 100);
         QWheelEvent event(local, view.mapToGlobal(local), QPoint(), QPoint(0, angle), Qt::NoButton,
@@ -59,7 +34,7 @@ protected:
     QImage Frame() { return view.RenderFrame(1).copy(); }
 
     view_test::FakeOwner owner; // 120 BPM, Gap 0.5 s, at 0 s, 8ths, 18 pixels a beat
-    TestDisplay view{&owner};
+    view_test::TestDisplay view{&owner};
 };
 
 TEST_F(StepViewTest, ClicksToggleTheNoteOfEveryColumnOfEveryStyle) {
@@ -235,6 +210,21 @@ TEST_F(StepViewTest, NotesAreColouredByRhythmAndHoldsShowBodyAndTail) {
     EXPECT_EQ(frame.pixel(140, 16 + 96 + 1), 0xFFD06000u) << "BPM change mark";
     EXPECT_EQ(frame.pixel(140, 16 + 144 + 1), 0xFF9020C0u) << "stop mark";
     EXPECT_EQ(owner.rowsShown, 48 * 6) << "6 lines at 48 pixels from row 16";
+}
+
+// Heads closer than 3 pixels cannot be told apart: the coarsest rhythm is
+// drawn alone rather than ANDed into a colour no note has.
+TEST_F(StepViewTest, NotesTooCloseToTellApartShowTheirCoarsestRhythm) {
+    owner.player.positionSeconds = 0.5;
+    owner.Notes().Set({1, 3, 0});  // a 192nd, 0.375 pixels below the beat
+    owner.Notes().Set({0, 3, 0});  // the beat
+    owner.Notes().Set({47, 0, 0}); // a 192nd before beat 1
+    owner.Notes().Set({48, 0, 0});
+    owner.Notes().Set({96 + 1, 1, 0}); // alone: drawn in its own colour
+    const QImage frame = Frame();
+    EXPECT_EQ(frame.pixel(view::ColumnX(3) + 8, 18), 0xFFFB0303u);
+    EXPECT_EQ(frame.pixel(view::ColumnX(0) + 8, 16 + 18 + 2), 0xFFFB0303u);
+    EXPECT_EQ(frame.pixel(view::ColumnX(1) + 8, 16 + 36 + 2), 0xFFA8A8A8u);
 }
 
 TEST_F(StepViewTest, TallViewsShowMoreBeatsWithTheForwardStripAtTheBottom) {

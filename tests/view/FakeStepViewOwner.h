@@ -1,5 +1,6 @@
 #pragma once
 
+#include "chart/StepChart.h"
 #include "view/StepViewOwner.h"
 
 #include <cstdint>
@@ -104,6 +105,23 @@ public:
     void SetStyle(chart::ChartStyle style) {
         song.charts[shownChart].style = style;
         song.charts[shownChart].notes = chart::NoteData(chart::ColumnsOf(style));
+    }
+
+    // A single chart of 8ths from step codes, one code per 8th as the
+    // original chart held them: notes 24 rows apart in Left, Down, Up,
+    // Right; codes that are no step hold no note.
+    void SetEighths(const std::string& codes) {
+        SetStyle(chart::ChartStyle::Single);
+        constexpr chart::Arrow kColumns[4] = {chart::kArrowLeft, chart::kArrowDown, chart::kArrowUp,
+                                              chart::kArrowRight};
+        for (std::size_t slot = 0; slot < codes.size(); ++slot) {
+            const chart::ArrowSet arrows = chart::ArrowsOfCode(codes[slot]);
+            for (std::uint8_t column = 0; column < 4; ++column) {
+                if ((arrows & kColumns[column]) != 0) {
+                    Notes().AppendSorted({static_cast<std::int32_t>(slot) * 24, column, 0});
+                }
+            }
+        }
     }
 
     FakePlayer player;

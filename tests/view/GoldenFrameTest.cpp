@@ -1,4 +1,3 @@
-#include "chart/StepChart.h"
 #include "tests/view/FakeStepViewOwner.h"
 #include "view/CCustomDisplay.h"
 
@@ -44,23 +43,12 @@ const GoldenState kStates[] = {
     {"fast_tempo", 251.7f, 1.9f, 77.77, LongChart()},
 };
 
-// Step codes of 8ths as notes: 24 rows apart, Left, Down, Up, Right.
 void Apply(const GoldenState& state, view_test::FakeOwner& owner) {
     owner.song.bpm = state.bpm;
     owner.song.gapSeconds = state.gapSeconds;
     owner.player.positionSeconds = state.positionSeconds;
     owner.player.durationSeconds = 1000.0;
-    owner.SetStyle(chart::ChartStyle::Single);
-    constexpr chart::Arrow kColumns[4] = {chart::kArrowLeft, chart::kArrowDown, chart::kArrowUp,
-                                          chart::kArrowRight};
-    for (std::size_t slot = 0; slot < state.steps.size(); ++slot) {
-        const chart::ArrowSet arrows = chart::ArrowsOfCode(state.steps[slot]);
-        for (std::uint8_t column = 0; column < 4; ++column) {
-            if ((arrows & kColumns[column]) != 0) {
-                owner.Notes().AppendSorted({static_cast<std::int32_t>(slot) * 24, column, 0});
-            }
-        }
-    }
+    owner.SetEighths(state.steps);
 }
 
 QString GoldenPath(const GoldenState& state, int scale) {
