@@ -9,6 +9,7 @@
 #include <QThread>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace view {
 
@@ -71,6 +72,31 @@ QString ShortNumber(double value) {
         text.chop(1);
     }
     return text;
+}
+
+// Song time at a view row of the lane at `positionSeconds`: linear under one
+// tempo, through the timing map otherwise; none where the lane has no beat
+// grid to follow (it stands still, and so does the waveform).
+std::function<double(double)> SecondsAtRow(const chart::Song& song, int pixelsPerBeat,
+                                           double positionSeconds) {
+    // Above this the lane stands still (see ScrollAt).
+    constexpr float kMaxDrawnBpm = 10000.0F;
+    const double pixels = std::max(pixelsPerBeat, 1);
+    if (song.changes.empty() && song.stops.empty()) {
+        if (!(song.bpm > 0.0F) || song.bpm > kMaxDrawnBpm) {
+            return {};
+        }
+        const double secondsPerRow = 60.0 / (static_cast<double>(song.bpm) * pixels);
+        return [=](double row) { return positionSeconds + (row - kOnBeatLineY) * secondsPerRow; };
+    }
+    chart::TimingMap timing = song.Timing();
+    const double beatNow = timing.BeatAt(std::max(positionSeconds, 0.0));
+    if (!timing.HasUsableTempo() || !std::isfinite(beatNow)) {
+        return {};
+    }
+    return [timing = std::move(timing), beatNow, pixels](double row) {
+        return timing.SecondsAt(beatNow + (row - kOnBeatLineY) / pixels);
+    };
 }
 
 std::int32_t RowOfBeat(double beat) {
@@ -160,8 +186,9 @@ const QImage& CCustomDisplay::RenderFrame(int scale) {
     const double position = m_owner ? m_owner->Player().PositionSeconds() : 0.0;
     if (m_waveformVisible && SongLoaded()) {
         QPainter painter(&m_frame);
-        m_waveform->Paint(painter, m_scale, m_owner->Player().FileName(), position,
-                          m_owner->Song().bpm);
+        m_waveform->Paint(painter, m_scale, m_owner->Player().FileName(),
+                          SecondsAtRow(m_owner->Song(), m_owner->PixelsPerBeat(), position),
+                          frameHeight, columns);
     }
     {
         QPainter painter(&m_frame);
