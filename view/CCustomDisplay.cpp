@@ -113,7 +113,6 @@ CCustomDisplay::CCustomDisplay(StepViewOwner* owner, QWidget* parent)
     m_bmpRewind = LoadRgb(res::kRewindStrip);
     m_bmpForward = LoadRgb(res::kForwardStrip);
 
-    setMinimumSize(ViewWidthFor(4), kViewHeight);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
     resize(kViewWidth, kViewHeight);
     // Every paint covers every pixel, so Qt need not erase first (no flicker).
