@@ -1,9 +1,9 @@
 // Opening songs, saving and importing .dwi files.
+#include "app/BackgroundWork.h"
 #include "app/ChartEditorDlg.h"
 #include "app/ChartEditorText.h"
 #include "app/ColorLabel.h"
 #include "app/CommandIds.h"
-#include "app/BackgroundWork.h"
 #include "app/PleaseWaitDlg.h"
 #include "dwi/AtomicFile.h"
 #include "dwi/DwiImporter.h"

@@ -39,8 +39,7 @@ bool CChartEditorDlg::OpenChartFile(const std::string& path) {
         m_dialogs.ShowMessage(file.error);
         return false;
     }
-    const edit::SongSearch search =
-        edit::FindSongForChart(path, songRecord);
+    const edit::SongSearch search = edit::FindSongForChart(path, songRecord);
     std::optional<std::string> songPath = search.songPath;
     if (!songPath) {
         songPath = m_dialogs.GetOpenFileNameIn({}, search.folder);

@@ -18,6 +18,16 @@ BLACK = (0, 0, 0)
 RED = (251, 3, 3)
 CYAN = (4, 252, 252)
 GREEN = (0, 255, 0)
+# Note colours by rhythmic position, as dance games show them; 4ths and 8ths
+# keep the even- and odd-slot colours of the arrow sheet.
+PURPLE = (168, 64, 232)
+YELLOW = (248, 224, 0)
+PINK = (255, 128, 200)
+ORANGE = (255, 144, 0)
+SKY = (96, 152, 255)
+GREY = (168, 168, 168)
+HOLD = (176, 240, 128)
+NOTE_FILLS = [RED, CYAN, PURPLE, YELLOW, PINK, ORANGE, SKY, GREEN, GREY]
 
 # One 16 x 16 arrow pointing up: '#' outline, 'o' fill, '.' background.
 # The other three directions are this one mirrored and transposed, so all
@@ -92,6 +102,53 @@ def arrow_sheet():
     return image
 
 
+def outlined(inside, size=16):
+    """A shape from a predicate: '#' where an inside pixel touches the
+    outside or the cell's edge, 'o' elsewhere inside."""
+    rows = []
+    for y in range(size):
+        row = ""
+        for x in range(size):
+            if not inside(x, y):
+                row += "."
+            elif any(not (0 <= x + dx < size and 0 <= y + dy < size) or not inside(x + dx, y + dy)
+                     for dx, dy in ((1, 0), (-1, 0), (0, 1), (0, -1))):
+                row += "#"
+            else:
+                row += "o"
+        rows.append(row)
+    return rows
+
+
+# The diagonal arrow of the six-panel pad, pointing up-left: a head in the
+# corner and a stem as wide as the straight arrows' along the diagonal.
+UP_LEFT_ARROW = outlined(
+    lambda x, y: (x + y <= 10) or (abs(x - y) <= 3 and x + y >= 6 and max(x, y) <= 14))
+
+# Hold body, one row repeated down the lane, and its tail: a bar narrower
+# than the arrow's stem.
+HOLD_BODY = ["...#oooooooo#..."] * 16
+HOLD_TAIL = (["...#oooooooo#..."] * 6 + ["....#oooooo#....", ".....######....."]
+             + ["................"] * 8)
+
+
+def note_sheet():
+    """96 x 192: columns Up, Down, Left, Right, Up-Left, Up-Right; rows
+    target (white fill), one row per note colour (4th, 8th, 12th, 16th,
+    24th, 32nd, 48th, 64th, finer), hold body, hold tail."""
+    shapes = [UP_ARROW, down(UP_ARROW), left(UP_ARROW), right(UP_ARROW), UP_LEFT_ARROW,
+              [row[::-1] for row in UP_LEFT_ARROW]]
+    fills = [WHITE] + NOTE_FILLS
+    image = blank(16 * len(shapes), 16 * (len(fills) + 2))
+    for row, fill in enumerate(fills):
+        for column, shape in enumerate(shapes):
+            stamp(image, shape, 16 * column, 16 * row, {"#": BLACK, "o": fill})
+    for column in range(len(shapes)):
+        stamp(image, HOLD_BODY, 16 * column, 16 * len(fills), {"#": BLACK, "o": HOLD})
+        stamp(image, HOLD_TAIL, 16 * column, 16 * (len(fills) + 1), {"#": BLACK, "o": HOLD})
+    return image
+
+
 def button():
     """A red button with cut corners and a black outline."""
     shape = []
@@ -163,7 +220,8 @@ def icon():
 
 
 def write_xpm(path, name, image):
-    colours = {WHITE: ".", BLACK: "#", RED: "r", CYAN: "c", GREEN: "g"}
+    colours = {WHITE: ".", BLACK: "#", RED: "r", CYAN: "c", GREEN: "g", PURPLE: "p",
+               YELLOW: "y", PINK: "k", ORANGE: "o", SKY: "s", GREY: "e", HOLD: "h"}
     used = [c for c in colours if any(c in row for row in image)]
     lines = ["/* XPM */", "static const char* %s[] = {" % name,
              '"%d %d %d 1",' % (len(image[0]), len(image), len(used))]
@@ -251,6 +309,7 @@ ICON_SIZES = [16, 22, 24, 32, 48, 64, 128, 256]
 
 def main():
     write_xpm(os.path.join(HERE, "arrows.xpm"), "arrows", arrow_sheet())
+    write_xpm(os.path.join(HERE, "notes.xpm"), "notes", note_sheet())
     write_xpm(os.path.join(HERE, "rewind.xpm"), "rewind", button_strip([1, 2, 3], UP_CHEVRON))
     write_xpm(os.path.join(HERE, "forward.xpm"), "forward",
               button_strip([3, 2, 1], down(UP_CHEVRON)))

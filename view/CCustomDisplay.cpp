@@ -1,46 +1,48 @@
 #include "view/CCustomDisplay.h"
 
-#include "chart/StepChart.h"
+#include "edit/NoteColour.h"
 #include "res/Resources.h"
-#include "view/StepLane.h"
 #include "view/WaveformLayer.h"
 
-#include <QMenu>
-#include <QMouseEvent>
+#include <QFont>
 #include <QPainter>
 #include <QThread>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace view {
 
 namespace {
 
-// Beyond any screen's factor; bounds the frame at 8 x 8 times 240 KB.
+// Beyond any screen's factor; bounds the frame of a tall view.
 constexpr int kMaxScale = 8;
 
-// Rows of the arrow sheet.
+// Cells of the note sheet: columns by arrow, rows by use.
+enum SheetColumn : std::uint8_t { kUp, kDown, kLeft, kRight, kUpLeft, kUpRight };
 constexpr int kTargetRow = 0;
-constexpr int kEvenSlotRow = 16;
-constexpr int kOddSlotRow = 32;
-
-// Slots lie half a beat apart; an arrow is centred on its slot's row.
-constexpr int kSlotPixels = kBeatPixels / 2;
+constexpr int kFirstColourRow = 1; // then one per edit::NoteColour
+constexpr int kHoldBodyRow = 10;
+constexpr int kHoldTailRow = 11;
 constexpr int kHalfArrow = kArrowSize / 2;
-// The document's rows of one slot (half a beat).
-constexpr std::int32_t kRowsPerSlot = chart::kRowsPerBeat / 2;
+// The tail's closing rows end on the hold's last row.
+constexpr int kTailTopAboveEnd = kHalfArrow;
 
-struct Column {
-    chart::Arrow arrow;
-    int sourceX; // column of the arrow sheet
-    int x;       // column of the view
-};
-constexpr Column kColumns[4] = {
-    {chart::kArrowLeft, 32, kColumnX[0]},
-    {chart::kArrowDown, 16, kColumnX[1]},
-    {chart::kArrowUp, 0, kColumnX[2]},
-    {chart::kArrowRight, 48, kColumnX[3]},
-};
+// Finer grids than the beat lines are drawn only where cells lie at least
+// this far apart; closer, they would only grey the lane.
+constexpr int kMinGridPixels = 4;
+constexpr QRgb kGridColour = 0xFFE0E0E0;
+constexpr QRgb kBpmMarkColour = 0xFFD06000;
+constexpr QRgb kStopMarkColour = 0xFF9020C0;
+constexpr int kMarkFontPixels = 8;
+// Heads closer than this share a place on screen (see DrawNotes).
+constexpr int kNoteBucketPixels = 3;
+
+int SheetColumnOf(chart::ChartStyle style, int column) {
+    constexpr SheetColumn kPad[4] = {kLeft, kDown, kUp, kRight};
+    constexpr SheetColumn kSolo[6] = {kLeft, kUpLeft, kDown, kUp, kUpRight, kRight};
+    return style == chart::ChartStyle::Solo ? kSolo[column % 6] : kPad[column % 4];
+}
 
 QImage LoadRgb(const char* path) {
     return QImage(QString::fromLatin1(path)).convertToFormat(QImage::Format_RGB32);
@@ -62,28 +64,57 @@ QImage Enlarged(const QImage& image, int factor) {
     return result;
 }
 
+// "137.3", "150", "0.25": up to three decimals, no trailing zeros.
+QString ShortNumber(double value) {
+    QString text = QString::number(value, 'f', 3);
+    while (text.contains(QLatin1Char('.')) &&
+           (text.endsWith(QLatin1Char('0')) || text.endsWith(QLatin1Char('.')))) {
+        text.chop(1);
+    }
+    return text;
+}
+
+// Song time at a view row of the lane at `positionSeconds`: linear under one
+// tempo, through the timing map otherwise; none where the lane has no beat
+// grid to follow (it stands still, and so does the waveform).
+std::function<double(double)> SecondsAtRow(const chart::Song& song, int pixelsPerBeat,
+                                           double positionSeconds) {
+    // Above this the lane stands still (see ScrollAt).
+    constexpr float kMaxDrawnBpm = 10000.0F;
+    const double pixels = std::max(pixelsPerBeat, 1);
+    if (song.changes.empty() && song.stops.empty()) {
+        if (!(song.bpm > 0.0F) || song.bpm > kMaxDrawnBpm) {
+            return {};
+        }
+        const double secondsPerRow = 60.0 / (static_cast<double>(song.bpm) * pixels);
+        return [=](double row) { return positionSeconds + (row - kOnBeatLineY) * secondsPerRow; };
+    }
+    chart::TimingMap timing = song.Timing();
+    const double beatNow = timing.BeatAt(std::max(positionSeconds, 0.0));
+    if (!timing.HasUsableTempo() || !std::isfinite(beatNow)) {
+        return {};
+    }
+    return [timing = std::move(timing), beatNow, pixels](double row) {
+        return timing.SecondsAt(beatNow + (row - kOnBeatLineY) / pixels);
+    };
+}
+
+std::int32_t RowOfBeat(double beat) {
+    const double row = std::round(beat * chart::kRowsPerBeat);
+    return static_cast<std::int32_t>(std::clamp(row, -1.0, static_cast<double>(chart::kMaxRows)));
+}
+
 } // namespace
 
 CCustomDisplay::CCustomDisplay(StepViewOwner* owner, QWidget* parent)
     : QWidget(parent), m_owner(owner) {
     res::InitResources();
-    m_bmpArrows = LoadRgb(res::kArrowSheet);
+    m_bmpArrows = LoadRgb(res::kNoteSheet);
     m_bmpRewind = LoadRgb(res::kRewindStrip);
     m_bmpForward = LoadRgb(res::kForwardStrip);
 
-    const auto fillStrip = [this](int top, SeekButton first) {
-        for (int button = 0; button < 3; ++button) {
-            const auto code = static_cast<std::uint8_t>(static_cast<int>(first) + button);
-            const auto from = m_buttonZone.begin() + top + button * (kButtonHeight + kButtonGap);
-            std::fill(from, from + kButtonHeight, code);
-        }
-    };
-    fillStrip(kRewindTopY, SeekButton::kBackOne);
-    fillStrip(kForwardTopY, SeekButton::kForwardThirty);
-
-    // The lane is drawn at the top; a taller view leaves the rest blank.
-    setMinimumSize(kViewWidth, kViewHeight);
-    setMaximumWidth(kViewWidth);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+    resize(kViewWidth, kViewHeight);
     // Every paint covers every pixel, so Qt need not erase first (no flicker).
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::TabFocus);
@@ -101,6 +132,7 @@ void CCustomDisplay::SetWaveformVisible(bool visible) {
 
 void CCustomDisplay::SetOwner(StepViewOwner* owner) {
     m_owner = owner;
+    m_drag.reset();
 }
 
 void CCustomDisplay::RequestRepaint() {
@@ -116,9 +148,36 @@ void CCustomDisplay::RequestRepaint() {
         Qt::QueuedConnection);
 }
 
+QSize CCustomDisplay::sizeHint() const {
+    return {ViewWidthFor(Columns()), kViewHeight};
+}
+
+QSize CCustomDisplay::minimumSizeHint() const {
+    return sizeHint();
+}
+
+int CCustomDisplay::Columns() const {
+    const chart::SongChart* chart = m_owner ? m_owner->ShownChart() : nullptr;
+    return chart ? chart::ColumnsOf(chart->style) : 4;
+}
+
+int CCustomDisplay::ViewHeight() const {
+    return std::max(height(), kViewHeight);
+}
+
 const QImage& CCustomDisplay::RenderFrame(int scale) {
     Q_ASSERT(QThread::currentThread() == thread());
+    const int columns = Columns();
+    if (columns != m_columns) {
+        m_columns = columns;
+        updateGeometry();
+    }
+    const int frameWidth = std::max(ViewWidthFor(columns), width());
+    const int frameHeight = ViewHeight();
     PrepareScale(std::clamp(scale, 1, kMaxScale));
+    if (m_frame.size() != QSize(frameWidth * m_scale, frameHeight * m_scale)) {
+        m_frame = QImage(frameWidth * m_scale, frameHeight * m_scale, QImage::Format_RGB32);
+    }
     // Drawn in device pixels; the ratio is set for presenting afterwards.
     m_frame.setDevicePixelRatio(1.0);
     m_frame.fill(Qt::white);
@@ -126,64 +185,175 @@ const QImage& CCustomDisplay::RenderFrame(int scale) {
     const double position = m_owner ? m_owner->Player().PositionSeconds() : 0.0;
     if (m_waveformVisible && SongLoaded()) {
         QPainter painter(&m_frame);
-        m_waveform->Paint(painter, m_scale, m_owner->Player().FileName(), position,
-                          m_owner->Song().bpm);
+        m_waveform->Paint(painter, m_scale, m_owner->Player().FileName(),
+                          SecondsAtRow(m_owner->Song(), m_owner->PixelsPerBeat(), position),
+                          frameHeight, columns);
     }
     {
         QPainter painter(&m_frame);
         painter.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
         if (m_owner) {
-            m_lastSlotDrawn = -1;
-            const LaneScroll scroll =
-                ScrollAt(position, m_owner->Song().bpm, m_owner->Song().gapSeconds);
-            const bool evenOnLines = scroll.firstSlot % 2 == 0;
-            for (int i = 0; i < kBeatLinesPerFrame; ++i) {
-                const int y = scroll.firstLineY + kBeatPixels * i;
-                const std::int32_t slot = scroll.firstSlot + 2 * i;
-                // A 2-pixel pen on row y covers y - 1 and y.
-                painter.fillRect(
-                    QRect(0, (y - 1) * m_scale, (kBeatLineLastX + 1) * m_scale, 2 * m_scale),
-                    Qt::black);
-                if (evenOnLines) {
-                    DrawStep(slot, y - kHalfArrow, m_scaledArrows, painter);
-                    DrawStep(slot + 1, y - kHalfArrow + kSlotPixels, m_scaledArrows, painter);
-                } else {
-                    DrawStep(slot, y - kHalfArrow - kSlotPixels, m_scaledArrows, painter);
-                    DrawStep(slot + 1, y - kHalfArrow, m_scaledArrows, painter);
-                }
+            const LaneFrame frame = FrameAt(LanePosition(m_owner->Song(), position),
+                                            m_owner->PixelsPerBeat(), frameHeight);
+            DrawLane(frame, painter);
+            if (const chart::SongChart* chart = m_owner->ShownChart()) {
+                DrawNotes(frame, *chart, painter);
             }
-            if (m_lastSlotDrawn >= 0) {
-                m_owner->RowsShown((m_lastSlotDrawn + 1) * kRowsPerSlot);
-            }
+            m_owner->RowsShown(frame.endRow);
         }
-        for (const Column& column : kColumns) {
-            CopyAnd(m_scaledArrows, column.sourceX, kTargetRow, kArrowSize, kArrowSize, column.x,
-                    kTargetTopY, painter);
+        const chart::SongChart* chart = m_owner ? m_owner->ShownChart() : nullptr;
+        const chart::ChartStyle style = chart ? chart->style : chart::ChartStyle::Single;
+        for (int column = 0; column < columns; ++column) {
+            CopyAnd(m_scaledArrows, kArrowSize * SheetColumnOf(style, column), kTargetRow,
+                    kArrowSize, kArrowSize, ColumnX(column), kTargetTopY, painter);
         }
-        CopyAnd(m_scaledRewind, 0, 0, m_bmpRewind.width(), m_bmpRewind.height(), kSeekStripX,
+        const int stripX = SeekStripX(columns);
+        CopyAnd(m_scaledRewind, 0, 0, m_bmpRewind.width(), m_bmpRewind.height(), stripX,
                 kRewindTopY, painter);
-        CopyAnd(m_scaledForward, 0, 0, m_bmpForward.width(), m_bmpForward.height(), kSeekStripX,
-                kForwardTopY, painter);
+        CopyAnd(m_scaledForward, 0, 0, m_bmpForward.width(), m_bmpForward.height(), stripX,
+                ForwardStripTopY(frameHeight), painter);
     }
     m_frame.setDevicePixelRatio(m_scale);
     return m_frame;
 }
 
-void CCustomDisplay::DrawStep(std::int32_t slot, int y, const QImage& source, QPainter& target) {
-    if (slot < 0 || slot >= chart::kMaxChartSlots) {
-        return;
-    }
-    m_lastSlotDrawn = std::max(m_lastSlotDrawn, slot);
-    const chart::SongChart* chart = m_owner->ShownChart();
-    if (chart == nullptr) {
-        return;
-    }
-    const int sourceY = slot % 2 == 0 ? kEvenSlotRow : kOddSlotRow;
-    for (std::uint8_t column = 0; column < 4; ++column) {
-        if (chart->notes.Find(slot * kRowsPerSlot, column) != nullptr) {
-            const Column& drawn = kColumns[column];
-            CopyAnd(source, drawn.sourceX, sourceY, kArrowSize, kArrowSize, drawn.x, y, target);
+void CCustomDisplay::DrawLane(const LaneFrame& frame, QPainter& painter) {
+    const int lineLastX = BeatLineLastX(m_columns);
+    const std::int32_t cellRows = std::max(m_owner->CellRows(), 1);
+    const std::int32_t firstLineRow = chart::kRowsPerBeat * frame.firstLineBeat;
+    // The 8th grid is the beat lines alone, as the lane always was; finer
+    // ones get light lines between them.
+    if (cellRows < chart::kRowsPerBeat / 2 &&
+        cellRows * frame.pixelsPerBeat >= kMinGridPixels * chart::kRowsPerBeat) {
+        const std::int32_t lastRow = firstLineRow + chart::kRowsPerBeat * frame.lines;
+        for (std::int32_t row = firstLineRow - chart::kRowsPerBeat; row < lastRow;
+             row += cellRows) {
+            if (row % chart::kRowsPerBeat != 0) {
+                painter.fillRect(
+                    QRect(0, frame.RowY(row) * m_scale, (lineLastX + 1) * m_scale, m_scale),
+                    QColor::fromRgb(kGridColour));
+            }
         }
+    }
+    for (int i = 0; i < frame.lines; ++i) {
+        const int y = frame.firstLineY + frame.pixelsPerBeat * i;
+        // A 2-pixel pen on row y covers y - 1 and y.
+        painter.fillRect(QRect(0, (y - 1) * m_scale, (lineLastX + 1) * m_scale, 2 * m_scale),
+                         Qt::black);
+    }
+    DrawTempoMarks(frame, lineLastX, painter);
+}
+
+void CCustomDisplay::DrawTempoMarks(const LaneFrame& frame, int lineLastX, QPainter& painter) {
+    const chart::Song& song = m_owner->Song();
+    if (song.changes.empty() && song.stops.empty()) {
+        return;
+    }
+    QFont font = painter.font();
+    font.setPixelSize(kMarkFontPixels * m_scale);
+    // Plain pixels: the marks are ANDed into the frame like everything else.
+    font.setStyleStrategy(QFont::NoAntialias);
+    painter.setFont(font);
+    const int viewHeight = m_frame.height() / m_scale;
+    const auto mark = [&](double beat, QRgb colour, const QString& text, bool dashed) {
+        const int y = frame.RowY(RowOfBeat(beat));
+        if (y < -kMarkFontPixels || y > viewHeight + kMarkFontPixels) {
+            return;
+        }
+        // One row under the beat line's pen, dashed for stops.
+        for (int x = 0; x <= lineLastX; x += dashed ? 4 : lineLastX + 1) {
+            const int length = dashed ? 2 : lineLastX + 1;
+            painter.fillRect(QRect(x * m_scale, (y + 1) * m_scale, length * m_scale, m_scale),
+                             QColor::fromRgb(colour));
+        }
+        painter.setPen(QColor::fromRgb(colour));
+        painter.drawText(QPoint(m_scale, (y - 2) * m_scale), text);
+    };
+    for (const chart::BpmChange& change : song.changes) {
+        mark(change.beat, kBpmMarkColour, ShortNumber(change.bpm), false);
+    }
+    for (const chart::Stop& stop : song.stops) {
+        mark(stop.beat, kStopMarkColour, ShortNumber(stop.durationMs / 1000.0) + QLatin1Char('s'),
+             true);
+    }
+}
+
+void CCustomDisplay::DrawNotes(const LaneFrame& frame, const chart::SongChart& chart,
+                               QPainter& painter) {
+    const chart::NoteData& notes = chart.notes;
+    const int columns = std::min<int>(notes.Columns(), m_columns);
+    // Holds begun before the frame still show their body and tail.
+    for (int column = 0; column < columns; ++column) {
+        const chart::Note* held = notes.Covering(frame.beginRow, static_cast<std::uint8_t>(column));
+        if (held && held->row < frame.beginRow && held->IsHold()) {
+            DrawHold(frame, *held, SheetColumnOf(chart.style, column), painter);
+        }
+    }
+    // Notes closer than kNoteBucketPixels cannot be told apart on screen and
+    // would cost a copy each: of those, the coarsest rhythm is drawn (the
+    // first of equals). Cells of any snap the lane can show apart are never
+    // that close, so every note placed on them shows.
+    struct Pending {
+        const chart::Note* note = nullptr;
+        int bucket = 0;
+        int colourRow = 0;
+    };
+    Pending pending[8];
+    const auto flush = [&](Pending& p) {
+        if (p.note) {
+            CopyAnd(m_scaledArrows, kArrowSize * SheetColumnOf(chart.style, p.note->column),
+                    kArrowSize * p.colourRow, kArrowSize, kArrowSize, ColumnX(p.note->column),
+                    frame.RowY(p.note->row) - kHalfArrow, painter);
+            p.note = nullptr;
+        }
+    };
+    for (const chart::Note& note : notes.HeadsIn(frame.beginRow, frame.endRow)) {
+        if (note.column >= columns) {
+            continue;
+        }
+        if (note.IsHold()) {
+            DrawHold(frame, note, SheetColumnOf(chart.style, note.column), painter);
+        }
+        const int y = frame.RowY(note.row);
+        const int bucket =
+            y >= 0 ? y / kNoteBucketPixels : -((-y + kNoteBucketPixels - 1) / kNoteBucketPixels);
+        const int colourRow = kFirstColourRow + static_cast<int>(edit::NoteColourOf(note.row));
+        Pending& p = pending[note.column];
+        if (p.note && p.bucket == bucket) {
+            if (colourRow < p.colourRow) {
+                p = {&note, bucket, colourRow};
+            }
+            continue;
+        }
+        flush(p);
+        p = {&note, bucket, colourRow};
+    }
+    for (Pending& p : pending) {
+        flush(p);
+    }
+}
+
+// The body runs from under the head's cell to the tail; the tail's closing
+// rows end on the hold's last row. Neither covers the head, whose colour an
+// AND would spoil.
+void CCustomDisplay::DrawHold(const LaneFrame& frame, const chart::Note& note, int sheetColumn,
+                              QPainter& painter) {
+    const int viewHeight = m_frame.height() / m_scale;
+    const int x = ColumnX(note.column);
+    const int bodyTop = frame.RowY(note.row) + kHalfArrow;
+    const int tailCellTop = frame.RowY(note.EndRow()) - kTailTopAboveEnd;
+    const int tailTop = std::max(tailCellTop, bodyTop);
+    const int sourceX = kArrowSize * sheetColumn;
+    for (int y = std::max(bodyTop, -kArrowSize); y < std::min(tailTop, viewHeight);
+         y += kArrowSize) {
+        CopyAnd(m_scaledArrows, sourceX, kArrowSize * kHoldBodyRow, kArrowSize,
+                std::min(kArrowSize, tailTop - y), x, y, painter);
+    }
+    // A hold shorter than the head shows only the tail's part below it.
+    const int tailSkip = tailTop - tailCellTop;
+    if (tailSkip < kArrowSize && tailTop < viewHeight) {
+        CopyAnd(m_scaledArrows, sourceX, kArrowSize * kHoldTailRow + tailSkip, kArrowSize,
+                kArrowSize - tailSkip, x, tailTop, painter);
     }
 }
 
@@ -203,15 +373,14 @@ void CCustomDisplay::PrepareScale(int scale) {
     m_scaledArrows = Enlarged(m_bmpArrows, scale);
     m_scaledRewind = Enlarged(m_bmpRewind, scale);
     m_scaledForward = Enlarged(m_bmpForward, scale);
-    m_frame = QImage(kViewWidth * scale, kViewHeight * scale, QImage::Format_RGB32);
 }
 
-std::int32_t CCustomDisplay::YToSlot(int y) const {
+std::int32_t CCustomDisplay::YToCell(int y) const {
     if (!m_owner) {
         return 0;
     }
-    return SlotAtRow(y, m_owner->Player().PositionSeconds(), m_owner->Song().bpm,
-                     m_owner->Song().gapSeconds);
+    return CellAtY(m_owner->Song(), m_owner->CellRows(), m_owner->PixelsPerBeat(), y,
+                   m_owner->Player().PositionSeconds());
 }
 
 void CCustomDisplay::paintEvent(QPaintEvent* /*event*/) {
@@ -221,92 +390,10 @@ void CCustomDisplay::paintEvent(QPaintEvent* /*event*/) {
     const QImage& frame = RenderFrame(scale);
     QPainter painter(this);
     painter.drawImage(QPoint(0, 0), frame);
-    if (height() > kViewHeight) {
-        painter.fillRect(QRect(0, kViewHeight, width(), height() - kViewHeight), Qt::white);
-    }
-}
-
-void CCustomDisplay::mousePressEvent(QMouseEvent* event) {
-    const QPoint point(static_cast<int>(std::floor(event->position().x())),
-                       static_cast<int>(std::floor(event->position().y())));
-    if (event->button() == Qt::LeftButton) {
-        OnLeftButtonDown(point);
-    } else if (event->button() == Qt::RightButton) {
-        OnRightButtonDown(point);
-    }
-    // Whatever the click changed (an arrow, the position, the range) must
-    // reach the screen now, not when something else happens to repaint;
-    // requests merge, so a click that changed nothing costs one paint.
-    update();
-    // Clicks on the view are the view's; the window sees none of them.
-    event->accept();
-}
-
-QAction* CCustomDisplay::RunContextMenu(QMenu& menu, const QPoint& globalPos) {
-    return menu.exec(globalPos);
 }
 
 bool CCustomDisplay::SongLoaded() const {
     return m_owner && !m_owner->Player().FileName().empty();
-}
-
-void CCustomDisplay::OnLeftButtonDown(QPoint point) {
-    if (!SongLoaded()) {
-        return;
-    }
-    if (point.x() >= kSeekStripX && point.x() <= kSeekStripLastX) {
-        const bool inZone = point.y() >= 0 && point.y() < static_cast<int>(m_buttonZone.size());
-        const auto button =
-            static_cast<SeekButton>(inZone ? m_buttonZone[static_cast<std::size_t>(point.y())] : 0);
-        player::MediaPlayer& player = m_owner->Player();
-        if (const auto target =
-                SeekTarget(button, player.PositionSeconds(), player.DurationSeconds(),
-                           m_owner->Song().bpm, m_owner->Song().gapSeconds)) {
-            player.SetPositionSeconds(*target);
-        }
-        return;
-    }
-    const char arrow = ArrowAtColumn(point.x());
-    if (arrow == '\0' || point.y() < kArrowAreaFirstY || m_owner->ShownChart() == nullptr) {
-        return;
-    }
-    const std::int32_t slot = YToSlot(point.y());
-    if (slot < 0 || slot >= chart::kMaxChartSlots) {
-        return;
-    }
-    for (std::uint8_t column = 0; column < 4; ++column) {
-        if (kColumns[column].arrow == chart::ArrowsOfCode(arrow)) {
-            m_owner->ToggleNote(slot * kRowsPerSlot, column);
-        }
-    }
-}
-
-void CCustomDisplay::OnRightButtonDown(QPoint point) {
-    if (!SongLoaded() || point.x() < kArrowAreaFirstX || point.x() > kArrowAreaLastX ||
-        point.y() < kArrowAreaFirstY) {
-        return;
-    }
-    const std::int32_t slot = YToSlot(point.y());
-    QMenu menu(QStringLiteral("Step Options"), this);
-    const QAction* setStart = menu.addAction(QStringLiteral("Set Range Start At This Step"));
-    const QAction* setEnd = menu.addAction(QStringLiteral("Set Range End At This Step"));
-    const QAction* chosen = RunContextMenu(menu, mapToGlobal(point));
-    // Stored before the command runs: the commands read it, not the click.
-    m_nContextSlot = slot;
-    if (chosen == setStart) {
-        OnSetRangeStart();
-    } else if (chosen == setEnd) {
-        OnSetRangeEnd();
-    }
-}
-
-// The range is in cells of the owner's snap; the lane's slot is 8th rows.
-void CCustomDisplay::OnSetRangeStart() {
-    m_owner->SetRangeStart(m_nContextSlot * kRowsPerSlot / std::max(1, m_owner->CellRows()));
-}
-
-void CCustomDisplay::OnSetRangeEnd() {
-    m_owner->SetRangeEnd(m_nContextSlot * kRowsPerSlot / std::max(1, m_owner->CellRows()));
 }
 
 } // namespace view

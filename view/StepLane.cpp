@@ -1,7 +1,6 @@
 #include "view/StepLane.h"
 
 #include "chart/SongTiming.h"
-#include "chart/StepChart.h"
 
 #include <algorithm>
 #include <cmath>
@@ -70,17 +69,6 @@ std::int32_t SlotAtRow(int y, double positionSeconds, float bpm, float gapSecond
     t -= h;
     const auto more = chart::SubtractWhileAbove(t, h);
     return more ? 1 + *more : 0;
-}
-
-char ArrowAtColumn(int x) {
-    constexpr chart::Arrow kColumnArrows[4] = {chart::kArrowLeft, chart::kArrowDown,
-                                               chart::kArrowUp, chart::kArrowRight};
-    for (int column = 0; column < 4; ++column) {
-        if (x >= kColumnX[column] && x < kColumnX[column] + kArrowSize) {
-            return chart::CodeOfArrow(kColumnArrows[column]);
-        }
-    }
-    return '\0';
 }
 
 std::optional<double> SeekTarget(SeekButton button, double positionSeconds, double durationSeconds,

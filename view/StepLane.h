@@ -3,11 +3,12 @@
 #include <cstdint>
 #include <optional>
 
-// Where the step view puts beat lines and slots, which slot lies under a
-// client row, and where a seek button moves playback. Pure functions of the
-// player position and duration (seconds), BPM and Gap, so they are tested
-// without a window. Lengths are view pixels (client coordinates of the
-// 200 x 300 view, before any high-DPI scaling).
+// The lane of 8ths at one tempo, 18 pixels a beat, in a 200 x 300 view:
+// where beat lines and slots lie, which slot lies under a client row, and
+// where a seek button moves playback. LaneLayout uses these wherever the
+// lane is that one, so it keeps its exact rows and rounding. Pure functions
+// of the player position and duration (seconds), BPM and Gap. Lengths are
+// view pixels (client coordinates, before any high-DPI scaling).
 //
 // Each of these subtracts one interval at a time while the value is above
 // it, and that loop runs step by step, rounding included, whenever it ends
@@ -28,17 +29,15 @@ inline constexpr int kOnBeatLineY = 16;
 // Top of the target arrows; a slot's arrows cover them when its time plays.
 inline constexpr int kTargetTopY = 8;
 inline constexpr int kArrowSize = 16;
-// Left edges of the Left, Down, Up and Right columns.
+// Left edges of the Left, Down, Up and Right columns (LaneLayout's
+// ColumnX continues them for wider charts).
 inline constexpr int kColumnX[4] = {20, 52, 84, 116};
-// Clicks in these rows and columns (inclusive) edit steps or open the menu.
-inline constexpr int kArrowAreaFirstX = 20;
-inline constexpr int kArrowAreaLastX = 131;
+// Clicks from this row down edit notes or open the menu.
 inline constexpr int kArrowAreaFirstY = 11;
-// The seek strips: rewind image at the top, forward image at kForwardTopY.
+// The seek strips of a four-column view: rewind image at the top, forward
+// image at the bottom (LaneLayout's SeekButtonAt).
 inline constexpr int kSeekStripX = 160;
-inline constexpr int kSeekStripLastX = 191;
 inline constexpr int kRewindTopY = 0;
-inline constexpr int kForwardTopY = 194;
 // Each seek button is kButtonHeight rows tall, kButtonGap rows apart.
 inline constexpr int kButtonHeight = 34;
 inline constexpr int kButtonGap = 2;
@@ -74,10 +73,6 @@ LaneScroll ScrollAt(double positionSeconds, float bpm, float gapSeconds);
 // The slot under client row y. Where the rule would not end, slot 0, which
 // is also what BPM 0 gives for every row below the targets.
 std::int32_t SlotAtRow(int y, double positionSeconds, float bpm, float gapSeconds);
-
-// The single-arrow code of the column at client x ("4", "2", "8", "6"), or
-// '\0' between columns and outside them.
-char ArrowAtColumn(int x);
 
 // Where a seek button moves playback: 0.1 half-beat before a slot time, or
 // whole slots on from a position within the last 0.15 half-beat before one;

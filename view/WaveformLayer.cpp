@@ -1,6 +1,6 @@
 #include "view/WaveformLayer.h"
 
-#include "view/StepLane.h"
+#include "view/LaneLayout.h"
 
 #include <QColor>
 #include <QPainter>
@@ -10,14 +10,9 @@ namespace view {
 
 namespace {
 
-// Across the four arrow columns, centred between the first and the last.
-constexpr int kCentreX = (kColumnX[0] + kColumnX[3] + kArrowSize) / 2;
-constexpr int kHalfWidth = (kColumnX[3] + kArrowSize - kColumnX[0]) / 2;
 constexpr int kPeakFullScale = 127;
 // Light enough that the AND-drawn arrows and lines stay readable over it.
 const QColor kWaveColour(176, 200, 232);
-// Above this the lane stands still (see ScrollAt); so does the waveform.
-constexpr float kMaxDrawnBpm = 10000.0F;
 
 } // namespace
 
@@ -61,7 +56,8 @@ bool WaveformLayer::HasPeaks(const std::string& songPath) {
 }
 
 void WaveformLayer::Paint(QPainter& painter, int scale, const std::string& songPath,
-                          double positionSeconds, float bpm) {
+                          const std::function<double(double)>& secondsAtRow, int viewHeight,
+                          int columns) {
     if (songPath != m_path) {
         Start(songPath);
     }
@@ -70,22 +66,25 @@ void WaveformLayer::Paint(QPainter& painter, int scale, const std::string& songP
         const std::lock_guard lock(m_mutex);
         peaks = m_peaks;
     }
-    if (!peaks || !(bpm > 0.0F) || bpm > kMaxDrawnBpm) {
+    if (!peaks || !secondsAtRow) {
         return;
     }
-    // Song seconds per view row: a beat is kBeatPixels rows.
-    const double secondsPerRow = 60.0 / (static_cast<double>(bpm) * kBeatPixels);
-    const double secondsPerDeviceRow = secondsPerRow / scale;
-    const int rows = kViewHeight * scale;
-    const double topSeconds = positionSeconds - kOnBeatLineY * secondsPerRow;
+    // Across the arrow columns, centred between the first and the last.
+    const int firstX = ColumnX(0);
+    const int lastX = ColumnX(columns - 1) + kArrowSize;
+    const int centreX = (firstX + lastX) / 2;
+    const int halfWidth = (lastX - firstX) / 2;
+    const int rows = viewHeight * scale;
+    double from = secondsAtRow(0.0);
     for (int row = 0; row < rows; ++row) {
-        const double from = topSeconds + row * secondsPerDeviceRow;
-        const auto [low, high] = peaks->Range(from, from + secondsPerDeviceRow);
+        const double to = secondsAtRow(static_cast<double>(row + 1) / scale);
+        const auto [low, high] = peaks->Range(from, to);
+        from = to;
         if (low == 0 && high == 0) {
             continue;
         }
-        const int left = (kCentreX * kPeakFullScale + low * kHalfWidth) * scale / kPeakFullScale;
-        const int right = (kCentreX * kPeakFullScale + high * kHalfWidth) * scale / kPeakFullScale;
+        const int left = (centreX * kPeakFullScale + low * halfWidth) * scale / kPeakFullScale;
+        const int right = (centreX * kPeakFullScale + high * halfWidth) * scale / kPeakFullScale;
         painter.fillRect(left, row, std::max(1, right - left), 1, kWaveColour);
     }
 }

@@ -14,8 +14,8 @@ class QPainter;
 namespace view {
 
 // The song's waveform behind the step view's lanes: time runs down the view
-// at the lane's own scale, so the beat lines cross the kicks when BPM and
-// Gap fit. The peaks are computed once per song on a worker thread, the
+// as the lane's beats do, so the beat lines cross the kicks when the timing
+// fits. The peaks are computed once per song on a worker thread, the
 // first time the song is drawn; until then nothing shows.
 class WaveformLayer {
 public:
@@ -26,10 +26,12 @@ public:
     WaveformLayer& operator=(const WaveformLayer&) = delete;
 
     // Window thread. Draws into a frame of `scale` device pixels per view
-    // pixel the song at `songPath` as it plays at `positionSeconds`; nothing
-    // without a usable BPM.
-    void Paint(QPainter& painter, int scale, const std::string& songPath, double positionSeconds,
-               float bpm);
+    // pixel, `viewHeight` view rows tall, the song at `songPath` behind
+    // `columns` arrow columns; `secondsAtRow` gives the song time at a view
+    // row (fractional), so the waveform follows the lane's zoom, tempo
+    // changes and stops. Nothing without it.
+    void Paint(QPainter& painter, int scale, const std::string& songPath,
+               const std::function<double(double)>& secondsAtRow, int viewHeight, int columns);
 
     // Window thread: whether the peaks of `songPath` are ready (for tests).
     bool HasPeaks(const std::string& songPath);

@@ -1,19 +1,16 @@
 #include "view/CCustomDisplay.h"
 
-#include "res/Resources.h"
 #include "tests/view/FakeStepViewOwner.h"
+#include "tests/view/TestDisplay.h"
+#include "view/LaneLayout.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QPainter>
-#include <array>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
-#include <limits>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -21,392 +18,227 @@ namespace {
 constexpr QRgb kWhite = 0xFFFFFFFF;
 constexpr QRgb kBlack = 0xFF000000;
 
-// Arrow sheet: columns by arrow, rows by use.
-constexpr int kUp = 0;
-constexpr int kDown = 16;
-constexpr int kLeft = 32;
-constexpr int kRight = 48;
-constexpr int kTarget = 0;
-constexpr int kEven = 16;
-constexpr int kOdd = 32;
-
-QImage Resource(const char* path) {
-    res::InitResources();
-    return QImage(QString::fromLatin1(path)).convertToFormat(QImage::Format_RGB32);
-}
-
-// The expected result of drawing a block of `source` at (x, y) with AND,
-// worked out pixel by pixel.
-void AndBlock(QImage& image, const QImage& source, QRect from, int x, int y) {
-    for (int j = 0; j < from.height(); ++j) {
-        for (int i = 0; i < from.width(); ++i) {
-            if (image.rect().contains(x + i, y + j)) {
-                image.setPixel(x + i, y + j,
-                               image.pixel(x + i, y + j) &
-                                   source.pixel(from.x() + i, from.y() + j));
-            }
-        }
-    }
-}
-
-// A cell of the arrow sheet drawn at row y of its arrow's column: Left,
-// Down, Up and Right at x = 20, 52, 84 and 116.
-struct Cell {
-    int sheetX, sheetY, y;
-};
-
-// The frame the view must paint: white, a beat line on rows y - 1 and y
-// from x = 0 to 150 for y = firstLineY and every 18 rows below for 16
-// beats; then the cells, the targets and both seek strips ANDed in.
-QImage ExpectedFrame(int firstLineY, std::vector<Cell> cells) {
-    static const QImage sheet = Resource(res::kArrowSheet);
-    QImage image(200, 300, QImage::Format_RGB32);
-    image.fill(kWhite);
-    for (int line = firstLineY; line < firstLineY + 16 * 18; line += 18) {
-        QPainter(&image).fillRect(0, line - 1, 151, 2, Qt::black);
-    }
-    for (const int column : {kLeft, kDown, kUp, kRight}) {
-        cells.push_back({column, kTarget, 8});
-    }
-    for (const Cell& cell : cells) {
-        const int x = cell.sheetX == kLeft   ? 20
-                      : cell.sheetX == kDown ? 52
-                      : cell.sheetX == kUp   ? 84
-                                             : 116;
-        AndBlock(image, sheet, QRect(cell.sheetX, cell.sheetY, 16, 16), x, cell.y);
-    }
-    AndBlock(image, Resource(res::kRewindStrip), QRect(0, 0, 32, 106), 160, 0);
-    AndBlock(image, Resource(res::kForwardStrip), QRect(0, 0, 32, 106), 160, 194);
-    return image;
-}
-
-// Each pixel as a 2 x 2 block: the frame at twice the scale.
-QImage Doubled(const QImage& image) {
-    QImage result(image.width() * 2, image.height() * 2, QImage::Format_RGB32);
-    for (int y = 0; y < result.height(); ++y) {
-        for (int x = 0; x < result.width(); ++x) {
-            result.setPixel(x, y, image.pixel(x / 2, y / 2));
-        }
-    }
-    return result;
-}
-
-int DifferingPixels(const QImage& a, const QImage& b) {
-    int count = a.size() == b.size() ? 0 : -1;
-    for (int y = 0; count >= 0 && y < a.height(); ++y) {
-        for (int x = 0; x < a.width(); ++x) {
-            count += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
-        }
-    }
-    return count;
-}
-
-// A view whose context menu the test answers instead of a user.
-class TestDisplay : public view::CCustomDisplay {
-public:
-    using CCustomDisplay::CCustomDisplay;
-
-    QAction* RunContextMenu(QMenu& menu, const QPoint& globalPos) override {
-        menuTitle = menu.title().toStdString();
-        menuPos = globalPos;
-        menuItems.clear();
-        QAction* chosen = nullptr;
-        for (QAction* action : menu.actions()) {
-            menuItems.push_back(action->text().toStdString());
-            chosen = action->text() == choice ? action : chosen;
-        }
-        ++menusShown;
-        return chosen;
-    }
-
-    int paints = 0;
-    int menusShown = 0;
-    QString choice;
-    std::string menuTitle;
-    std::vector<std::string> menuItems;
-    QPoint menuPos;
-
-protected:
-    void paintEvent(QPaintEvent* event) override {
-        ++paints;
-        CCustomDisplay::paintEvent(event);
-    }
-};
-
 class StepViewTest : public testing::Test {
 protected:
-    QImage Frame(int scale) { return view.RenderFrame(scale).copy(); }
-
-    void Press(Qt::MouseButton button, int x, int y) {
-        const QPointF local(x, y);
-        QMouseEvent event(QEvent::MouseButtonPress, local, view.mapToGlobal(local), button, button,
-                          Qt::NoModifier);
+    void Mouse(QEvent::Type type, Qt::MouseButton button, int x, int y,
+               Qt::MouseButtons buttons = Qt::NoButton) {
+        view.Mouse(type, button, x, y, buttons);
+    }
+    void Click(int x, int y) { view.Click(x, y); }
+    void Wheel(int angle, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        const QPointF local(40, 100);
+        QWheelEvent event(local, view.mapToGlobal(local), QPoint(), QPoint(0, angle), Qt::NoButton,
+                          modifiers, Qt::NoScrollPhase, false);
         QApplication::sendEvent(&view, &event);
     }
+    QImage Frame() { return view.RenderFrame(1).copy(); }
 
-    view_test::FakeOwner owner;
-    TestDisplay view{&owner};
+    view_test::FakeOwner owner; // 120 BPM, Gap 0.5 s, at 0 s, 8ths, 18 pixels a beat
+    view_test::TestDisplay view{&owner};
 };
 
-TEST(StepViewImages, SheetAndStripsKeepTheirLayoutAndColours) {
-    const QImage sheet = Resource(res::kArrowSheet);
-    ASSERT_EQ(sheet.size(), QSize(64, 64));
-    const QRgb fills[4] = {kWhite, 0xFFFB0303, 0xFF04FCFC, 0xFF00FF00};
-    for (int y = 0; y < 64; ++y) {
-        for (int x = 0; x < 64; ++x) {
-            const QRgb p = sheet.pixel(x, y);
-            ASSERT_TRUE(p == kWhite || p == kBlack || p == fills[y / 16]) << x << "," << y;
-            if (x % 16 == 8 && y % 16 == 8) {
-                EXPECT_EQ(p, fills[y / 16]) << "middle of the cell at " << x << "," << y;
+TEST_F(StepViewTest, ClicksToggleTheNoteOfEveryColumnOfEveryStyle) {
+    owner.player.positionSeconds = 0.5; // cell 0 on the targets, row 16
+    for (const auto style : {chart::ChartStyle::Single, chart::ChartStyle::Solo,
+                             chart::ChartStyle::Double, chart::ChartStyle::Couple}) {
+        owner.SetStyle(style);
+        const int columns = chart::ColumnsOf(style);
+        owner.toggles.clear();
+        for (int x = 0; x < view::ViewWidthFor(columns) - 45; ++x) {
+            Click(x, 16);
+        }
+        std::vector<std::pair<std::int32_t, std::uint8_t>> expected;
+        for (int column = 0; column < columns; ++column) {
+            // 16 pixels of each column, each click toggling again.
+            for (int i = 0; i < 16; ++i) {
+                expected.emplace_back(0, static_cast<std::uint8_t>(column));
             }
         }
+        EXPECT_EQ(owner.toggles, expected) << chart::StyleName(style);
+        EXPECT_EQ(view.sizeHint(), QSize(view::ViewWidthFor(columns), 300));
+        EXPECT_TRUE(owner.Notes().Empty()) << "an even number of clicks leaves nothing";
     }
-    for (const char* path : {res::kRewindStrip, res::kForwardStrip}) {
-        const QImage strip = Resource(path);
-        ASSERT_EQ(strip.size(), QSize(32, 106)) << path;
-        for (int y : {34, 35, 70, 71}) {
-            EXPECT_EQ(strip.pixel(0, y) & strip.pixel(16, y) & strip.pixel(31, y), kWhite)
-                << path << " gap row " << y;
-        }
-        for (int y : {17, 53, 89}) {
-            EXPECT_EQ(strip.pixel(2, y), fills[1]) << path << " button row " << y;
-        }
-    }
-    EXPECT_EQ(Resource(res::kAppIcon128).size(), QSize(128, 128));
-}
-
-// At 120 BPM a slot is 0.25 s; with a Gap of 0.5 s slot j plays at
-// 0.5 + 0.25 j. Every frame is compared whole, at scale 1 and 2; painting
-// pads the chart with "0" up to the last slot drawn and leaves a longer
-// chart alone.
-TEST_F(StepViewTest, FramesShowBeatLinesTargetsButtonsAndTheChartsSlots) {
-    const struct {
-        double positionSeconds;
-        float gapSeconds;
-        std::string chart;
-        int firstLineY;
-        std::size_t paddedTo;
-        std::vector<Cell> cells;
-    } cases[] = {
-        // Long before the Gap only the targets and the buttons show.
-        {0.0, 100.0f, "", 3616, 32, {}},
-        // On the Gap: slot 0 on the targets, 1 below, 2 on the next line.
-        {0.5, 0.5f, "426", 16, 32, {{kLeft, kEven, 8}, {kDown, kOdd, 17}, {kRight, kEven, 26}}},
-        // Half a beat on: slot 1 on the targets.
-        {0.75, 0.5f, "08", 25, 33, {{kUp, kOdd, 8}}},
-        // One beat on: slot 2 on the targets, 1 above.
-        {1.0, 0.5f, "046", 16, 33, {{kLeft, kOdd, -1}, {kRight, kEven, 8}}},
-        // One beat on: slot 32 is the last drawn; a longer chart stays.
-        {1.0, 0.5f, std::string(32, '0') + "AAA", 16, 33, {{kUp, kEven, 278}, {kDown, kEven, 278}}},
-        // Non-codes draw nothing.
-        {0.5, 0.5f, "5x5x", 16, 32, {}}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.positionSeconds) + " s, chart " + c.chart);
-        owner.player.positionSeconds = c.positionSeconds;
-        owner.gapSeconds = c.gapSeconds;
-        owner.chart = c.chart;
-        const QImage expected = ExpectedFrame(c.firstLineY, c.cells);
-        EXPECT_EQ(DifferingPixels(Frame(1), expected), 0);
-        const QImage large = Frame(2);
-        EXPECT_EQ(large.devicePixelRatio(), 2.0);
-        EXPECT_EQ(DifferingPixels(large, Doubled(expected)), 0);
-        std::string padded = c.chart;
-        padded.resize(std::max(padded.size(), c.paddedTo), '0');
-        EXPECT_EQ(owner.chart, padded);
-    }
-}
-
-TEST_F(StepViewTest, LeftClickTogglesTheArrowOfItsColumnWhenASongIsLoaded) {
-    owner.player.positionSeconds = 0.5; // row 17 is slot 0
-    const std::pair<int, const char*> cases[] = {
-        {19, "0"}, {20, "4"}, {35, "4"}, {36, "0"},  {51, "0"},  {52, "2"},  {67, "2"},
-        {68, "0"}, {84, "8"}, {99, "8"}, {100, "0"}, {116, "6"}, {131, "6"}, {132, "0"}};
-    for (const auto& [x, slot0] : cases) {
-        owner.chart = "0";
-        Press(Qt::LeftButton, x, 17);
-        EXPECT_EQ(owner.chart, slot0) << "x = " << x;
-    }
-    owner.chart = "0";
-    Press(Qt::LeftButton, 30, 10); // above the arrow area
-    EXPECT_EQ(owner.chart, "0");
-    Press(Qt::LeftButton, 30, 17);
-    Press(Qt::LeftButton, 60, 17);
-    Press(Qt::LeftButton, 90, 17); // a third arrow is refused
-    EXPECT_EQ(owner.chart, "1");
-    Press(Qt::LeftButton, 60, 17);
-    EXPECT_EQ(owner.chart, "4");
-    Press(Qt::LeftButton, 120, 200);
-    const std::string edited = "4" + std::string(20, '0') + "6"; // row 200 is slot 21
-    EXPECT_EQ(owner.chart, edited);
-    // Without a song no click does anything.
+    // A click at 16th snap lands on the 16th under the mouse: at 18 pixels
+    // a beat, 4.5 pixels a cell, row 34 is cell 4.
+    owner.SetStyle(chart::ChartStyle::Single);
+    owner.cellRows = 12;
+    Click(60, 34);
+    EXPECT_NE(owner.Notes().Find(48, 1), nullptr);
+    // Without a chart or a song, clicks on the lanes do nothing.
+    owner.shownChart = 1;
+    Click(60, 40);
+    owner.shownChart = 0;
     owner.player.fileName.clear();
-    view.choice = QStringLiteral("Set Range Start At This Step");
-    Press(Qt::LeftButton, 30, 17);
-    Press(Qt::LeftButton, 170, 10);
-    Press(Qt::RightButton, 30, 17);
-    EXPECT_EQ(owner.chart, edited);
-    EXPECT_EQ(owner.player.positionSeconds, 0.5);
-    EXPECT_EQ(view.menusShown, 0);
+    Click(60, 40);
+    EXPECT_EQ(owner.Notes().Size(), 1u);
 }
 
-// Seeks land a tenth of a slot, 0.025 s, before a slot time. 0.025 is not
-// exact in binary; 1e-12 s allows its rounding and no more.
-TEST_F(StepViewTest, SeekButtonsMoveByOneTwoOrThirtySlotsClampedToTheSong) {
-    // First and last row of each button, top to bottom: back 1, 2 and 30
-    // slots, forward 30, 2 and 1.
-    const std::pair<int, int> buttonRows[6] = {{0, 33},    {36, 69},   {72, 105},
-                                               {194, 227}, {230, 263}, {266, 299}};
-    // Slot 4 plays at 1.5 s. "Before" is 0.1 slot ahead of it (where every
-    // seek lands): whole slots. "On" it: whole slots. "Between" it and slot
-    // 5: to just before slot 4 (back) or 5 (forward), then on. Before the
-    // Gap the remainder is negative: back leads into slot 0.
+TEST_F(StepViewTest, DraggingDownFromANoteMakesAHoldOneCellAtATime) {
+    owner.player.positionSeconds = 0.5;
+    owner.cellRows = 12; // 4.5 pixels a cell
+    const int x = view::ColumnX(0) + 4;
+    Mouse(QEvent::MouseButtonPress, Qt::LeftButton, x, 16, Qt::LeftButton);
+    Mouse(QEvent::MouseMove, Qt::NoButton, x, 30, Qt::LeftButton); // cell 3
+    Mouse(QEvent::MouseMove, Qt::NoButton, x, 17, Qt::LeftButton); // back to the head
+    Mouse(QEvent::MouseMove, Qt::NoButton, x, 21, Qt::LeftButton); // cell 1
+    Mouse(QEvent::MouseButtonRelease, Qt::LeftButton, x, 21);
+    ASSERT_EQ(owner.holds.size(), 7u);
+    const std::uint64_t id = owner.holds[0].mergeId;
+    const std::vector<view_test::HoldCall> expected = {
+        {0, 0, 12, id}, {0, 0, 24, id}, {0, 0, 36, id}, {0, 0, 24, id},
+        {0, 0, 12, id}, {0, 0, 0, id},  {0, 0, 12, id}};
+    EXPECT_EQ(owner.holds, expected);
+    EXPECT_EQ(owner.toggles.size(), 1u) << "the press made the note; the drag only lengthens it";
+    EXPECT_EQ(owner.Notes().Find(0, 0)->holdRows, 12);
+
+    // From an existing hold the drag starts at its length, with a new id;
+    // a drag above the head makes a tap.
+    owner.holds.clear();
+    Mouse(QEvent::MouseButtonPress, Qt::LeftButton, x, 16, Qt::LeftButton);
+    Mouse(QEvent::MouseMove, Qt::NoButton, x, 25, Qt::LeftButton); // cell 2
+    Mouse(QEvent::MouseMove, Qt::NoButton, x, 0, Qt::LeftButton);
+    Mouse(QEvent::MouseButtonRelease, Qt::LeftButton, x, 0);
+    ASSERT_EQ(owner.holds.size(), 3u);
+    EXPECT_NE(owner.holds[0].mergeId, id);
+    EXPECT_EQ(owner.holds[0].holdRows, 24);
+    EXPECT_EQ(owner.holds[2].holdRows, 0);
+    EXPECT_EQ(owner.toggles.size(), 1u);
+    // A plain click on a note removes it, on release.
+    Mouse(QEvent::MouseButtonPress, Qt::LeftButton, x, 16, Qt::LeftButton);
+    EXPECT_NE(owner.Notes().Find(0, 0), nullptr);
+    Mouse(QEvent::MouseButtonRelease, Qt::LeftButton, x, 16);
+    EXPECT_EQ(owner.Notes().Find(0, 0), nullptr);
+}
+
+TEST_F(StepViewTest, WheelScrollsWhilePausedAndZoomsWithCtrl) {
+    owner.cellRows = 12; // 0.125 s a cell at 120 BPM
+    owner.player.positionSeconds = 1.0;
+    Wheel(-120); // towards the user: on through the song
+    EXPECT_DOUBLE_EQ(owner.player.positionSeconds, 1.125);
+    Wheel(240);
+    EXPECT_DOUBLE_EQ(owner.player.positionSeconds, 0.875);
+    Wheel(-60); // half a notch waits for the other half
+    EXPECT_DOUBLE_EQ(owner.player.positionSeconds, 0.875);
+    Wheel(-60);
+    EXPECT_DOUBLE_EQ(owner.player.positionSeconds, 1.0);
+    owner.player.state = player::PlayState::kPlaying;
+    Wheel(-120);
+    EXPECT_DOUBLE_EQ(owner.player.positionSeconds, 1.0);
+
+    Wheel(120, Qt::ControlModifier);
+    EXPECT_EQ(owner.pixelsPerBeat, 24);
+    Wheel(-240, Qt::ControlModifier);
+    EXPECT_EQ(owner.pixelsPerBeat, 12);
+    EXPECT_DOUBLE_EQ(owner.player.positionSeconds, 1.0) << "zooming does not seek";
+}
+
+TEST_F(StepViewTest, ContextMenuSetsTheRangeAndAsksForTempoChangesAndStops) {
+    owner.player.positionSeconds = 0.5;
+    owner.song.changes = {{1.0, 150.0}};
+    owner.song.stops = {{0.5, 250.0}, {1.0, 100.0}};
+    // Row 34 is cell 2 (beat 1) under the mouse; row 16 cell 0, where
+    // nothing is.
     const struct {
-        const char* from;
-        double position;
-        std::array<double, 6> to;
-    } cases[] = {{"before", 1.475, {1.225, 0.975, 0.0, 8.975, 1.975, 1.725}},
-                 {"on", 1.5, {1.25, 1.0, 0.0, 9.0, 2.0, 1.75}},
-                 {"between", 1.625, {1.475, 1.225, 0.0, 8.975, 1.975, 1.725}},
-                 {"between, later", 10.125, {9.975, 9.725, 2.725, 17.475, 10.475, 10.225}},
-                 {"on, near the end", 19.0, {18.75, 18.5, 11.5, 20.0, 19.5, 19.25}},
-                 {"before, near the end", 19.99, {19.74, 19.49, 12.49, 20.0, 20.0, 20.0}},
-                 {"before the Gap", 0.1, {0.475, 0.225, 0.0, 7.975, 0.975, 0.725}}};
+        int y;
+        const char* choice;
+        std::string request;
+    } cases[] = {
+        {34, "Add BPM Change Here...", "add change 48"},
+        {34, "Add Stop Here...", "add stop 48"},
+        {34, "Change BPM Change...", "edit change 0"},
+        {34, "Remove BPM Change", "remove change 0"},
+        {34, "Change Stop...", "edit stop 1"},
+        {34, "Remove Stop", "remove stop 1"},
+        {25, "Remove Stop", "remove stop 0"},
+        {16, "Add Stop Here...", "add stop 0"},
+    };
     for (const auto& c : cases) {
-        for (std::size_t button = 0; button < 6; ++button) {
-            for (const auto& [x, y] : {std::pair{160, buttonRows[button].first},
-                                       std::pair{191, buttonRows[button].second}}) {
-                owner.player.positionSeconds = c.position;
-                Press(Qt::LeftButton, x, y);
-                EXPECT_NEAR(owner.player.positionSeconds, c.to[button], 1e-12)
-                    << c.from << " " << c.position << " s, button " << button + 1 << ", row " << y;
-            }
-        }
-    }
-    // Between the buttons and beside or beyond the strips nothing moves.
-    const QPoint still[] = {{170, 34},  {170, 35},  {170, 70}, {170, 71}, {170, 106}, {170, 193},
-                            {170, 300}, {170, 310}, {170, -1}, {159, 0},  {192, 0}};
-    for (const QPoint point : still) {
-        owner.player.positionSeconds = 1.625;
-        Press(Qt::LeftButton, point.x(), point.y());
-        EXPECT_EQ(owner.player.positionSeconds, 1.625) << point.x() << "," << point.y();
-    }
-}
-
-TEST_F(StepViewTest, RightClickSetsTheRangeFromTheSlotUnderIt) {
-    // On the Gap slot 0's arrows cover rows 8-23, slot 1's 17-32, slot 2's
-    // 26-41; one beat later everything is two slots on; a beat before the
-    // Gap the lane lies 18 rows lower: slot 0 at 26-41.
-    const std::tuple<double, int, std::int32_t> clicks[] = {
-        {0.5, 11, 0}, {0.5, 19, 0},   {0.5, 20, 1}, {0.5, 28, 1}, {0.5, 29, 2},
-        {1.0, 19, 2}, {1.0, 299, 34}, {0.0, 30, 0}, {0.0, 40, 1}};
-    view.choice = QStringLiteral("Set Range Start At This Step");
-    for (const auto& [position, y, slot] : clicks) {
-        owner.player.positionSeconds = position;
-        Press(Qt::RightButton, 40, y);
-        EXPECT_EQ(owner.rangeStart, slot) << position << " s, row " << y;
+        owner.requests.clear();
+        view.choice = QString::fromLatin1(c.choice);
+        Mouse(QEvent::MouseButtonPress, Qt::RightButton, 40, c.y, Qt::RightButton);
+        EXPECT_EQ(owner.requests, std::vector<std::string>{c.request}) << c.choice;
     }
     EXPECT_EQ(view.menuTitle, "Step Options");
-    EXPECT_EQ(view.menuItems, (std::vector<std::string>{"Set Range Start At This Step",
-                                                        "Set Range End At This Step"}));
-    EXPECT_EQ(view.menuPos, view.mapToGlobal(QPoint(40, 40)));
-    EXPECT_EQ(owner.rangeEnd, std::nullopt);
-
-    owner.player.positionSeconds = 0.5;
     view.choice = QStringLiteral("Set Range End At This Step");
-    Press(Qt::RightButton, 131, 28);
-    EXPECT_EQ(owner.rangeEnd, 1);
-    view.choice.clear(); // dismissed
-    Press(Qt::RightButton, 20, 200);
-    EXPECT_EQ(owner.rangeStart, 1);
-    EXPECT_EQ(owner.rangeEnd, 1);
-    EXPECT_EQ(view.menusShown, 11);
-    for (const QPoint p : {QPoint(19, 100), QPoint(132, 100), QPoint(60, 10), QPoint(170, 20)}) {
-        Press(Qt::RightButton, p.x(), p.y());
-    }
-    EXPECT_EQ(view.menusShown, 11) << "outside the arrow area no menu opens";
+    Mouse(QEvent::MouseButtonPress, Qt::RightButton, 40, 34, Qt::RightButton);
+    EXPECT_EQ(owner.rangeEnd, 2);
+    EXPECT_EQ(view.menuItems,
+              (std::vector<std::string>{"Set Range Start At This Step",
+                                        "Set Range End At This Step", "", "Add BPM Change Here...",
+                                        "Add Stop Here...", "", "Change BPM Change...",
+                                        "Remove BPM Change", "Change Stop...", "Remove Stop"}));
+    Mouse(QEvent::MouseButtonPress, Qt::RightButton, 40, 16, Qt::RightButton);
+    EXPECT_EQ(view.menuItems.size(), 5u) << "no change or stop at row 0";
+    // At 16th snap the range is in 16ths.
+    owner.cellRows = 12;
+    view.choice = QStringLiteral("Set Range Start At This Step");
+    Mouse(QEvent::MouseButtonPress, Qt::RightButton, 40, 34, Qt::RightButton);
+    EXPECT_EQ(owner.rangeStart, 4);
 }
 
-// Tempos the controls never give but an imported file can: painting and
-// every click must return at once and keep the chart small.
-TEST_F(StepViewTest, StaysBoundedForUnusableTempos) {
-    for (const float bpm : {0.0f, -120.0f, 1e30f, std::numeric_limits<float>::quiet_NaN(),
-                            std::numeric_limits<float>::infinity()}) {
-        owner.bpm = bpm;
-        owner.chart.clear();
-        view.choice = QStringLiteral("Set Range End At This Step");
-        view.RenderFrame(1);
-        view.RenderFrame(2);
-        Press(Qt::LeftButton, 30, 150);
-        Press(Qt::RightButton, 30, 150);
-        for (int y : {10, 50, 90, 210, 245, 280}) {
-            owner.player.positionSeconds = 7.0;
-            Press(Qt::LeftButton, 170, y);
-            EXPECT_TRUE(owner.player.positionSeconds >= 0.0 &&
-                        owner.player.positionSeconds <= owner.player.durationSeconds)
-                << "BPM " << bpm << " row " << y << ": " << owner.player.positionSeconds;
-        }
-        EXPECT_LE(owner.chart.size(), 64u) << "BPM " << bpm;
-        EXPECT_LE(owner.rangeEnd.value_or(-1), 1) << "BPM " << bpm;
-    }
-}
-
-TEST_F(StepViewTest, RepaintRequestsFromAnyThreadEachGetAPaint) {
-    view.show();
-    const auto waitForPaint = [this](int after) {
-        QElapsedTimer timer;
-        timer.start();
-        while (view.paints == after && timer.elapsed() < 5000) {
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
-        }
-        return view.paints > after;
-    };
-    ASSERT_TRUE(waitForPaint(0)); // showing paints once
-    for (int round = 0; round < 2; ++round) {
-        const int before = view.paints;
-        std::thread([this] {
-            view.RequestRepaint();
-            view.RequestRepaint();
-        }).join();
-        EXPECT_TRUE(waitForPaint(before)) << "round " << round;
-    }
-}
-
-// What a click changes reaches the screen with the next pass of the event
-// loop, without the owner's help (this owner never asks for a repaint):
-// the repaint is already queued when the click returns.
-TEST_F(StepViewTest, EveryClickThatChangesTheLaneRepaintsItAtOnce) {
-    view.show();
-    QElapsedTimer shown;
-    shown.start();
-    while (view.paints == 0 && shown.elapsed() < 5000) {
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    ASSERT_GT(view.paints, 0);
-    owner.player.positionSeconds = 0.5; // row 17 is slot 0
+// At 48 pixels a beat one row is one pixel. Each colour class sits in its
+// own beat; the probe is two rows under the arrow's centre (clear of the
+// beat line), inside every arrow's fill.
+TEST_F(StepViewTest, NotesAreColouredByRhythmAndHoldsShowBodyAndTail) {
+    owner.player.positionSeconds = 0.5;
+    owner.pixelsPerBeat = 48;
     const struct {
-        const char* what;
-        Qt::MouseButton button;
-        QPoint at;
-        const char* choice;
-    } clicks[] = {{"add an arrow", Qt::LeftButton, {30, 17}, ""},
-                  {"remove it", Qt::LeftButton, {30, 17}, ""},
-                  {"seek forward", Qt::LeftButton, {170, 280}, ""},
-                  {"seek back", Qt::LeftButton, {170, 10}, ""},
-                  {"range start", Qt::RightButton, {40, 100}, "Set Range Start At This Step"},
-                  {"range end", Qt::RightButton, {40, 120}, "Set Range End At This Step"}};
-    for (const auto& click : clicks) {
-        view.choice = QString::fromLatin1(click.choice);
-        const std::string chartBefore = owner.chart;
-        const double positionBefore = owner.player.positionSeconds;
-        QApplication::processEvents();
-        const int before = view.paints;
-        Press(click.button, click.at.x(), click.at.y());
-        EXPECT_TRUE(owner.chart != chartBefore || owner.player.positionSeconds != positionBefore ||
-                    click.button == Qt::RightButton)
-            << click.what << " changed nothing, so the test proves nothing";
-        QApplication::processEvents();
-        EXPECT_GT(view.paints, before) << click.what;
+        std::uint8_t column;
+        std::int32_t row;
+        QRgb fill;
+    } notes[] = {
+        {0, 0, 0xFFFB0303},        {0, 48 + 24, 0xFF04FCFC}, {0, 96 + 16, 0xFFA840E8},
+        {0, 144 + 12, 0xFFF8E000}, {0, 192 + 8, 0xFFFF80C8}, {1, 6, 0xFFFF9000},
+        {1, 48 + 4, 0xFF6098FF},   {1, 96 + 3, 0xFF00FF00},  {1, 144 + 1, 0xFFA8A8A8},
+    };
+    for (const auto& note : notes) {
+        owner.Notes().Set({note.row, note.column, 0});
     }
+    owner.Notes().Set({0, 2, 96}); // Up, two beats
+    owner.song.changes = {{2.0, 150.0}};
+    owner.song.stops = {{3.0, 500.0}};
+    const QImage frame = Frame();
+    for (const auto& note : notes) {
+        EXPECT_EQ(frame.pixel(view::ColumnX(note.column) + 8, 16 + note.row + 2), note.fill)
+            << "row " << note.row;
+    }
+    const int upX = view::ColumnX(2) + 8;
+    EXPECT_EQ(frame.pixel(upX, 18), 0xFFFB0303u) << "hold head";
+    EXPECT_EQ(frame.pixel(upX, 60), 0xFFB0F080u) << "hold body";
+    EXPECT_EQ(frame.pixel(upX, 16 + 96 - 1), kBlack) << "tail's closing row";
+    EXPECT_EQ(frame.pixel(upX, 120), kWhite) << "past the tail";
+    EXPECT_EQ(frame.pixel(140, 16 + 96 + 1), 0xFFD06000u) << "BPM change mark";
+    EXPECT_EQ(frame.pixel(140, 16 + 144 + 1), 0xFF9020C0u) << "stop mark";
+    EXPECT_EQ(owner.rowsShown, 48 * 6) << "6 lines at 48 pixels from row 16";
+}
+
+// Heads closer than 3 pixels cannot be told apart: the coarsest rhythm is
+// drawn alone rather than ANDed into a colour no note has.
+TEST_F(StepViewTest, NotesTooCloseToTellApartShowTheirCoarsestRhythm) {
+    owner.player.positionSeconds = 0.5;
+    owner.Notes().Set({1, 3, 0});  // a 192nd, 0.375 pixels below the beat
+    owner.Notes().Set({0, 3, 0});  // the beat
+    owner.Notes().Set({47, 0, 0}); // a 192nd before beat 1
+    owner.Notes().Set({48, 0, 0});
+    owner.Notes().Set({96 + 1, 1, 0}); // alone: drawn in its own colour
+    const QImage frame = Frame();
+    EXPECT_EQ(frame.pixel(view::ColumnX(3) + 8, 18), 0xFFFB0303u);
+    EXPECT_EQ(frame.pixel(view::ColumnX(0) + 8, 16 + 18 + 2), 0xFFFB0303u);
+    EXPECT_EQ(frame.pixel(view::ColumnX(1) + 8, 16 + 36 + 2), 0xFFA8A8A8u);
+}
+
+TEST_F(StepViewTest, TallViewsShowMoreBeatsWithTheForwardStripAtTheBottom) {
+    owner.player.positionSeconds = 0.5;
+    view.resize(200, 500);
+    const QImage frame = Frame();
+    ASSERT_EQ(frame.size(), QSize(200, 500));
+    EXPECT_EQ(owner.rowsShown, 48 * 27) << "lines every 18 rows from 16 to 484";
+    EXPECT_EQ(frame.pixel(0, 16 + 18 * 26), kBlack);
+    // The forward strip's last button: one 8th on.
+    Click(170, 499);
+    EXPECT_DOUBLE_EQ(owner.player.positionSeconds, 0.725);
+    Click(170, 299);
+    EXPECT_DOUBLE_EQ(owner.player.positionSeconds, 0.725) << "the old place is lane now";
 }
 
 } // namespace

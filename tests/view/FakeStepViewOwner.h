@@ -9,7 +9,10 @@
 #include <vector>
 
 // A scripted owner for the step view: the player reports the position,
-// duration and file name the test sets, and keeps the position a seek sets.
+// duration, state and file name the test sets, and keeps the position a
+// seek sets. Note edits change the fake's song directly (as the window's
+// commands would) and are recorded, so tests see both what the view asked
+// and what the user would see.
 namespace view_test {
 
 class FakePlayer final : public player::MediaPlayer {
@@ -23,7 +26,7 @@ public:
     void Play() override {}
     void Pause() override {}
     void Halt() override {}
-    player::PlayState State() const override { return player::PlayState::kStopped; }
+    player::PlayState State() const override { return state; }
     std::optional<std::string> Open(const std::string& /*path*/) override {
         return std::string("no audio here");
     }
@@ -32,88 +35,106 @@ public:
     double positionSeconds = 0.0;
     double durationSeconds = 20.0;
     std::string fileName = "song.ogg";
+    player::PlayState state = player::PlayState::kPaused;
 };
 
-// Keeps its chart as half-beat slots, the way the view's tests state
-// charts; the view reads them as the document's notes (slot k at row 24 k)
-// and its edits come back as slot edits.
+struct HoldCall {
+    std::int32_t row;
+    std::uint8_t column;
+    std::int32_t holdRows;
+    std::uint64_t mergeId;
+    friend bool operator==(const HoldCall&, const HoldCall&) = default;
+};
+
 class FakeOwner final : public view::StepViewOwner {
 public:
-    player::MediaPlayer& Player() override { return player; }
-    const chart::Song& Song() const override {
-        // Built again only after the test changed the slots, so that the
-        // view's reads cost what reading a document costs.
-        if (m_built && m_builtFrom == chart && m_song.bpm == bpm &&
-            m_song.gapSeconds == gapSeconds) {
-            return m_song;
-        }
-        m_built = true;
-        m_builtFrom = chart;
-        m_song.bpm = bpm;
-        m_song.gapSeconds = gapSeconds;
-        m_song.charts.assign(1, chart::SongChart{});
-        chart::SongChart& shown = m_song.charts[0];
-        for (std::size_t slot = 0; slot < chart.size(); ++slot) {
-            const chart::ArrowSet arrows = chart::ArrowsOfCode(chart[slot]);
-            for (std::uint8_t column = 0; column < 4; ++column) {
-                if (arrows & kColumnArrows[column]) {
-                    shown.notes.AppendSorted(
-                        {static_cast<std::int32_t>(slot) * kRowsPerSlot, column, 0});
-                }
-            }
-        }
-        shown.lengthRows = static_cast<std::int32_t>(chart.size()) * kRowsPerSlot;
-        return m_song;
+    FakeOwner() {
+        // 120 BPM: a half-beat of 0.25 s and a Gap of 0.5 s are exact in
+        // binary, so cell times hold no rounding.
+        song.bpm = 120.0f;
+        song.gapSeconds = 0.5f;
+        song.charts.emplace_back();
     }
-    const chart::SongChart* ShownChart() const override { return &Song().charts[0]; }
+
+    player::MediaPlayer& Player() override { return player; }
+    const chart::Song& Song() const override { return song; }
+    const chart::SongChart* ShownChart() const override {
+        return shownChart < song.charts.size() ? &song.charts[shownChart] : nullptr;
+    }
     std::int32_t CellRows() const override { return cellRows; }
     int PixelsPerBeat() const override { return pixelsPerBeat; }
     void SetPixelsPerBeat(int pixels) override { pixelsPerBeat = pixels; }
-    void RowsShown(std::int32_t endRow) override {
-        if (endRow > 0) {
-            chart::EnsureChartLength(chart, endRow / kRowsPerSlot - 1);
-        }
-    }
+    void RowsShown(std::int32_t endRow) override { rowsShown = endRow; }
+
     void ToggleNote(std::int32_t row, std::uint8_t column) override {
-        const std::int32_t slot = row / kRowsPerSlot;
-        if (row % kRowsPerSlot == 0 && column < 4 && chart::EnsureChartLength(chart, slot)) {
-            char& step = chart[static_cast<std::size_t>(slot)];
-            step = chart::CombineStep(step, chart::CodeOfArrow(kColumnArrows[column]), true);
+        toggles.push_back({row, column});
+        chart::NoteData& notes = song.charts[shownChart].notes;
+        if (!notes.Remove(row, column)) {
+            notes.Set({row, column, 0});
         }
     }
-    void SetHold(std::int32_t /*row*/, std::uint8_t /*column*/, std::int32_t /*holdRows*/,
-                 std::uint64_t /*mergeId*/) override {
-        ++holdRequests;
+    void SetHold(std::int32_t row, std::uint8_t column, std::int32_t holdRows,
+                 std::uint64_t mergeId) override {
+        holds.push_back({row, column, holdRows, mergeId});
+        song.charts[shownChart].notes.Set({row, column, holdRows});
     }
     void SetRangeStart(std::int32_t cell) override { rangeStart = cell; }
     void SetRangeEnd(std::int32_t cell) override { rangeEnd = cell; }
-    void AddBpmChangeAt(std::int32_t row) override { timingRequests.push_back(row); }
-    void AddStopAt(std::int32_t row) override { timingRequests.push_back(row); }
-    void EditBpmChange(std::size_t /*index*/) override {}
-    void EditStop(std::size_t /*index*/) override {}
-    void RemoveBpmChange(std::size_t /*index*/) override {}
-    void RemoveStop(std::size_t /*index*/) override {}
+    void AddBpmChangeAt(std::int32_t row) override {
+        requests.push_back("add change " + std::to_string(row));
+    }
+    void AddStopAt(std::int32_t row) override {
+        requests.push_back("add stop " + std::to_string(row));
+    }
+    void EditBpmChange(std::size_t index) override {
+        requests.push_back("edit change " + std::to_string(index));
+    }
+    void EditStop(std::size_t index) override {
+        requests.push_back("edit stop " + std::to_string(index));
+    }
+    void RemoveBpmChange(std::size_t index) override {
+        requests.push_back("remove change " + std::to_string(index));
+    }
+    void RemoveStop(std::size_t index) override {
+        requests.push_back("remove stop " + std::to_string(index));
+    }
+
+    // The shown chart's notes.
+    chart::NoteData& Notes() { return song.charts[shownChart].notes; }
+    // Sets the shown chart's style, with an empty chart of its columns.
+    void SetStyle(chart::ChartStyle style) {
+        song.charts[shownChart].style = style;
+        song.charts[shownChart].notes = chart::NoteData(chart::ColumnsOf(style));
+    }
+
+    // A single chart of 8ths from step codes, one code per 8th as the
+    // original chart held them: notes 24 rows apart in Left, Down, Up,
+    // Right; codes that are no step hold no note.
+    void SetEighths(const std::string& codes) {
+        SetStyle(chart::ChartStyle::Single);
+        constexpr chart::Arrow kColumns[4] = {chart::kArrowLeft, chart::kArrowDown, chart::kArrowUp,
+                                              chart::kArrowRight};
+        for (std::size_t slot = 0; slot < codes.size(); ++slot) {
+            const chart::ArrowSet arrows = chart::ArrowsOfCode(codes[slot]);
+            for (std::uint8_t column = 0; column < 4; ++column) {
+                if ((arrows & kColumns[column]) != 0) {
+                    Notes().AppendSorted({static_cast<std::int32_t>(slot) * 24, column, 0});
+                }
+            }
+        }
+    }
 
     FakePlayer player;
-    // 120 BPM: a half-beat of 0.25 s and a Gap of 0.5 s are exact in binary,
-    // so slot times hold no rounding.
-    float bpm = 120.0f;
-    float gapSeconds = 0.5f;
-    chart::StepChart chart;
+    chart::Song song;
+    std::size_t shownChart = 0;
     std::int32_t cellRows = 24;
     int pixelsPerBeat = 18;
-    int holdRequests = 0;
-    std::vector<std::int32_t> timingRequests;
+    std::optional<std::int32_t> rowsShown;
+    std::vector<std::pair<std::int32_t, std::uint8_t>> toggles;
+    std::vector<HoldCall> holds;
     std::optional<std::int32_t> rangeStart;
     std::optional<std::int32_t> rangeEnd;
-
-private:
-    static constexpr std::int32_t kRowsPerSlot = chart::kRowsPerBeat / 2;
-    static constexpr chart::Arrow kColumnArrows[4] = {chart::kArrowLeft, chart::kArrowDown,
-                                                      chart::kArrowUp, chart::kArrowRight};
-    mutable chart::Song m_song;
-    mutable chart::StepChart m_builtFrom;
-    mutable bool m_built = false;
+    std::vector<std::string> requests;
 };
 
 } // namespace view_test

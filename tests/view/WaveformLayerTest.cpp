@@ -57,6 +57,21 @@ TEST(WaveformLayer, DrawsBehindTheLanesOnlyWhileShownAndLeavesTheFrameAsItWasOth
     EXPECT_EQ(doubled.pixel(180, 80), kWave);
     EXPECT_EQ(doubled.pixel(180, 58), kWhite);
 
+    // Zoomed to 36 rows a beat the sound (1.0-1.5 s) covers rows 52-88.
+    owner.pixelsPerBeat = 36;
+    const QImage zoomed = view.RenderFrame(1).copy();
+    EXPECT_EQ(zoomed.pixel(90, 70), kWave);
+    EXPECT_EQ(zoomed.pixel(90, 45), kWhite);
+    EXPECT_EQ(zoomed.pixel(90, 95), kWhite);
+    // From beat 1 (1.0 s, row 34) at 60 BPM, 1.5 s is beat 1.5, row 43:
+    // the waveform follows the lane's beats.
+    owner.pixelsPerBeat = 18;
+    owner.song.changes = {{1.0, 60.0}};
+    const QImage changed = view.RenderFrame(1).copy();
+    EXPECT_EQ(changed.pixel(90, 40), kWave);
+    EXPECT_EQ(changed.pixel(90, 48), kWhite);
+    owner.song.changes.clear();
+
     view.SetWaveformVisible(false);
     EXPECT_EQ(view.RenderFrame(1).copy(), plain);
     view.SetWaveformVisible(true); // the peaks are kept for the song
