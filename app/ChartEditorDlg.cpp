@@ -1,6 +1,7 @@
 #include "app/ChartEditorDlg.h"
 
 #include "app/ChartEditorText.h"
+#include "app/ChartListPanel.h"
 #include "app/ColorLabel.h"
 #include "app/CommandIds.h"
 #include "app/DialogUnits.h"
@@ -19,6 +20,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QEventLoop>
 #include <QFontDatabase>
 #include <QGroupBox>
@@ -68,6 +70,7 @@ CChartEditorDlg::CChartEditorDlg(Services services, QWidget* parent)
     setWindowTitle(QStringLiteral("Beatwright"));
     BuildMenus();
     BuildControls();
+    BuildChartList();
     if (services.makeStepView) {
         QWidget* view = services.makeStepView(centralWidget(), *this);
         view->setGeometry(m_stepView->geometry());
@@ -88,6 +91,9 @@ CChartEditorDlg::CChartEditorDlg(Services services, QWidget* parent)
     setMinimumSize(sizeHint());
     resize(sizeHint());
     m_stepViewBaseHeight = m_stepView->height();
+    m_stepViewBaseWidth = m_stepView->width();
+    m_centralBaseWidth = centralWidget()->minimumWidth();
+    connect(m_chartDock, &QDockWidget::visibilityChanged, this, [this] { FitMinimumSize(); });
     qApp->installEventFilter(this);
     ConnectPlayerEvents();
     m_editor.SetListener([this](const edit::ChangeNotice& notice) { OnDocumentChanged(notice); });
@@ -96,6 +102,8 @@ CChartEditorDlg::CChartEditorDlg(Services services, QWidget* parent)
 }
 
 CChartEditorDlg::~CChartEditorDlg() {
+    // The dock is hidden as the window's children go, after this is gone.
+    disconnect(m_chartDock, nullptr, this, nullptr);
     qApp->removeEventFilter(this);
     m_player.SetEvents({});
     StopWorkers();

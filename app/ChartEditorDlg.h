@@ -24,6 +24,7 @@
 
 class QAction;
 class QComboBox;
+class QDockWidget;
 class QKeyEvent;
 class QLineEdit;
 class QPlainTextEdit;
@@ -33,6 +34,7 @@ class QResizeEvent;
 namespace app {
 
 class CColorLabel;
+class ChartListPanel;
 class CSpinButton;
 class RecentSongsMenu;
 class Settings;
@@ -100,10 +102,9 @@ public:
     // True when the file was written.
     bool SaveDwiFile(bool alwaysAsk);
     // Makes song the document, clean, with the chart at shown selected.
-    // read: the document came from dwiPath. tellUnshown: say so when the
-    // chart holds notes the step view's 8th slots cannot show.
+    // read: the document came from dwiPath.
     void LoadDocument(chart::Song song, std::optional<std::size_t> shown,
-                      const std::string& dwiPath, bool read, bool tellUnshown = true);
+                      const std::string& dwiPath, bool read);
     // With unsaved changes, asks "Save changes to NAME?": true when the work
     // was saved or may be dropped, false on Cancel (or a failed save).
     bool MaySetWorkAside();
@@ -176,6 +177,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // The step view as wide as the shown chart's columns need.
+    void FitStepViewWidth();
+    // The least size of what the window shows now: its layout, a wider
+    // step view, the chart list.
+    void FitMinimumSize();
+    void BuildChartList();
     // Keys held while the window loses the keyboard never report their
     // release: they are let go there.
     void changeEvent(QEvent* event) override;
@@ -307,6 +314,12 @@ private:
     bool m_showingDocument = false;
     int m_pixelsPerBeat = 18;
     int m_stepViewBaseHeight = 0;
+    int m_stepViewBaseWidth = 0;
+    int m_centralBaseWidth = 0;
+    // The charts of the song, beside the window; shown by itself when a
+    // document with more than one chart comes in.
+    ChartListPanel* m_chartList = nullptr;
+    QDockWidget* m_chartDock = nullptr;
     // Find Tempo's edits: their merge id, the BPM and Gap before them, and
     // the history index just after their command.
     std::uint64_t m_findTempoMergeId = 0;

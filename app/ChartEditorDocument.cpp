@@ -3,6 +3,7 @@
 #include "app/BackgroundWork.h"
 #include "app/ChartEditorDlg.h"
 #include "app/ChartEditorText.h"
+#include "app/ChartListPanel.h"
 #include "app/ColorLabel.h"
 #include "app/PleaseWaitDlg.h"
 #include "dwi/DwiSong.h"
@@ -15,6 +16,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QLayout>
 #include <QLineEdit>
 #include <QResizeEvent>
 #include <cmath>
@@ -85,6 +87,11 @@ void CChartEditorDlg::OnDocumentChanged(const edit::ChangeNotice& notice) {
         if (m_snapList != nullptr && m_snapList->currentIndex() != index) {
             m_snapList->setCurrentIndex(index);
         }
+    }
+    if (notice.kinds &
+        (edit::kChartInfoChanged | edit::kSelectionChanged | edit::kChartListChanged)) {
+        m_chartList->Refresh();
+        FitStepViewWidth();
     }
     ShowUndoState();
     RepaintStepView();
@@ -273,8 +280,7 @@ bool CChartEditorDlg::RestoreRecovery(const edit::LeftRecovery& left) {
         }
     }
     // The user's own work: no message about what it holds.
-    LoadDocument(std::move(song), left.info.shownChart, left.info.dwiPath, left.info.imported,
-                 false);
+    LoadDocument(std::move(song), left.info.shownChart, left.info.dwiPath, left.info.imported);
     m_restoredUnsaved = true;
     ShowUndoState();
     return true;
@@ -372,6 +378,28 @@ void CChartEditorDlg::RemoveBpmChange(std::size_t index) {
 
 void CChartEditorDlg::RemoveStop(std::size_t index) {
     m_editor.RemoveStop(index);
+}
+
+void CChartEditorDlg::FitStepViewWidth() {
+    // Six and eight columns need a wider lane; the window grows to the right.
+    const int wanted = std::max(m_stepViewBaseWidth, m_stepView->sizeHint().width());
+    if (m_stepViewBaseWidth == 0 || wanted == m_stepView->width()) {
+        return;
+    }
+    centralWidget()->setMinimumWidth(m_centralBaseWidth + wanted - m_stepViewBaseWidth);
+    m_stepView->resize(wanted, m_stepView->height());
+    FitMinimumSize();
+}
+
+void CChartEditorDlg::FitMinimumSize() {
+    if (m_stepViewBaseWidth == 0) {
+        return;
+    }
+    const QSize least = layout()->minimumSize();
+    setMinimumSize(least);
+    if (width() < least.width() || height() < least.height()) {
+        resize(std::max(width(), least.width()), std::max(height(), least.height()));
+    }
 }
 
 void CChartEditorDlg::resizeEvent(QResizeEvent* event) {

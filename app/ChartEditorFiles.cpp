@@ -240,7 +240,11 @@ void CChartEditorDlg::ImportDwiFile() {
                 return work.OnWindowThread([&] { return m_dialogs.AskYesNo(text, caption); });
             },
             [&](std::string_view text) {
-                work.OnWindowThread([&] { m_dialogs.ShowMessage(text); });
+                // Holds and notes finer than 8ths are kept and shown now;
+                // the scanner's warning about them no longer holds.
+                if (text != dwi::kFreezeArrowMessage) {
+                    work.OnWindowThread([&] { m_dialogs.ShowMessage(text); });
+                }
             });
         song = dwi::ReadSong(file.bytes);
     });
@@ -256,8 +260,7 @@ void CChartEditorDlg::ImportDwiFile() {
     if (found.steps && offered > 0 && found.difficulty && found.footRating) {
         shown = edit::FindOfferedChart(song, offered - 1, *found.difficulty, *found.footRating);
     }
-    // The importer has told of notes the step view cannot show.
-    LoadDocument(std::move(song), shown, *path, true, false);
+    LoadDocument(std::move(song), shown, *path, true);
 }
 
 } // namespace app

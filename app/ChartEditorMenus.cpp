@@ -1,10 +1,12 @@
 // The window's menus, their commands and the input modes.
 #include "app/ChartEditorDlg.h"
 #include "app/ChartEditorText.h"
+#include "app/ChartListPanel.h"
 #include "app/ColorLabel.h"
 #include "app/CommandIds.h"
 
 #include <QAction>
+#include <QDockWidget>
 #include <QLineEdit>
 #include <QMenuBar>
 
@@ -50,7 +52,7 @@ void CChartEditorDlg::BuildMenus() {
                        {"Calibrate Timing...", kCmdCalibrateTiming},
                        {"Find Tempo and First Beat...", kCmdFindTempo}});
     QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
-    addItems(viewMenu, {{"&Waveform", kCmdToggleWaveform}});
+    addItems(viewMenu, {{"&Waveform", kCmdToggleWaveform}, {"&Chart List", kCmdToggleChartList}});
     QMenu* mode = menuBar()->addMenu(QStringLiteral("&Mode"));
     addItems(mode, {{"&Tap Tempo/BPM", kCmdTapTempoMode}, {"&Step Data Input", kCmdStepInputMode}});
     QAction* about = menuBar()->addAction(QStringLiteral("&About"));
@@ -95,8 +97,36 @@ void CChartEditorDlg::BuildMenus() {
         {kCmdRedo, [this] { Redo(); }},
         {kCmdFinerSnap, [this] { SetSnap(edit::FinerSnap(m_editor.CurrentSnap())); }},
         {kCmdCoarserSnap, [this] { SetSnap(edit::CoarserSnap(m_editor.CurrentSnap())); }},
+        {kCmdToggleChartList, [this] { m_chartDock->setVisible(!m_chartDock->isVisible()); }},
     };
     ShowUndoState();
+}
+
+void CChartEditorDlg::BuildChartList() {
+    ChartListQuestions questions;
+    questions.askYesNo = [this](std::string_view text, std::string_view caption) {
+        return m_dialogs.AskYesNo(text, caption);
+    };
+    questions.chooseNewChart = [this]() -> std::optional<NewChartChoice> {
+        NewChartChoice start;
+        if (const chart::SongChart* chart = m_editor.Selected()) {
+            start.style = chart->style;
+        }
+        return NewChartDialog::Ask(this, start);
+    };
+    m_chartList = new ChartListPanel(m_editor, std::move(questions));
+    m_chartDock = new QDockWidget(QStringLiteral("Charts"), this);
+    m_chartDock->setObjectName(QStringLiteral("charts"));
+    m_chartDock->setWidget(m_chartList);
+    m_chartDock->setFeatures(QDockWidget::DockWidgetClosable);
+    m_chartDock->setAllowedAreas(Qt::RightDockWidgetArea);
+    addDockWidget(Qt::RightDockWidgetArea, m_chartDock);
+    // Hidden at start: one chart needs no list, and the window keeps its look.
+    m_chartDock->hide();
+    QAction* toggle = findChild<QAction*>(QString::number(kCmdToggleChartList));
+    toggle->setCheckable(true);
+    connect(m_chartDock, &QDockWidget::visibilityChanged, toggle,
+            [toggle](bool visible) { toggle->setChecked(visible); });
 }
 
 void CChartEditorDlg::OnCommand(int commandId) {

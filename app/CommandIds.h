@@ -20,6 +20,7 @@ enum CommandId : int {
     kCmdRedo = 32803,
     kCmdFinerSnap = 32804,
     kCmdCoarserSnap = 32805,
+    kCmdToggleChartList = 32806,
 };
 
 } // namespace app

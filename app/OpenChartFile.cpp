@@ -10,6 +10,7 @@
 #include "edit/ChartSong.h"
 
 #include <QComboBox>
+#include <QDockWidget>
 #include <QLineEdit>
 #include <filesystem>
 
@@ -65,15 +66,10 @@ bool CChartEditorDlg::OpenChartFile(const std::string& path) {
 }
 
 void CChartEditorDlg::LoadDocument(chart::Song song, std::optional<std::size_t> shown,
-                                   const std::string& dwiPath, bool read, bool tellUnshown) {
-    if (shown && *shown >= song.charts.size()) {
-        shown.reset();
-    }
-    bool lossy = false;
-    if (shown) {
-        // The step view still shows half-beat slots alone.
-        edit::SlotsOfChart(song.charts[*shown], lossy);
-    }
+                                   const std::string& dwiPath, bool read) {
+    // A plain index: GCC cannot follow the optional across the calls below.
+    const std::size_t selected = shown.value_or(song.charts.size());
+    const bool select = selected < song.charts.size();
     if (song.charts.empty()) {
         // Somewhere for the steps to go.
         chart::SongChart single;
@@ -90,8 +86,8 @@ void CChartEditorDlg::LoadDocument(chart::Song song, std::optional<std::size_t> 
     }
     OnCommand(kCmdStepInputMode);
     m_editor.Reset(std::move(song));
-    if (shown) {
-        m_editor.SelectChart(*shown);
+    if (select) {
+        m_editor.SelectChart(selected);
     }
     m_rowsShown = 0;
     m_restoredUnsaved = false;
@@ -104,8 +100,9 @@ void CChartEditorDlg::LoadDocument(chart::Song song, std::optional<std::size_t> 
     m_dwiFileName = dwiPath;
     ShowUndoState();
     RepaintStepView();
-    if (lossy && tellUnshown) {
-        m_dialogs.ShowMessage(dwi::kFreezeArrowMessage);
+    // More than one chart: the list shows them (it stays once opened).
+    if (m_editor.Song().charts.size() > 1) {
+        m_chartDock->show();
     }
 }
 
