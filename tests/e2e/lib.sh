@@ -25,6 +25,33 @@ wait_gone() {
 
 # Waits for the main window and for the tempo estimate behind its progress
 # window; prints the main window's id.
+# Starts "$program" on "$song" (the session's arguments), its output in
+# $out/LOG, kills it when the session ends however it ends, and waits until
+# its window shows the song loaded: sets pid and main.
+start_on_song() {
+  "$program" "$song" >"$out/$1" 2>&1 &
+  pid=$!
+  trap 'kill $pid 2>/dev/null || true' EXIT
+  main=$(wait_song_loaded)
+  focus_main "$main"
+}
+
+# "&File" > "Save &As", the path typed into the dialog; waits for the file.
+save_as() {
+  local dialog
+  xdotool key --clearmodifiers alt+f
+  sleep 0.3
+  xdotool key --clearmodifiers a
+  dialog=$(wait_window 'Save|save' 15) || fail "no save dialog"
+  xdotool windowfocus --sync "$dialog"
+  sleep 0.3
+  xdotool type --delay 20 "$1"
+  xdotool key Return
+  wait_gone 'Save|save' 15 || fail "the save dialog stayed open"
+  for _ in $(seq 50); do [ -s "$1" ] && break; sleep 0.1; done
+  [ -s "$1" ] || fail "nothing was saved"
+}
+
 wait_song_loaded() {
   local main
   wait_window '^Beatwright$' 30 >/dev/null || fail "main window never appeared"

@@ -12,12 +12,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=lib.sh
 source "$here/lib.sh"
 
-"$program" "$song" >"$out/e2e-snap.log" 2>&1 &
-pid=$!
-trap 'kill $pid 2>/dev/null || true' EXIT
-
-main=$(wait_song_loaded)
-focus_main "$main"
+start_on_song e2e-snap.log
 window_layout "$main"
 
 # "&Mode" > "&Step Data Input", then 8th > 12th > 16th.
@@ -48,18 +43,7 @@ sleep 0.2
 xdotool key ctrl+y
 sleep 0.2
 
-# "&File" > "Save &As", then type the path into the dialog.
-xdotool key --clearmodifiers alt+f
-sleep 0.3
-xdotool key --clearmodifiers a
-dialog=$(wait_window 'Save|save' 15) || fail "no save dialog"
-xdotool windowfocus --sync "$dialog"
-sleep 0.3
-xdotool type --delay 20 "$dwi"
-xdotool key Return
-wait_gone 'Save|save' 15 || fail "the save dialog stayed open"
-for _ in $(seq 50); do [ -s "$dwi" ] && break; sleep 0.1; done
-[ -s "$dwi" ] || fail "nothing was saved"
+save_as "$dwi"
 
 trap - EXIT
 quit_program "$pid" "$main"

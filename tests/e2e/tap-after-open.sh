@@ -14,12 +14,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=lib.sh
 source "$here/lib.sh"
 
-"$program" "$song" >"$out/e2e-taps.log" 2>&1 &
-pid=$!
-trap 'kill $pid 2>/dev/null || true' EXIT
-
-main=$(wait_song_loaded)
-focus_main "$main"
+start_on_song e2e-taps.log
 sleep 1.5 # the author reads the window before tapping: not a beat
 xdotool windowfocus --sync "$main"
 # xdotool waits its delay between presses; the program dates each press by
@@ -36,17 +31,7 @@ if chrt -f 10 true 2>/dev/null; then
 fi
 "${tapper[@]}" xdotool key --clearmodifiers --delay 468.75 t t t t t t t t t t
 
-xdotool key --clearmodifiers alt+f
-sleep 0.3
-xdotool key --clearmodifiers a
-dialog=$(wait_window 'Save|save' 15) || fail "no save dialog"
-xdotool windowfocus --sync "$dialog"
-sleep 0.3
-xdotool type --delay 20 "$dwi"
-xdotool key Return
-wait_gone 'Save|save' 15 || fail "the save dialog stayed open"
-for _ in $(seq 50); do [ -s "$dwi" ] && break; sleep 0.1; done
-[ -s "$dwi" ] || fail "nothing was saved"
+save_as "$dwi"
 
 trap - EXIT
 quit_program "$pid" "$main"
