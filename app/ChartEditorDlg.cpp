@@ -217,9 +217,13 @@ void CChartEditorDlg::BuildControls() {
     m_artistEdit = static_cast<QLineEdit*>(place(new QLineEdit, 1024, DialogRect(30, 209, 89, 14)));
     m_difficultyList =
         list(1025, DialogRect(164, 195, 48, 68),
-             {"BASIC", "LIGHT", "ANOTHER", "TRICK", "STANDARD", "MANIAC", "SSR", "HEAVY"}, false);
+             {"BASIC", "LIGHT", "ANOTHER", "TRICK", "STANDARD", "MANIAC", "SSR", "HEAVY",
+              // Names charts in files also carry, after the list's own.
+              "BEGINNER", "SMANIAC"},
+             false);
     QStringList ratings;
-    for (int rating = 1; rating <= 10; ++rating) {
+    // 1 to 10 first, as the list always began; a file holds up to 99.
+    for (int rating = 1; rating <= static_cast<int>(edit::SongEditor::kMaxRating); ++rating) {
         ratings << QString::number(rating);
     }
     m_footRatingList = list(1026, DialogRect(164, 211, 48, 59), ratings, false);

@@ -327,8 +327,8 @@ private:
     std::optional<std::size_t> m_findTempoIndex;
     // The Difficulty and Foot Rating lists' own items; a chart's value
     // outside them shows as one more item.
-    static constexpr int kDifficultyItems = 8;
-    static constexpr int kRatingItems = 10;
+    static constexpr int kDifficultyItems = 10;
+    static constexpr int kRatingItems = 99;
 
     // Workers: each increments the stop counter once as it ends; the exit
     // sets it to 1 and waits for 3.

@@ -4,6 +4,7 @@
 #include "WindowFixture.h"
 #include "view/CCustomDisplay.h"
 
+#include <QComboBox>
 #include <QDockWidget>
 #include <QListWidget>
 #include <QPushButton>
@@ -114,6 +115,27 @@ TEST_F(ChartListWindow, DeleteAsksAndUndoBringsTheChartBack) {
     EXPECT_EQ(window->Song().charts.size(), 3u);
     EXPECT_EQ(List()->count(), 3);
     EXPECT_EQ(window->Editor().SelectedChart(), std::optional<std::size_t>(2));
+}
+
+// Every difficulty name and rating a file holds can be chosen for a chart,
+// not only the ones the lists began with; each is one undo step.
+TEST_F(ChartListWindow, DifficultyAndRatingTakeEveryValueAFileHolds) {
+    LoadSong();
+    auto* difficulty = Control<QComboBox>(1025);
+    auto* rating = Control<QComboBox>(1026);
+    EXPECT_EQ(difficulty->itemText(0), "BASIC") << "the list begins as it always did";
+    EXPECT_EQ(rating->itemText(9), "10");
+    for (const char* name : {"BEGINNER", "SMANIAC", "ANOTHER", "HEAVY"}) {
+        const int index = difficulty->findText(QString::fromLatin1(name));
+        ASSERT_GE(index, 0) << name;
+        difficulty->setCurrentIndex(index);
+        EXPECT_EQ(window->Editor().Selected()->difficulty, name);
+    }
+    rating->setCurrentIndex(rating->findText(QStringLiteral("99")));
+    EXPECT_EQ(window->Editor().Selected()->rating, 99u);
+    window->Undo();
+    EXPECT_EQ(window->Editor().Selected()->rating, 1u);
+    EXPECT_EQ(rating->currentText(), "1");
 }
 
 // The View menu item shows and hides the list.
