@@ -86,24 +86,25 @@ void CrashRecovery::Check() {
     }
     m_snapshotRevision = revision;
     m_snapshotInfo = std::move(infoText);
-    StartWrite(std::make_shared<const chart::Song>(m_window.Editor().Song()), std::move(info));
+    // Assigned, not built anew: the strings keep their buffers from the last
+    // snapshot, so for a large document this is a copy of its bytes without
+    // allocating (and faulting in) them again.
+    m_snapshot = m_window.Editor().Song();
+    StartWrite(std::move(info));
 }
 
-void CrashRecovery::StartWrite(std::shared_ptr<const chart::Song> song, edit::RecoveryInfo info) {
+void CrashRecovery::StartWrite(edit::RecoveryInfo info) {
     JoinWorker(); // done already: only its thread is left
     {
         const std::lock_guard<std::mutex> lock(m_lock);
         m_writing = true;
         m_cancel = false;
     }
-    m_worker = std::thread([this, song = std::move(song), info = std::move(info)] {
-        WriteOnWorker(song, info);
-    });
+    m_worker = std::thread([this, info = std::move(info)] { WriteOnWorker(info); });
 }
 
-void CrashRecovery::WriteOnWorker(const std::shared_ptr<const chart::Song>& song,
-                                  const edit::RecoveryInfo& info) {
-    std::string document = dwi::WriteSong(*song);
+void CrashRecovery::WriteOnWorker(const edit::RecoveryInfo& info) {
+    std::string document = dwi::WriteSong(m_snapshot);
     if (m_beforeWrite) {
         m_beforeWrite();
     }
@@ -147,6 +148,7 @@ void CrashRecovery::RemoveCopy() {
             return;
         }
     }
+    m_snapshot = chart::Song(); // its buffers may be large
     if (!m_written.empty() || m_store.HasCopy()) {
         m_store.Remove();
         m_written.clear();

@@ -7,7 +7,6 @@
 #include <QTimer>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -56,9 +55,8 @@ public:
     static int IntervalMs();
 
 private:
-    void StartWrite(std::shared_ptr<const chart::Song> song, edit::RecoveryInfo info);
-    void WriteOnWorker(const std::shared_ptr<const chart::Song>& song,
-                       const edit::RecoveryInfo& info);
+    void StartWrite(edit::RecoveryInfo info);
+    void WriteOnWorker(const edit::RecoveryInfo& info);
     void RemoveCopy();
     void JoinWorker();
 
@@ -71,6 +69,9 @@ private:
     // The document the last snapshot was taken of (window thread).
     std::optional<std::uint64_t> m_snapshotRevision;
     std::string m_snapshotInfo;
+    // The document to write: read by the worker while a write is in flight,
+    // assigned by the window thread only while none is.
+    chart::Song m_snapshot;
 
     mutable std::mutex m_lock;
     bool m_writing = false; // guarded by m_lock

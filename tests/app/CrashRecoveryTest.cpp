@@ -1,5 +1,6 @@
-#include "WindowFixture.h"
 #include "app/CrashRecovery.h"
+
+#include "WindowFixture.h"
 
 #include <atomic>
 #include <filesystem>
