@@ -76,8 +76,15 @@ void CrashRecovery::Check() {
     if (info.songPath.empty()) {
         return; // nothing to play the chart against, nothing to restore
     }
-    if (Writing()) {
-        return; // the next tick takes what changed meanwhile
+    {
+        const std::lock_guard<std::mutex> lock(m_lock);
+        if (m_writing) {
+            return; // the next tick takes what changed meanwhile
+        }
+        if (m_failed) {
+            m_failed = false;
+            m_snapshotRevision.reset(); // tried again on this tick
+        }
     }
     const std::uint64_t revision = m_window.DocumentRevision();
     std::string infoText = edit::FormatRecoveryInfo(info);
@@ -120,6 +127,9 @@ void CrashRecovery::WriteOnWorker(const edit::RecoveryInfo& info) {
         if (!m_store.Write(info, document)) {
             m_written = std::move(document);
             m_writtenInfo = std::move(infoText);
+        } else {
+            const std::lock_guard<std::mutex> lock(m_lock);
+            m_failed = true;
         }
     }
     {

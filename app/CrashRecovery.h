@@ -76,6 +76,7 @@ private:
     mutable std::mutex m_lock;
     bool m_writing = false; // guarded by m_lock
     bool m_cancel = false;  // guarded by m_lock: remove instead of keeping
+    bool m_failed = false;  // guarded by m_lock: the last write failed
     // The document of the copy on disk: the worker's while a write is in
     // flight, the window thread's otherwise.
     std::string m_written;

@@ -151,3 +151,26 @@ TEST_F(Window, RecoveryCopiesAreWrittenOffTheWindowThreadAndASaveDropsOneInFligh
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Window, AFailedRecoveryWriteIsTriedAgainWithoutANewChange) {
+    const fs::path folder = fs::path(BEATWRIGHT_TEST_TMP) / "window_recovery_failed";
+    fs::remove_all(folder);
+    // A file where the folder should be: no copy can be written there.
+    std::ofstream(folder.string()) << "in the way";
+    app::CrashRecovery recovery(*window, edit::RecoveryStore(folder.string(), 999999994));
+    LoadSong(120.0f);
+    window->SetSteps("0408");
+    recovery.Check();
+    recovery.Wait();
+    ASSERT_FALSE(fs::is_directory(folder));
+    fs::remove(folder);
+    recovery.Check();
+    recovery.Wait();
+    EXPECT_NE(FileText((folder / "recovery-999999994.dwi").string()).find("#SINGLE:BASIC:1:0408"),
+              std::string::npos);
+    recovery.Finish();
+}
+
+} // namespace
