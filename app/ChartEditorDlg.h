@@ -95,6 +95,9 @@ public:
     // to cover the song), and what it belongs to.
     std::string DocumentText() const;
     edit::RecoveryInfo DocumentInfo() const;
+    // Changes with every change of the document (an edit, undo, redo, a
+    // document opened): equal numbers, same document.
+    std::uint64_t DocumentRevision() const { return m_documentRevision; }
     // Opens the song of a copy left by a crash and loads the copy; the work
     // counts as unsaved until the user saves it.
     bool RestoreRecovery(const edit::LeftRecovery& left);
@@ -304,6 +307,7 @@ private:
     // A save pads the selected chart to the rows the step view has shown.
     std::int32_t m_rowsShown = 0;
     bool m_restoredUnsaved = false;
+    std::uint64_t m_documentRevision = 0;
     std::uint64_t m_nextMergeId = 1;
     std::uint64_t m_tapMergeId = 0;
     std::uint64_t m_titleMergeId = 0;

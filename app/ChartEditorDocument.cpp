@@ -52,6 +52,7 @@ void ShowInList(QComboBox* list, const QString& value, int ownItems) {
 } // namespace
 
 void CChartEditorDlg::OnDocumentChanged(const edit::ChangeNotice& notice) {
+    ++m_documentRevision;
     const bool fromOutside = !m_windowTimingEdit;
     if (notice.kinds & edit::kTimingChanged) {
         const chart::Song& song = m_editor.Song();

@@ -2,7 +2,6 @@
 
 #include "WindowFixture.h"
 #include "app/ColorLabel.h"
-#include "app/CrashRecovery.h"
 #include "app/SpinButton.h"
 #include "dwi/DwiImporter.h"
 
@@ -620,67 +619,6 @@ TEST_F(Window, OpenChartFindsItsSongAndLoadsEverythingThenSavesItBackUnchanged) 
     EXPECT_FALSE(window->OpenChartFile((folder / "missing.dwi").string()));
     EXPECT_NE(dialogs.messages.back().find("missing.dwi"), std::string::npos);
     EXPECT_EQ(window->DwiFileName(), path);
-}
-
-TEST_F(Window, UnsavedWorkIsCopiedAsideAndACrashedCopyIsOffered) {
-    const fs::path folder = fs::path(BEATWRIGHT_TEST_TMP) / "window_recovery";
-    fs::remove_all(folder);
-    // Process ids no system hands out, so neither copy counts as running.
-    constexpr std::int64_t kCrashedPid = 999999998;
-    const fs::path copy = folder / "recovery-999999998.info";
-    {
-        app::CrashRecovery recovery(*window, edit::RecoveryStore(folder.string(), kCrashedPid));
-        LoadSong(120.0f);
-        recovery.Check();
-        EXPECT_FALSE(fs::exists(copy)); // nothing changed since the song opened
-        window->SetSteps("0408");
-        recovery.Check();
-        ASSERT_TRUE(fs::exists(copy));
-        EXPECT_NE(
-            FileText((folder / "recovery-999999998.dwi").string()).find("#SINGLE:BASIC:1:0408"),
-            std::string::npos);
-        // Saved: the copy goes.
-        dialogs.savePaths.push_back((folder / "saved.dwi").string());
-        window->OnCommand(32772);
-        recovery.Check();
-        EXPECT_FALSE(fs::exists(copy));
-        // Changed again, then the program dies without Finish.
-        window->SetSteps("0428");
-        recovery.Check();
-        ASSERT_TRUE(fs::exists(copy));
-    }
-    window.reset();
-    window = std::make_unique<CChartEditorDlg>(
-        CChartEditorDlg::Services{player, player, dialogs, clock, estimator, {}, {}, nullptr, {}});
-    app::CrashRecovery next(*window, edit::RecoveryStore(folder.string(), 999999999));
-    dialogs.answers = {true};
-    const std::size_t asked = dialogs.questions.size();
-    ASSERT_TRUE(next.OfferLeftCopies(dialogs));
-    ASSERT_EQ(dialogs.questions.size(), asked + 1);
-    EXPECT_EQ(dialogs.questions.back(),
-              "Beatwright: Beatwright was not closed properly. Restore the unsaved chart for "
-              "song.mp3?");
-    EXPECT_EQ(window->Steps(), "0428");
-    EXPECT_EQ(window->DwiFileName(), (folder / "saved.dwi").string());
-    EXPECT_TRUE(window->HasUnsavedChanges());
-    EXPECT_FALSE(fs::exists(copy)); // taken over as the new program's own copy
-    EXPECT_TRUE(fs::exists(folder / "recovery-999999999.info"));
-    next.Finish();
-    EXPECT_FALSE(fs::exists(folder / "recovery-999999999.info"));
-}
-
-TEST_F(Window, ADeclinedCopyIsDeleted) {
-    const fs::path folder = fs::path(BEATWRIGHT_TEST_TMP) / "window_recovery_declined";
-    fs::remove_all(folder);
-    edit::RecoveryStore crashed(folder.string(), 999999997);
-    edit::RecoveryInfo info;
-    info.songPath = "/songs/other.ogg";
-    ASSERT_FALSE(crashed.Write(info, "#SINGLE:BASIC:1:8;"));
-    app::CrashRecovery recovery(*window, edit::RecoveryStore(folder.string(), 999999996));
-    dialogs.answers = {false};
-    EXPECT_FALSE(recovery.OfferLeftCopies(dialogs));
-    EXPECT_FALSE(crashed.HasCopy());
-    EXPECT_TRUE(player.FileName().empty());
 }
 
 } // namespace
