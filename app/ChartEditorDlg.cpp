@@ -104,6 +104,8 @@ CChartEditorDlg::CChartEditorDlg(Services services, QWidget* parent)
 CChartEditorDlg::~CChartEditorDlg() {
     // The dock is hidden as the window's children go, after this is gone.
     disconnect(m_chartDock, nullptr, this, nullptr);
+    // Focus moves as the window closes inside ~QWidget, after this is gone.
+    disconnect(qApp, nullptr, this, nullptr);
     qApp->removeEventFilter(this);
     m_player.SetEvents({});
     StopWorkers();
