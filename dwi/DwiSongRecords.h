@@ -1,0 +1,24 @@
+#pragma once
+
+#include "chart/Song.h"
+#include "dwi/DwiRecords.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// How the song reader interprets a record; the writer asks the same
+// questions to tell whether a kept record still says what the song holds.
+namespace dwi::detail {
+
+// The fields joined back with ":", as the record had them.
+std::string JoinFields(const std::vector<std::string>& fields);
+
+// The chart a "#SINGLE:"-style record holds; none for other keys or too few
+// fields.
+std::optional<chart::SongChart> ChartOfRecord(const Record& span);
+
+// Applies a record to the song; false when the song does not interpret it.
+bool ApplyRecord(const Record& span, chart::Song& song);
+
+} // namespace dwi::detail
