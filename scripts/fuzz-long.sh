@@ -30,9 +30,11 @@ shift $((OPTIND - 1))
 harnesses=("$@")
 [ ${#harnesses[@]} -gt 0 ] || harnesses=(dwi song wav mpeg ogg decode)
 
+# shellcheck source=compiler-cache.sh
+source scripts/compiler-cache.sh
 BUILD=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DBEATWRIGHT_FUZZ=ON -DBEATWRIGHT_WERROR=ON >/dev/null
+  -DBEATWRIGHT_FUZZ=ON -DBEATWRIGHT_WERROR=ON "${CACHE_LAUNCHER[@]}" >/dev/null
 cmake --build "$BUILD" -j"$(nproc)"
 
 export LSAN_OPTIONS="suppressions=$PWD/tests/fuzz/lsan.supp"

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 PACKAGES=(
-  build-essential cmake pkg-config git
+  build-essential cmake pkg-config git ccache
   libgtest-dev libgmock-dev clang-format locales nlohmann-json3-dev
   qt6-base-dev
   libmpg123-dev libvorbis-dev libsoundtouch-dev libsdl2-dev libfftw3-dev libsamplerate0-dev
@@ -35,6 +35,10 @@ if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
   $SUDO localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi
 
+# shellcheck source=compiler-cache.sh
+source scripts/compiler-cache.sh
+
 BUILD_DIR=${BEATWRIGHT_BUILD_DIR:-build}
-cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBEATWRIGHT_WERROR=ON "$@" >/dev/null
+cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBEATWRIGHT_WERROR=ON \
+  "${CACHE_LAUNCHER[@]}" "$@" >/dev/null
 cmake --build "$BUILD_DIR" -j"$(nproc)"
