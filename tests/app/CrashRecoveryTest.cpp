@@ -15,13 +15,6 @@ namespace {
 namespace fs = std::filesystem;
 using app::CChartEditorDlg;
 
-std::string FileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 TEST_F(Window, UnsavedWorkIsCopiedAsideAndACrashedCopyIsOffered) {
     const fs::path folder = fs::path(BEATWRIGHT_TEST_TMP) / "window_recovery";
     fs::remove_all(folder);

@@ -25,13 +25,6 @@ namespace {
 namespace fs = std::filesystem;
 using app::CChartEditorDlg;
 
-std::string FileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 std::string TempFolder(const char* name) {
     const fs::path folder = fs::path(BEATWRIGHT_TEST_TMP) / name;
     fs::remove_all(folder);

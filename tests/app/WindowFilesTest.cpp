@@ -38,12 +38,10 @@ TEST_F(Window, SaveAsksOnceThenWritesAndImportReadsItBack) {
     window->SetSteps("82");
     window->OnCommand(32772); // no dialog the second time
     EXPECT_EQ(dialogs.saveSuffixes.size(), 1u);
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(text.str(), "#STATUS:NEW\r\n#TITLE:Caf\xC3\xA9;\r\n#ARTIST:;\r\n#BPM:120.000000;\r\n"
-                          "#GAP:0.000;\r\n\r\n#SAMPLESTART:0.00000;\r\n#SAMPLELENGTH:5.00000;\r\n"
-                          "#SINGLE:MANIAC:9:820000;\r\n");
+    EXPECT_EQ(FileText(path),
+              "#STATUS:NEW\r\n#TITLE:Caf\xC3\xA9;\r\n#ARTIST:;\r\n#BPM:120.000000;\r\n"
+              "#GAP:0.000;\r\n\r\n#SAMPLESTART:0.00000;\r\n#SAMPLELENGTH:5.00000;\r\n"
+              "#SINGLE:MANIAC:9:820000;\r\n");
 
     // Change everything, then import the file back.
     window->SetSteps("4");
@@ -115,13 +113,6 @@ TEST_F(Window, RangeActionsThroughTheWindow) {
     auto* jumps = Control<app::CSpinButton>(1032);
     jumps->Step(1);
     EXPECT_EQ(Text(1031), "2");
-}
-
-std::string FileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 TEST_F(Window, ImportThenSaveKeepsEveryChartTheTimingAndUnknownRecords) {

@@ -11,9 +11,19 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sstream>
 #include <string>
+
+// A whole file's bytes; empty when it cannot be read.
+inline std::string FileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
 // The main window against scripted services, shown on the offscreen
 // platform with the keyboard. Step view and player control are blank
