@@ -181,6 +181,14 @@ void CrashRecovery::JoinWorker() {
     }
 }
 
+void CrashRecovery::KeepNow() {
+    Q_ASSERT(QThread::currentThread() == thread());
+    m_timer.stop();
+    JoinWorker(); // a write in flight may hold an older snapshot
+    Check();
+    JoinWorker();
+}
+
 void CrashRecovery::Finish() {
     Q_ASSERT(QThread::currentThread() == thread());
     m_timer.stop();

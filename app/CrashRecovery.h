@@ -47,6 +47,11 @@ public:
     // goes.
     void Finish();
 
+    // Window thread. The program ends now without a clean exit (a signal):
+    // the unsaved work is written before this returns, and the copy stays
+    // for the next start.
+    void KeepNow();
+
     // Window thread. A write is in flight.
     bool Writing() const;
     // Window thread. Waits until no write is in flight.

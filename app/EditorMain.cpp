@@ -6,6 +6,7 @@
 #include "app/MediaPlayerControl.h"
 #include "app/QtServices.h"
 #include "app/Settings.h"
+#include "app/TerminationSignals.h"
 #include "dwi/DwiImporter.h"
 #include "player/ClickTrack.h"
 #include "player/PlaybackEngine.h"
@@ -15,9 +16,19 @@
 #include <QApplication>
 #include <QIcon>
 #include <QTimer>
+#include <csignal>
 #include <unistd.h>
 
 namespace app {
+
+namespace {
+
+// A logout or shutdown waits a few seconds at most before SIGKILL; the copy
+// of the unsaved work is written well before this.
+constexpr int kSignalGraceMs = 1500;
+constexpr int kShellSignalBase = 128;
+
+} // namespace
 
 int RunEditor(int argc, char** argv, const std::optional<std::string>& songPath) {
     // Whole scale factors keep the step view's pixel art sharp: it is drawn
@@ -67,8 +78,22 @@ int RunEditor(int argc, char** argv, const std::optional<std::string>& songPath)
             window.OpenMusicFile(*songPath);
         }
     });
+    // Ended by a signal: no questions, the unsaved work stays as a recovery
+    // copy that the next start offers.
+    int endedBy = 0;
+    TerminationSignals termination([&recovery, &endedBy](int signal) {
+        if (endedBy != 0) {
+            return;
+        }
+        endedBy = signal;
+        ExitAfter(kSignalGraceMs, signal);
+        recovery.KeepNow();
+        QCoreApplication::exit(kShellSignalBase + signal);
+    });
     const int status = QApplication::exec();
-    recovery.Finish();
+    if (endedBy == 0) {
+        recovery.Finish();
+    }
     return status;
 }
 

@@ -78,6 +78,9 @@ std::unique_ptr<AudioOutput> AudioOutput::OpenSdl(const Format& format, RenderFu
     SDL_AudioSpec obtained{};
     // No format changes allowed: SDL converts to whatever the hardware takes.
     constexpr int kAllowNoChanges = 0;
+    // SDL's own SIGINT/SIGTERM handlers only queue an event nobody reads here,
+    // which would leave the program deaf to Ctrl+C and a shutdown.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         return nullptr;
     }

@@ -17,7 +17,8 @@ trap '[ -n "$pid" ] && kill -9 $pid 2>/dev/null || true' EXIT
 
 copies() { ls "$state"/recovery-*.info 2>/dev/null | wc -l; }
 
-# Opens the song, enters four steps while it plays.
+# Opens the song, enters four steps while it plays; with "timer" the copy
+# must follow from the timer.
 start_and_edit() {
   "$program" "$song" >>"$out/recovery.log" 2>&1 &
   pid=$!
@@ -37,6 +38,7 @@ start_and_edit() {
     sleep 0.25
   done
   click_play
+  [ "${1:-timer}" = timer ] || return 0
   for _ in $(seq 50); do [ "$(copies)" = 1 ] && break; sleep 0.1; done
   import -window root "$out/recovery-edit.png" || true
   [ "$(copies)" = 1 ] || fail "no copy of the unsaved steps"
@@ -98,5 +100,21 @@ answer_question n
 sleep 0.5
 [ "$(copies)" = 0 ] || fail "the declined copy was kept"
 quit
+
+# 3. A shutdown's SIGTERM, Ctrl+C's SIGINT and a closed terminal's SIGHUP end
+# the program within 2 s without asking, the unsaved work written first (the
+# timer's interval is too long to have written it).
+export BEATWRIGHT_RECOVERY_INTERVAL_MS=600000
+for signal in TERM INT HUP; do
+  start_and_edit signal
+  [ "$(copies)" = 0 ] || fail "the timer wrote a copy before SIG$signal"
+  kill -s "$signal" $pid
+  for _ in $(seq 20); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+  ! kill -0 $pid 2>/dev/null || fail "SIG$signal did not end the program within 2 s"
+  wait $pid 2>/dev/null || true
+  pid=
+  [ "$(copies)" = 1 ] || fail "SIG$signal ended the program without keeping the unsaved steps"
+  rm -f "$state"/recovery-*
+done
 trap - EXIT
-echo "e2e: unsaved steps survived SIGKILL; declining removed the copy"
+echo "e2e: unsaved steps survived SIGKILL, SIGTERM, SIGINT and SIGHUP; declining removed the copy"
