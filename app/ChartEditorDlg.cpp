@@ -96,9 +96,16 @@ CChartEditorDlg::CChartEditorDlg(Services services, QWidget* parent)
     connect(m_chartDock, &QDockWidget::visibilityChanged, this, [this] { FitMinimumSize(); });
     qApp->installEventFilter(this);
     ConnectPlayerEvents();
+    ConnectTypedBoxes();
+    m_releaseTimer = new QTimer(this);
+    m_releaseTimer->setSingleShot(true);
+    connect(m_releaseTimer, &QTimer::timeout, this, [this] { LetGoHeldBackReleases(); });
     m_editor.SetListener([this](const edit::ChangeNotice& notice) { OnDocumentChanged(notice); });
     Initialise();
     RestoreSettings();
+    // Tapping and step keys work at once, with no box to click away first.
+    centralWidget()->setFocusPolicy(Qt::ClickFocus);
+    ReturnKeysToWindow();
 }
 
 CChartEditorDlg::~CChartEditorDlg() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AppServices.h"
+#include "app/KeyRouting.h"
 #include "chart/RangeActions.h"
 #include "chart/SongTiming.h"
 #include "chart/StepChart.h"
@@ -12,6 +13,7 @@
 #include "view/StepViewOwner.h"
 
 #include <QMainWindow>
+#include <QTimer>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -215,6 +217,8 @@ private:
     // an editable text box keeps only Enter's and Escape's window meaning.
     bool FilterKeyPress(QKeyEvent* event, bool intoTextBox);
     bool FilterKeyRelease(QKeyEvent* event, bool intoTextBox);
+    // Releases held back from the desktop's auto-repeat reach the editor.
+    void LetGoHeldBackReleases();
     void TapKey(std::int64_t pressedAtNs);
     void StepInputKey(int key, bool keypad, std::int64_t pressedAtNs);
     // The chart column a step key enters, for the selected chart's style.
@@ -237,6 +241,11 @@ private:
     void OnSampleStartSet();
     void OnSampleEndSet();
     void SetSongSpeed(std::int32_t percent);
+
+    // The number boxes take typed values; the keyboard otherwise rests on
+    // the window's tap and step input (ChartEditorTyping.cpp).
+    void ConnectTypedBoxes();
+    void ReturnKeysToWindow();
 
     // The document's notices: the controls show what changed.
     void OnDocumentChanged(const edit::ChangeNotice& notice);
@@ -310,6 +319,8 @@ private:
     std::uint64_t m_documentRevision = 0;
     std::uint64_t m_nextMergeId = 1;
     std::uint64_t m_tapMergeId = 0;
+    ReleaseHoldBack m_releases;
+    QTimer* m_releaseTimer = nullptr;
     std::uint64_t m_titleMergeId = 0;
     std::uint64_t m_artistMergeId = 0;
     // Set while the window pushes its own timing edit or shows the document,

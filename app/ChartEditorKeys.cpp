@@ -3,6 +3,7 @@
 #include "app/ChartEditorText.h"
 #include "app/ColorLabel.h"
 #include "app/KeyRouting.h"
+#include "app/TypedNumberBox.h"
 #include "chart/InputCalibration.h"
 #include "player/KeyPressTime.h"
 
@@ -22,6 +23,13 @@ constexpr int kKeypadBase = 0x10000000;
 } // namespace
 
 bool CChartEditorDlg::eventFilter(QObject* watched, QEvent* event) {
+    // A click on the step view gives the keys back to tapping and steps.
+    if (event->type() == QEvent::MouseButtonPress) {
+        const auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget == m_stepView || m_stepView->isAncestorOf(widget)) {
+            ReturnKeysToWindow();
+        }
+    }
     const bool press = event->type() == QEvent::KeyPress;
     const bool shortcutOverride = event->type() == QEvent::ShortcutOverride;
     if ((!press && !shortcutOverride && event->type() != QEvent::KeyRelease) || m_closing) {
@@ -34,7 +42,7 @@ bool CChartEditorDlg::eventFilter(QObject* watched, QEvent* event) {
     if (!target || target->window() != this) {
         target = this;
     }
-    if (watched != target || qobject_cast<QMenuBar*>(target)) {
+    if (watched != target || qobject_cast<QMenuBar*>(target) || IsTypedNumberBox(target)) {
         return QMainWindow::eventFilter(watched, event);
     }
     auto* key = static_cast<QKeyEvent*>(event);
@@ -57,6 +65,7 @@ bool CChartEditorDlg::eventFilter(QObject* watched, QEvent* event) {
 void CChartEditorDlg::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
+        LetGoHeldBackReleases();
         const double position = chart::CorrectedPressSeconds(
             m_player.PositionSeconds(), m_inputOffsetMs, RateForSpeed(m_timing.songSpeedPercent));
         constexpr std::uint8_t kMostColumns = 8;
@@ -67,14 +76,27 @@ void CChartEditorDlg::changeEvent(QEvent* event) {
 }
 
 bool CChartEditorDlg::FilterKeyRelease(QKeyEvent* event, bool intoTextBox) {
-    // A release ends a hold; the releases of auto-repeat do not.
-    if (intoTextBox || event->isAutoRepeat() || m_mode != kStepInput) {
+    // A release ends a hold; the releases of auto-repeat do not. Held back in
+    // tap mode too, so that the press of an unmarked pair is no tap.
+    if (intoTextBox || event->isAutoRepeat()) {
         return false;
     }
-    if (const auto column = ColumnOfKey(event->key(), event->modifiers() & Qt::KeypadModifier)) {
-        m_editor.ReleaseKey(*column, PressSongSeconds(PressedAtNs(event)));
-    }
+    m_releases.Hold({event->key(), (event->modifiers() & Qt::KeypadModifier) != 0,
+                     event->timestamp(), PressedAtNs(event)});
+    m_releaseTimer->start(ReleaseHoldBack::kWaitMs);
     return false;
+}
+
+void CChartEditorDlg::LetGoHeldBackReleases() {
+    m_releaseTimer->stop();
+    for (const ReleaseHoldBack::Release& release : m_releases.TakeAll()) {
+        if (m_mode != kStepInput) {
+            continue;
+        }
+        if (const auto column = ColumnOfKey(release.key, release.keypad)) {
+            m_editor.ReleaseKey(*column, PressSongSeconds(release.releasedAtNs));
+        }
+    }
 }
 
 bool CChartEditorDlg::FilterKeyPress(QKeyEvent* event, bool intoTextBox) {
@@ -104,11 +126,17 @@ bool CChartEditorDlg::FilterKeyPress(QKeyEvent* event, bool intoTextBox) {
     if (intoTextBox) {
         return false;
     }
+    // A held key is neither a new tap nor a new step.
+    const bool keypad = (event->modifiers() & Qt::KeypadModifier) != 0;
+    if (event->isAutoRepeat() || m_releases.IsRepeat(key, keypad, event->timestamp())) {
+        return false;
+    }
+    LetGoHeldBackReleases();
     const std::int64_t pressedAtNs = PressedAtNs(event);
     if (m_mode == kTapTempo) {
         TapKey(pressedAtNs);
     } else {
-        StepInputKey(key, event->modifiers() & Qt::KeypadModifier, pressedAtNs);
+        StepInputKey(key, keypad, pressedAtNs);
     }
     return false;
 }

@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTextEdit>
+#include <utility>
 
 namespace app {
 
@@ -17,6 +18,32 @@ bool TakesTypedText(const QWidget* widget) {
         return !rich->isReadOnly();
     }
     return false;
+}
+
+} // namespace app
+
+namespace app {
+
+void ReleaseHoldBack::Hold(const Release& release) {
+    m_held.push_back(release);
+}
+
+bool ReleaseHoldBack::IsRepeat(int key, bool keypad, unsigned long timestampMs) {
+    // The server stamps both halves of a pair with the same millisecond.
+    constexpr unsigned long kSameStampMs = 1;
+    for (auto it = m_held.begin(); it != m_held.end(); ++it) {
+        const unsigned long apart = timestampMs >= it->timestampMs ? timestampMs - it->timestampMs
+                                                                   : it->timestampMs - timestampMs;
+        if (it->key == key && it->keypad == keypad && apart <= kSameStampMs) {
+            m_held.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<ReleaseHoldBack::Release> ReleaseHoldBack::TakeAll() {
+    return std::exchange(m_held, {});
 }
 
 } // namespace app

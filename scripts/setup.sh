@@ -11,7 +11,7 @@ PACKAGES=(
   libmpg123-dev libvorbis-dev libsoundtouch-dev libsdl2-dev libfftw3-dev libsamplerate0-dev
   libpulse-dev pulseaudio pulseaudio-utils clang libclang-rt-dev
   lame twolame vorbis-tools soundstretch mpg123
-  fonts-liberation2 xvfb xauth xdotool imagemagick
+  fonts-liberation2 xvfb xauth xdotool x11-xserver-utils imagemagick
   dpkg-dev desktop-file-utils shared-mime-info
 )
 
