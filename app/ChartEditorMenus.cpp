@@ -6,9 +6,12 @@
 #include "app/CommandIds.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDockWidget>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QTimer>
 
 namespace app {
 
@@ -58,6 +61,20 @@ void CChartEditorDlg::BuildMenus() {
     QAction* about = menuBar()->addAction(QStringLiteral("&About"));
     about->setObjectName(QString::number(kCmdAbout));
     connect(about, &QAction::triggered, this, [this] { OnCommand(kCmdAbout); });
+    // A menu closed with Escape leaves the menu bar holding the keyboard,
+    // seen only as a highlighted title: taps and steps would go to it.
+    for (QAction* top : menuBar()->actions()) {
+        if (QMenu* menu = top->menu()) {
+            connect(menu, &QMenu::aboutToHide, this, [this] {
+                QTimer::singleShot(0, this, [this] {
+                    if (QApplication::activePopupWidget() == nullptr && menuBar()->hasFocus()) {
+                        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+                        QCoreApplication::sendEvent(menuBar(), &escape);
+                    }
+                });
+            });
+        }
+    }
 
     m_metronomeAction = options->actions().at(0);
     m_tapModeAction = mode->actions().at(0);

@@ -24,8 +24,20 @@ main=$(wait_song_loaded)
 focus_main "$main"
 window_layout "$main"
 
-# 1. The keyboard starts on tap input, not in a box: one tap starts a series
-# and leaves the tempo. A click into the BPM box gives it the keys.
+# 1. The keyboard starts on tap input, and a menu closed with Escape gives it
+# back: three taps set a tempo (the estimate stood until then, no copy).
+click_at $((X + 20)) $((Y + 8))
+sleep 0.3
+xdotool key --clearmodifiers Escape
+sleep 0.3
+for _ in 1 2 3; do
+  xdotool key --clearmodifiers a
+  sleep 0.5
+done
+for _ in $(seq 30); do copy | grep -q '^#BPM' && break; sleep 0.1; done
+copy | grep -q '^#BPM' || fail "taps after closing a menu with Escape were lost"
+
+# 2. A click into the BPM box gives it the keys; typed digits are no taps.
 click_at $((X + 64)) $((Y + MENU_HEIGHT + 233))
 xdotool key --clearmodifiers ctrl+a
 xdotool type --delay 60 "140"
@@ -34,7 +46,7 @@ for _ in $(seq 30); do copy | grep -q '^#BPM:140\.000000;' && break; sleep 0.1; 
 import -window root "$out/first-hour-bpm.png" || true
 copy | grep -q '^#BPM:140\.000000;' || fail "typing 140 and Enter into the BPM box did not set it: $(copy | grep '^#BPM')"
 
-# 2. Enter gave the keys back: step input, two held keys at 140 BPM with
+# 3. Enter gave the keys back: step input, two held keys at 140 BPM with
 # the auto-repeat running (a beat is 0.4286 s; 8th cells).
 xdotool key --clearmodifiers alt+m
 sleep 0.3
