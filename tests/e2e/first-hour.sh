@@ -83,5 +83,6 @@ near $((left_end - left_start)) 6 || fail "the 3-beat hold came out $((left_end 
 near $((down_end - down_start)) 8 || fail "the 4-beat hold came out $((down_end - down_start)) cells: $steps"
 
 kill -9 $pid
+wait $pid 2>/dev/null || true
 trap - EXIT
 echo "e2e: a typed BPM and held keys with auto-repeat on gave 140 BPM and two exact holds"
