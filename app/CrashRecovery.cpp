@@ -24,10 +24,14 @@ bool IsRunning(std::int64_t pid) {
 
 } // namespace
 
-std::string RestoreQuestion(const std::string& songPath) {
-    const std::string song = songPath.empty() ? std::string("the song")
-                                              : std::filesystem::path(songPath).filename().string();
-    return "Beatwright was not closed properly. Restore the unsaved chart for " + song + "?";
+std::string RestoreQuestion(const edit::RecoveryInfo& info) {
+    const auto name = [](const std::string& path) {
+        return std::filesystem::path(path).filename().string();
+    };
+    const std::string song = info.songPath.empty() ? std::string("the song") : name(info.songPath);
+    const std::string chart = info.dwiPath.empty() ? std::string() : " " + name(info.dwiPath);
+    return "Beatwright was not closed properly. Restore the unsaved chart" + chart + " for " +
+           song + "?";
 }
 
 int CrashRecovery::IntervalMs() {
@@ -54,7 +58,7 @@ CrashRecovery::~CrashRecovery() {
 
 bool CrashRecovery::OfferLeftCopies(UserDialogs& dialogs) {
     for (const edit::LeftRecovery& left : m_store.FindLeft(IsRunning)) {
-        const bool restore = dialogs.AskYesNo(RestoreQuestion(left.info.songPath), "Beatwright");
+        const bool restore = dialogs.AskYesNo(RestoreQuestion(left.info), "Beatwright");
         if (restore && m_window.RestoreRecovery(left)) {
             // The copy now lives on as this program's own.
             m_store.RemoveLeft(left.pid);

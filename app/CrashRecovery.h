@@ -88,7 +88,8 @@ private:
     std::string m_writtenInfo;
 };
 
-// The question asked for a copy a crashed program left.
-std::string RestoreQuestion(const std::string& songPath);
+// The question asked for a copy a crashed program left: its chart file, when
+// it had one, and its song.
+std::string RestoreQuestion(const edit::RecoveryInfo& info);
 
 } // namespace app

@@ -51,7 +51,8 @@ std::optional<std::string> QtUserDialogs::Run(QFileDialog& dialog, std::string_v
 }
 
 void QtUserDialogs::ShowMessage(std::string_view text) {
-    QMessageBox::information(m_parent, QApplication::applicationDisplayName(), MessageText(text));
+    // Every message says what could not be done: a warning, not news.
+    QMessageBox::warning(m_parent, QApplication::applicationDisplayName(), MessageText(text));
 }
 
 std::optional<double> QtUserDialogs::AskNumber(std::string_view caption, std::string_view label,

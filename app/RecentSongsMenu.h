@@ -14,6 +14,9 @@ public:
     RecentSongsMenu(Settings& settings, QWidget* parent = nullptr);
     void Refresh();
 
+    // The items' names: file names, with the folder where they clash.
+    static QStringList MenuNames(const QStringList& paths);
+
 signals:
     void SongChosen(const QString& path);
 
