@@ -93,6 +93,12 @@ CChartEditorDlg::CChartEditorDlg(Services services, QWidget* parent)
     m_stepViewBaseHeight = m_stepView->height();
     m_stepViewBaseWidth = m_stepView->width();
     m_centralBaseWidth = centralWidget()->minimumWidth();
+    const int stepViewBottom = m_stepView->y() + m_stepViewBaseHeight;
+    for (QWidget* child : centralWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->y() >= stepViewBottom) {
+            m_belowStepView.emplace_back(child, child->y());
+        }
+    }
     connect(m_chartDock, &QDockWidget::visibilityChanged, this, [this] { FitMinimumSize(); });
     qApp->installEventFilter(this);
     ConnectPlayerEvents();
@@ -236,6 +242,12 @@ void CChartEditorDlg::BuildControls() {
         ratings << QString::number(rating);
     }
     m_footRatingList = list(1026, DialogRect(164, 211, 48, 59), ratings, false);
+    // The longest difficulty ("SMANIAC") shows whole, short of the Range fields.
+    const int listsRight = DialogRect(218, 0, 0, 0).x();
+    for (QComboBox* combo : {m_difficultyList, m_footRatingList}) {
+        const int fit = std::min(combo->sizeHint().width(), listsRight - combo->x());
+        combo->resize(std::max(combo->width(), fit), combo->height());
+    }
     label("Range Start", DialogRect(220, 196, 40, 8));
     m_rangeStartEdit = readOnlyEdit(1027, DialogRect(261, 195, 24, 14));
     label("Range End", DialogRect(289, 196, 36, 8));

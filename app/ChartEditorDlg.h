@@ -23,6 +23,8 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 class QAction;
 class QComboBox;
@@ -329,6 +331,9 @@ private:
     bool m_showingDocument = false;
     int m_pixelsPerBeat = 18;
     int m_stepViewBaseHeight = 0;
+    // The controls under the step view and their tops in the layout: they
+    // move down as the step view takes the height the window gains.
+    std::vector<std::pair<QWidget*, int>> m_belowStepView;
     int m_stepViewBaseWidth = 0;
     int m_centralBaseWidth = 0;
     // The charts of the song, beside the window; shown by itself when a

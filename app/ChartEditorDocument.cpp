@@ -387,15 +387,22 @@ void CChartEditorDlg::FitStepViewWidth() {
     if (m_stepViewBaseWidth == 0 || wanted == m_stepView->width()) {
         return;
     }
+    const int change = wanted - m_stepView->width();
     centralWidget()->setMinimumWidth(m_centralBaseWidth + wanted - m_stepViewBaseWidth);
     m_stepView->resize(wanted, m_stepView->height());
     FitMinimumSize();
+    if (change < 0) {
+        // Back to fewer columns: the window narrows with the lane.
+        resize(std::max(minimumWidth(), width() + change), height());
+    }
 }
 
 void CChartEditorDlg::FitMinimumSize() {
     if (m_stepViewBaseWidth == 0) {
         return;
     }
+    // The layout caches its least size; the central widget's just changed.
+    layout()->invalidate();
     const QSize least = layout()->minimumSize();
     setMinimumSize(least);
     if (width() < least.width() || height() < least.height()) {
@@ -408,6 +415,9 @@ void CChartEditorDlg::resizeEvent(QResizeEvent* event) {
     // The step view takes the height the window gained.
     const int extra = std::max(0, centralWidget()->height() - centralWidget()->minimumHeight());
     m_stepView->resize(m_stepView->width(), m_stepViewBaseHeight + extra);
+    for (const auto& [widget, baseY] : m_belowStepView) {
+        widget->move(widget->x(), baseY + extra);
+    }
 }
 
 } // namespace app
