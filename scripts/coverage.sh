@@ -17,9 +17,12 @@ fi
 
 # shellcheck source=compiler-cache.sh
 source scripts/compiler-cache.sh
+# gcov finds the sources by the paths the objects were compiled with: the
+# cache's relative paths (CCACHE_BASEDIR) would hide them.
+unset CCACHE_BASEDIR CCACHE_NOHASHDIR
 BUILD_DIR=${BEATWRIGHT_BUILD_DIR:-build-cov}
 cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Debug -DBEATWRIGHT_BENCH=OFF \
-  -DCMAKE_CXX_FLAGS="--coverage -fprofile-abs-path" -DCMAKE_EXE_LINKER_FLAGS="--coverage" \
+  -DCMAKE_CXX_FLAGS="--coverage" -DCMAKE_EXE_LINKER_FLAGS="--coverage" \
   "${CACHE_LAUNCHER[@]}" >/dev/null
 cmake --build "$BUILD_DIR" -j"$(nproc)" ${COVERAGE_TARGETS:+--target $COVERAGE_TARGETS}
 find "$BUILD_DIR" -name '*.gcda' -delete
