@@ -1,5 +1,6 @@
 #include "edit/RangeEdits.h"
 
+#include "EditorTestSongs.h"
 #include "edit/ChartSong.h"
 #include "edit/ImportedSong.h"
 #include "edit/SongEditor.h"
@@ -9,7 +10,9 @@
 
 namespace {
 
-const chart::AskYesNo kYes = [](std::string_view, std::string_view) { return true; };
+using edit_test::Applied;
+using edit_test::ChartOf;
+using edit_test::kYes;
 
 chart::StepChart RandomSlots(std::mt19937& random) {
     static const char kCodes[] = "0000000012346789AB";
@@ -58,24 +61,6 @@ TEST(RangeEdits, EighthSnapDoesWhatTheHalfBeatActionsDo) {
             ASSERT_FALSE(lossy);
         }
     }
-}
-
-chart::SongChart ChartOf(std::initializer_list<chart::Note> notes, std::int32_t lengthRows) {
-    chart::SongChart chart;
-    for (const chart::Note& note : notes) {
-        chart.notes.AppendSorted(note);
-    }
-    chart.lengthRows = lengthRows;
-    return chart;
-}
-
-chart::SongChart Applied(const chart::SongChart& chart, const std::optional<edit::NoteEdit>& edit) {
-    chart::SongChart out = chart;
-    if (edit) {
-        edit::ApplyNoteDiff(out.notes, edit->diff.removed, edit->diff.added);
-        out.lengthRows = edit->lengthAfter;
-    }
-    return out;
 }
 
 TEST(RangeEdits, ShiftsAtFinerSnapsCarryHoldsAndOffGridNotes) {

@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 
 TEST(Recovery, InfoSurvivesItsTextWhateverThePaths) {
     edit::RecoveryInfo info;
-    info.songPath = "/music/odd\nname\\with=signs.ogg";
+    info.songPath = "/music/odd\nname\\with=signs\r.ogg";
     info.dwiPath = "/charts/a b.dwi";
     info.imported = true;
     info.shownChart = 3;
@@ -25,6 +25,10 @@ TEST(Recovery, InfoSurvivesItsTextWhateverThePaths) {
     EXPECT_EQ(parsed->shownChart, 3u);
     EXPECT_FALSE(edit::ParseRecoveryInfo("song=/x.ogg\n"));                       // not ours
     EXPECT_FALSE(edit::ParseRecoveryInfo("beatwright-recovery 1\ndwi=/x.dwi\n")); // no song
+    const auto noChart = edit::ParseRecoveryInfo("beatwright-recovery 1\nsong=s\nchart=2x\n");
+    ASSERT_TRUE(noChart);
+    EXPECT_EQ(noChart->shownChart, std::nullopt);
+    EXPECT_FALSE(noChart->imported);
 }
 
 TEST(Recovery, AWindowSongIsWrittenAsASaveWouldWriteIt) {
