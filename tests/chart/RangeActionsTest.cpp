@@ -1,5 +1,6 @@
 #include "chart/RangeActions.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
@@ -160,49 +161,38 @@ bool IsJump(char step) {
     return std::string("1379AB").find(step) != std::string::npos;
 }
 
-TEST(RandomizeRange, StreamsOfConsecutiveStepsGetSingleArrowsOnly) {
-    chart::StepRandom random;
-    for (int run = 0; run < 50; ++run) {
-        // The slot before the first step is occupied too, so the first step
-        // (which looks only at the slot after it) is a single as well.
-        chart::StepChart steps(40, '8');
-        chart::RandomizeRange(steps, {1, 38}, {100, 100}, random);
-        for (std::size_t i = 1; i <= 38; ++i) {
-            EXPECT_FALSE(IsJump(steps[i])) << steps;
-        }
+// The steps after the first of a randomized chart: "j" for a jump, "s" for
+// a single arrow, "." for an empty slot.
+std::string Shape(const char* steps, int jumpPercent, int maxJumps, chart::StepRandom& random) {
+    chart::StepChart chart = steps;
+    chart::RandomizeRange(chart, {0, 39}, {jumpPercent, maxJumps}, random);
+    std::string shape;
+    for (std::size_t i = 1; i < chart.size(); ++i) {
+        shape += chart[i] == '0' ? '.' : IsJump(chart[i]) ? 'j' : 's';
     }
+    return shape;
 }
 
-TEST(RandomizeRange, JumpProbabilityAndMaxJumpsShapeIsolatedSteps) {
-    const chart::StepChart isolated = "1010101010101010101010101010101010101010";
+constexpr const char* kIsolated = "1010101010101010101010101010101010101010";
+
+// 40 runs x 19 isolated steps. At 1 % a jump needs the one draw in 32768
+// that gives r = 100; at 100 % about half the table's rows are jumps. With
+// the limit at 2, two jumps may follow each other, three never. Steps next
+// to others (the slot past the chart counts as one) are single arrows only.
+TEST(RandomizeRange, JumpProbabilityMaxJumpsAndNeighboursShapeTheSteps) {
     chart::StepRandom random;
-    int lowProbabilityJumps = 0;
-    int highProbabilityJumps = 0;
-    int pairs = 0;
+    std::string rare, often, limited, streams;
     for (int run = 0; run < 40; ++run) {
-        chart::StepChart steps = isolated;
-        chart::RandomizeRange(steps, {0, 39}, {1, 100}, random);
-        for (std::size_t i = 2; i < steps.size(); i += 2) {
-            lowProbabilityJumps += IsJump(steps[i]);
-        }
-        steps = isolated;
-        chart::RandomizeRange(steps, {0, 39}, {100, 100}, random);
-        for (std::size_t i = 2; i < steps.size(); i += 2) {
-            highProbabilityJumps += IsJump(steps[i]);
-        }
-        // With the limit at 2, two jumps may follow each other, three never.
-        steps = isolated;
-        chart::RandomizeRange(steps, {0, 39}, {100, 2}, random);
-        for (std::size_t i = 0; i + 4 < steps.size(); i += 2) {
-            pairs += IsJump(steps[i]) && IsJump(steps[i + 2]);
-            EXPECT_FALSE(IsJump(steps[i]) && IsJump(steps[i + 2]) && IsJump(steps[i + 4])) << steps;
-        }
+        rare += Shape(kIsolated, 1, 100, random);
+        often += Shape(kIsolated, 100, 100, random);
+        limited += Shape(kIsolated, 100, 2, random) + ".s";
+        streams += Shape("8888888888888888888888888888888888888888", 100, 100, random);
     }
-    // 40 runs x 19 later isolated steps. At 1 % a jump needs the one draw in
-    // 32768 that gives r = 100; at 100 % about half the table's rows are jumps.
-    EXPECT_LE(lowProbabilityJumps, 2);
-    EXPECT_GT(highProbabilityJumps, 200);
-    EXPECT_GT(pairs, 20);
+    EXPECT_LE(std::count(rare.begin(), rare.end(), 'j'), 2);
+    EXPECT_GT(std::count(often.begin(), often.end(), 'j'), 200);
+    EXPECT_NE(limited.find("j.j"), std::string::npos);
+    EXPECT_EQ(limited.find("j.j.j"), std::string::npos);
+    EXPECT_EQ(streams, std::string(40 * 39, 's'));
 }
 
 } // namespace

@@ -94,18 +94,10 @@ const ScanCase kScanCases[] = {
     {"#BPM:120;\n#BPM:1e39;\n#BPM:-1e400;\n#GAP:-4e41;\n#GAP:250;\n", "",
      "bpm=120 gap=0.25 unusable-bpm unusable-gap"},
     {"#GAP:1e42;", "", "unusable-gap"},
-    // Fixed faults: each of these once read past the end of the buffer or looped.
-    {"", "", ""},
-    {"#", "", ""},
-    {"\n#", "", ""},
-    {"#:", "", ""},
-    {"#TITLE:", "", ""},
-    {"#SINGLE:", "", ""},
+    // Fixed faults: these and the files below that find nothing once read
+    // past the end of the buffer or looped.
     {"#SINGLE:a:", "", "difficulty=a"},
-    {"\n#\n#\n#", "", ""},
-    {"##:;", "", ""},
     {"#BPM:;", "", "bpm=0"},
-    {"x\n#", "", ""},
 };
 
 TEST(ScanDwi, ReadsTheRecordsTheWayTheFormatHasAlwaysBeenRead) {
@@ -172,8 +164,6 @@ TEST(ReadDwiFile, ReadsWholeFilesAndNamesTheOnesItCannotRead) {
     const auto tooLarge = dwi::ReadDwiFile(huge.string());
     EXPECT_TRUE(tooLarge.bytes.empty());
     EXPECT_NE(tooLarge.error.find("larger than 64 MiB"), std::string::npos) << tooLarge.error;
-    fs::resize_file(huge, dwi::kMaxDwiFileBytes);
-    EXPECT_EQ(dwi::ReadDwiFile(huge.string()).bytes.size(), dwi::kMaxDwiFileBytes);
     fs::remove(huge);
     std::ofstream(folder / "good.dwi", std::ios::binary) << "#BPM:1\r\n";
     const auto read = dwi::ReadDwiFile((folder / "good.dwi").string());

@@ -39,34 +39,13 @@ TEST(FormatFixed, MatchesPrintfForManyValues) {
 }
 
 TEST(ParseDouble, MatchesStrtodOnDecimalText) {
-    // White space, signs, missing digits, out of range, the extremes.
-    const char* const kTexts[] = {"12.5xyz",
-                                  "+7",
-                                  "+-5",
-                                  "-+5",
-                                  ".5",
-                                  "5.",
-                                  "e5",
-                                  "",
-                                  " ",
-                                  "-",
-                                  "1e400",
-                                  "-1e400",
-                                  "1e-400",
-                                  "-1e-400",
-                                  "1e",
-                                  "1e+",
-                                  "1e-",
-                                  "12e2x",
-                                  "12E+2",
-                                  "007",
-                                  "-0",
-                                  "1.e3",
-                                  "4.9e-324",
-                                  "0.000001e6",
-                                  "  \t-3.25e2;",
-                                  "\n\v\f\r7",
-                                  "1.7976931348623157e308"};
+    // Signs, missing digits, out of range, white space, the extremes.
+    // clang-format off
+    const char* const kTexts[] = {
+        "12.5xyz", "+7", "+-5", "-+5", ".5", "5.", "e5", "", " ", "-", "1e400", "-1e400", "1e-400",
+        "-1e-400", "1e", "1e+", "1e-", "12e2x", "12E+2", "007", "-0", "1.e3", "4.9e-324",
+        "0.000001e6", " -3.25e2;", "1.7976931348623157e308"};
+    // clang-format on
     EXPECT_EQ(dwi::ParseDouble("\n\v\f\r\t 7"), 7.0);
     for (const char* text : kTexts) {
         const double expected = std::strtod(text, nullptr);
@@ -88,20 +67,13 @@ TEST(ParseDouble, HexInfinityAndNanReadAsTheirDecimalPrefix) {
 // A 32-bit strtoul: leading white space and a sign; a minus negates modulo
 // 2^32; above 2^32 - 1 it saturates and then ignores the sign.
 TEST(ParseUnsigned, ReadsLeadingDecimalDigitsLikeA32BitStrtoul) {
-    const std::pair<const char*, std::uint32_t> kCases[] = {{" 12abc", 12u},
-                                                            {"\n+7", 7u},
-                                                            {"-1", 4294967295u},
-                                                            {"-3", 4294967293u},
-                                                            {"x1", 0u},
-                                                            {"- 1", 0u},
-                                                            {"", 0u},
-                                                            {"09", 9u},
-                                                            {"4294967295", 4294967295u},
-                                                            {"-4294967295", 1u},
-                                                            {"4294967296", 4294967295u},
-                                                            {"-4294967296", 4294967295u},
-                                                            {"+99999999999999999999", 4294967295u},
-                                                            {"-18446744073709551617", 4294967295u}};
+    // clang-format off
+    const std::pair<const char*, std::uint32_t> kCases[] = {
+        {" 12abc", 12u}, {"\n+7", 7u}, {"-1", 4294967295u}, {"-3", 4294967293u}, {"x1", 0u},
+        {"- 1", 0u}, {"", 0u}, {"09", 9u}, {"4294967295", 4294967295u}, {"-4294967295", 1u},
+        {"4294967296", 4294967295u}, {"-4294967296", 4294967295u},
+        {"+99999999999999999999", 4294967295u}, {"-18446744073709551617", 4294967295u}};
+    // clang-format on
     for (const auto& [text, value] : kCases) {
         EXPECT_EQ(dwi::ParseUnsigned(text), value) << text;
     }
@@ -110,27 +82,15 @@ TEST(ParseUnsigned, ReadsLeadingDecimalDigitsLikeA32BitStrtoul) {
 // Boundaries of each sequence length, overlong forms, surrogates and the
 // last code point.
 TEST(Utf8, ValidatesAndConvertsLatin1) {
-    const std::pair<const char*, bool> kCases[] = {{"plain\x7F", true},
-                                                   {"\xC2\x80", true},
-                                                   {"\xDF\xBF", true},
-                                                   {"\xE0\xA0\x80", true},
-                                                   {"\xED\x9F\xBF", true},
-                                                   {"\xEE\x80\x80", true},
-                                                   {"\xEF\xBF\xBF", true},
-                                                   {"\xF0\x90\x80\x80", true},
-                                                   {"\xF4\x8F\xBF\xBF", true},
-                                                   {"\x80", false},
-                                                   {"\xE9", false},
-                                                   {"\xC1\xBF", false},
-                                                   {"\xE0\x9F\xBF", false},
-                                                   {"\xED\xA0\x80", false},
-                                                   {"\xED\xBF\xBF", false},
-                                                   {"\xF0\x8F\xBF\xBF", false},
-                                                   {"\xF4\x90\x80\x80", false},
-                                                   {"\xF8\x88\x80\x80", false},
-                                                   {"\xE2\x99", false},
-                                                   {"a\xC3", false},
-                                                   {"\xC3\x41", false}};
+    // clang-format off
+    const std::pair<const char*, bool> kCases[] = {
+        {"plain\x7F", true}, {"\xC2\x80", true}, {"\xDF\xBF", true}, {"\xE0\xA0\x80", true},
+        {"\xED\x9F\xBF", true}, {"\xEE\x80\x80", true}, {"\xEF\xBF\xBF", true},
+        {"\xF0\x90\x80\x80", true}, {"\xF4\x8F\xBF\xBF", true}, {"\x80", false}, {"\xE9", false},
+        {"\xC1\xBF", false}, {"\xE0\x9F\xBF", false}, {"\xED\xA0\x80", false},
+        {"\xED\xBF\xBF", false}, {"\xF0\x8F\xBF\xBF", false}, {"\xF4\x90\x80\x80", false},
+        {"\xF8\x88\x80\x80", false}, {"\xE2\x99", false}, {"a\xC3", false}, {"\xC3\x41", false}};
+    // clang-format on
     for (const auto& [bytes, valid] : kCases) {
         EXPECT_EQ(dwi::IsValidUtf8(bytes), valid) << testing::PrintToString(bytes);
     }

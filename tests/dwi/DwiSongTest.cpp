@@ -151,12 +151,12 @@ TEST(WriteSong, ANewSongIsWrittenAsTheOneChartLayoutWhenThatCanHoldIt) {
     song.title = "T";
     song.artist = "A";
     song.bpm = 128.5f;
-    song.gapSeconds = 0.25f;
+    song.gapSeconds = 0.001f;
     song.sampleStartSeconds = 10.0f;
     song.sampleLengthSeconds = 7.5f;
     song.charts = dwi::ReadSong("#SINGLE:MANIAC:7:0802B0000;").charts;
     EXPECT_EQ(dwi::WriteSong(song),
-              dwi::FormatDwi("T", "A", 128.5f, 0.25f, 10.0f, 7.5f, "MANIAC", 7, "0802B0000"));
+              dwi::FormatDwi("T", "A", 128.5f, 0.001f, 10.0f, 7.5f, "MANIAC", 7, "0802B0000"));
     // Finer notes and holds need the full notation, one measure a line.
     song.charts[0].notes.Set({36, 2, 0});
     song.charts[0].notes.Set({192, 0, 48});

@@ -89,24 +89,28 @@ TEST(RangeEdits, ClearTakesEveryHeadOfTheRangeAndKeepsHoldsFromBefore) {
     EXPECT_EQ(cleared.notes.Notes(), (std::vector<chart::Note>{{0, 0, 60}, {96, 1, 0}}));
 }
 
+// Worked by hand with the runtime sequence 41, 18467, 6334, 26500. 16th
+// cells 0-4 read "420B0" (the off-grid row 20 is not read), then "0":
+//  cell 0: the next cell is occupied, a single: 41 % 6 = 5 -> "2";
+//  cell 1: 18467 % 6 = 5 -> "2", its hold becomes a tap;
+//  cell 3: isolated, r = 6334 * 100 / 32767 = 19 > 0: 26500 % 13 = 6 -> "7".
 TEST(RangeEdits, RandomizeAtFinerSnapsKeepsTheRhythmAndTurnsHoldsIntoTaps) {
     const chart::SongChart chart =
         ChartOf({{0, 0, 0}, {12, 1, 24}, {20, 2, 0}, {36, 0, 0}, {36, 3, 0}, {96, 2, 0}}, 192);
     chart::StepRandom random;
-    const chart::SongChart out =
-        Applied(chart, edit::RandomizeRangeEdit(chart, {0, 4}, 12, {100, 5}, random));
-    std::vector<std::int32_t> rows;
-    for (const chart::Note& note : out.notes.Notes()) {
-        EXPECT_EQ(note.holdRows, 0);
-        if (rows.empty() || rows.back() != note.row) {
-            rows.push_back(note.row);
-        }
-    }
-    // Cells 0, 1 and 3 had notes and have notes; the off-grid 20 and the
-    // row past the range are as they were.
-    EXPECT_EQ(rows, (std::vector<std::int32_t>{0, 12, 20, 36, 96}));
-    EXPECT_NE(out.notes.Find(20, 2), nullptr);
-    EXPECT_NE(out.notes.Find(96, 2), nullptr);
+    EXPECT_EQ(
+        Applied(chart, edit::RandomizeRangeEdit(chart, {0, 4}, 12, {100, 5}, random)).notes.Notes(),
+        (std::vector<chart::Note>{
+            {0, 1, 0}, {12, 1, 0}, {20, 2, 0}, {36, 0, 0}, {36, 2, 0}, {96, 2, 0}}));
+    // SOLO takes its four straight arrows: after two draws, 6334 % 13 = 3 -> "6",
+    // Right, which is the solo pad's column 5.
+    const chart::SongChart solo = ChartOf({{0, 1, 0}}, 48, chart::ChartStyle::Solo);
+    chart::StepRandom later;
+    later.Next();
+    later.Next();
+    EXPECT_EQ(
+        Applied(solo, edit::RandomizeRangeEdit(solo, {0, 0}, 24, {1, 1}, later)).notes.Notes(),
+        (std::vector<chart::Note>{{0, 5, 0}}));
 }
 
 } // namespace

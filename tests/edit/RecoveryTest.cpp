@@ -3,6 +3,7 @@
 #include "dwi/DwiSong.h"
 #include "dwi/DwiWriter.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -13,7 +14,7 @@ namespace fs = std::filesystem;
 
 TEST(Recovery, InfoSurvivesItsTextWhateverThePaths) {
     edit::RecoveryInfo info;
-    info.songPath = "/music/odd\nname\\with=signs\r.ogg";
+    info.songPath = "/music/odd\nname\\with=signs\r.ogg\\";
     info.dwiPath = "/charts/a b.dwi";
     info.imported = true;
     info.shownChart = 3;
@@ -71,6 +72,21 @@ TEST(Recovery, CopiesOfStoppedProgramsAreFoundAndRemoved) {
     self.Remove();
     EXPECT_FALSE(self.HasCopy());
     EXPECT_TRUE(running.HasCopy());
+}
+
+// $XDG_STATE_HOME when it is an absolute path, else ~/.local/state.
+TEST(Recovery, FolderFollowsTheXdgStateHome) {
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    const std::string state = std::getenv("XDG_STATE_HOME") ? std::getenv("XDG_STATE_HOME") : "";
+    ::setenv("XDG_STATE_HOME", "/state", 1);
+    EXPECT_EQ(edit::DefaultRecoveryFolder(), "/state/beatwright");
+    ::setenv("XDG_STATE_HOME", "state", 1);
+    ::setenv("HOME", "/h", 1);
+    EXPECT_EQ(edit::DefaultRecoveryFolder(), "/h/.local/state/beatwright");
+    ::setenv("HOME", "", 1);
+    EXPECT_EQ(edit::DefaultRecoveryFolder(), "/tmp/.local/state/beatwright");
+    ::setenv("HOME", home.c_str(), 1);
+    state.empty() ? ::unsetenv("XDG_STATE_HOME") : ::setenv("XDG_STATE_HOME", state.c_str(), 1);
 }
 
 } // namespace
