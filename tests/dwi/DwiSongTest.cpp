@@ -43,7 +43,7 @@ TEST(ReadPadSteps, GivesTheNotesAndLength) {
              // The note that ends a hold is no tap, a later one is; a hold
              // that never ends is a tap.
              Case{"8!8088", {{0, 2, 48}, {72, 2, 0}}, 96}, Case{"8!8000", {{0, 2, 0}}, 96},
-             Case{"8!", {{0, 2, 0}}, 24},
+             Case{"8!200", {{0, 1, 0}, {0, 2, 0}}, 72}, Case{"8!", {{0, 2, 0}}, 24},
              Case{"8 \r\n8x8", {{0, 2, 0}, {24, 2, 0}, {48, 2, 0}}, 72},
              Case{"585", {{24, 2, 0}}, 72}, // 5 is an empty step
              Case{"C8", {{24, 2, 0}}, 48},  // a solo panel has no column in SINGLE

@@ -81,8 +81,8 @@ TEST(Recovery, FolderFollowsTheXdgStateHome) {
     ::setenv("XDG_STATE_HOME", "/state", 1);
     EXPECT_EQ(edit::DefaultRecoveryFolder(), "/state/beatwright");
     ::setenv("XDG_STATE_HOME", "state", 1);
-    ::setenv("HOME", "/h", 1);
-    EXPECT_EQ(edit::DefaultRecoveryFolder(), "/h/.local/state/beatwright");
+    ::setenv("HOME", "/", 1);
+    EXPECT_EQ(edit::DefaultRecoveryFolder(), "/.local/state/beatwright");
     ::setenv("HOME", "", 1);
     EXPECT_EQ(edit::DefaultRecoveryFolder(), "/tmp/.local/state/beatwright");
     ::setenv("HOME", home.c_str(), 1);
