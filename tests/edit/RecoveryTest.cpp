@@ -76,8 +76,15 @@ TEST(Recovery, CopiesOfStoppedProgramsAreFoundAndRemoved) {
 
 // $XDG_STATE_HOME when it is an absolute path, else ~/.local/state.
 TEST(Recovery, FolderFollowsTheXdgStateHome) {
-    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
-    const std::string state = std::getenv("XDG_STATE_HOME") ? std::getenv("XDG_STATE_HOME") : "";
+    const auto saved = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value ? std::optional<std::string>(value) : std::nullopt;
+    };
+    const auto restore = [](const char* name, const std::optional<std::string>& value) {
+        value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+    };
+    const auto home = saved("HOME");
+    const auto state = saved("XDG_STATE_HOME");
     ::setenv("XDG_STATE_HOME", "/state", 1);
     EXPECT_EQ(edit::DefaultRecoveryFolder(), "/state/beatwright");
     ::setenv("XDG_STATE_HOME", "state", 1);
@@ -85,8 +92,8 @@ TEST(Recovery, FolderFollowsTheXdgStateHome) {
     EXPECT_EQ(edit::DefaultRecoveryFolder(), "/.local/state/beatwright");
     ::setenv("HOME", "", 1);
     EXPECT_EQ(edit::DefaultRecoveryFolder(), "/tmp/.local/state/beatwright");
-    ::setenv("HOME", home.c_str(), 1);
-    state.empty() ? ::unsetenv("XDG_STATE_HOME") : ::setenv("XDG_STATE_HOME", state.c_str(), 1);
+    restore("HOME", home);
+    restore("XDG_STATE_HOME", state);
 }
 
 } // namespace
