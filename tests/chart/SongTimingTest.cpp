@@ -143,11 +143,11 @@ TEST(TimingControls, SpinsAndButtonsKeepBpmAndGapInBoundsAndReanchorTheClick) {
 }
 
 // 120 BPM from the Gap at 1 s (0.5 s a beat), 240 BPM from beat 4 (0.25 s a
-// beat), a 500 ms stop on reaching beat 8; worked by hand. Inside the stop
-// and at its end the beat stands at 8.
+// beat), two 250 ms stops on reaching beat 8, which add up; worked by hand.
+// Inside the stop and at its end the beat stands at 8.
 TEST(TimingMap, ChangesAndStopsMoveLaterBeats) {
     const std::vector<chart::BpmChange> changes{{4.0, 240.0}};
-    const std::vector<chart::Stop> stops{{8.0, 500.0}};
+    const std::vector<chart::Stop> stops{{8.0, 250.0}, {8.0, 250.0}};
     const TimingMap map(120.0f, 1.0f, changes, stops);
     const std::pair<double, double> kBeatSeconds[] = {
         {-2.0, 0.0}, {0.0, 1.0}, {2.0, 2.0}, {4.0, 3.0}, {6.0, 3.5}, {8.0, 4.0}, {9.0, 4.75}};

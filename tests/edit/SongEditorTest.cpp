@@ -190,6 +190,7 @@ TEST(SongEditor, EachEditChangesExactlyWhatItSaysAndUndoesExactly) {
         EXPECT_EQ(c.edit(editor), changes);
         const chart::Song after = editor.Song();
         EXPECT_EQ(Changes(before, after), c.changes);
+        EXPECT_EQ(SameSong(before, after), !changes);
         EXPECT_EQ(editor.History().UndoText(), c.undoText);
         EXPECT_EQ(editor.History().Count(), changes ? 1u : 0u);
         EXPECT_EQ(editor.History().IsClean(), !changes);
