@@ -76,6 +76,7 @@ TEST(BeatPositionAt, WholeBeatsAndFraction) {
     const auto beforeGap = chart::BeatPositionAt(-1.0, 120.0f, 0.25f); // read as time 0
     EXPECT_EQ(beforeGap->beats, 0);
     EXPECT_EQ(beforeGap->fraction, -0.5);
+    EXPECT_FALSE(chart::BeatPositionAt(10.0, -120.0f, 0.0f));
     EXPECT_FALSE(chart::BeatPositionAt(10.0, 1e30f, 0.0f));
     EXPECT_FALSE(chart::BeatPositionAt(10.0, 120.0f, kNanF));
 }

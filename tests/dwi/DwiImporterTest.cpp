@@ -94,8 +94,8 @@ const ScanCase kScanCases[] = {
     {"#BPM:120;\n#BPM:1e39;\n#BPM:-1e400;\n#GAP:-4e41;\n#GAP:250;\n", "",
      "bpm=120 gap=0.25 unusable-bpm unusable-gap"},
     {"#GAP:1e42;", "", "unusable-gap"},
-    // Fixed faults: these and the files below that find nothing once read
-    // past the end of the buffer or looped.
+    // Fixed faults: these two, like the files that find nothing in the test
+    // below, once read past the end of the buffer or looped.
     {"#SINGLE:a:", "", "difficulty=a"},
     {"#BPM:;", "", "bpm=0"},
 };
@@ -104,8 +104,13 @@ TEST(ScanDwi, ReadsTheRecordsTheWayTheFormatHasAlwaysBeenRead) {
     for (const ScanCase& c : kScanCases) {
         EXPECT_EQ(Scan(c.bytes, c.answers), c.found) << c.bytes;
     }
-    EXPECT_EQ(Scan(std::string_view("#TITLE:a;\n\0#BPM:100;\n", 21)),
-              "title=a"); // a 0 byte ends it
+    // Fixed faults: each of these once read past the end of the buffer or looped.
+    for (const char* bytes :
+         {"", "#", "\n#", "#:", "#TITLE:", "#SINGLE:", "\n#\n#\n#", "##:;", "x\n#"}) {
+        EXPECT_EQ(Scan(bytes), "") << bytes;
+    }
+    // A 0 byte ends the file.
+    EXPECT_EQ(Scan(std::string_view("#TITLE:a;\n\0#BPM:100;\n", 21)), "title=a");
     EXPECT_EQ(dwi::SelectStepsQuestion("MANIAC", 9),
               "Found: Difficulty - MANIAC ; FootRating - 9.\r\nUse these steps?  (You can only "
               "select one.)");

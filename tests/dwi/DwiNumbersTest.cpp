@@ -1,6 +1,7 @@
 #include "dwi/DwiNumbers.h"
 
 #include "dwi/DwiText.h"
+#include "dwi/DwiWriter.h"
 
 #include <cmath>
 #include <cstdio>
@@ -76,6 +77,7 @@ TEST(ParseUnsigned, ReadsLeadingDecimalDigitsLikeA32BitStrtoul) {
     // clang-format on
     for (const auto& [text, value] : kCases) {
         EXPECT_EQ(dwi::ParseUnsigned(text), value) << text;
+        EXPECT_EQ(dwi::FootRatingFromText(text), value) << text; // the rating list's text
     }
 }
 
