@@ -1,70 +1,58 @@
 #include "chart/InputCalibration.h"
 
 #include <gtest/gtest.h>
-#include <random>
 
 namespace {
 
 constexpr double kInterval = 0.5; // 120 BPM
 constexpr double kFirst = 1.0;
 
-std::vector<double> TapsLateBy(double lateMs, int count, double jitterMs, unsigned seed) {
-    std::mt19937 random(seed);
-    std::uniform_real_distribution<double> jitter(-jitterMs, jitterMs);
+// One tap per click, the k-th lateMs[k] milliseconds late.
+std::vector<double> Taps(const std::vector<double>& lateMs) {
     std::vector<double> taps;
-    for (int i = 0; i < count; ++i) {
-        taps.push_back(kFirst + i * kInterval + (lateMs + jitter(random)) * 0.001);
+    for (std::size_t k = 0; k < lateMs.size(); ++k) {
+        taps.push_back(kFirst + static_cast<double>(k) * kInterval + lateMs[k] * 0.001);
     }
     return taps;
 }
 
-struct LatenessCase {
-    double lateMs;
-    double jitterMs;
-};
-
-void PrintTo(const LatenessCase& c, std::ostream* out) {
-    *out << c.lateMs << " ms late, jitter " << c.jitterMs << " ms";
-}
-
-class CalibrationLateness : public testing::TestWithParam<LatenessCase> {};
-
-// The median of uniformly jittered taps lies within a fraction of the
-// jitter of the true lateness; 2 ms is what the calibration must hold.
-TEST_P(CalibrationLateness, MedianLatenessIsTheOffset) {
-    const LatenessCase c = GetParam();
-    const auto result =
-        chart::Calibrate(TapsLateBy(c.lateMs, 24, c.jitterMs, 7), kFirst, kInterval);
+// Lateness 0, 1, ... 15 ms: by linear interpolation between order
+// statistics the median is 7.5 ms, the quartiles 3.75 and 11.25 ms.
+// 1e-9 ms covers the rounding of song seconds.
+TEST(Calibration, MedianAndHalfTheInterquartileRangeOfTheLateness) {
+    std::vector<double> late;
+    for (int k = 15; k >= 0; --k) {
+        late.push_back(k);
+    }
+    const auto result = chart::Calibrate(Taps(late), kFirst, kInterval);
     ASSERT_TRUE(result);
-    EXPECT_NEAR(result->offsetMs, c.lateMs, 2.0);
-    EXPECT_EQ(result->taps, 24);
-    // Half the interquartile range of a uniform spread is a quarter of its
-    // width (2 * jitter), give or take the sample.
-    EXPECT_NEAR(result->spreadMs, c.jitterMs / 2.0, c.jitterMs / 4.0 + 0.01);
+    EXPECT_NEAR(result->offsetMs, 7.5, 1e-9);
+    EXPECT_NEAR(result->spreadMs, 3.75, 1e-9);
+    EXPECT_EQ(result->taps, 16);
+
+    // Stumbles (200 ms late, 150 ms early) do not move the median.
+    late.assign(18, 30.0);
+    late[3] += 200.0;
+    late[11] -= 150.0;
+    const auto robust = chart::Calibrate(Taps(late), kFirst, kInterval);
+    ASSERT_TRUE(robust);
+    EXPECT_NEAR(robust->offsetMs, 30.0, 1e-9);
+    EXPECT_NEAR(robust->spreadMs, 0.0, 1e-9);
+    // Early taps give a negative offset; the 17 taps are an odd count.
+    const auto early = chart::Calibrate(Taps(std::vector<double>(17, -40.0)), kFirst, kInterval);
+    ASSERT_TRUE(early);
+    EXPECT_NEAR(early->offsetMs, -40.0, 1e-9);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, CalibrationLateness,
-                         testing::Values(LatenessCase{30.0, 0.0}, LatenessCase{30.0, 8.0},
-                                         LatenessCase{-40.0, 5.0}, LatenessCase{120.0, 10.0},
-                                         LatenessCase{0.0, 4.0}));
-
-TEST(Calibration, OutliersDoNotMoveTheMedian) {
-    std::vector<double> taps = TapsLateBy(30.0, 20, 2.0, 3);
-    taps[3] += 0.2; // a stumble: 200 ms late
-    taps[11] -= 0.15;
-    const auto result = chart::Calibrate(taps, kFirst, kInterval);
-    ASSERT_TRUE(result);
-    EXPECT_NEAR(result->offsetMs, 30.0, 2.0);
-}
-
-TEST(Calibration, NeedsSixteenTapsAfterTheFirstClick) {
-    EXPECT_FALSE(chart::Calibrate(TapsLateBy(30.0, 15, 0.0, 1), kFirst, kInterval));
-    std::vector<double> taps = TapsLateBy(30.0, 16, 0.0, 1);
-    EXPECT_TRUE(chart::Calibrate(taps, kFirst, kInterval));
-    // A press long before the first click is not a tap on any click.
-    taps[0] = 0.1;
+TEST(Calibration, NeedsSixteenTapsFromHalfAnIntervalBeforeTheFirstClick) {
+    EXPECT_FALSE(chart::Calibrate(Taps(std::vector<double>(15, 30.0)), kFirst, kInterval));
+    std::vector<double> taps = Taps(std::vector<double>(16, 30.0));
+    EXPECT_EQ(chart::Calibrate(taps, kFirst, kInterval)->taps, 16);
+    taps[0] = kFirst - kInterval / 2; // still counts
+    EXPECT_EQ(chart::Calibrate(taps, kFirst, kInterval)->taps, 16);
+    taps[0] = 0.1; // long before the first click: a tap on no click
     EXPECT_FALSE(chart::Calibrate(taps, kFirst, kInterval));
-    EXPECT_FALSE(chart::Calibrate(TapsLateBy(30.0, 20, 0.0, 1), kFirst, 0.0));
+    EXPECT_FALSE(chart::Calibrate(Taps(std::vector<double>(20, 30.0)), kFirst, 0.0));
 }
 
 TEST(Calibration, OffsetIsRealTimeScaledBySpeed) {

@@ -1,196 +1,191 @@
 #include "chart/SongTiming.h"
 
+#include "chart/TimingMap.h"
+
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
 
 namespace {
 
-using chart::AnchorNextClick;
-using chart::SlotAtPosition;
-using chart::SnapForward;
+using chart::TimingMap;
 
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
+constexpr float kNanF = std::numeric_limits<float>::quiet_NaN();
 // Gap is a 32-bit float: 0.1f lies 1.5e-9 s above 0.1, which shifts every
 // result by that much. 1e-8 s is still far below one audio sample.
 constexpr double kSeconds = 1e-8;
 
+// At 120 BPM slots are 0.25 s apart from the Gap. No slot (and no hang)
+// without a usable tempo, a position or a Gap.
 TEST(SlotAtPosition, NearestSlotWithTiesToTheEarlier) {
-    EXPECT_EQ(SlotAtPosition(0.36, 120.0f, 0.1f), 1);
-    EXPECT_EQ(SlotAtPosition(0.5, 120.0f, 0.1f), 2);
-    EXPECT_EQ(SlotAtPosition(0.05, 120.0f, 0.1f), std::nullopt);
-    EXPECT_EQ(SlotAtPosition(0.375, 120.0f, 0.0f), 1);
-    EXPECT_EQ(SlotAtPosition(0.25, 120.0f, 0.0f), 1);
-    EXPECT_EQ(SlotAtPosition(0.0, 120.0f, 0.0f), 0);
-}
-
-// Positions half-way between slots, where repeated subtraction and a
-// division disagree; the expected slots follow the subtraction steps.
-TEST(SlotAtPosition, KeepsTheSubtractionResultsAtTies) {
-    EXPECT_EQ(SlotAtPosition(1.1785714285714286, 140.0f, 0.0f), 5);
-    EXPECT_EQ(SlotAtPosition(1.2406015037593985, 133.0f, 0.0f), 6);
-    EXPECT_EQ(SlotAtPosition(0.9565217391304348, 172.5f, 0.0f), 6);
-}
-
-TEST(SlotAtPosition, NoSlotWithoutAUsableTempo) {
-    const float inf = std::numeric_limits<float>::infinity();
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    for (float bpm : {0.0f, -5.0f, -120.0f, nan, inf, 1e30f}) {
-        EXPECT_EQ(SlotAtPosition(100.0, bpm, 0.0f), std::nullopt) << bpm;
+    struct Case {
+        double position;
+        float bpm;
+        float gap;
+        std::optional<std::int32_t> slot;
+    };
+    for (const Case& c :
+         {Case{0.36, 120.0f, 0.1f, 1}, Case{0.5, 120.0f, 0.1f, 2}, Case{0.05, 120.0f, 0.1f, {}},
+          Case{0.0, 120.0f, 0.0f, 0}, Case{0.125, 120.0f, 0.0f, 0}, Case{0.375, 120.0f, 0.0f, 1},
+          // Half-way between slots, where repeated subtraction and a division
+          // disagree: the slots follow the subtraction steps.
+          Case{1.1785714285714286, 140.0f, 0.0f, 5}, Case{1.2406015037593985, 133.0f, 0.0f, 6},
+          Case{0.9565217391304348, 172.5f, 0.0f, 6}, Case{100.0, 0.0f, 0.0f, {}},
+          Case{100.0, -120.0f, 0.0f, {}}, Case{100.0, kNanF, 0.0f, {}},
+          Case{100.0, 1e30f, 0.0f, {}}, Case{kNan, 120.0f, 0.0f, {}}, Case{1.0, 120.0f, kNanF, {}},
+          // Ten minutes at 1e6 BPM is 2e7 slots, more than a chart may hold.
+          Case{600.0, 1e6f, 0.0f, {}}, Case{3600.0, 300.0f, 0.0f, 36000}}) {
+        EXPECT_EQ(chart::SlotAtPosition(c.position, c.bpm, c.gap), c.slot)
+            << c.position << " s at " << c.bpm << " BPM, Gap " << c.gap;
     }
-    EXPECT_EQ(SlotAtPosition(std::nan(""), 120.0f, 0.0f), std::nullopt);
-    EXPECT_EQ(SlotAtPosition(1.0, 120.0f, nan), std::nullopt);
-    // Ten minutes at 1e6 BPM is 2e7 slots: more than a chart may hold.
-    EXPECT_EQ(SlotAtPosition(600.0, 1e6f, 0.0f), std::nullopt);
-    // A long but reasonable song still resolves.
-    EXPECT_EQ(SlotAtPosition(3600.0, 300.0f, 0.0f), 36000);
 }
 
+// A tenth of a half-beat before the next slot, one slot further when that
+// is closer than 0.15 of one (0.59 s); never past the song. Without a usable
+// tempo (1e30 BPM: too many slots to count) it stays at max(p, 0).
 TEST(SnapForward, MovesToATenthOfAHalfBeatBeforeTheNextSlot) {
-    EXPECT_NEAR(SnapForward(0.36, 100.0, 120.0f, 0.1f), 0.575, kSeconds);
-    EXPECT_NEAR(SnapForward(0.59, 100.0, 120.0f, 0.1f), 0.84, kSeconds);
-    EXPECT_NEAR(SnapForward(0.05, 100.0, 120.0f, 0.1f), 0.325, kSeconds);
-    EXPECT_DOUBLE_EQ(SnapForward(0.36, 0.5, 120.0f, 0.1f), 0.5);
-    EXPECT_NEAR(SnapForward(-3.0, 100.0, 120.0f, 0.0f), 0.225, kSeconds);
-}
-
-TEST(SnapForward, StaysPutWithoutAUsableTempo) {
-    EXPECT_DOUBLE_EQ(SnapForward(12.5, 100.0, 0.0f, 0.0f), 12.5);
-    EXPECT_DOUBLE_EQ(SnapForward(12.5, 100.0, -120.0f, 0.0f), 12.5);
-    EXPECT_DOUBLE_EQ(SnapForward(12.5, 100.0, 1e30f, 0.0f), 12.5);
-    EXPECT_DOUBLE_EQ(SnapForward(-1.0, 100.0, 0.0f, 0.0f), 0.0);
-    EXPECT_DOUBLE_EQ(SnapForward(150.0, 100.0, 0.0f, 0.0f), 100.0);
+    EXPECT_NEAR(chart::SnapForward(0.36, 100.0, 120.0f, 0.1f), 0.575, kSeconds);
+    EXPECT_NEAR(chart::SnapForward(0.05, 100.0, 120.0f, 0.1f), 0.325, kSeconds);
+    EXPECT_NEAR(chart::SnapForward(0.59, 100.0, 120.0f, 0.1f), 0.84, kSeconds);
+    EXPECT_NEAR(chart::SnapForward(-3.0, 100.0, 120.0f, 0.0f), 0.225, kSeconds);
+    EXPECT_EQ(chart::SnapForward(0.36, 0.5, 120.0f, 0.1f), 0.5);
+    EXPECT_EQ(chart::SnapForward(12.5, 100.0, 1e30f, 0.0f), 12.5);
+    EXPECT_EQ(chart::SnapForward(-1.0, 100.0, 0.0f, 0.0f), 0.0);
+    EXPECT_EQ(chart::SnapForward(150.0, 100.0, 0.0f, 0.0f), 100.0);
 }
 
 TEST(AnchorNextClick, OneBeatAfterTheFirstGridPointAtOrAfterThePosition) {
-    EXPECT_NEAR(AnchorNextClick(0.2, 1.3, 0.5), 2.2, kSeconds);
-    EXPECT_DOUBLE_EQ(AnchorNextClick(0.0, 1.0, 0.5), 1.5);
-    EXPECT_DOUBLE_EQ(AnchorNextClick(3.0, 1.0, 0.5), 3.5);
-    EXPECT_DOUBLE_EQ(AnchorNextClick(0.0, 1.0, 0.5, 2), 2.0);
-}
-
-TEST(AnchorNextClick, NeverArmsWithoutAGrid) {
-    const double inf = std::numeric_limits<double>::infinity();
-    EXPECT_EQ(AnchorNextClick(0.0, 10.0, inf), chart::NoClickGrid());
-    EXPECT_EQ(AnchorNextClick(0.0, 10.0, 0.0), chart::NoClickGrid());
-    EXPECT_EQ(AnchorNextClick(0.0, 10.0, -0.5), chart::NoClickGrid());
-    EXPECT_EQ(AnchorNextClick(0.0, 10.0, 6e-29), chart::NoClickGrid());
-    EXPECT_EQ(AnchorNextClick(0.0, std::nan(""), 0.5), chart::NoClickGrid());
+    EXPECT_NEAR(chart::AnchorNextClick(0.2, 1.3, 0.5), 2.2, kSeconds);
+    EXPECT_EQ(chart::AnchorNextClick(0.0, 1.0, 0.5), 1.5);
+    EXPECT_EQ(chart::AnchorNextClick(3.0, 1.0, 0.5), 3.5);
+    EXPECT_EQ(chart::AnchorNextClick(0.0, 1.0, 0.5, 2), 2.0);
+    // No grid: 6e-29 s beats would take forever to reach 10 s.
+    for (double beat : {kInf, 0.0, -0.5, 6e-29}) {
+        EXPECT_EQ(chart::AnchorNextClick(0.0, 10.0, beat), chart::NoClickGrid()) << beat;
+    }
+    EXPECT_EQ(chart::AnchorNextClick(0.0, kNan, 0.5), chart::NoClickGrid());
+    EXPECT_EQ(chart::AnchorNextClick(kInf, 1.0, 0.5), chart::NoClickGrid());
 }
 
 TEST(BeatPositionAt, WholeBeatsAndFraction) {
-    auto at = chart::BeatPositionAt(1.35, 120.0f, 0.1f);
-    ASSERT_TRUE(at);
+    const auto at = chart::BeatPositionAt(1.35, 120.0f, 0.1f);
     EXPECT_EQ(at->beats, 2);
-    // The float Gap 0.1f is 1.5e-9 s off 0.1, so the fraction is a little short.
-    EXPECT_NEAR(at->fraction, 0.5, 1e-8);
-    at = chart::BeatPositionAt(0.0, 120.0f, 0.25f);
-    ASSERT_TRUE(at);
-    EXPECT_EQ(at->beats, 0);
-    EXPECT_NEAR(at->fraction, -0.5, 1e-9);
+    EXPECT_NEAR(at->fraction, 0.5, kSeconds);
+    const auto beforeGap = chart::BeatPositionAt(-1.0, 120.0f, 0.25f); // read as time 0
+    EXPECT_EQ(beforeGap->beats, 0);
+    EXPECT_EQ(beforeGap->fraction, -0.5);
     EXPECT_FALSE(chart::BeatPositionAt(10.0, -120.0f, 0.0f));
     EXPECT_FALSE(chart::BeatPositionAt(10.0, 1e30f, 0.0f));
+    EXPECT_FALSE(chart::BeatPositionAt(10.0, 120.0f, kNanF));
 }
 
-TEST(TimingControls, BpmSpinFloorsAtOneHundredthAndReanchors) {
-    chart::TimingState state;
-    chart::ApplyBpmSpin(state, -1, 0.0);
-    EXPECT_FLOAT_EQ(state.bpm, 0.01f);
+TEST(SubtractWhileAbove, CountsStepsAndRefusesLoopsThatWouldNotEnd) {
+    struct Case {
+        double value;
+        double step;
+        std::optional<std::int32_t> count;
+        double after;
+    };
+    // Nothing is above NaN; 600 s in steps of 3e-29 s would never finish.
+    for (const Case& c :
+         {Case{1.0, 0.25, 3, 0.25}, Case{-2.0, 0.5, 0, -2.0}, Case{10.0, 0.0, {}, 10.0},
+          Case{10.0, -0.5, {}, 10.0}, Case{10.0, kNan, 0, 10.0}, Case{600.0, 3e-29, {}, 600.0}}) {
+        double value = c.value;
+        EXPECT_EQ(chart::SubtractWhileAbove(value, c.step), c.count) << c.value << " " << c.step;
+        EXPECT_EQ(value, c.after) << c.value << " " << c.step;
+    }
+}
 
+TEST(TimingControls, SpinsAndButtonsKeepBpmAndGapInBoundsAndReanchorTheClick) {
+    chart::TimingState state;
     state.bpm = 120.0f;
     state.gapSeconds = 0.2f;
-    chart::ApplyBpmSpin(state, 1, 1.3);
-    EXPECT_FLOAT_EQ(state.bpm, 120.1f);
-    EXPECT_NEAR(state.nextClickSeconds, 0.2 + 4 * 60.0 / 120.1, 1e-5);
-}
-
-TEST(TimingControls, BpmSpinLandingOnZeroDisarmsTheClickInsteadOfHanging) {
-    chart::TimingState state;
+    chart::ApplyBpmSpin(state, 2, 1.3);
+    EXPECT_EQ(state.bpm, 120.0f + 0.1f * 2.0f);
+    EXPECT_NEAR(state.nextClickSeconds, 0.2 + 4 * 60.0 / 120.2, 1e-5);
+    // Fixed fault: a spin landing on exactly 0 BPM hung re-anchoring the click.
     state.bpm = 0.1f;
     chart::ApplyBpmSpin(state, -1, 30.0);
     EXPECT_EQ(state.bpm, 0.0f);
     EXPECT_EQ(state.nextClickSeconds, chart::NoClickGrid());
-}
+    chart::ApplyBpmSpin(state, -1, 0.0);
+    EXPECT_EQ(state.bpm, 0.01f); // below 0
 
-TEST(TimingControls, GapControlsNeverGoNegative) {
-    chart::TimingState state;
-    chart::ApplyGapSpin(state, -1, 0.0);
+    state = {120.0f, 0.03f};
+    chart::ApplyGapSpin(state, -4, 0.0);
     EXPECT_EQ(state.gapSeconds, 0.0f);
-    chart::ApplyGapSpin(state, 3, 0.0);
-    EXPECT_FLOAT_EQ(state.gapSeconds, 0.03f);
-
-    state.bpm = 120.0f;
-    state.gapSeconds = 0.1f;
+    chart::ApplyGapSpin(state, 2, 0.0);
+    EXPECT_EQ(state.gapSeconds, 0.01f * 2.0f);
+    chart::ApplyGapPlusHalfBeat(state, 0.0);
+    EXPECT_EQ(state.gapSeconds, static_cast<float>(static_cast<double>(0.01f * 2.0f) + 0.25));
+    chart::ApplyGapMinusHalfBeat(state, 0.0);
     chart::ApplyGapMinusHalfBeat(state, 0.0);
     EXPECT_EQ(state.gapSeconds, 0.0f);
-    chart::ApplyGapPlusHalfBeat(state, 0.0);
-    EXPECT_FLOAT_EQ(state.gapSeconds, 0.25f);
-    EXPECT_NEAR(state.nextClickSeconds, 0.75, kSeconds);
-}
-
-TEST(TimingControls, FoundTempoKeepsItsBpmAndNeverANegativeGap) {
-    chart::TimingState state;
-    chart::ApplyBpmAndGap(state, 128.37f, 0.4567f, 2.0);
-    EXPECT_EQ(state.bpm, 128.37f);
-    EXPECT_EQ(state.gapSeconds, 0.4567f);
-    // Beats at 0.4567 + k * 0.4674: beat 4 is the first at or after 2 s,
-    // and the click comes one beat after it.
-    EXPECT_NEAR(state.nextClickSeconds, 0.4567 + 5 * 60.0 / 128.37, 1e-4);
-    chart::ApplyBpmAndGap(state, 90.0f, -0.01f, 0.0);
-    EXPECT_EQ(state.gapSeconds, 0.0f);
-}
-
-TEST(TimingControls, HalfBeatButtonsIgnoreAnUnusableTempo) {
-    chart::TimingState state;
-    state.bpm = -5.0f;
-    state.gapSeconds = 1.5f;
+    EXPECT_EQ(state.nextClickSeconds, 0.5);
+    state = {-5.0f, 1.5f}; // the half-beat buttons ignore an unusable tempo
     chart::ApplyGapPlusHalfBeat(state, 0.0);
     chart::ApplyGapMinusHalfBeat(state, 0.0);
     EXPECT_EQ(state.gapSeconds, 1.5f);
-}
 
-TEST(TimingControls, DoubleAndHalveHaveNoBoundAndAnchorAtZero) {
-    chart::TimingState state;
-    chart::ApplyBpmDouble(state, 0.0);
-    EXPECT_FLOAT_EQ(state.bpm, 0.02f);
-    state.bpm = 0.01f;
+    // A found tempo: BPM as given, Gap never negative.
+    chart::ApplyBpmAndGap(state, 90.0f, -0.01f, 0.0);
+    EXPECT_EQ(state.bpm, 90.0f);
+    EXPECT_EQ(state.gapSeconds, 0.0f);
+    // X2 and X.5 have no bound; the click grid then starts at song time 0.
+    state = {60.0f, 0.3f};
+    chart::ApplyBpmDouble(state, 1.1); // grid 0, 0.5, 1.0, 1.5, then one beat more
+    EXPECT_EQ(state.nextClickSeconds, 2.0);
     chart::ApplyBpmHalve(state, 0.0);
-    EXPECT_FLOAT_EQ(state.bpm, 0.005f);
-
-    state.bpm = 60.0f;
-    state.gapSeconds = 0.3f;
-    chart::ApplyBpmDouble(state, 1.1);
-    // 120 BPM from song time 0: grid 0, 0.5, 1.0, 1.5, then one beat more.
-    EXPECT_DOUBLE_EQ(state.nextClickSeconds, 2.0);
-}
-
-TEST(TimingControls, SamplePointIsNeverNegative) {
+    chart::ApplyBpmHalve(state, 0.0);
+    EXPECT_EQ(state.bpm, 30.0f);
     EXPECT_EQ(chart::SamplePointAt(-0.5), 0.0f);
-    EXPECT_FLOAT_EQ(chart::SamplePointAt(12.25), 12.25f);
 }
 
-} // namespace
-
-namespace {
-
-TEST(SubtractWhileAbove, CountsStepsAndRefusesLoopsThatWouldNotEnd) {
-    double value = 1.0;
-    EXPECT_EQ(chart::SubtractWhileAbove(value, 0.25), 3);
-    EXPECT_DOUBLE_EQ(value, 0.25); // equal to the step: not reduced
-    value = -2.0;
-    EXPECT_EQ(chart::SubtractWhileAbove(value, 0.5), 0);
-    EXPECT_EQ(value, -2.0);
-    for (double step : {0.0, -0.5}) {
-        value = 10.0;
-        EXPECT_EQ(chart::SubtractWhileAbove(value, step), std::nullopt) << step;
-        EXPECT_EQ(value, 10.0);
+// 120 BPM from the Gap at 1 s (0.5 s a beat), 240 BPM from beat 4 (0.25 s a
+// beat), two 250 ms stops on reaching beat 8, which add up; worked by hand.
+// Inside the stop and at its end the beat stands at 8.
+TEST(TimingMap, ChangesAndStopsMoveLaterBeats) {
+    const std::vector<chart::BpmChange> changes{{4.0, 240.0}};
+    const std::vector<chart::Stop> stops{{8.0, 250.0}, {8.0, 250.0}};
+    const TimingMap map(120.0f, 1.0f, changes, stops);
+    const std::pair<double, double> kBeatSeconds[] = {
+        {-2.0, 0.0}, {0.0, 1.0}, {2.0, 2.0}, {4.0, 3.0}, {6.0, 3.5}, {8.0, 4.0}, {9.0, 4.75}};
+    for (const auto& [beat, seconds] : kBeatSeconds) {
+        EXPECT_EQ(map.SecondsAt(beat), seconds) << beat;
+        EXPECT_EQ(map.BeatAt(seconds), beat) << seconds;
     }
-    // Nothing is above NaN: the loop ends before it starts.
-    value = 10.0;
-    EXPECT_EQ(chart::SubtractWhileAbove(value, std::nan("")), 0);
-    // 600 s in steps of 3e-29 s would never finish.
-    value = 600.0;
-    EXPECT_EQ(chart::SubtractWhileAbove(value, 3e-29), std::nullopt);
-    EXPECT_EQ(value, 600.0);
+    EXPECT_EQ(map.BeatAt(4.2), 8.0);
+    EXPECT_EQ(map.BeatAt(4.5), 8.0);
+    EXPECT_EQ(map.BpmAt(-1.0), 120.0);
+    EXPECT_EQ(map.BpmAt(3.99), 120.0);
+    EXPECT_EQ(map.BpmAt(4.0), 240.0);
+}
+
+TEST(TimingMap, HostileValuesStayBoundedAndMonotonic) {
+    // Changes before beat 0 take effect at beat 0; those at no finite beat
+    // are ignored, and so are stops of no finite positive length.
+    const std::vector<chart::BpmChange> early{{-3.0, 60.0}, {kNan, 240.0}};
+    const std::vector<chart::Stop> noStops{{kInf, 100.0}, {1.0, -100.0}, {2.0, kNan}};
+    const TimingMap shifted(120.0f, 0.0f, early, noStops);
+    EXPECT_EQ(shifted.SecondsAt(3.0), 3.0);
+    EXPECT_EQ(shifted.BeatAt(-0.5), -1.0); // before beat 0 the first tempo holds
+    // A stretch without a usable tempo takes no time; what follows never comes.
+    const std::vector<chart::BpmChange> stall{{2.0, 0.0}};
+    const TimingMap stalled(120.0f, 0.0f, stall);
+    EXPECT_FALSE(stalled.HasUsableTempo());
+    EXPECT_EQ(stalled.BeatAt(1.0), 2.0);
+    EXPECT_EQ(stalled.BeatAt(5.0), kInf);
+    const std::vector<chart::BpmChange> changes{
+        {1.0, -120.0}, {3.0, kNan}, {4.0, kInf}, {5.0, 1e30}};
+    const TimingMap map(0.0f, kNanF, changes, noStops);
+    EXPECT_EQ(map.BeatAt(-1.0), -kInf);
+    double lastSeconds = -kInf;
+    for (double beat = -2.0; beat < 10.0; beat += 0.25) {
+        EXPECT_GE(map.SecondsAt(beat), lastSeconds) << beat; // false for NaN too
+        lastSeconds = map.SecondsAt(beat);
+    }
 }
 
 } // namespace

@@ -7,8 +7,9 @@ namespace {
 
 using chart::CombineStep;
 
-// Expected results, one row per existing code; columns: toggle Down, Left,
-// Right, Up, then add Down, Left, Right, Up.
+// Worked from the keypad layout (8 up, 2 down, 4 left, 6 right), one row per
+// code; columns: toggle Down, Left, Right, Up, then add Down, Left, Right, Up.
+// A third arrow is refused, so e.g. "1" (down-left) + Up stays "1".
 struct CombineRow {
     char existing;
     const char* results;
@@ -29,18 +30,18 @@ TEST(CombineStep, MatchesTheTableForEveryCodeArrowAndMode) {
                 << "existing " << row.existing << " arrow " << arrow
                 << (toggle ? " toggle" : " add");
         }
+        EXPECT_TRUE(chart::IsStepCode(row.existing));
+        EXPECT_EQ(chart::CodeOfArrows(chart::ArrowsOfCode(row.existing)), row.existing);
     }
+    EXPECT_EQ(chart::ArrowsOfCode('0'), 0);
+    EXPECT_EQ(chart::CodeOfArrows(chart::kArrowUp | chart::kArrowDown | chart::kArrowLeft), '\0');
+    EXPECT_EQ(chart::CodeOfArrow(chart::kArrowRight), '6');
 }
 
-TEST(CombineStep, ToggleTwiceRestoresAndThirdArrowIsRefused) {
-    EXPECT_EQ(CombineStep('2', '2', true), '0');
-    EXPECT_EQ(CombineStep(CombineStep('2', '2', true), '2', true), '2');
-    EXPECT_EQ(CombineStep('1', '8', true), '1');
-    EXPECT_EQ(CombineStep('1', '8', false), '1');
-}
-
-TEST(CombineStep, NonCodesAreReturnedUnchangedInBothModes) {
-    for (char existing : std::string("5abcz#\x01\xff ")) {
+// Bytes that are no code stay as they are, and an argument that is not one
+// arrow ("1", "A", "0", a non-code) changes nothing.
+TEST(CombineStep, NonCodesAndArgumentsThatAreNotOneArrowChangeNothing) {
+    for (char existing : std::string("5abcz#\x01\xff \0", 11)) {
         for (char arrow : kArrowCodes) {
             EXPECT_EQ(CombineStep(existing, arrow, true), existing);
             EXPECT_EQ(CombineStep(existing, arrow, false), existing);
@@ -48,46 +49,32 @@ TEST(CombineStep, NonCodesAreReturnedUnchangedInBothModes) {
         EXPECT_EQ(chart::ArrowsOfCode(existing), 0) << existing;
         EXPECT_FALSE(chart::IsStepCode(existing));
     }
-}
-
-TEST(CombineStep, ArgumentThatIsNotASingleArrowChangesNothing) {
-    EXPECT_EQ(CombineStep('0', '1', true), '0');
-    EXPECT_EQ(CombineStep('2', 'A', false), '2');
-    EXPECT_EQ(CombineStep('4', '0', true), '4');
-}
-
-TEST(ArrowsOfCode, EveryCodeHasItsArrowsAndRoundTrips) {
-    using namespace chart;
-    EXPECT_EQ(ArrowsOfCode('1'), kArrowDown | kArrowLeft);
-    EXPECT_EQ(ArrowsOfCode('9'), kArrowUp | kArrowRight);
-    EXPECT_EQ(ArrowsOfCode('A'), kArrowUp | kArrowDown);
-    EXPECT_EQ(ArrowsOfCode('B'), kArrowLeft | kArrowRight);
-    EXPECT_EQ(ArrowsOfCode('0'), 0);
-    for (char code : std::string("012346789AB")) {
-        EXPECT_EQ(CodeOfArrows(ArrowsOfCode(code)), code);
+    for (char arrow : std::string("1A0x")) {
+        EXPECT_EQ(CombineStep('2', arrow, true), '2') << arrow;
+        EXPECT_EQ(CombineStep('0', arrow, false), '0') << arrow;
     }
-    EXPECT_EQ(CodeOfArrows(kArrowUp | kArrowDown | kArrowLeft), '\0');
 }
 
-TEST(EnsureChartLength, GrowsWithZerosAndNeverShrinks) {
-    chart::StepChart steps;
-    ASSERT_TRUE(chart::SetStep(steps, 10, '8'));
-    EXPECT_EQ(steps, "00000000008");
-
-    EXPECT_TRUE(chart::EnsureChartLength(steps, 3));
-    EXPECT_EQ(steps.size(), 11u);
-
-    EXPECT_FALSE(chart::EnsureChartLength(steps, -1));
-    EXPECT_FALSE(chart::SetStep(steps, -5, '2'));
-    EXPECT_EQ(steps, "00000000008");
-}
-
-TEST(EnsureChartLength, RefusesSlotsBeyondTheBound) {
-    chart::StepChart steps = "4";
-    EXPECT_FALSE(chart::EnsureChartLength(steps, chart::kMaxChartSlots));
-    EXPECT_FALSE(chart::SetStep(steps, INT32_MAX, '2'));
-    EXPECT_EQ(steps, "4");
-    EXPECT_EQ(chart::StepAt(steps, 7), '0');
+TEST(StepChart, GrowsWithZerosOnlyForSlotsItMayHold) {
+    struct Case {
+        std::int32_t slot;
+        bool accepted;
+        const char* after;
+    };
+    for (const Case& c : {Case{10, true, "40000000008"}, Case{0, true, "8"}, Case{1, true, "48"},
+                          Case{-1, false, "4"}, Case{chart::kMaxChartSlots, false, "4"},
+                          Case{INT32_MAX, false, "4"}}) {
+        SCOPED_TRACE(c.slot);
+        chart::StepChart steps = "4";
+        EXPECT_EQ(chart::SetStep(steps, c.slot, '8'), c.accepted);
+        EXPECT_EQ(steps, c.after);
+    }
+    chart::StepChart steps = "48";
+    EXPECT_TRUE(chart::EnsureChartLength(steps, 0)); // never shrinks
+    EXPECT_EQ(steps, "48");
+    EXPECT_EQ(chart::StepAt(steps, 0), '4');
+    EXPECT_EQ(chart::StepAt(steps, 1), '8');
+    EXPECT_EQ(chart::StepAt(steps, 2), '0');
     EXPECT_EQ(chart::StepAt(steps, -1), '0');
 }
 

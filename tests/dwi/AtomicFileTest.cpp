@@ -1,34 +1,16 @@
 #include "dwi/AtomicFile.h"
 
+#include "DwiTestFiles.h"
+
 #include <algorithm>
-#include <csignal>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <sys/file.h>
-#include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path FreshFolder(const char* name) {
-    const fs::path folder = fs::path(BEATWRIGHT_TEST_TMP) / name;
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    return folder;
-}
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::vector<std::string> Names(const fs::path& folder) {
     std::vector<std::string> names;
@@ -39,49 +21,52 @@ std::vector<std::string> Names(const fs::path& folder) {
     return names;
 }
 
-// A save killed half-way: a child process creates and locks a temporary
-// file the way a save does, writes part of it and is killed.
-void KilledSave(const fs::path& temporary) {
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-        if (fd >= 0 && ::flock(fd, LOCK_EX) == 0 && ::write(fd, "#TITLE:half", 11) == 11) {
-            std::raise(SIGKILL);
-        }
-        ::_exit(1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+TEST(WriteFileAtomically, ReplacesTheFileKeepingItsPermissionsAndFollowingLinks) {
+    const fs::path folder = dwi_test::FreshFolder("atomic_replace");
+    const std::string path = (folder / "a.dwi").string();
+    ASSERT_FALSE(dwi::WriteFileAtomically(path, "#TITLE:one;"));
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_FALSE(dwi::WriteFileAtomically(path, "#TITLE:two;"));
+    EXPECT_EQ(dwi_test::ReadAll(path), "#TITLE:two;");
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink("a.dwi", folder / "link.dwi");
+    ASSERT_FALSE(dwi::WriteFileAtomically((folder / "link.dwi").string(), "#TITLE:three;"));
+    EXPECT_TRUE(fs::is_symlink(folder / "link.dwi"));
+    EXPECT_EQ(dwi_test::ReadAll(path), "#TITLE:three;");
+    EXPECT_EQ(Names(folder), (std::vector<std::string>{"a.dwi", "link.dwi"}));
 }
 
-TEST(WriteFileAtomically, RemovesWhatAKilledSaveLeftBehind) {
-    const fs::path folder = FreshFolder("atomic_leftover");
+TEST(WriteFileAtomically, FailureKeepsWhatWasThereAndSaysWhy) {
+    const fs::path folder = dwi_test::FreshFolder("atomic_fail");
+    EXPECT_EQ(dwi::WriteFileAtomically((folder / "no/such/x.dwi").string(), "x"),
+              "No such file or directory");
+    fs::create_directory(folder / "taken.dwi");
+    EXPECT_EQ(dwi::WriteFileAtomically((folder / "taken.dwi").string(), "x"), "Is a directory");
+    EXPECT_EQ(Names(folder), (std::vector<std::string>{"taken.dwi"}));
+}
+
+// A save holds a lock on its temporary file until the rename; the kernel
+// drops it when the process dies. An unlocked marked file is what a killed
+// save left behind; a locked one belongs to a save in progress and stays.
+TEST(WriteFileAtomically, RemovesWhatAKilledSaveLeftButNotASaveInProgress) {
+    const fs::path folder = dwi_test::FreshFolder("atomic_leftover");
     const std::string marker(dwi::kSaveTemporaryMarker);
-    KilledSave(folder / (".a.dwi" + marker + "123"));
-    KilledSave(folder / (".other.dwi" + marker + "9"));
+    std::ofstream(folder / (".a.dwi" + marker + "123")) << "#TITLE:half";
+    std::ofstream(folder / (".other.dwi" + marker + "9")) << "#TITLE:half";
     std::ofstream(folder / "notes.tmp123") << "not ours";
-    ASSERT_EQ(Names(folder).size(), 3u);
-
-    ASSERT_FALSE(dwi::WriteFileAtomically((folder / "a.dwi").string(), "#TITLE:whole;"));
-    EXPECT_EQ(Names(folder), (std::vector<std::string>{"a.dwi", "notes.tmp123"}));
-    EXPECT_EQ(ReadAll(folder / "a.dwi"), "#TITLE:whole;");
-}
-
-// A temporary file that is still locked belongs to a save in progress.
-TEST(WriteFileAtomically, LeavesASaveInProgressAlone) {
-    const fs::path folder = FreshFolder("atomic_in_progress");
-    const fs::path busy = folder / (".b.dwi" + std::string(dwi::kSaveTemporaryMarker) + "7");
+    const fs::path busy = folder / (".b.dwi" + marker + "7");
     const int fd = ::open(busy.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
 
-    ASSERT_FALSE(dwi::WriteFileAtomically((folder / "a.dwi").string(), "x"));
-    EXPECT_TRUE(fs::exists(busy));
+    ASSERT_FALSE(dwi::WriteFileAtomically((folder / "a.dwi").string(), "#TITLE:whole;"));
+    EXPECT_EQ(Names(folder),
+              (std::vector<std::string>{".b.dwi" + marker + "7", "a.dwi", "notes.tmp123"}));
+    EXPECT_EQ(dwi_test::ReadAll(folder / "a.dwi"), "#TITLE:whole;");
     ::close(fd);
     ASSERT_FALSE(dwi::WriteFileAtomically((folder / "a.dwi").string(), "y"));
-    EXPECT_EQ(Names(folder), (std::vector<std::string>{"a.dwi"}));
+    EXPECT_EQ(Names(folder), (std::vector<std::string>{"a.dwi", "notes.tmp123"}));
 }
 
 } // namespace

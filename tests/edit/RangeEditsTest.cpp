@@ -1,5 +1,6 @@
 #include "edit/RangeEdits.h"
 
+#include "EditorTestSongs.h"
 #include "edit/ChartSong.h"
 #include "edit/ImportedSong.h"
 #include "edit/SongEditor.h"
@@ -9,7 +10,9 @@
 
 namespace {
 
-const chart::AskYesNo kYes = [](std::string_view, std::string_view) { return true; };
+using edit_test::Applied;
+using edit_test::ChartOf;
+using edit_test::kYes;
 
 chart::StepChart RandomSlots(std::mt19937& random) {
     static const char kCodes[] = "0000000012346789AB";
@@ -60,24 +63,6 @@ TEST(RangeEdits, EighthSnapDoesWhatTheHalfBeatActionsDo) {
     }
 }
 
-chart::SongChart ChartOf(std::initializer_list<chart::Note> notes, std::int32_t lengthRows) {
-    chart::SongChart chart;
-    for (const chart::Note& note : notes) {
-        chart.notes.AppendSorted(note);
-    }
-    chart.lengthRows = lengthRows;
-    return chart;
-}
-
-chart::SongChart Applied(const chart::SongChart& chart, const std::optional<edit::NoteEdit>& edit) {
-    chart::SongChart out = chart;
-    if (edit) {
-        edit::ApplyNoteDiff(out.notes, edit->diff.removed, edit->diff.added);
-        out.lengthRows = edit->lengthAfter;
-    }
-    return out;
-}
-
 TEST(RangeEdits, ShiftsAtFinerSnapsCarryHoldsAndOffGridNotes) {
     // 16th cells of 12 rows; the range is cells 2-5 (rows 24-71).
     const chart::SongChart chart =
@@ -104,24 +89,28 @@ TEST(RangeEdits, ClearTakesEveryHeadOfTheRangeAndKeepsHoldsFromBefore) {
     EXPECT_EQ(cleared.notes.Notes(), (std::vector<chart::Note>{{0, 0, 60}, {96, 1, 0}}));
 }
 
+// Worked by hand with the runtime sequence 41, 18467, 6334, 26500. 16th
+// cells 0-4 read "420B0" (the off-grid row 20 is not read), then "0":
+//  cell 0: the next cell is occupied, a single: 41 % 6 = 5 -> "2";
+//  cell 1: 18467 % 6 = 5 -> "2", its hold becomes a tap;
+//  cell 3: isolated, r = 6334 * 100 / 32767 = 19 > 0: 26500 % 13 = 6 -> "7".
 TEST(RangeEdits, RandomizeAtFinerSnapsKeepsTheRhythmAndTurnsHoldsIntoTaps) {
     const chart::SongChart chart =
         ChartOf({{0, 0, 0}, {12, 1, 24}, {20, 2, 0}, {36, 0, 0}, {36, 3, 0}, {96, 2, 0}}, 192);
     chart::StepRandom random;
-    const chart::SongChart out =
-        Applied(chart, edit::RandomizeRangeEdit(chart, {0, 4}, 12, {100, 5}, random));
-    std::vector<std::int32_t> rows;
-    for (const chart::Note& note : out.notes.Notes()) {
-        EXPECT_EQ(note.holdRows, 0);
-        if (rows.empty() || rows.back() != note.row) {
-            rows.push_back(note.row);
-        }
-    }
-    // Cells 0, 1 and 3 had notes and have notes; the off-grid 20 and the
-    // row past the range are as they were.
-    EXPECT_EQ(rows, (std::vector<std::int32_t>{0, 12, 20, 36, 96}));
-    EXPECT_NE(out.notes.Find(20, 2), nullptr);
-    EXPECT_NE(out.notes.Find(96, 2), nullptr);
+    EXPECT_EQ(
+        Applied(chart, edit::RandomizeRangeEdit(chart, {0, 4}, 12, {100, 5}, random)).notes.Notes(),
+        (std::vector<chart::Note>{
+            {0, 1, 0}, {12, 1, 0}, {20, 2, 0}, {36, 0, 0}, {36, 2, 0}, {96, 2, 0}}));
+    // SOLO takes its four straight arrows: after two draws, 6334 % 13 = 3 -> "6",
+    // Right, which is the solo pad's column 5.
+    const chart::SongChart solo = ChartOf({{0, 1, 0}}, 48, chart::ChartStyle::Solo);
+    chart::StepRandom later;
+    later.Next();
+    later.Next();
+    EXPECT_EQ(
+        Applied(solo, edit::RandomizeRangeEdit(solo, {0, 0}, 24, {1, 1}, later)).notes.Notes(),
+        (std::vector<chart::Note>{{0, 5, 0}}));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "dwi/DwiSong.h"
 #include "dwi/DwiWriter.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -13,7 +14,7 @@ namespace fs = std::filesystem;
 
 TEST(Recovery, InfoSurvivesItsTextWhateverThePaths) {
     edit::RecoveryInfo info;
-    info.songPath = "/music/odd\nname\\with=signs.ogg";
+    info.songPath = "/music/odd\nname\\with=signs\r.ogg\\";
     info.dwiPath = "/charts/a b.dwi";
     info.imported = true;
     info.shownChart = 3;
@@ -25,6 +26,10 @@ TEST(Recovery, InfoSurvivesItsTextWhateverThePaths) {
     EXPECT_EQ(parsed->shownChart, 3u);
     EXPECT_FALSE(edit::ParseRecoveryInfo("song=/x.ogg\n"));                       // not ours
     EXPECT_FALSE(edit::ParseRecoveryInfo("beatwright-recovery 1\ndwi=/x.dwi\n")); // no song
+    const auto noChart = edit::ParseRecoveryInfo("beatwright-recovery 1\nsong=s\nchart=2x\n");
+    ASSERT_TRUE(noChart);
+    EXPECT_EQ(noChart->shownChart, std::nullopt);
+    EXPECT_FALSE(noChart->imported);
 }
 
 TEST(Recovery, AWindowSongIsWrittenAsASaveWouldWriteIt) {
@@ -67,6 +72,28 @@ TEST(Recovery, CopiesOfStoppedProgramsAreFoundAndRemoved) {
     self.Remove();
     EXPECT_FALSE(self.HasCopy());
     EXPECT_TRUE(running.HasCopy());
+}
+
+// $XDG_STATE_HOME when it is an absolute path, else ~/.local/state.
+TEST(Recovery, FolderFollowsTheXdgStateHome) {
+    const auto saved = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value ? std::optional<std::string>(value) : std::nullopt;
+    };
+    const auto restore = [](const char* name, const std::optional<std::string>& value) {
+        value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+    };
+    const auto home = saved("HOME");
+    const auto state = saved("XDG_STATE_HOME");
+    ::setenv("XDG_STATE_HOME", "/state", 1);
+    EXPECT_EQ(edit::DefaultRecoveryFolder(), "/state/beatwright");
+    ::setenv("XDG_STATE_HOME", "state", 1);
+    ::setenv("HOME", "/", 1);
+    EXPECT_EQ(edit::DefaultRecoveryFolder(), "/.local/state/beatwright");
+    ::setenv("HOME", "", 1);
+    EXPECT_EQ(edit::DefaultRecoveryFolder(), "/tmp/.local/state/beatwright");
+    restore("HOME", home);
+    restore("XDG_STATE_HOME", state);
 }
 
 } // namespace
