@@ -49,13 +49,21 @@ TEST_F(Window, StartsWithItsInitialTextsAndChecks) {
                    1022, 1023, 1024, 1030, 1032, 1034, 1035, 1036, 1040, 1042}) {
         Control(id);
     }
-    // The layout's size is the start and the least, read-outs in a
-    // fixed-pitch font at the point-size height.
+    // The layout's size is the start and the least, read-outs at the
+    // point-size height.
     EXPECT_EQ(window->minimumSize(), window->size());
     EXPECT_GT(window->maximumSize().height(), window->size().height());
     EXPECT_EQ(app::CColorLabel::PixelHeightForPoints(16, 96), 21);
     EXPECT_EQ(app::CColorLabel::PixelHeightForPoints(35, 96), 47);
-    EXPECT_TRUE(QFontInfo(Control<app::CColorLabel>(1005)->LabelFont()).fixedPitch());
+    // The read-outs' numbers change in place: every digit, '.' and ' ' of
+    // their font has one advance, whatever fontconfig says of its pitch.
+    for (int id : {1005, 1006, 1007}) {
+        const QFontMetricsF metrics(Control<app::CColorLabel>(id)->LabelFont());
+        for (const QChar c : QStringLiteral("0123456789. ")) {
+            EXPECT_EQ(metrics.horizontalAdvance(c), metrics.horizontalAdvance(QLatin1Char('8')))
+                << id << " '" << c.toLatin1() << "'";
+        }
+    }
 }
 
 TEST_F(Window, MenuItemsStandInOrderWithTheirTexts) {
