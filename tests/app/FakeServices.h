@@ -33,6 +33,7 @@ public:
     std::string fileName;
     std::optional<std::string> openError;
     std::vector<double> rates;
+    std::vector<double> seeks;
     std::vector<std::string> opened;
     int plays = 0;
     int halts = 0;
@@ -51,6 +52,7 @@ public:
         return history ? history(steadyNs) : PositionSeconds();
     }
     void SetPositionSeconds(double seconds) override {
+        seeks.push_back(seconds);
         const double old = position.exchange(seconds);
         if (events.positionChange) {
             events.positionChange(old, seconds);
@@ -67,6 +69,7 @@ public:
     void Pause() override { ChangeState(player::PlayState::kPaused); }
     void Halt() override {
         ++halts;
+        position = 0.0;
         ChangeState(player::PlayState::kStopped);
     }
     player::PlayState State() const override { return state.load(); }

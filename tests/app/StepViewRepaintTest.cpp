@@ -40,10 +40,12 @@ protected:
     CountingView* view = nullptr;
 };
 
-// Paused, every change of what the lane shows, whatever its source, has its
-// repaint queued by the time the change returns: one pass of the event loop
-// paints it, with no timer involved. The paused refresh worker paints
-// nothing by itself, so a source that forgot would fail here.
+// Fixed fault: while paused, changes that did not bump a repaint counter
+// showed only at the next tick. Now every change of what the lane shows,
+// whatever its source, has its repaint queued by the time the change
+// returns: one pass of the event loop paints it, with no timer involved.
+// The paused refresh worker paints nothing by itself, so a source that
+// forgot would fail here.
 TEST_F(StepViewRepaint, EveryChangeWhilePausedIsPaintedAtTheNextPass) {
     LoadSong(120.0f);
     window->OnCommand(32780); // step input
