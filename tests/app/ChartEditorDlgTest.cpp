@@ -81,49 +81,40 @@ TEST_F(Window, MenuItemsStandInOrderWithTheirTexts) {
     EXPECT_TRUE(window->WaveformShown());
 }
 
+// Failed opens leave everything as it was and say why. Without a sound
+// card the first song opened says so under the instructions, with no box to
+// answer; later songs do not repeat it.
 TEST_F(Window, OpeningASongEstimatesLoadsAndPreparesForTapping) {
+    dialogs.openPaths = {std::nullopt, "/x.mp3", "/y.mp3"};
+    window->OnCommand(32771); // cancelled
+    estimator.result = {std::nullopt, "Could not open \"/x.mp3\"."};
+    window->OnCommand(32771);
+    estimator.result = {140.0f, {}};
+    player.openError = "The song could not be decoded.";
+    window->OnCommand(32771);
+    EXPECT_EQ(dialogs.messages, (std::vector<std::string>{"Could not open \"/x.mp3\".",
+                                                          "The song could not be decoded."}));
+    EXPECT_EQ(player.opened, std::vector<std::string>{"/y.mp3"});
+    EXPECT_EQ(window->Timing().bpm, 0.01f);
+    EXPECT_EQ(Text(1008), "Open a music file from the main menu.");
+
+    player.openError.reset();
+    player.silent = true;
     window->OnCommand(32780); // step input checked before the song comes
     LoadSong(150.0f);
-    ASSERT_EQ(player.opened.size(), 1u);
     EXPECT_EQ(player.rates.back(), 1.0);
     EXPECT_EQ(Text(1005), "150.0");
     EXPECT_EQ(Text(1010), "150.0");
     EXPECT_EQ(Text(1012), "0.00");
-    EXPECT_EQ(Text(1008), kSongOpenedText);
+    EXPECT_EQ(Text(1008), kSongOpenedText + "\nNo audio device: the song plays silently.");
     EXPECT_EQ(window->CurrentMode(), CChartEditorDlg::kTapTempo);
-    // The menu keeps its marks although the keyboard taps again.
-    EXPECT_TRUE(Action(32780)->isChecked());
+    EXPECT_TRUE(Action(32780)->isChecked()) << "the menu keeps its marks";
     // Anchored on the grid from song time 0: one beat of 0.4 s after 0.
     EXPECT_DOUBLE_EQ(window->Timing().nextClickSeconds, 0.4);
     EXPECT_TRUE(dialogs.openFilters.back().empty());
-}
-
-TEST_F(Window, FailedOpensLeaveEverythingAsItWas) {
-    dialogs.openPaths.push_back(std::nullopt);
-    window->OnCommand(32771);
-    estimator.result = {std::nullopt, "Could not open \"/x.mp3\"."};
-    dialogs.openPaths.push_back("/x.mp3");
-    window->OnCommand(32771);
-    EXPECT_TRUE(player.opened.empty());
-    estimator.result = {140.0f, {}};
-    player.openError = "The song could not be decoded.";
-    dialogs.openPaths.push_back("/y.mp3");
-    window->OnCommand(32771);
-    EXPECT_EQ(dialogs.messages, (std::vector<std::string>{"Could not open \"/x.mp3\".",
-                                                          "The song could not be decoded."}));
-    EXPECT_EQ(window->Timing().bpm, 0.01f);
-    EXPECT_EQ(Text(1008), "Open a music file from the main menu.");
-}
-
-// Without a sound card the first song opened says so under the
-// instructions, with no box to answer; later songs do not repeat it.
-TEST_F(Window, SilentPlaybackIsToldOnceInTheInstructions) {
-    player.silent = true;
-    LoadSong();
-    EXPECT_EQ(Text(1008), kSongOpenedText + "\nNo audio device: the song plays silently.");
     LoadSong();
     EXPECT_EQ(Text(1008), kSongOpenedText);
-    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(dialogs.messages.size(), 2u);
 }
 
 // Fixed fault: keys typed into the Title and Artist boxes also entered
@@ -251,6 +242,9 @@ TEST_F(Window, StepKeysEnterTheirColumnOnEveryStyle) {
         {solo, Qt::Key_6, Qt::KeypadModifier, 5},
     };
     LoadSong(120.0f);
+    window->OnCommand(32780);
+    EXPECT_EQ(Text(1008), "Use the arrow keys to enter step data into the scrolling window on "
+                          "the right.  Use space key to erase step data at current location.");
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.chart) + " key " + std::to_string(c.key) + " modifiers " +
                      std::to_string(c.modifiers.toInt()));
@@ -263,55 +257,38 @@ TEST_F(Window, StepKeysEnterTheirColumnOnEveryStyle) {
             EXPECT_NE(Shown().notes.Find(96, static_cast<std::uint8_t>(c.column)), nullptr);
         }
     }
-}
-
-// Space clears the row at the playing slot; other keys pad the chart to
-// it; before the Gap there is no slot and no key does anything.
-TEST_F(Window, SpaceClearsAndOtherKeysPadAtThePlayingSlot) {
-    StepMode();
-    EXPECT_EQ(Text(1008), "Use the arrow keys to enter step data into the scrolling window on "
-                          "the right.  Use space key to erase step data at current location.");
-    player.position = 1.0;
-    Press(Qt::Key_Up);
-    Press(Qt::Key_Left);
-    EXPECT_EQ(window->Steps(), "00007");
-    Press(Qt::Key_Space);
+    // Space clears the row at the playing slot, other keys pad the chart to
+    // it; before the Gap there is no slot and no key does anything.
+    window->LoadDocument(OneChart("#SINGLE:BASIC:1:00007;"), 0, "", false);
+    HoldKey(Qt::Key_Space, 1.0, 1.0);
     EXPECT_EQ(window->Steps(), "00000");
-    player.position = 2.0;
-    Press(Qt::Key_6);
+    HoldKey(Qt::Key_6, 2.0, 2.0);
     EXPECT_EQ(window->Steps(), "000000000");
-
     window->SetSteps("");
-    Control<app::CSpinButton>(1013)->Step(3); // Gap 0.03
-    player.position = 0.01;
-    Press(Qt::Key_Up);
-    Press(Qt::Key_Q);
+    Spinning(1013, 3)(); // Gap 0.03
+    HoldKey(Qt::Key_Up, 0.01, 0.01);
+    HoldKey(Qt::Key_Q, 0.01, 0.01);
     EXPECT_EQ(window->Steps(), "");
 }
 
-TEST_F(Window, EnterSnapsForwardAndNeverReachesTheControls) {
+// Enter snaps to the next slot and never presses the focused button.
+// Escape and the close box ask to quit; No changes nothing. With unsaved
+// work undone to the clean state, the plain question comes back.
+TEST_F(Window, EnterSnapsForwardAndEscapeAsksToQuit) {
     int clicks = 0;
     QObject::connect(Control<QPushButton>(1019), &QPushButton::clicked, [&] { ++clicks; });
     Press(Qt::Key_Return); // no song: nothing
     EXPECT_TRUE(player.seeks.empty());
-
-    LoadSong(120.0f);
+    StepMode(120.0f);
     player.position = 0.36;
-    Control<app::CSpinButton>(1013)->Step(10); // Gap 0.1
+    Spinning(1013, 10)(); // Gap 0.1
     Control(1019)->setFocus();
     Press(Qt::Key_Return);
     // Slots at 0.1 + k/4 s: the next after 0.36 is 0.6, less the margin
     // that keeps the player just before it.
     EXPECT_NEAR(player.position.load(), 0.575, 1e-6);
     EXPECT_EQ(clicks, 0);
-}
 
-// Escape and the close box ask to quit; No changes nothing. With unsaved
-// work undone to the clean state, the plain question comes back.
-TEST_F(Window, EscapeAsksAndNoChangesNothing) {
-    StepMode();
-    player.position = 1.0;
-    Press(Qt::Key_Up);
     window->Undo();
     EXPECT_FALSE(window->HasUnsavedChanges());
     dialogs.answers = {false};
@@ -322,7 +299,6 @@ TEST_F(Window, EscapeAsksAndNoChangesNothing) {
     EXPECT_TRUE(window->WorkersRunning());
     EXPECT_EQ(window->CurrentMode(), CChartEditorDlg::kStepInput);
     EXPECT_EQ(player.halts, 0);
-
     EXPECT_TRUE(window->close());
     EXPECT_EQ(dialogs.questions.size(), 2u);
     EXPECT_FALSE(window->isVisible());
@@ -330,70 +306,36 @@ TEST_F(Window, EscapeAsksAndNoChangesNothing) {
     EXPECT_FALSE(window->WorkersRunning());
 }
 
-// The speed buttons set the speed shown and the player's rate; the speed
-// spin, as it always did, sets the speed its position had before the step.
-TEST_F(Window, SpeedButtonsAndTheSpinsPositionQuirk) {
-    const std::pair<int, int> buttons[] = {{1017, 50}, {1018, 75}, {1020, 150}, {1019, 100}};
-    for (const auto& [id, percent] : buttons) {
-        Click(id);
-        EXPECT_EQ(Text(1021), QString::number(percent)) << id;
-        EXPECT_NEAR(player.rates.back(), percent / 100.0, 1e-6) << id;
-    }
-    auto* spin = Control<app::CSpinButton>(1022);
-    spin->Step(1);
-    EXPECT_EQ(Text(1021), "100");
-    spin->Step(1);
-    EXPECT_EQ(Text(1021), "101");
-    Click(1017);
-    spin->Step(-1);
-    EXPECT_EQ(Text(1021), "102"); // the spin kept its own position
-    for (int i = 0; i < 400; ++i) {
-        spin->Step(1);
-    }
-    EXPECT_EQ(spin->Position(), 300);
-}
-
-// Each timing control, in turn, and the value the user then sees.
-TEST_F(Window, TimingControlsShowTheirValues) {
-    auto* bpmSpin = Control<app::CSpinButton>(1011);
+// Each speed and timing control, in turn, and the value the user then sees.
+// The speed spin, as it always did, sets the speed its position had before
+// the step.
+TEST_F(Window, SpeedAndTimingControlsShowTheirValues) {
     const struct {
         const char* what;
         std::function<void()> act;
         int id;
         const char* shown;
     } steps[] = {
-        {"BPM spin down at the least", [&] { bpmSpin->Step(-1); }, 1010, "0.0"},
+        {"BPM spin down at the least", Spinning(1011, -1), 1010, "0.0"},
         // It keeps notifying past the end of its hidden 0-100 range.
-        {"BPM spin up 1500 times",
-         [&] {
-             for (int i = 0; i < 1500; ++i) {
-                 bpmSpin->Step(1);
-             }
-         },
-         1010, "150.0"},
+        {"BPM spin up 1500 times", Spinning(1011, 1, 1500), 1010, "150.0"},
         {"the read-out follows", [] {}, 1005, "150.0"},
-        {"X.5", [&] { Click(1036); }, 1010, "75.0"},
-        {"X2", [&] { Click(1035); }, 1010, "150.0"},
-        {"Gap + half beat", [&] { Click(1014); }, 1012, "0.20"},
-        {"Gap - half beat twice",
-         [&] {
-             Click(1015);
-             Click(1015);
-         },
-         1012, "0.00"},
-        {"Gap spin", [&] { Control<app::CSpinButton>(1013)->Step(7); }, 1012, "0.07"},
-        {"sample start",
-         [&] {
-             player.position = 12.345;
-             Click(1040);
-         },
-         1039, "12.35"},
-        {"sample end before the song",
-         [&] {
-             player.position = -1.0;
-             Click(1042);
-         },
-         1041, "0.00"},
+        {"X.5", Pressing(1036), 1010, "75.0"},
+        {"X2", Pressing(1035), 1010, "150.0"},
+        {"Gap + half beat", Pressing(1014), 1012, "0.20"},
+        {"Gap - half beat twice, no lower than 0", Pressing(1015, 2), 1012, "0.00"},
+        {"Gap spin", Spinning(1013, 7), 1012, "0.07"},
+        {"sample start", PressingAt(1040, 12.345), 1039, "12.35"},
+        {"sample end before the song", PressingAt(1042, -1.0), 1041, "0.00"},
+        {"0.5X", Pressing(1017), 1021, "50"},
+        {"0.75X", Pressing(1018), 1021, "75"},
+        {"1.5X", Pressing(1020), 1021, "150"},
+        {"1X", Pressing(1019), 1021, "100"},
+        {"speed spin up", Spinning(1022, 1), 1021, "100"},
+        {"speed spin up again", Spinning(1022, 1), 1021, "101"},
+        {"0.5X again", Pressing(1017), 1021, "50"},
+        {"speed spin down from its own position", Spinning(1022, -1), 1021, "102"},
+        {"speed spin up to its end", Spinning(1022, 1, 400), 1021, "300"},
     };
     for (const auto& step : steps) {
         step.act();
@@ -401,6 +343,7 @@ TEST_F(Window, TimingControlsShowTheirValues) {
     }
     EXPECT_NEAR(window->Timing().bpm, 150.01f, 1e-4f) << "0.01 and 1500 steps of 0.1";
     EXPECT_NEAR(window->Timing().gapSeconds, 0.07f, 1e-6f);
+    EXPECT_NEAR(player.rates.back(), 3.0, 1e-6) << "300 %";
 }
 
 TEST_F(Window, PlayerEventsReanchorAndLoop) {
@@ -454,51 +397,56 @@ TEST_F(Window, LoopRestartKeepsTheFirstClickOnTheGap) {
     EXPECT_NEAR(window->Timing().nextClickSeconds, gap + 1.5, 1e-9);
 }
 
-// The worker hands each click over ahead of its beat, with the beat's exact
-// song time, once per beat, and skips beats that passed during a jump.
-TEST_F(Window, MetronomeClicksOnTheBeatGridWithoutBursts) {
-    LoadSong(120.0f);
-    player.Play();
-    AdvanceInRealTime(1.55);
-    std::vector<double> clicks = player.Clicks();
-    // A starved worker may skip a beat rather than click it late; at least
-    // two of the three beats must have been handed over, each exactly.
-    ASSERT_GE(clicks.size(), 2u);
-    EXPECT_TRUE(std::is_sorted(clicks.begin(), clicks.end()));
-    for (double click : clicks) {
-        EXPECT_EQ(std::fmod(click, 0.5), 0.0) << click;
-        EXPECT_LE(click, 1.5);
-    }
-    // A jump far ahead without a seek event: the missed beats stay silent.
-    player.position = 10.0;
-    AdvanceInRealTime(10.6);
-    clicks = player.Clicks();
-    for (double click : clicks) {
-        EXPECT_TRUE(click <= 1.5 || click >= 10.0) << click;
-    }
-    EXPECT_EQ(clicks.back(), 10.5);
-}
-
-// Across a tempo change and a stop the metronome clicks on the timing
-// map's beats.
-TEST_F(Window, MetronomeClicksOnEveryBeatAcrossChangesAndStops) {
-    LoadSong(120.0f);
-    dialogs.numbers = {240.0, 500.0};
-    window->AddBpmChangeAt(96); // beat 2
-    window->AddStopAt(192);     // beat 4
-    // Beats 0-2 every 0.5 s, then every 0.25 s, with half a second held at
-    // beat 4 (1.5 s): beat 5 at 2.25 s.
-    const std::vector<double> beats = {0.0, 0.5, 1.0, 1.25, 1.5, 2.25, 2.5};
-    player.Play();
-    AdvanceInRealTime(2.6);
-    const std::vector<double> clicks = player.Clicks();
-    ASSERT_GE(clicks.size(), beats.size() - 2) << "a starved worker may skip a beat";
-    EXPECT_TRUE(std::is_sorted(clicks.begin(), clicks.end()));
-    for (double click : clicks) {
-        // The map's times come from sums of beat lengths: a rounding step.
-        EXPECT_TRUE(std::any_of(beats.begin(), beats.end(), [&](double beat) {
-            return std::abs(click - beat) < 1e-9;
-        })) << click;
+// The worker hands each click over ahead of its beat, with the beat's song
+// time on the timing map, once per beat, and skips beats that passed during
+// a jump. Constant tempo and a map with a change and a stop go different
+// ways.
+TEST_F(Window, MetronomeClicksOnTheBeatsWithoutBursts) {
+    const struct {
+        const char* song;
+        bool changes;
+        double untilSeconds;
+        std::vector<double> beats;
+    } runs[] = {
+        {"120 BPM", false, 1.55, {0.0, 0.5, 1.0, 1.5}},
+        // Beats 0-2 every 0.5 s, then every 0.25 s, with half a second
+        // held at beat 4 (1.5 s): beat 5 at 2.25 s.
+        {"240 BPM from beat 2, a 500 ms stop at beat 4",
+         true,
+         2.6,
+         {0.0, 0.5, 1.0, 1.25, 1.5, 2.25, 2.5}},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.song);
+        player.Halt();
+        Start();
+        LoadSong(120.0f);
+        if (run.changes) {
+            dialogs.numbers = {240.0, 500.0};
+            window->AddBpmChangeAt(96);
+            window->AddStopAt(192);
+        }
+        player.clicksAt.clear();
+        player.Play();
+        AdvanceInRealTime(run.untilSeconds);
+        std::vector<double> clicks = player.Clicks();
+        // A starved worker may skip a beat rather than click it late.
+        ASSERT_GE(clicks.size(), run.beats.size() - 2);
+        EXPECT_TRUE(std::is_sorted(clicks.begin(), clicks.end()));
+        for (double click : clicks) {
+            // The map's times come from sums of beat lengths: a rounding step.
+            EXPECT_TRUE(std::any_of(run.beats.begin(), run.beats.end(), [&](double beat) {
+                return std::abs(click - beat) < 1e-9;
+            })) << click;
+        }
+        // A jump far ahead without a seek event: the missed beats stay silent.
+        player.position = 10.0;
+        AdvanceInRealTime(10.6);
+        clicks = player.Clicks();
+        for (double click : clicks) {
+            EXPECT_TRUE(click <= run.untilSeconds || click >= 10.0) << click;
+        }
+        EXPECT_NEAR(clicks.back(), 10.5, 1e-9);
     }
 }
 

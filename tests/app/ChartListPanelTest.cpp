@@ -62,6 +62,13 @@ struct PanelFixture {
         }
         return rows;
     }
+    std::string Joined() {
+        std::string joined;
+        for (const std::string& row : Rows()) {
+            joined += (joined.empty() ? "" : "|") + row;
+        }
+        return joined;
+    }
     // The row the user sees highlighted, -1 for none.
     int Highlighted() {
         const QList<QListWidgetItem*> items = List().selectedItems();
@@ -103,66 +110,56 @@ TEST(ChartListPanel, RowsAndHighlightFollowClicksAndTheEditor) {
     EXPECT_EQ(app::ChartListPanel::RowText(latin1), QString::fromUtf8("SINGLE  \u00C9LITE  1"));
 }
 
-TEST(ChartListPanel, DeleteAsksFirstAndNoKeepsTheSong) {
-    PanelFixture f(dwi::ReadSong(kThreeCharts));
-    ClickRow(f.List(), 1);
-    f.Press("Delete Chart");
-    EXPECT_EQ(f.asked, Rows{"Delete Chart: Delete the chart SOLO MANIAC 7?"});
-    EXPECT_EQ(f.Rows().size(), 3u);
-    EXPECT_FALSE(f.editor.History().CanUndo());
-
-    f.answerYes = true;
-    f.Press("Delete Chart");
-    EXPECT_EQ(f.Rows(), (Rows{"SINGLE  BASIC  5", "DOUBLE  SMANIAC  12"}));
-    EXPECT_EQ(f.Highlighted(), 1) << "the chart that took its place";
-    EXPECT_EQ(f.editor.History().UndoText(), "Delete Chart");
-    f.editor.Undo();
-    EXPECT_EQ(f.Rows()[1], "SOLO  MANIAC  7");
-    EXPECT_EQ(f.Highlighted(), 1);
-}
-
-TEST(ChartListPanel, NewAndDuplicateAddTheChartAndSelectIt) {
-    PanelFixture f(dwi::ReadSong(kThreeCharts));
-    f.Press("New Chart");
-    EXPECT_EQ(f.Rows().size(), 3u) << "a cancelled chooser adds nothing";
-    EXPECT_FALSE(f.editor.History().CanUndo());
-
-    f.newChart = app::NewChartChoice{chart::ChartStyle::Couple, " light ", 42};
-    f.Press("New Chart");
-    ASSERT_EQ(f.Rows().size(), 4u);
-    EXPECT_EQ(f.Rows()[3], "COUPLE  LIGHT  42");
-    EXPECT_EQ(f.Highlighted(), 3);
-    EXPECT_EQ(int{f.editor.Selected()->notes.Columns()}, 8);
-    EXPECT_EQ(f.editor.History().UndoText(), "New Chart");
-
-    ClickRow(f.List(), 1);
-    f.Press("Duplicate Chart");
-    ASSERT_EQ(f.Rows().size(), 5u);
-    EXPECT_EQ(f.Rows()[4], "SOLO  MANIAC  7");
-    EXPECT_EQ(f.Highlighted(), 4);
-    EXPECT_EQ(f.editor.History().UndoText(), "Duplicate Chart");
-}
-
-TEST(ChartListPanel, OnlyNewChartWorksWithoutCharts) {
+// The buttons edit through the editor, asking first before a delete, and
+// select the chart they added or the one that took the deleted one's place.
+TEST(ChartListPanel, ButtonsAddAndDeleteChartsAndSelectTheResult) {
     PanelFixture f(chart::Song{});
-    EXPECT_TRUE(f.Rows().empty());
-    EXPECT_EQ(f.Highlighted(), -1);
-    EXPECT_TRUE(f.Enabled("New Chart"));
-    EXPECT_FALSE(f.Enabled("Duplicate Chart"));
-    EXPECT_FALSE(f.Enabled("Delete Chart"));
-
-    f.newChart = app::NewChartChoice{chart::ChartStyle::Solo, "BASIC", 3};
-    f.Press("New Chart");
-    EXPECT_EQ(f.Rows(), Rows{"SOLO  BASIC  3"});
-    EXPECT_TRUE(f.Enabled("Duplicate Chart"));
-    EXPECT_TRUE(f.Enabled("Delete Chart"));
-
-    // Deleting the last chart leaves nothing selected.
-    f.answerYes = true;
-    f.Press("Delete Chart");
-    EXPECT_TRUE(f.Rows().empty());
-    EXPECT_FALSE(f.Enabled("Duplicate Chart"));
-    EXPECT_FALSE(f.Enabled("Delete Chart"));
+    const auto press = [&](const char* button, bool yes = false,
+                           std::optional<app::NewChartChoice> choice = std::nullopt) {
+        return [=, &f] {
+            f.answerYes = yes;
+            f.newChart = choice;
+            f.Press(button);
+        };
+    };
+    const char* three = "COUPLE  LIGHT  42|SOLO  BASIC  3|SOLO  BASIC  3";
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        std::string rows; // as the list shows them, joined by |
+        int highlighted;
+        const char* undoText;
+    } steps[] = {
+        {"nothing yet", [] {}, "", -1, ""},
+        {"a cancelled chooser adds nothing", press("New Chart"), "", -1, ""},
+        {"new", press("New Chart", false, {{chart::ChartStyle::Couple, " light ", 42}}),
+         "COUPLE  LIGHT  42", 0, "New Chart"},
+        {"new again", press("New Chart", false, {{chart::ChartStyle::Solo, "BASIC", 3}}),
+         "COUPLE  LIGHT  42|SOLO  BASIC  3", 1, "New Chart"},
+        {"duplicate", press("Duplicate Chart"), three, 2, "Duplicate Chart"},
+        {"row clicked", [&] { ClickRow(f.List(), 0); }, three, 0, "Duplicate Chart"},
+        {"delete answered No", press("Delete Chart"), three, 0, "Duplicate Chart"},
+        {"delete", press("Delete Chart", true), "SOLO  BASIC  3|SOLO  BASIC  3", 0, "Delete Chart"},
+        {"undone", [&] { f.editor.Undo(); }, three, 0, "Duplicate Chart"},
+        {"last row clicked", [&] { ClickRow(f.List(), 2); }, three, 2, "Duplicate Chart"},
+        {"last row deleted: the one before it", press("Delete Chart", true),
+         "COUPLE  LIGHT  42|SOLO  BASIC  3", 1, "Delete Chart"},
+        {"the rest deleted", press("Delete Chart", true), "COUPLE  LIGHT  42", 0, "Delete Chart"},
+        {"", press("Delete Chart", true), "", -1, "Delete Chart"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
+        EXPECT_EQ(f.Joined(), step.rows);
+        EXPECT_EQ(f.Highlighted(), step.highlighted);
+        EXPECT_EQ(f.editor.History().CanUndo() ? f.editor.History().UndoText() : "", step.undoText);
+        EXPECT_TRUE(f.Enabled("New Chart"));
+        EXPECT_EQ(f.Enabled("Duplicate Chart"), !step.rows.empty());
+        EXPECT_EQ(f.Enabled("Delete Chart"), !step.rows.empty());
+    }
+    const std::string couple = "Delete Chart: Delete the chart COUPLE LIGHT 42?";
+    const std::string solo = "Delete Chart: Delete the chart SOLO BASIC 3?";
+    EXPECT_EQ(f.asked, (Rows{couple, couple, solo, solo, couple}));
 }
 
 // Fixed fault: a click on the list or its buttons took the keyboard from

@@ -24,37 +24,18 @@ TEST_F(Window, EveryControlsEditIsOneUndoStep) {
         {"step key", [&] { Press(Qt::Key_Up); }},
         {"space", [&] { Press(Qt::Key_Space); }},
         {"click on a lane", [&] { window->ToggleNote(48, 3); }},
-        {"BPM spin", [&] { Control<app::CSpinButton>(1011)->Step(3); }},
-        {"Gap spin", [&] { Control<app::CSpinButton>(1013)->Step(2); }},
-        {"X2", [&] { Click(1035); }},
-        {"Gap + half beat", [&] { Click(1014); }},
-        {"sample start", [&] { Click(1040); }},
-        {"sample end",
-         [&] {
-             player.position = 9.0;
-             Click(1042);
-         }},
+        {"BPM spin", Spinning(1011, 3)},
+        {"X2", Pressing(1035)},
+        {"sample end", PressingAt(1042, 9.0)},
         {"title typed, one undo step for the visit",
          [&] {
              Control(1023)->setFocus();
-             for (int key : {Qt::Key_A, Qt::Key_B, Qt::Key_C}) {
-                 Press(key);
-             }
+             QTest::keyClicks(QApplication::focusWidget(), "abc");
              Control(1010)->setFocus(); // the box would take Control+Z itself
          }},
         {"artist", [&] { Control<QLineEdit>(1024)->setText("Who"); }},
         {"difficulty", [&] { Control<QComboBox>(1025)->setCurrentIndex(3); }},
         {"rating", [&] { Control<QComboBox>(1026)->setCurrentIndex(6); }},
-        {"BPM change",
-         [&] {
-             dialogs.numbers.push_back(200.0);
-             window->AddBpmChangeAt(192);
-         }},
-        {"stop",
-         [&] {
-             dialogs.numbers.push_back(250.0);
-             window->AddStopAt(96);
-         }},
         {"steps replaced", [&] { window->SetSteps("8080808080"); }},
         {"randomize",
          [&] {

@@ -6,6 +6,7 @@
 #include "app/ColorLabel.h"
 #include "app/CommandIds.h"
 #include "app/Settings.h"
+#include "app/SpinButton.h"
 
 #include <QAction>
 #include <QApplication>
@@ -91,6 +92,28 @@ protected:
     }
     QAction* Action(int id) { return window->findChild<QAction*>(QString::number(id)); }
     void Click(int id) { Control<QPushButton>(id)->click(); }
+
+    // Steps for tables: a button pressed, at a song time, or a spin stepped.
+    std::function<void()> Pressing(int id, int times = 1) {
+        return [=, this] {
+            for (int i = 0; i < times; ++i) {
+                Click(id);
+            }
+        };
+    }
+    std::function<void()> PressingAt(int id, double seconds) {
+        return [=, this] {
+            player.position = seconds;
+            Click(id);
+        };
+    }
+    std::function<void()> Spinning(int id, int delta, int times = 1) {
+        return [=, this] {
+            for (int i = 0; i < times; ++i) {
+                Control<app::CSpinButton>(id)->Step(delta);
+            }
+        };
+    }
 
     // A key as the user types it: to the widget with the focus.
     void Press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
