@@ -207,25 +207,13 @@ struct DialogControls {
     QPushButton* ok = nullptr;
 };
 
-TEST(NewChartDialog, OffersTheUsualNamesAndNeedsADifficulty) {
+TEST(NewChartDialog, StartsFromTheGivenChoiceAndNeedsADifficulty) {
     app::NewChartDialog dialog({chart::ChartStyle::Solo, "MANIAC", 8});
     DialogControls c(dialog);
     ASSERT_TRUE(c.style && c.difficulty && c.rating && c.ok);
     EXPECT_EQ(c.style->currentText(), "SOLO");
     EXPECT_EQ(c.difficulty->currentText(), "MANIAC");
     EXPECT_EQ(c.rating->value(), 8);
-    QStringList names;
-    for (int i = 0; i < c.difficulty->count(); ++i) {
-        names << c.difficulty->itemText(i);
-    }
-    for (const char* name : {"BEGINNER", "BASIC", "ANOTHER", "MANIAC", "SMANIAC", "LIGHT", "TRICK",
-                             "STANDARD", "SSR", "HEAVY"}) {
-        EXPECT_TRUE(names.contains(QString::fromLatin1(name))) << name;
-    }
-    EXPECT_EQ(c.style->count(), 4);
-    EXPECT_EQ(c.rating->minimum(), 1);
-    EXPECT_EQ(c.rating->maximum(), 99);
-
     c.style->setCurrentIndex(c.style->findText("DOUBLE"));
     c.difficulty->lineEdit()->clear();
     QTest::keyClicks(c.difficulty->lineEdit(), "  ");

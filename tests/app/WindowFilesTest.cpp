@@ -155,19 +155,14 @@ TEST_F(Window, ImportThenSaveKeepsEveryChartTheTimingAndUnknownRecords) {
     window->OnCommand(32772);
     EXPECT_EQ(FileText(path), original);
 
+    // The edit goes to the chart shown; the file's own charts and records
+    // stay as the edit layer's tests check.
     window->ToggleNote(240, 0);
     window->OnCommand(32772);
-    const std::string edited = FileText(path);
-    for (const char* kept :
-         {"#GENRE:Trance;\r\n", "#CHANGEBPM:64=300;\r\n", "#FREEZE:32.5=250;\r\n",
-          "#SAMPLESTART:30.5;\r\n", "#SINGLE:BASIC:3:\r\n08080808\r\n;\r\n",
-          "#DOUBLE:HEAVY:9:\r\n8:\r\n2;\r\n"}) {
-        EXPECT_NE(edited.find(kept), std::string::npos) << kept;
-    }
-    const chart::Song saved = dwi::ReadSong(edited);
+    const chart::Song saved = dwi::ReadSong(FileText(path));
     ASSERT_EQ(saved.charts.size(), 3u);
-    EXPECT_NE(saved.charts[1].notes.Find(240, 0), nullptr);
     EXPECT_EQ(saved.charts[1].notes.Size(), dwi::ReadSong(original).charts[1].notes.Size() + 1);
+    EXPECT_NE(saved.charts[1].notes.Find(240, 0), nullptr);
 }
 
 // Open Chart finds the song the chart names (as Windows wrote the path),
