@@ -21,18 +21,10 @@ const QString kSongOpenedText = "Use the controls to adjust the BPM/Gap or start
 
 TEST_F(Window, StartsWithItsInitialTextsAndChecks) {
     EXPECT_EQ(window->windowTitle(), "Beatwright");
-    const std::pair<int, const char*> texts[] = {
-        {1005, "000.0"},       {1006, "000.0"},
-        {1007, "000.0"},       {1010, "0.0"},
-        {1012, "0.00"},        {1021, "100"},
-        {1039, "0.0"},         {1041, "5.0"},
-        {1027, "1"},           {1028, "0"},
-        {1031, "1"},           {1033, "1"},
-        {1025, "BASIC"},       {1026, "1"},
-        {1029, "+1 HalfBeat"}, {1008, "Open a music file from the main menu."}};
-    for (const auto& [id, text] : texts) {
-        EXPECT_EQ(Text(id), text) << id;
-    }
+    EXPECT_EQ(Texts({1005, 1006, 1007, 1010, 1012, 1021, 1039, 1041, 1027, 1028, 1031, 1033, 1025,
+                     1026, 1029, 1008}),
+              "000.0|000.0|000.0|0.0|0.00|100|0.0|5.0|1|0|1|1|BASIC|1|+1 HalfBeat|"
+              "Open a music file from the main menu.");
     EXPECT_TRUE(Action(32778)->isChecked());
     EXPECT_TRUE(Action(32779)->isChecked());
     EXPECT_FALSE(Action(32780)->isChecked());
@@ -99,10 +91,8 @@ TEST_F(Window, OpeningASongEstimatesLoadsAndPreparesForTapping) {
     window->OnCommand(32780); // step input checked before the song comes
     LoadSong(150.0f);
     EXPECT_EQ(player.rates.back(), 1.0);
-    EXPECT_EQ(Text(1005), "150.0");
-    EXPECT_EQ(Text(1010), "150.0");
-    EXPECT_EQ(Text(1012), "0.00");
-    EXPECT_EQ(Text(1008), kSongOpenedText + "\nNo audio device: the song plays silently.");
+    EXPECT_EQ(Texts({1005, 1010, 1012, 1008}), "150.0|150.0|0.00|" + kSongOpenedText +
+                                                   "\nNo audio device: the song plays silently.");
     EXPECT_EQ(window->CurrentMode(), CChartEditorDlg::kTapTempo);
     EXPECT_TRUE(Action(32780)->isChecked()) << "the menu keeps its marks";
     // Anchored on the grid from song time 0: one beat of 0.4 s after 0.
@@ -177,17 +167,12 @@ TEST_F(Window, TappingComputesTempoGapAndClick) {
     clock.now = 10500;
     player.position = 1.25;
     Press(Qt::Key_A);
-    EXPECT_EQ(Text(1005), "120.0");
-    EXPECT_EQ(Text(1007), "120.0");
-    EXPECT_EQ(Text(1006), "0.5");
-    EXPECT_EQ(Text(1012), "0.25");
+    EXPECT_EQ(Texts({1005, 1006, 1007, 1012}), "120.0|0.5|120.0|0.25");
     EXPECT_DOUBLE_EQ(window->Timing().nextClickSeconds, 2.25);
     // 600 ms: 100 BPM for this hit, 2 beats in 1.1 s overall.
     clock.now = 11100;
     Press(Qt::Key_Space);
-    EXPECT_EQ(Text(1007), "100.0");
-    EXPECT_EQ(Text(1005), "109.1");
-    EXPECT_EQ(Text(1010), "109.1");
+    EXPECT_EQ(Texts({1005, 1007, 1010}), "109.1|100.0|109.1");
     EXPECT_EQ(window->Editor().History().Count(), edits + 1) << "a series of taps is one step";
 }
 

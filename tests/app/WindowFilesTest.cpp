@@ -42,10 +42,7 @@ TEST_F(Window, SaveAsksOnceThenWritesAndImportReadsItBack) {
     dialogs.saveChoices = {fakes::Dialogs::SaveChoice::kDiscard};
     Import(path);
     EXPECT_EQ(window->Steps(), "820000");
-    EXPECT_EQ(Text(1023), QString::fromUtf8("Caf\xC3\xA9"));
-    EXPECT_EQ(Text(1025), "MANIAC");
-    EXPECT_EQ(Text(1026), "9");
-    EXPECT_EQ(Text(1010), "120.0");
+    EXPECT_EQ(Texts({1023, 1025, 1026, 1010}), QString::fromUtf8("Caf\xC3\xA9|MANIAC|9|120.0"));
     EXPECT_EQ(window->CurrentMode(), CChartEditorDlg::kStepInput);
     EXPECT_TRUE(Action(32780)->isChecked());
     EXPECT_EQ(window->DwiFileName(), path);
@@ -103,8 +100,7 @@ TEST_F(Window, RangeActionsThroughTheWindow) {
     window->SetRangeEnd(2);
     Click(1030);
     EXPECT_EQ(window->Steps(), "40820");
-    EXPECT_EQ(Text(1027), "2");
-    EXPECT_EQ(Text(1028), "3");
+    EXPECT_EQ(Texts({1027, 1028}), "2|3");
     Control<QComboBox>(1029)->setCurrentIndex(1);
     Click(1030);
     EXPECT_EQ(window->Steps(), "48200");
@@ -125,10 +121,9 @@ TEST_F(Window, RangeActionsThroughTheWindow) {
     Click(1030);
     EXPECT_EQ(dialogs.questions.size(), asked);
 
-    Control<app::CSpinButton>(1032)->Step(1);
-    EXPECT_EQ(Text(1031), "2");
-    Control<app::CSpinButton>(1034)->Step(2);
-    EXPECT_EQ(Text(1033), "3");
+    Spinning(1032, 1)();
+    Spinning(1034, 2)();
+    EXPECT_EQ(Texts({1031, 1033}), "2|3");
 }
 
 // Import asks which chart to show and brings every chart in. Saved without
@@ -146,12 +141,8 @@ TEST_F(Window, ImportThenSaveKeepsEveryChartTheTimingAndUnknownRecords) {
     ASSERT_EQ(window->Song().charts.size(), 3u);
     EXPECT_EQ(window->Editor().SelectedChart(), std::optional<std::size_t>(1));
     EXPECT_EQ(dialogs.questions.size(), 2u);
-    EXPECT_EQ(Text(1039), "30.50");
-    EXPECT_EQ(Text(1041), "42.50");
-    EXPECT_EQ(Text(1012), "-0.12");
     // A value outside the lists is shown, not replaced.
-    EXPECT_EQ(Text(1025), "SMANIAC");
-    EXPECT_EQ(Text(1026), "12");
+    EXPECT_EQ(Texts({1039, 1041, 1012, 1025, 1026}), "30.50|42.50|-0.12|SMANIAC|12");
     window->OnCommand(32772);
     EXPECT_EQ(FileText(path), original);
 
@@ -181,10 +172,7 @@ TEST_F(Window, OpenChartFindsItsSongAndLoadsEverythingThenSavesItBackUnchanged) 
     EXPECT_EQ(window->Editor().SelectedChart(), std::optional<std::size_t>(1)) << "the single";
     EXPECT_EQ(window->Steps(), "080420"); // the 16th between slots 4 and 5 has no slot
     EXPECT_TRUE(dialogs.messages.empty()) << "16ths are kept and shown: nothing to warn about";
-    EXPECT_EQ(Text(1010), "140.0");
-    EXPECT_EQ(Text(1012), "0.25");
-    EXPECT_EQ(Text(1023), "Open Me");
-    EXPECT_EQ(Text(1025), "MANIAC");
+    EXPECT_EQ(Texts({1010, 1012, 1023, 1025}), "140.0|0.25|Open Me|MANIAC");
     EXPECT_EQ(window->DwiFileName(), path);
     window->OnCommand(32772);
     EXPECT_EQ(FileText(path), original);

@@ -90,6 +90,14 @@ protected:
         ADD_FAILURE() << "no text control " << id;
         return {};
     }
+    // Several controls' texts joined by |: one comparison for a part of the window.
+    QString Texts(std::initializer_list<int> ids) {
+        QStringList texts;
+        for (int id : ids) {
+            texts << Text(id);
+        }
+        return texts.join('|');
+    }
     QAction* Action(int id) { return window->findChild<QAction*>(QString::number(id)); }
     void Click(int id) { Control<QPushButton>(id)->click(); }
 
