@@ -407,7 +407,7 @@ TEST_F(Window, MetronomeClicksOnTheBeatsWithoutBursts) {
             window->AddBpmChangeAt(96);
             window->AddStopAt(192);
         }
-        player.clicksAt.clear();
+        player.ClearClicks();
         player.Play();
         AdvanceInRealTime(run.untilSeconds);
         std::vector<double> clicks = player.Clicks();

@@ -37,7 +37,6 @@ public:
     std::vector<std::string> opened;
     int plays = 0;
     int halts = 0;
-    std::int32_t repeat = 0;
     player::PlayerEvents events;
 
     mutable std::mutex clickMutex;
@@ -61,7 +60,7 @@ public:
     double DurationSeconds() const override { return duration; }
     std::string FileName() const override { return fileName; }
     void SetRate(double rate) override { rates.push_back(rate); }
-    void SetRepeat(std::int32_t count) override { repeat = count; }
+    void SetRepeat(std::int32_t) override {}
     void Play() override {
         ++plays;
         ChangeState(player::PlayState::kPlaying);
@@ -91,6 +90,10 @@ public:
     std::vector<double> Clicks() const {
         std::lock_guard<std::mutex> lock(clickMutex);
         return clicksAt;
+    }
+    void ClearClicks() {
+        std::lock_guard<std::mutex> lock(clickMutex);
+        clicksAt.clear();
     }
 
     void ChangeState(player::PlayState newState) {
