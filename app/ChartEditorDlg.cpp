@@ -379,11 +379,14 @@ void CChartEditorDlg::Initialise() {
     m_sampleEndEdit->setText(QStringLiteral("5.0"));
     SetInstructions(kOpenMusicText);
 
-    // A fixed-pitch face stands in for the old terminal font of the read-outs.
-    const QString fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
-    m_bpmReadout->SetFont(fixed, 35, true);
-    m_elapsedReadout->SetFont(fixed, 16, true);
-    m_lastHitReadout->SetFont(fixed, 16, true);
+    // A face of even digits stands in for the old terminal font of the
+    // read-outs: the system's fixed font, else a usual monospace one.
+    const QStringList faces{QFontDatabase::systemFont(QFontDatabase::FixedFont).family(),
+                            QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Liberation Mono"),
+                            QStringLiteral("Noto Sans Mono"), QStringLiteral("Noto Mono")};
+    m_bpmReadout->SetEvenDigitFont(faces, 35, true);
+    m_elapsedReadout->SetEvenDigitFont(faces, 16, true);
+    m_lastHitReadout->SetEvenDigitFont(faces, 16, true);
     for (CColorLabel* readout : {m_bpmReadout, m_elapsedReadout, m_lastHitReadout}) {
         readout->SetText(kZeroReadout);
         readout->SetTextColor(Qt::black, true);

@@ -1,6 +1,6 @@
 #include "app/ColorLabel.h"
 
-#include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
@@ -10,6 +10,17 @@ namespace app {
 namespace {
 
 constexpr int kPointsPerInch = 72;
+
+bool DigitsAdvanceAlike(const QFont& font) {
+    const QFontMetricsF metrics(font);
+    const qreal advance = metrics.horizontalAdvance(QLatin1Char('0'));
+    for (const QChar c : QStringLiteral("123456789. ")) {
+        if (metrics.horizontalAdvance(c) != advance) {
+            return false;
+        }
+    }
+    return true;
+}
 
 } // namespace
 
@@ -41,6 +52,19 @@ void CColorLabel::SetFont(const QString& faceName, int pointSize, bool redraw) {
     }
     font.setPixelSize(PixelHeightForPoints(pointSize, logicalDpiY()));
     SetFont(font, redraw);
+}
+
+void CColorLabel::SetEvenDigitFont(const QStringList& faceNames, int pointSize, bool redraw) {
+    for (const QString& faceName : faceNames) {
+        SetFont(faceName, pointSize, false);
+        if (DigitsAdvanceAlike(m_font)) {
+            if (redraw) {
+                RedrawNow();
+            }
+            return;
+        }
+    }
+    SetFont(faceNames.value(0), pointSize, redraw);
 }
 
 void CColorLabel::SetTextColor(const QColor& colour, bool redraw) {

@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QFrame>
 #include <QString>
+#include <QStringList>
 
 namespace app {
 
@@ -27,6 +28,11 @@ public:
     // Face name (empty: keep the current family) at a point size, turned into
     // a pixel height for the screen's vertical dots per inch.
     void SetFont(const QString& faceName, int pointSize, bool redraw);
+    // The first of faceNames whose digits, '.' and ' ' all advance alike at
+    // pointSize, so that changing numbers keep their places; the first face
+    // when none does. fixedPitch() is no guide: fontconfig calls Noto Sans
+    // Mono proportional although its digits are all one width.
+    void SetEvenDigitFont(const QStringList& faceNames, int pointSize, bool redraw);
     void SetTextColor(const QColor& colour, bool redraw);
     void SetBkColor(const QColor& colour, bool redraw);
     void SetText(const QString& text) { m_text = text; }

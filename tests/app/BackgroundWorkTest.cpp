@@ -10,12 +10,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <atomic>
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <gtest/gtest.h>
 #include <stdexcept>
-#include <thread>
 
 namespace {
 
@@ -137,27 +132,17 @@ TEST(BackgroundWork, ProgressShowsOnlyForLongWaitsAndStepsAsideForQuestions) {
 // read. Made on the window thread, the import would let no tick through
 // (the scripted dialogs answer without an event loop of their own).
 TEST_F(Window, ImportOfAHugeHostileFileKeepsTheWindowThreadRunning) {
-    const std::filesystem::path folder = std::filesystem::path(BEATWRIGHT_TEST_TMP) / "huge_import";
-    std::filesystem::create_directories(folder);
-    const std::string path = (folder / "hostile.dwi").string();
-    {
-        std::ofstream out(path, std::ios::binary);
-        out << "#BPM:140;\n#SINGLE:BASIC:3:8;\n";
-        std::string records;
-        for (int i = 0; i < (1 << 19); ++i) {
-            records += "\n#";
-        }
-        for (int i = 0; i < 16; ++i) {
-            out << records;
-        }
+    std::string text = "#BPM:140;\n#SINGLE:BASIC:3:8;\n";
+    for (int i = 0; i < (1 << 23); ++i) {
+        text += "\n#";
     }
+    const std::string path = WriteFile(TempFolder("huge_import"), "hostile.dwi", text);
     LoadSong();
     int ticks = 0;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
     timer.start(5);
-    dialogs.openPaths.push_back(path);
-    window->OnCommand(32776);
+    Import(path);
     timer.stop();
     EXPECT_GT(ticks, 0);
     EXPECT_EQ(window->Steps(), "8");

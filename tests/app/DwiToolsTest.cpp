@@ -1,11 +1,8 @@
 #include "app/DwiTools.h"
 
-#include "dwi/DwiSong.h"
+#include "WindowFixture.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 namespace {
@@ -22,46 +19,33 @@ std::string ReadAll(std::FILE* file) {
 }
 
 TEST(DwiTools, InfoReportsEveryChartWithItsTimingAndCopyKeepsTheBytes) {
-    const std::filesystem::path dir = std::filesystem::path(BEATWRIGHT_TEST_TMP) / "dwitools";
-    std::filesystem::create_directories(dir);
+    const std::string dir = TempFolder("dwitools");
     const std::string file = "#TITLE:Song;\n#ARTIST:Me;\n#BPM:120;\n#GAP:500;\n"
                              "#CHANGEBPM:16=240;\n#FREEZE:32=1000;\n"
                              "#SINGLE:BASIC:3:8!8000800<248>;\n#DOUBLE:SMANIAC:12:8:0002;\n";
-    const std::string in = (dir / "in.dwi").string();
-    std::ofstream(in, std::ios::binary) << file;
+    const std::string in = WriteFile(dir, "in.dwi", file);
 
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
-    EXPECT_FALSE(app::PrintDwiInfo({in, (dir / "missing.dwi").string()}, out, err));
-    const std::string printed = ReadAll(out);
-    EXPECT_NE(ReadAll(err).find("missing.dwi"), std::string::npos);
-    ASSERT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1);
-    const auto info = nlohmann::json::parse(printed);
-    EXPECT_EQ(info["title"], "Song");
-    EXPECT_EQ(info["bpm"], 120.0);
-    EXPECT_EQ(info["gap_ms"], 500.0);
-    EXPECT_EQ(info["changes"], nlohmann::json::parse("[[4.0, 240.0]]"));
-    EXPECT_EQ(info["stops"], nlohmann::json::parse("[[8.0, 1000.0]]"));
-    ASSERT_EQ(info["charts"].size(), 2u);
-    const auto& single = info["charts"][0];
-    EXPECT_EQ(single["style"], "SINGLE");
-    EXPECT_EQ(single["taps"], 3); // the 8 that ends the hold is none
-    EXPECT_EQ(single["holds"], 1);
-    EXPECT_EQ(single["jumps"], 1);
-    EXPECT_EQ(single["last_beat"], 3.5);
-    // Beat 3.5 at 120 BPM from the Gap: 0.5 + 1.75 s; the change and the stop lie later.
-    EXPECT_DOUBLE_EQ(single["last_note_seconds"].get<double>(), 2.25);
-    const auto& doubles = info["charts"][1];
-    EXPECT_EQ(doubles["difficulty"], "SMANIAC");
-    EXPECT_EQ(doubles["rating"], 12);
-    EXPECT_EQ(doubles["last_beat"], 1.5);
+    EXPECT_FALSE(app::PrintDwiInfo({in, dir + "/missing.dwi"}, out, err));
+    EXPECT_EQ(ReadAll(err),
+              "Could not read \"" + dir + "/missing.dwi\":\r\nNo such file or directory\n");
+    // Worked by hand. The change and the stop stand at beats 16/4 and 32/4.
+    // SINGLE: a hold from beat 0 (the 8 at slot 4 ends it), a three-arrow
+    // jump at slot 7: beat 3.5, 0.5 s + 3.5 beats of 0.5 s. DOUBLE: up on
+    // the first pad at slot 0, down on the second at slot 3.
+    nlohmann::json expected = nlohmann::json::parse(R"({
+        "file": "", "title": "Song", "artist": "Me", "bpm": 120, "gap_ms": 500,
+        "changes": [[4, 240]], "stops": [[8, 1000]],
+        "charts": [{"style": "SINGLE", "difficulty": "BASIC", "rating": 3, "taps": 3,
+                    "holds": 1, "jumps": 1, "last_beat": 3.5, "last_note_seconds": 2.25},
+                   {"style": "DOUBLE", "difficulty": "SMANIAC", "rating": 12, "taps": 2,
+                    "holds": 0, "jumps": 0, "last_beat": 1.5, "last_note_seconds": 1.25}]})");
+    expected["file"] = in;
+    EXPECT_EQ(nlohmann::json::parse(ReadAll(out)), expected);
 
-    const std::string copy = (dir / "copy.dwi").string();
-    EXPECT_TRUE(app::CopyDwi(in, copy, err));
-    std::FILE* copied = std::fopen(copy.c_str(), "rb");
-    ASSERT_NE(copied, nullptr);
-    EXPECT_EQ(ReadAll(copied), file);
-    std::fclose(copied);
+    EXPECT_TRUE(app::CopyDwi(in, dir + "/copy.dwi", err));
+    EXPECT_EQ(FileText(dir + "/copy.dwi"), file);
     std::fclose(out);
     std::fclose(err);
 }

@@ -33,10 +33,10 @@ public:
     std::string fileName;
     std::optional<std::string> openError;
     std::vector<double> rates;
+    std::vector<double> seeks;
     std::vector<std::string> opened;
     int plays = 0;
     int halts = 0;
-    std::int32_t repeat = 0;
     player::PlayerEvents events;
 
     mutable std::mutex clickMutex;
@@ -51,6 +51,7 @@ public:
         return history ? history(steadyNs) : PositionSeconds();
     }
     void SetPositionSeconds(double seconds) override {
+        seeks.push_back(seconds);
         const double old = position.exchange(seconds);
         if (events.positionChange) {
             events.positionChange(old, seconds);
@@ -59,7 +60,7 @@ public:
     double DurationSeconds() const override { return duration; }
     std::string FileName() const override { return fileName; }
     void SetRate(double rate) override { rates.push_back(rate); }
-    void SetRepeat(std::int32_t count) override { repeat = count; }
+    void SetRepeat(std::int32_t) override {}
     void Play() override {
         ++plays;
         ChangeState(player::PlayState::kPlaying);
@@ -67,6 +68,7 @@ public:
     void Pause() override { ChangeState(player::PlayState::kPaused); }
     void Halt() override {
         ++halts;
+        position = 0.0;
         ChangeState(player::PlayState::kStopped);
     }
     player::PlayState State() const override { return state.load(); }
@@ -88,6 +90,10 @@ public:
     std::vector<double> Clicks() const {
         std::lock_guard<std::mutex> lock(clickMutex);
         return clicksAt;
+    }
+    void ClearClicks() {
+        std::lock_guard<std::mutex> lock(clickMutex);
+        clicksAt.clear();
     }
 
     void ChangeState(player::PlayState newState) {

@@ -1,32 +1,17 @@
-#include "QtPrinters.h"
+// Fixed faults: the .dwi dialogs listed only lower-case extensions and
+// saved a bare name without ".dwi".
+#include "WindowFixture.h"
 #include "app/QtServices.h"
 
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QListView>
 #include <QSignalSpy>
-#include <QTest>
-#include <filesystem>
-#include <fstream>
-#include <gtest/gtest.h>
 
 namespace {
 
-namespace fs = std::filesystem;
-
-fs::path FolderWith(const char* name, std::initializer_list<const char*> files) {
-    const fs::path folder = fs::path(BEATWRIGHT_TEST_TMP) / name;
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    for (const char* file : files) {
-        std::ofstream(folder / file) << "#BPM:120;\n";
-    }
-    return folder;
-}
-
 // The names the dialog lists in its folder, once the folder is read.
-QStringList Listed(QFileDialog& dialog, const fs::path& folder) {
+QStringList Listed(QFileDialog& dialog, const std::string& folder) {
     auto* model = dialog.findChild<QFileSystemModel*>();
     auto* list = dialog.findChild<QListView*>(QStringLiteral("listView"));
     if (!model || !list) {
@@ -34,7 +19,7 @@ QStringList Listed(QFileDialog& dialog, const fs::path& folder) {
         return {};
     }
     QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
-    dialog.setDirectory(QString::fromStdString(folder.string()));
+    dialog.setDirectory(QString::fromStdString(folder));
     dialog.show();
     EXPECT_TRUE(loaded.count() > 0 || loaded.wait(5000));
     // The filter is applied as the model's rows settle.
@@ -50,7 +35,10 @@ QStringList Listed(QFileDialog& dialog, const fs::path& folder) {
 
 // "*.dwi" lists charts whatever the case of their extension, and nothing else.
 TEST(FileDialogs, DwiFilterListsEveryCaseOfTheExtension) {
-    const fs::path folder = FolderWith("dialog_filter", {"a.dwi", "b.DWI", "c.Dwi", "d.txt"});
+    const std::string folder = TempFolder("dialog_filter");
+    for (const char* name : {"a.dwi", "b.DWI", "c.Dwi", "d.txt"}) {
+        WriteFile(folder, name, "#BPM:120;\n");
+    }
     for (const auto mode : {QFileDialog::AcceptOpen, QFileDialog::AcceptSave}) {
         QFileDialog dialog;
         dialog.setAcceptMode(mode);
@@ -65,8 +53,7 @@ TEST(FileDialogs, DwiFilterListsEveryCaseOfTheExtension) {
 // working directory, where the tests run beside the source's "chart"
 // folder: the names here are ones no folder has.)
 TEST(FileDialogs, SaveAddsLowerCaseDwiToABareName) {
-    const fs::path folder = FolderWith("dialog_suffix", {});
-    const QString base = QString::fromStdString(folder.string());
+    const QString base = QString::fromStdString(TempFolder("dialog_suffix"));
     const std::pair<const char*, const char*> cases[] = {{"new-chart", "new-chart.dwi"},
                                                          {"new-chart.DWI", "new-chart.DWI"},
                                                          {"my.chart.dwi", "my.chart.dwi"}};

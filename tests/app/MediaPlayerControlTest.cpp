@@ -2,90 +2,63 @@
 // ask of it, what it shows, and that it leaves the keyboard to the window.
 #include "app/MediaPlayerControl.h"
 
-#include <QKeyEvent>
-#include <QLabel>
+#include "FakeServices.h"
+
 #include <QSlider>
 #include <QTest>
 #include <QToolButton>
-#include <gtest/gtest.h>
+#include <cmath>
 
 namespace app {
 namespace {
 
-class ScriptedPlayer : public player::MediaPlayer {
-public:
-    double PositionSeconds() const override { return position; }
-    void SetPositionSeconds(double seconds) override {
-        position = seconds;
-        seeks.push_back(seconds);
-    }
-    double DurationSeconds() const override { return duration; }
-    std::string FileName() const override { return fileName; }
-    void SetRate(double) override {}
-    void SetRepeat(std::int32_t) override {}
-    void Play() override { state = player::PlayState::kPlaying; }
-    void Pause() override { state = player::PlayState::kPaused; }
-    void Halt() override {
-        state = player::PlayState::kStopped;
-        position = 0.0;
-        ++halts;
-    }
-    player::PlayState State() const override { return state; }
-    std::optional<std::string> Open(const std::string&) override { return std::nullopt; }
-    void SetEvents(player::PlayerEvents) override {}
-
-    double position = 0.0;
-    double duration = 0.0;
-    std::string fileName;
-    player::PlayState state = player::PlayState::kStopped;
-    std::vector<double> seeks;
-    int halts = 0;
-};
-
 struct Control {
-    Control() : widget(player) { widget.resize(400, 30); }
+    Control() : widget(player) {
+        widget.resize(400, 30);
+        player.fileName = "song.mp3";
+        player.duration = 125.0;
+    }
     QToolButton* PlayPause() { return widget.findChild<QToolButton*>("playPause"); }
-    QToolButton* Stop() { return widget.findChild<QToolButton*>("stop"); }
     QSlider* SeekBar() { return widget.findChild<QSlider*>("seekBar"); }
 
-    ScriptedPlayer player;
+    fakes::Player player;
     MediaPlayerControl widget;
 };
 
 TEST(MediaPlayerControl, TimeTextIsMinutesAndSecondsOrHours) {
-    EXPECT_EQ(MediaPlayerControl::TimeText(0.0), "0:00");
-    EXPECT_EQ(MediaPlayerControl::TimeText(59.999), "0:59") << "a second shows once it has passed";
-    EXPECT_EQ(MediaPlayerControl::TimeText(61.4), "1:01");
-    EXPECT_EQ(MediaPlayerControl::TimeText(3725.0), "1:02:05");
-    EXPECT_EQ(MediaPlayerControl::TimeText(-3.0), "0:00");
-    EXPECT_EQ(MediaPlayerControl::TimeText(std::nan("")), "0:00");
+    const std::pair<double, const char*> cases[] = {
+        {0.0, "0:00"},       {59.999, "0:59"}, // a second shows once it has passed
+        {61.4, "1:01"},      {600.0, "10:00"}, {3599.5, "59:59"},
+        {3725.0, "1:02:05"}, {-3.0, "0:00"},   {std::nan(""), "0:00"}};
+    for (const auto& [seconds, text] : cases) {
+        EXPECT_EQ(MediaPlayerControl::TimeText(seconds), text) << seconds;
+    }
 }
 
 TEST(MediaPlayerControl, ButtonsPlayPauseAndStopBackToTheStart) {
+    fakes::Player empty;
+    MediaPlayerControl nothing(empty);
+    EXPECT_FALSE(nothing.findChild<QToolButton*>("playPause")->isEnabled()) << "nothing to play";
+    EXPECT_FALSE(nothing.findChild<QSlider*>("seekBar")->isEnabled());
+    EXPECT_EQ(nothing.TimeLabelText(), "0:00 / 0:00");
+
     Control c;
-    EXPECT_FALSE(c.PlayPause()->isEnabled()) << "nothing to play yet";
-    EXPECT_FALSE(c.SeekBar()->isEnabled());
-    EXPECT_EQ(c.widget.TimeLabelText(), "0:00 / 0:00");
-    c.player.fileName = "song.mp3";
-    c.player.duration = 125.0;
     c.player.position = 42.5;
     c.widget.Refresh();
     EXPECT_TRUE(c.PlayPause()->isEnabled());
     EXPECT_EQ(c.widget.TimeLabelText(), "0:42 / 2:05");
     EXPECT_EQ(c.SeekBar()->value(), 42500);
-
     QTest::mouseClick(c.PlayPause(), Qt::LeftButton);
-    EXPECT_EQ(c.player.state, player::PlayState::kPlaying);
+    EXPECT_EQ(c.player.State(), player::PlayState::kPlaying);
     QTest::mouseClick(c.PlayPause(), Qt::LeftButton);
-    EXPECT_EQ(c.player.state, player::PlayState::kPaused);
-    QTest::mouseClick(c.Stop(), Qt::LeftButton);
+    EXPECT_EQ(c.player.State(), player::PlayState::kPaused);
+    QTest::mouseClick(c.widget.findChild<QToolButton*>("stop"), Qt::LeftButton);
     EXPECT_EQ(c.player.halts, 1);
     EXPECT_EQ(c.widget.TimeLabelText(), "0:00 / 2:05");
 }
 
 TEST(MediaPlayerControl, SeekBarSeeksWhereItIsClickedOrLetGo) {
     Control c;
-    c.player.fileName = "song.mp3";
     c.player.duration = 100.0;
     c.widget.show();
     c.widget.Refresh();
@@ -107,8 +80,6 @@ TEST(MediaPlayerControl, SeekBarSeeksWhereItIsClickedOrLetGo) {
 
 TEST(MediaPlayerControl, NoPartTakesTheKeyboard) {
     Control c;
-    c.player.fileName = "song.mp3";
-    c.player.duration = 10.0;
     c.widget.show();
     c.widget.Refresh();
     for (QWidget* part : c.widget.findChildren<QWidget*>()) {
@@ -120,7 +91,7 @@ TEST(MediaPlayerControl, NoPartTakesTheKeyboard) {
     // slider; sent to the control they change nothing.
     QTest::keyClick(&c.widget, Qt::Key_Space);
     QTest::keyClick(&c.widget, Qt::Key_Right);
-    EXPECT_EQ(c.player.state, player::PlayState::kPlaying);
+    EXPECT_EQ(c.player.State(), player::PlayState::kPlaying);
     EXPECT_TRUE(c.player.seeks.empty());
 }
 

@@ -40,39 +40,34 @@ protected:
     CountingView* view = nullptr;
 };
 
-// Paused, every change of what the lane shows, whatever its source, has its
-// repaint queued by the time the change returns: one pass of the event loop
-// paints it, with no timer involved. The paused refresh worker paints
-// nothing by itself, so a source that forgot would fail here.
+// Fixed fault: while paused, changes that did not bump a repaint counter
+// showed only at the next tick. Now every change of what the lane shows,
+// whatever its source, has its repaint queued by the time the change
+// returns: one pass of the event loop paints it, with no timer involved.
+// The paused refresh worker paints nothing by itself, so a source that
+// forgot would fail here.
 TEST_F(StepViewRepaint, EveryChangeWhilePausedIsPaintedAtTheNextPass) {
     LoadSong(120.0f);
     window->OnCommand(32780); // step input
     player.Pause();
-    const auto clickView = [this](Qt::MouseButton button, QPoint at) {
-        QTest::mouseClick(view, button, Qt::NoModifier, at);
+    const auto clickView = [this](QPoint at) {
+        return [=, this] { QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, at); };
+    };
+    const auto pressAt = [this](int key, double seconds) {
+        return [=, this] {
+            player.position = seconds;
+            Press(key);
+        };
     };
     const struct {
         const char* what;
         std::function<void()> change;
     } changes[] = {
-        {"arrow clicked into the lane",
-         [&] {
-             clickView(Qt::LeftButton, {30, 150});
-         }},
-        {"arrow clicked away",
-         [&] {
-             clickView(Qt::LeftButton, {30, 150});
-         }},
-        {"seek button",
-         [&] {
-             clickView(Qt::LeftButton, {170, 280});
-         }},
-        {"arrow key",
-         [&] {
-             player.position = 2.0;
-             Press(Qt::Key_Up);
-         }},
-        {"Space", [&] { Press(Qt::Key_Space); }},
+        {"arrow clicked into the lane", clickView({30, 150})},
+        {"arrow clicked away", clickView({30, 150})},
+        {"seek button", clickView({170, 280})},
+        {"arrow key", pressAt(Qt::Key_Up, 2.0)},
+        {"Space", pressAt(Qt::Key_Space, 2.0)},
         {"range action",
          [&] {
              window->SetRangeStart(0);
@@ -80,13 +75,13 @@ TEST_F(StepViewRepaint, EveryChangeWhilePausedIsPaintedAtTheNextPass) {
              Control<QComboBox>(1029)->setCurrentIndex(0);
              Click(1030);
          }},
-        {"BPM spin", [&] { Control<app::CSpinButton>(1011)->Step(1); }},
-        {"Gap spin", [&] { Control<app::CSpinButton>(1013)->Step(1); }},
-        {"Gap Plus HalfBeat", [&] { Click(1014); }},
-        {"X2", [&] { Click(1035); }},
-        {"X.5", [&] { Click(1036); }},
+        {"BPM spin", Spinning(1011, 1)},
+        {"Gap spin", Spinning(1013, 1)},
+        {"Gap Plus HalfBeat", Pressing(1014)},
+        {"X2", Pressing(1035)},
+        {"X.5", Pressing(1036)},
         {"seek by the player", [&] { player.SetPositionSeconds(4.0); }},
-        {"Enter", [&] { Press(Qt::Key_Return); }},
+        {"Enter", pressAt(Qt::Key_Return, 4.0)},
         {"tap mode resets the tempo", [&] { window->OnCommand(32779); }},
         {"playing starts", [&] { player.Play(); }},
         {"paused again", [&] { player.Pause(); }},

@@ -4,18 +4,25 @@
 #include "QtPrinters.h"
 #include "app/ChartEditorDlg.h"
 #include "app/ColorLabel.h"
+#include "app/CommandIds.h"
+#include "app/Settings.h"
+#include "app/SpinButton.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 
 // A whole file's bytes; empty when it cannot be read.
 inline std::string FileText(const std::string& path) {
@@ -25,21 +32,42 @@ inline std::string FileText(const std::string& path) {
     return text.str();
 }
 
+// An empty folder of its own under the test build's scratch folder.
+inline std::string TempFolder(const std::string& name) {
+    const std::filesystem::path folder = std::filesystem::path(BEATWRIGHT_TEST_TMP) / name;
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    return folder.string();
+}
+
+// Writes text to folder/name, returning the path.
+inline std::string WriteFile(const std::string& folder, const std::string& name,
+                             const std::string& text) {
+    const std::string path = folder + "/" + name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
 // The main window against scripted services, shown on the offscreen
 // platform with the keyboard. Step view and player control are blank
-// stand-ins unless a test makes them.
+// stand-ins unless a test makes them; settings only where a test gives them.
 class Window : public ::testing::Test {
 protected:
-    void SetUp() override {
-        app::CChartEditorDlg::Services services{player, player, dialogs, clock, estimator,
-                                                {},     {},     nullptr, {}};
+    void SetUp() override { Start(); }
+    void TearDown() override { window.reset(); }
+
+    // A fresh run of the program on the same services.
+    void Start() {
+        window.reset();
+        app::CChartEditorDlg::Services services{player, player, dialogs,        clock, estimator,
+                                                {},     {},     settings.get(), {}};
         services.makeStepView = makeStepView;
+        services.makeCalibrationPlayer = makeCalibrationPlayer;
         window = std::make_unique<app::CChartEditorDlg>(services);
         window->show();
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
-    void TearDown() override { window.reset(); }
 
     template <typename T = QWidget> T* Control(int id) {
         T* control = window->findChild<T*>(QString::number(id));
@@ -56,33 +84,100 @@ protected:
         if (auto* box = window->findChild<QPlainTextEdit*>(QString::number(id))) {
             return box->toPlainText();
         }
+        if (auto* list = window->findChild<QComboBox*>(QString::number(id))) {
+            return list->currentText();
+        }
         ADD_FAILURE() << "no text control " << id;
         return {};
     }
+    // Several controls' texts joined by |: one comparison for a part of the window.
+    QString Texts(std::initializer_list<int> ids) {
+        QStringList texts;
+        for (int id : ids) {
+            texts << Text(id);
+        }
+        return texts.join('|');
+    }
     QAction* Action(int id) { return window->findChild<QAction*>(QString::number(id)); }
     void Click(int id) { Control<QPushButton>(id)->click(); }
+
+    // Steps for tables: a button pressed, at a song time, or a spin stepped.
+    std::function<void()> Pressing(int id, int times = 1) {
+        return [=, this] {
+            for (int i = 0; i < times; ++i) {
+                Click(id);
+            }
+        };
+    }
+    std::function<void()> PressingAt(int id, double seconds) {
+        return [=, this] {
+            player.position = seconds;
+            Click(id);
+        };
+    }
+    std::function<void()> Spinning(int id, int delta, int times = 1) {
+        return [=, this] {
+            for (int i = 0; i < times; ++i) {
+                Control<app::CSpinButton>(id)->Step(delta);
+            }
+        };
+    }
 
     // A key as the user types it: to the widget with the focus.
     void Press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QWidget* target = QApplication::focusWidget();
         QTest::keyClick(target ? target : window.get(), static_cast<Qt::Key>(key), modifiers);
     }
+    // A held key: pressed with the song at one time, released at another.
+    void HoldKey(int key, double pressSeconds, double releaseSeconds,
+                 Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window.get();
+        player.position = pressSeconds;
+        QTest::keyPress(target, static_cast<Qt::Key>(key), modifiers);
+        player.position = releaseSeconds;
+        QTest::keyRelease(target, static_cast<Qt::Key>(key), modifiers);
+    }
 
     void LoadSong(float bpm = 150.0f, const std::string& path = "/songs/song.mp3") {
         estimator.result = {bpm, {}};
         dialogs.openPaths.push_back(path);
-        window->OnCommand(32771);
+        window->OnCommand(app::kCmdOpenMusicFile);
         player.duration = 60.0;
         // The progress window took the activation; give it back as the
         // window manager would.
         window->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
+    void StepMode(float bpm = 120.0f) {
+        LoadSong(bpm);
+        window->OnCommand(app::kCmdStepInputMode);
+    }
+    // Imports a .dwi through the menu, answering the chart questions.
+    void Import(const std::string& path, std::deque<bool> answers = {}) {
+        dialogs.answers = std::move(answers);
+        dialogs.openPaths.push_back(path);
+        window->OnCommand(app::kCmdImportDwiFile);
+    }
+    const chart::SongChart& Shown() { return *window->Editor().Selected(); }
+
+    // Song time follows real time from the position on, as when playing,
+    // until `untilSeconds`; the metronome worker clicks meanwhile.
+    void AdvanceInRealTime(double untilSeconds) {
+        const auto start = std::chrono::steady_clock::now();
+        const double from = player.position.load();
+        while (player.position.load() < untilSeconds) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+            player.position = from + elapsed.count();
+        }
+    }
 
     fakes::Player player;
     fakes::Dialogs dialogs;
     fakes::Clock clock;
     fakes::Estimator estimator;
+    std::unique_ptr<app::Settings> settings;
     std::function<QWidget*(QWidget*, view::StepViewOwner&)> makeStepView;
+    std::function<std::unique_ptr<player::MediaPlayer>()> makeCalibrationPlayer;
     std::unique_ptr<app::CChartEditorDlg> window;
 };

@@ -1,3 +1,7 @@
+// The window's layout as the user sees it. Fixed faults: labels ran into
+// their controls or were cut off, the Range Action box cut its texts, the BPM
+// spin stood apart from its box, and the About and instruction texts
+// scrolled.
 #include "WindowFixture.h"
 #include "app/PleaseWaitDlg.h"
 #include "app/SpinButton.h"
@@ -6,13 +10,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QScrollBar>
-#include <QStyle>
-#include <filesystem>
-#include <fstream>
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // Where a label's text lies inside the window: across, its advance placed by
 // the alignment; down, the ink of its letters below the top.
@@ -151,20 +150,29 @@ TEST(AboutBox, ShowsItsWholeTextWithoutScrolling) {
 // An imported title longer than its box shows its start, as typed text
 // would, not its end.
 TEST_F(Window, ImportedLongTitleShowsItsStart) {
-    const fs::path folder = fs::path(BEATWRIGHT_TEST_TMP) / "window_long_title";
-    fs::create_directories(folder);
-    const std::string path = (folder / "long.dwi").string();
-    std::ofstream(path, std::ios::binary)
-        << "#TITLE:The Beginning Of A Title Far Too Long For Its Box;\r\n"
-           "#ARTIST:An Artist With A Name As Long As The Title Is;\r\n#BPM:120;\r\n";
     LoadSong();
-    dialogs.openPaths.push_back(path);
-    window->OnCommand(32776);
+    Import(WriteFile(TempFolder("window_long_title"), "long.dwi",
+                     "#TITLE:The Beginning Of A Title Far Too Long For Its Box;\r\n"
+                     "#ARTIST:An Artist With A Name As Long As The Title Is;\r\n#BPM:120;\r\n"));
     for (int id : {1023, 1024}) {
         auto* edit = Control<QLineEdit>(id);
         ASSERT_GT(edit->fontMetrics().horizontalAdvance(edit->text()), edit->width()) << id;
         EXPECT_EQ(edit->cursorPosition(), 0) << id;
     }
+}
+
+// The window's least size is its layout's; the step view takes the height
+// the window gains.
+TEST_F(Window, TheStepViewTakesTheHeightTheWindowGains) {
+    const QSize start = window->size();
+    const int viewHeight = window->StepView()->height();
+    window->resize(start.width() + 50, start.height() + 120);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->StepView()->height(), viewHeight + 120);
+    window->resize(start.width() - 40, start.height() - 40);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->size(), start);
+    EXPECT_EQ(window->StepView()->height(), viewHeight);
 }
 
 } // namespace
