@@ -82,7 +82,7 @@ bool CChartEditorDlg::FilterKeyRelease(QKeyEvent* event, bool intoTextBox) {
         return false;
     }
     m_releases.Hold({event->key(), (event->modifiers() & Qt::KeypadModifier) != 0,
-                     event->timestamp(), PressedAtNs(event)});
+                     event->timestamp(), PressSongSeconds(PressedAtNs(event))});
     m_releaseTimer->start(ReleaseHoldBack::kWaitMs);
     return false;
 }
@@ -94,13 +94,19 @@ void CChartEditorDlg::LetGoHeldBackReleases() {
             continue;
         }
         if (const auto column = ColumnOfKey(release.key, release.keypad)) {
-            m_editor.ReleaseKey(*column, PressSongSeconds(release.releasedAtNs));
+            m_editor.ReleaseKey(*column, release.songSeconds);
         }
     }
 }
 
 bool CChartEditorDlg::FilterKeyPress(QKeyEvent* event, bool intoTextBox) {
     const int key = event->key();
+    const bool keypad = (event->modifiers() & Qt::KeypadModifier) != 0;
+    if (m_releases.IsRepeat(key, keypad, event->timestamp())) {
+        return false; // the key is still held: its release did not happen
+    }
+    // Any other key comes after the releases held back: they count first.
+    LetGoHeldBackReleases();
     // System keys (Alt and its combinations, F10) drive the menus and are
     // not key presses for tapping or step input.
     if ((event->modifiers() & Qt::AltModifier) || key == Qt::Key_Alt || key == Qt::Key_F10 ||
@@ -127,11 +133,9 @@ bool CChartEditorDlg::FilterKeyPress(QKeyEvent* event, bool intoTextBox) {
         return false;
     }
     // A held key is neither a new tap nor a new step.
-    const bool keypad = (event->modifiers() & Qt::KeypadModifier) != 0;
-    if (event->isAutoRepeat() || m_releases.IsRepeat(key, keypad, event->timestamp())) {
+    if (event->isAutoRepeat()) {
         return false;
     }
-    LetGoHeldBackReleases();
     const std::int64_t pressedAtNs = PressedAtNs(event);
     if (m_mode == kTapTempo) {
         TapKey(pressedAtNs);

@@ -31,6 +31,9 @@ void ReleaseHoldBack::Hold(const Release& release) {
 bool ReleaseHoldBack::IsRepeat(int key, bool keypad, unsigned long timestampMs) {
     // The server stamps both halves of a pair with the same millisecond.
     constexpr unsigned long kSameStampMs = 1;
+    if (timestampMs == 0) {
+        return false;
+    }
     for (auto it = m_held.begin(); it != m_held.end(); ++it) {
         const unsigned long apart = timestampMs >= it->timestampMs ? timestampMs - it->timestampMs
                                                                    : it->timestampMs - timestampMs;

@@ -31,12 +31,13 @@ public:
         int key = 0;
         bool keypad = false;
         unsigned long timestampMs = 0; // the event's stamp, the pair's match
-        std::int64_t releasedAtNs = 0; // steady clock, for the song time
+        double songSeconds = 0.0;      // where the release lies in the song
     };
 
     void Hold(const Release& release);
     // A press of key stamped timestampMs: true when it is the auto-repeat of
-    // a held-back release, which is then dropped with it.
+    // a held-back release, which is then dropped with it. Events without a
+    // stamp (0) pair with nothing.
     bool IsRepeat(int key, bool keypad, unsigned long timestampMs);
     // The held-back releases, oldest first; none are held after.
     std::vector<Release> TakeAll();
