@@ -1,5 +1,6 @@
 #include "app/KeyRouting.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTextEdit>
@@ -8,6 +9,10 @@
 namespace app {
 
 bool TakesTypedText(const QWidget* widget) {
+    // The Range Action list's field: Space there was a space and a cleared row.
+    if (const auto* combo = qobject_cast<const QComboBox*>(widget)) {
+        return combo->isEditable();
+    }
     if (const auto* line = qobject_cast<const QLineEdit*>(widget)) {
         return !line->isReadOnly();
     }

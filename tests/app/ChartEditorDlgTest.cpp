@@ -105,8 +105,7 @@ TEST_F(Window, OpeningASongEstimatesLoadsAndPreparesForTapping) {
 
 // Fixed fault: keys typed into the Title and Artist boxes also entered
 // steps and taps. Now typing goes into the box alone; Enter and Escape keep
-// their window meaning, and read-only boxes, which only show values, let
-// keys enter steps.
+// their window meaning.
 TEST_F(Window, KeysTypedIntoTextBoxesAreTextOnly) {
     StepMode();
     const chart::StepChart before = window->Steps();
@@ -134,10 +133,20 @@ TEST_F(Window, KeysTypedIntoTextBoxesAreTextOnly) {
     EXPECT_EQ(dialogs.questions,
               std::vector<std::string>{"Save Changes: Save changes to song.mp3?"});
 
-    Control(1010)->setFocus(); // the read-only BPM box
+    // The number boxes take typed values: an arrow there moves the cursor.
+    Control(1010)->setFocus();
     player.position = 1.0;
     Press(Qt::Key_Up);
-    EXPECT_EQ(window->Steps(), "00008");
+    EXPECT_EQ(window->Steps(), before);
+    // Fixed fault: Space typed into the Range Action list's field also
+    // cleared the row playing.
+    window->centralWidget()->setFocus();
+    Press(Qt::Key_Up);
+    const chart::StepChart withNote = window->Steps();
+    ASSERT_NE(withNote, before);
+    Control(1029)->setFocus();
+    Press(Qt::Key_Space);
+    EXPECT_EQ(window->Steps(), withNote);
 
     // In tap mode a key in the Title box is no tap either.
     window->OnCommand(32779);

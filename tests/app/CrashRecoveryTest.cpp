@@ -51,7 +51,7 @@ TEST_F(Window, UnsavedWorkIsCopiedAsideAndACrashedCopyIsOffered) {
     ASSERT_TRUE(next.OfferLeftCopies(dialogs));
     EXPECT_EQ(dialogs.questions,
               std::vector<std::string>{"Beatwright: Beatwright was not closed properly. Restore "
-                                       "the unsaved chart for song.mp3?"});
+                                       "the unsaved chart saved.dwi for song.mp3?"});
     EXPECT_EQ(window->Steps(), "0428");
     EXPECT_EQ(window->DwiFileName(), folder + "/saved.dwi");
     EXPECT_TRUE(window->HasUnsavedChanges());

@@ -5,6 +5,7 @@
 #include "app/ChartEditorDlg.h"
 #include "app/ColorLabel.h"
 #include "app/CommandIds.h"
+#include "app/KeyRouting.h"
 #include "app/Settings.h"
 #include "app/SpinButton.h"
 
@@ -136,6 +137,8 @@ protected:
         QTest::keyPress(target, static_cast<Qt::Key>(key), modifiers);
         player.position = releaseSeconds;
         QTest::keyRelease(target, static_cast<Qt::Key>(key), modifiers);
+        // Releases wait to be told from the desktop's auto-repeat.
+        QTest::qWait(app::ReleaseHoldBack::kWaitMs + 5);
     }
 
     void LoadSong(float bpm = 150.0f, const std::string& path = "/songs/song.mp3") {
