@@ -126,12 +126,14 @@ TEST(LaneLayout, ConstantTempoFramesMatchTheLaneOfEighths) {
 
 // 120 BPM from a Gap of 0: beat b at b / 2 s. A change at beat 4 to 240
 // BPM halves the beat from 2 s on; a stop of 1 s at beat 2 holds the lane
-// from 1 s to 2 s, and everything after it comes 1 s later.
+// from 1 s to 2 s, beat 3 comes at 2.5 s, and a change there to 60 BPM
+// makes beat 4 come at 3.5 s.
 TEST(LaneLayout, TempoChangesAndStopsMoveTheLaneByBeats) {
     chart::Song changed = SongAt(120.0f, 0.0f);
     changed.changes = {{4.0, 240.0}};
     chart::Song stopped = SongAt(120.0f, 0.0f);
     stopped.stops = {{2.0, 1000.0}};
+    stopped.changes = {{3.0, 60.0}};
     const struct {
         const chart::Song* song;
         double position;
@@ -139,7 +141,8 @@ TEST(LaneLayout, TempoChangesAndStopsMoveTheLaneByBeats) {
         double fraction;
     } cases[] = {{&changed, 1.0, 2, 0.0}, {&changed, 2.0, 4, 0.0},  {&changed, 2.125, 4, 0.5},
                  {&changed, 2.5, 6, 0.0}, {&stopped, 0.75, 1, 0.5}, {&stopped, 1.0, 2, 0.0},
-                 {&stopped, 1.7, 2, 0.0}, {&stopped, 2.25, 2, 0.5}, {&stopped, 3.0, 4, 0.0}};
+                 {&stopped, 1.7, 2, 0.0}, {&stopped, 2.25, 2, 0.5}, {&stopped, 3.0, 3, 0.5},
+                 {&stopped, 3.5, 4, 0.0}};
     for (const auto& c : cases) {
         const chart::BeatPosition position = view::LanePosition(*c.song, c.position);
         EXPECT_EQ(position.beats, c.beats) << c.position << " s";
