@@ -99,16 +99,21 @@ struct Delivered {
     }
 };
 
-TEST(PlaybackEngine, PositionIsTheFrameBeingDeliveredAndASeekLandsExactly) {
+TEST(PlaybackEngine, PositionIsTheFrameBeingDeliveredAndHaltsAndSeeksLandExactly) {
     UseDummyOutput();
     Delivered delivered;
     delivered.buffers.reserve(10000);
     std::vector<std::pair<std::int64_t, double>> readings; // steady ns, position
+    std::int64_t haltNs = 0;
     std::int64_t seekNs = 0;
     {
         PlaybackEngine engine(
             PlaybackEngine::Options{"PLINK.WAV", &Delivered::Observe, &delivered});
         ASSERT_FALSE(engine.OpenDecoded(IndexedSong(2.0), "indexed"));
+        engine.Play();
+        ASSERT_TRUE(WaitUntil([&] { return engine.PositionSeconds() > 0.3; }));
+        engine.Halt();
+        haltNs = NowNs();
         engine.Play();
         const auto start = std::chrono::steady_clock::now();
         while (engine.State() == PlayState::kPlaying &&
@@ -124,11 +129,18 @@ TEST(PlaybackEngine, PositionIsTheFrameBeingDeliveredAndASeekLandsExactly) {
         }
     } // the audio thread has ended: `delivered` is ours to read
     ASSERT_NE(seekNs, 0);
-    // After the seek (back from past 1.2 s) the first buffer of the new
-    // segment starts exactly on frame 0.5 s.
-    const auto landed = std::ranges::find_if(delivered.buffers, [&](const Delivered::Buffer& b) {
-        return b.atNs > seekNs && b.firstFrame >= 0 && b.firstFrame < kRate * 6 / 5;
-    });
+    // After the halt the first buffer heard starts on frame 0; after the
+    // seek (back from past 1.2 s) the first buffer of the new segment starts
+    // exactly on frame 0.5 s.
+    const auto firstAfter = [&](std::int64_t ns, std::int64_t below) {
+        return std::ranges::find_if(delivered.buffers, [&](const Delivered::Buffer& b) {
+            return b.atNs > ns && b.firstFrame >= 0 && b.firstFrame < below;
+        });
+    };
+    const auto restarted = firstAfter(haltNs, kRate);
+    ASSERT_NE(restarted, delivered.buffers.end());
+    EXPECT_EQ(restarted->firstFrame, 0);
+    const auto landed = firstAfter(seekNs, kRate * 6 / 5);
     ASSERT_NE(landed, delivered.buffers.end());
     EXPECT_EQ(landed->firstFrame, kRate / 2);
 
@@ -146,7 +158,8 @@ TEST(PlaybackEngine, PositionIsTheFrameBeingDeliveredAndASeekLandsExactly) {
         }
         const auto next = std::ranges::upper_bound(
             delivered.buffers, atNs, {}, [](const Delivered::Buffer& b) { return b.atNs; });
-        if (next == delivered.buffers.begin() || std::prev(next)->firstFrame < 0) {
+        if (next == delivered.buffers.begin() || std::prev(next)->firstFrame < 0 ||
+            std::prev(next)->atNs < haltNs) {
             continue;
         }
         const double sinceMs = static_cast<double>(atNs - std::prev(next)->atNs) / 1e6;

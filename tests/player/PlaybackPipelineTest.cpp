@@ -209,6 +209,10 @@ TEST(PlaybackPipeline, HalfRateCarriesOnFromTheNextFrameAtTheSamePitchTakingTwic
     constexpr int kAtRateOne = 14 * kBuffer;
     EXPECT_NEAR(static_cast<double>(lastSound), kAtRateOne + 2.0 * (2 * kRate - kAtRateOne),
                 0.05 * kRate);
+    // Its end is heard after exactly those frames, and reported once heard.
+    EXPECT_EQ(p.shared.endGeneration.load(), p.command.generation);
+    EXPECT_NEAR(static_cast<double>(p.shared.endHeardAtNs.load()) * kRate / 1e9,
+                kAtRateOne + 2 * (2 * kRate - kAtRateOne), 1.0);
     // Zero crossings over one second of the stretched part: 880 for 440 Hz.
     // Each 80 ms sequence splice can add or lose a crossing.
     int crossings = 0;
