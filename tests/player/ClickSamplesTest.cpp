@@ -1,15 +1,13 @@
 #include "player/ClickSamples.h"
 
 #include "PlayerTestSupport.h"
-#include "TestSignals.h"
 
-#include <algorithm>
-#include <cmath>
 #include <gtest/gtest.h>
 
 namespace player::test {
 namespace {
 
+// The original click: 625 unsigned 8-bit samples at 11127 Hz.
 TEST(ClickSamples, BuiltInClickIsAShortTickThatEndsInSilence) {
     const auto resource = BuiltInClickResource();
     ASSERT_EQ(resource.size(), 625U);
@@ -60,7 +58,7 @@ TEST(ClickSamples, ReadsAnyIntegerPcmWidthAndLayout) {
 TEST(ClickSamples, ConvertsRateAndChannelsForTheOutput) {
     ClickPcm stereo{{1000, -1000, 2000, -2000, 3000, -3000, 4000, -4000}, 22050, 2};
     // Same channel count: kept apart; double rate: every other sample is
-    // halfway between its neighbours.
+    // halfway between its neighbours, the last towards silence.
     EXPECT_EQ(ConvertClick(stereo, 44100, 2),
               (std::vector<std::int16_t>{1000, -1000, 1500, -1500, 2000, -2000, 2500, -2500, 3000,
                                          -3000, 3500, -3500, 4000, -4000, 2000, -2000}));

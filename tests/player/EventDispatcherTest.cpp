@@ -1,14 +1,13 @@
 #include "player/EventDispatcher.h"
 
+#include "PlayerTestSupport.h"
+
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <gtest/gtest.h>
 #include <memory>
-#include <mutex>
-#include <thread>
 
-namespace player {
+namespace player::test {
 namespace {
 
 using namespace std::chrono_literals;
@@ -79,14 +78,11 @@ TEST(EventDispatcher, AHandlerMayReplaceTheHandlers) {
     dispatcher.PostEndOfPlayback();
     dispatcher.PostEndOfPlayback();
     dispatcher.PostPositionChange(0.0, 1.0);
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (positions == 0 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(1ms);
-    }
+    EXPECT_TRUE(WaitUntil([&] { return positions > 0; }));
     dispatcher.Stop();
     EXPECT_EQ(ends.load(), 1);
     EXPECT_EQ(positions.load(), 1);
 }
 
 } // namespace
-} // namespace player
+} // namespace player::test

@@ -5,7 +5,6 @@
 #include "player/OutputRenderer.h"
 #include "player/StreamFeeder.h"
 
-#include <cmath>
 #include <gtest/gtest.h>
 
 namespace player::test {
@@ -33,19 +32,33 @@ struct Pipeline {
         feeder->Fill(command);
     }
 
-    // One callback at nowNs; the feeder then tops the ring up again unless
-    // starved. Appends the buffer to `output`.
-    void Callback(std::int64_t nowNs, bool starveFeeder = false) {
-        std::vector<std::int16_t> buffer(kBuffer * 2);
-        renderer->Render(buffer.data(), kBuffer, nowNs);
-        output.insert(output.end(), buffer.begin(), buffer.end());
+    // Callback k at k buffers plus `jitterNs`; the feeder then tops the
+    // ring up again unless starved. Appends the buffer to `output`.
+    void Callback(int k, double jitterNs = 0.0, bool starveFeeder = false) {
+        output.resize(output.size() + kBuffer * 2);
+        renderer->Render(&output[output.size() - kBuffer * 2], kBuffer,
+                         At(k * kBufferNs + jitterNs));
         if (!starveFeeder) {
             feeder->Fill(command);
         }
     }
+    void Callbacks(int from, int to) {
+        for (int k = from; k < to; ++k) {
+            Callback(k);
+        }
+    }
 
-    std::optional<double> FrameAt(std::int64_t nowNs) const {
-        return shared.clock.Load().FrameAt(nowNs);
+    static std::int64_t At(double ns) { return std::llround(ns); }
+    std::optional<double> FrameAt(double ns) const { return shared.clock.Load().FrameAt(At(ns)); }
+
+    // Onsets of clicks (the right channel carries only the click).
+    std::vector<std::int64_t> ClickOnsets() const {
+        std::vector<std::int64_t> onsets;
+        for (std::int64_t at = FirstAbove(output, 2, 1, 0); at >= 0;
+             at = FirstAbove(output, 2, 1, 0, at + std::ssize(click) / 2)) {
+            onsets.push_back(at);
+        }
+        return onsets;
     }
 
     SongPcm song;
@@ -58,16 +71,10 @@ struct Pipeline {
     std::vector<std::int16_t> output;
 };
 
-std::int64_t At(double ns) {
-    return static_cast<std::int64_t>(std::llround(ns));
-}
-
 TEST(PlaybackPipeline, RateOneCopiesTheSongUntouchedFromTheStartFrame) {
     Pipeline p(IndexedSong(0.5));
     p.Start(1000.0, 1.0);
-    for (int i = 0; i < 8; ++i) {
-        p.Callback(At(i * kBufferNs));
-    }
+    p.Callbacks(0, 8);
     for (std::size_t frame = 0; frame < 8 * kBuffer; ++frame) {
         ASSERT_EQ(IndexedFrame(&p.output[2 * frame]), 1000 + static_cast<std::int64_t>(frame));
     }
@@ -91,10 +98,10 @@ TEST(PlaybackPipeline, PositionIsTheFrameHeardAfterTheLatencyAndNeverRunsBackwar
         double worstEarly = 0.0;
         double worstSettled = 0.0;
         for (int k = 0; k < 60; ++k) {
-            p.Callback(At(k * kBufferNs + jitterNs[k % 8]));
+            p.Callback(k, jitterNs[k % 8]);
             // Readers between this callback and the next.
             for (double t = k * kBufferNs; t < (k + 1) * kBufferNs; t += 1e6) {
-                const std::optional<double> frame = p.FrameAt(At(t));
+                const std::optional<double> frame = p.FrameAt(t);
                 if (!frame) {
                     ASSERT_LT(t, kLatencyNs + 2.1e6)
                         << "nothing heard yet only before the first buffer";
@@ -118,23 +125,22 @@ TEST(PlaybackPipeline, PositionIsTheFrameHeardAfterTheLatencyAndNeverRunsBackwar
 TEST(PlaybackPipeline, UnderrunHoldsThePositionThenCarriesOnWithoutAJumpBack) {
     Pipeline p(IndexedSong(2.0), 0);
     p.Start(0.0, 1.0);
-    for (int k = 0; k < 4; ++k) {
-        p.Callback(At(k * kBufferNs));
-    }
+    p.Callbacks(0, 4);
     // The feeder stalls: the ring's 4096 frames last four more buffers.
     for (int k = 4; k < 12; ++k) {
-        p.Callback(At(k * kBufferNs), true);
+        p.Callback(k, 0.0, true);
     }
-    const double heldFrame = *p.FrameAt(At(12 * kBufferNs));
+    const double heldFrame = *p.FrameAt(12 * kBufferNs);
     EXPECT_EQ(heldFrame, 8 * kBuffer) << "held at the last frame played";
     p.feeder->Fill(p.command);
-    p.Callback(At(12 * kBufferNs));
-    EXPECT_EQ(*p.FrameAt(At(12 * kBufferNs)), heldFrame);
-    EXPECT_GT(*p.FrameAt(At(12.5 * kBufferNs)), heldFrame);
+    p.Callback(12);
+    EXPECT_EQ(*p.FrameAt(12 * kBufferNs), heldFrame);
+    EXPECT_GT(*p.FrameAt(12.5 * kBufferNs), heldFrame);
 }
 
-// The right channel carries only the click. Output frame n plays song
-// frame n * rate: the click starts on the first frame at or after the beat.
+// Output frame n plays song frame n * rate: a click asked for ahead starts
+// on the first frame at or after its beat (the built-in click rises within
+// a few samples).
 TEST(PlaybackPipeline, ClickRequestedAheadStartsOnItsSongFrameAtEveryRate) {
     const double beatFrame = 12345.0;
     for (const double rate : {1.0, 0.5, 1.5}) {
@@ -142,60 +148,45 @@ TEST(PlaybackPipeline, ClickRequestedAheadStartsOnItsSongFrameAtEveryRate) {
         Pipeline p(MarkerSong(2.0, {}));
         p.Start(0.0, rate);
         ASSERT_TRUE(p.shared.clicks.Request(beatFrame, p.command.generation));
-        for (int k = 0; k < 40; ++k) {
-            p.Callback(At(k * kBufferNs));
-        }
+        p.Callbacks(0, 40);
         const auto expected = static_cast<std::int64_t>(std::ceil(beatFrame / rate));
-        const std::int64_t onset = FirstAbove(p.output, 2, 1, 0);
-        ASSERT_GE(onset, expected);
-        EXPECT_LE(onset - expected, 5) << "the built-in click rises within a few samples";
-        EXPECT_EQ(FirstAbove(p.output, 2, 1, 0, onset + static_cast<std::int64_t>(p.click.size())),
-                  -1)
-            << "exactly one click";
+        const std::vector<std::int64_t> onsets = p.ClickOnsets();
+        ASSERT_EQ(onsets.size(), 1U);
+        EXPECT_GE(onsets[0], expected);
+        EXPECT_LE(onsets[0] - expected, 5);
     }
 }
 
 TEST(PlaybackPipeline, ClickDueWhileAnotherSoundsIsDroppedAndStaleClicksAreForgotten) {
     Pipeline p(MarkerSong(3.0, {}));
     p.Start(0.0, 1.0);
-    const auto clickFrames = static_cast<std::int64_t>(p.click.size() / 2);
-    const std::uint32_t generation = p.command.generation;
-    ASSERT_TRUE(p.shared.clicks.Request(5000.0, generation));
-    ASSERT_TRUE(p.shared.clicks.Request(5000.0 + static_cast<double>(clickFrames) / 2.0,
-                                        generation)); // overlaps
-    ASSERT_TRUE(
-        p.shared.clicks.Request(5000.0 + static_cast<double>(clickFrames) + 100.0, generation));
-    for (int k = 0; k < 20; ++k) {
-        p.Callback(At(k * kBufferNs));
+    const auto clickFrames = static_cast<double>(p.click.size() / 2);
+    for (const double at : {5000.0, 5000.0 + clickFrames / 2, 5000.0 + clickFrames + 100}) {
+        ASSERT_TRUE(p.shared.clicks.Request(at, p.command.generation));
     }
+    p.Callbacks(0, 20);
     // A click waiting for a frame of a segment that was then left (a seek)
     // never sounds.
-    ASSERT_TRUE(p.shared.clicks.Request(60000.0, generation));
-    p.Callback(At(20 * kBufferNs));
+    ASSERT_TRUE(p.shared.clicks.Request(60000.0, p.command.generation));
+    p.Callback(20);
     p.Start(50000.0, 1.0);
-    for (int k = 21; k < 40; ++k) {
-        p.Callback(At(k * kBufferNs));
-    }
-    std::vector<std::int64_t> onsets;
-    for (std::int64_t at = FirstAbove(p.output, 2, 1, 0); at >= 0;
-         at = FirstAbove(p.output, 2, 1, 0, at + clickFrames)) {
-        onsets.push_back(at);
-    }
-    EXPECT_EQ(onsets, (std::vector<std::int64_t>{5000 + 1, 5000 + clickFrames + 100 + 1}));
+    p.Callbacks(21, 40);
+    EXPECT_EQ(p.ClickOnsets(),
+              (std::vector<std::int64_t>{5000 + 1, 5000 + std::llround(clickFrames) + 100 + 1}));
 }
 
-TEST(PlaybackPipeline, RateChangeCarriesOnFromTheNextFrameDue) {
-    Pipeline p(SineSong(3.0, 440.0), 0);
+// Half speed through the time-stretcher, switched to ten buffers into the
+// song: song time carries on from the next frame due without a gap, the
+// rest of the 2 s song takes twice as long, and a 440 Hz tone stays 440 Hz.
+TEST(PlaybackPipeline, HalfRateCarriesOnFromTheNextFrameAtTheSamePitchTakingTwiceAsLong) {
+    Pipeline p(SineSong(2.0, 440.0), 0);
     p.Start(0.0, 1.0);
-    for (int k = 0; k < 10; ++k) {
-        p.Callback(At(k * kBufferNs));
-    }
-    p.command.rate = 0.75;
+    p.Callbacks(0, 10);
+    p.command.rate = 0.5;
     p.feeder->Fill(p.command);
     double previousEnd = -1.0;
-    bool sawStretched = false;
-    for (int k = 10; k < 40; ++k) {
-        p.Callback(At(k * kBufferNs));
+    for (int k = 10; k < 200; ++k) {
+        p.Callback(k);
         const ClockSnapshot clock = p.shared.clock.Load();
         for (int i = 0; i < clock.count; ++i) {
             const ClockPiece& piece = clock.pieces[static_cast<std::size_t>(i)];
@@ -206,10 +197,29 @@ TEST(PlaybackPipeline, RateChangeCarriesOnFromTheNextFrameDue) {
                 ASSERT_NEAR(piece.startFrame, previousEnd, 1e-6) << "a gap or jump in song time";
             }
             previousEnd = piece.endFrame;
-            sawStretched = sawStretched || piece.songFramesPerNs < 0.8 * kRate / 1e9;
         }
     }
-    EXPECT_TRUE(sawStretched);
+    // The ring's 4096 frames, rendered ahead at rate 1, play out first; the
+    // stretch starts half a sequence (20 ms at this rate) early, and its
+    // crossfades may leave a few exact zeros at the end: 50 ms of slack.
+    std::int64_t lastSound = std::ssize(p.output) / 2 - 1;
+    while (lastSound > 0 && p.output[static_cast<std::size_t>(2 * lastSound)] == 0) {
+        --lastSound;
+    }
+    constexpr int kAtRateOne = 14 * kBuffer;
+    EXPECT_NEAR(static_cast<double>(lastSound), kAtRateOne + 2.0 * (2 * kRate - kAtRateOne),
+                0.05 * kRate);
+    // Its end is heard after exactly those frames, and reported once heard.
+    EXPECT_EQ(p.shared.endGeneration.load(), p.command.generation);
+    EXPECT_NEAR(static_cast<double>(p.shared.endHeardAtNs.load()) * kRate / 1e9,
+                kAtRateOne + 2 * (2 * kRate - kAtRateOne), 1.0);
+    // Zero crossings over one second of the stretched part: 880 for 440 Hz.
+    // Each 80 ms sequence splice can add or lose a crossing.
+    int crossings = 0;
+    for (std::size_t f = kRate; f < 2 * kRate; ++f) {
+        crossings += (p.output[2 * f] < 0) != (p.output[2 * f + 2] < 0) ? 1 : 0;
+    }
+    EXPECT_NEAR(crossings, 880, 14);
 }
 
 } // namespace

@@ -5,11 +5,7 @@
 #include "player/KeyPressTime.h"
 #include "player/PlaybackEngine.h"
 
-#include <chrono>
-#include <cstdlib>
 #include <gtest/gtest.h>
-#include <string>
-#include <thread>
 
 namespace player::test {
 namespace {
@@ -17,41 +13,35 @@ namespace {
 using namespace std::chrono_literals;
 constexpr std::int64_t kMs = 1'000'000;
 
-struct StampCase {
-    const char* name;
-    std::uint64_t eventMs;
-    std::int64_t handledNs;
-    std::int64_t expectedNs;
-};
-
-void PrintTo(const StampCase& c, std::ostream* out) {
-    *out << c.name;
+// A key event's stamp is the 32-bit millisecond counter of the same steady
+// clock; one older than a second, from the future or missing (0) is no
+// sane stamp, and the press is dated when it is handled.
+TEST(KeyPressTime, DatesThePressFromASaneStampOnly) {
+    constexpr std::int64_t kHandled = 5'000'123'456'789; // 5000 s and a fraction
+    const struct {
+        const char* what;
+        std::uint64_t eventMs;
+        std::int64_t handledNs;
+        std::int64_t expectedNs;
+    } cases[] = {{"50 ms ago", 5'000'073, kHandled, kHandled - 50 * kMs},
+                 {"this millisecond", 5'000'123, kHandled, kHandled},
+                 {"synthesized, no stamp", 0, kHandled, kHandled},
+                 {"from the future", 5'000'200, kHandled, kHandled},
+                 {"a second ago", 4'999'123, kHandled, kHandled - 1000 * kMs},
+                 {"older than a second", 4'999'000, kHandled, kHandled},
+                 {"another clock", 77, kHandled, kHandled},
+                 // The 32-bit counter wrapped between press and handling.
+                 {"across the wrap", 0xFFFF'FFF6u, 4'294'967'296LL * kMs + 30 * kMs,
+                  4'294'967'296LL * kMs - 10 * kMs}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(KeyPressTime::PressedAtNs(c.eventMs, c.handledNs), c.expectedNs) << c.what;
+    }
 }
-
-class KeyPressStamps : public testing::TestWithParam<StampCase> {};
-
-TEST_P(KeyPressStamps, DatesThePressFromASaneStampOnly) {
-    const StampCase& c = GetParam();
-    EXPECT_EQ(KeyPressTime::PressedAtNs(c.eventMs, c.handledNs), c.expectedNs) << c.name;
-}
-
-constexpr std::int64_t kHandled = 5'000'123'456'789; // 5000 s and a fraction
-INSTANTIATE_TEST_SUITE_P(
-    Cases, KeyPressStamps,
-    testing::Values(StampCase{"50 ms ago", 5'000'073, kHandled, kHandled - 50 * kMs},
-                    StampCase{"this millisecond", 5'000'123, kHandled, kHandled},
-                    StampCase{"synthesized, no stamp", 0, kHandled, kHandled},
-                    StampCase{"from the future", 5'000'200, kHandled, kHandled},
-                    StampCase{"older than a second", 4'999'000, kHandled, kHandled},
-                    StampCase{"another clock", 77, kHandled, kHandled},
-                    // The 32-bit counter wrapped between press and handling.
-                    StampCase{"across the wrap", 0xFFFF'FFF6u, 4'294'967'296LL * kMs + 30 * kMs,
-                              4'294'967'296LL * kMs - 10 * kMs}));
 
 // The window thread stalls 50 ms between press and handling: the position
 // at the press comes from the history, not the position when handled.
 TEST(PositionHistory, APressHandled50MsLateFindsThePositionItWasMadeAt) {
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    UseDummyOutput();
     PlaybackEngine engine;
     engine.OpenDecoded(SineSong(5.0, 440.0), "song.wav");
     engine.Play();

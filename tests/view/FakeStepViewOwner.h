@@ -1,8 +1,13 @@
 #pragma once
 
 #include "chart/StepChart.h"
+#include "view/CCustomDisplay.h"
 #include "view/StepViewOwner.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMouseEvent>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -27,9 +32,7 @@ public:
     void Pause() override {}
     void Halt() override {}
     player::PlayState State() const override { return state; }
-    std::optional<std::string> Open(const std::string& /*path*/) override {
-        return std::string("no audio here");
-    }
+    std::optional<std::string> Open(const std::string& /*path*/) override { return "no audio"; }
     void SetEvents(player::PlayerEvents /*events*/) override {}
 
     double positionSeconds = 0.0;
@@ -68,15 +71,14 @@ public:
 
     void ToggleNote(std::int32_t row, std::uint8_t column) override {
         toggles.push_back({row, column});
-        chart::NoteData& notes = song.charts[shownChart].notes;
-        if (!notes.Remove(row, column)) {
-            notes.Set({row, column, 0});
+        if (!Notes().Remove(row, column)) {
+            Notes().Set({row, column, 0});
         }
     }
     void SetHold(std::int32_t row, std::uint8_t column, std::int32_t holdRows,
                  std::uint64_t mergeId) override {
         holds.push_back({row, column, holdRows, mergeId});
-        song.charts[shownChart].notes.Set({row, column, holdRows});
+        Notes().Set({row, column, holdRows});
     }
     void SetRangeStart(std::int32_t cell) override { rangeStart = cell; }
     void SetRangeEnd(std::int32_t cell) override { rangeEnd = cell; }
@@ -115,9 +117,8 @@ public:
         constexpr chart::Arrow kColumns[4] = {chart::kArrowLeft, chart::kArrowDown, chart::kArrowUp,
                                               chart::kArrowRight};
         for (std::size_t slot = 0; slot < codes.size(); ++slot) {
-            const chart::ArrowSet arrows = chart::ArrowsOfCode(codes[slot]);
             for (std::uint8_t column = 0; column < 4; ++column) {
-                if ((arrows & kColumns[column]) != 0) {
+                if ((chart::ArrowsOfCode(codes[slot]) & kColumns[column]) != 0) {
                     Notes().AppendSorted({static_cast<std::int32_t>(slot) * 24, column, 0});
                 }
             }
@@ -134,7 +135,61 @@ public:
     std::vector<HoldCall> holds;
     std::optional<std::int32_t> rangeStart;
     std::optional<std::int32_t> rangeEnd;
-    std::vector<std::string> requests;
+    std::vector<std::string> requests; // tempo change and stop requests, e.g. "add stop 48"
+};
+
+// A view whose context menu the test answers instead of a user (the item
+// whose text is `choice`), counting its paints and menus.
+class TestDisplay : public view::CCustomDisplay {
+public:
+    using CCustomDisplay::CCustomDisplay;
+
+    QAction* RunContextMenu(QMenu& menu, const QPoint& globalPos) override {
+        menuTitle = menu.title().toStdString();
+        menuPos = globalPos;
+        menuItems.clear();
+        QAction* chosen = nullptr;
+        for (QAction* action : menu.actions()) {
+            menuItems.push_back(action->text().toStdString());
+            chosen = !action->isSeparator() && action->text() == choice ? action : chosen;
+        }
+        ++menusShown;
+        return chosen;
+    }
+
+    // One mouse event at client (x, y).
+    void Mouse(QEvent::Type type, Qt::MouseButton button, int x, int y,
+               Qt::MouseButtons buttons = Qt::NoButton) {
+        const QPointF local(x, y);
+        QMouseEvent event(type, local, mapToGlobal(local), button, buttons, Qt::NoModifier);
+        QApplication::sendEvent(this, &event);
+    }
+    void Press(Qt::MouseButton button, int x, int y) {
+        Mouse(QEvent::MouseButtonPress, button, x, y, button);
+    }
+    void Click(int x, int y) {
+        Press(Qt::LeftButton, x, y);
+        Mouse(QEvent::MouseButtonRelease, Qt::LeftButton, x, y);
+    }
+    // A right click answered with menu item `item` ("" dismisses the menu).
+    void Choose(const char* item, int x, int y) {
+        choice = QString::fromLatin1(item);
+        Press(Qt::RightButton, x, y);
+    }
+    QImage Frame(int scale = 1) { return RenderFrame(scale).copy(); }
+
+    int paints = 0;
+    int menusShown = 0;
+    QString choice;
+    std::string menuTitle;
+    std::vector<std::string> menuItems;
+    QPoint menuPos;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        ++paints;
+        CCustomDisplay::paintEvent(event);
+    }
 };
 
 } // namespace view_test
