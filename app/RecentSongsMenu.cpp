@@ -29,8 +29,9 @@ QStringList RecentSongsMenu::MenuNames(const QStringList& paths) {
             withFolder[i] = QStringLiteral("%1 (%2)").arg(names[i], file.dir().dirName());
         }
     }
+    const QStringList firstPass = withFolder;
     for (qsizetype i = 0; i < paths.size(); ++i) {
-        if (clashes(withFolder, withFolder[i])) {
+        if (clashes(firstPass, firstPass[i])) {
             const QFileInfo file(paths[i]);
             withFolder[i] = QStringLiteral("%1 (%2)").arg(names[i], file.absolutePath());
         }

@@ -30,10 +30,10 @@ TEST_F(Window, TheKeyboardStartsOnTapInputAndNumberBoxesTakeTypedValues) {
         const char* shown; // after Enter: the value taken, or the old one kept
     };
     const Case cases[] = {
-        {1010, "140", "140.0"}, {1010, "abc", "140.0"}, {1010, "0", "140.0"},
-        {1012, "0.75", "0.75"}, {1012, "1e", "0.75"},   {1021, "150", "150"},
-        {1021, "301", "150"},   {1027, "3", "3"},       {1028, "9", "9"},
-        {1028, "-1", "9"},      {1039, "12.5", "12.5"}, {1031, "40", "40"},
+        {1010, "140", "140.0"}, {1010, "abc", "140.0"},  {1010, "0", "140.0"},
+        {1012, "0.75", "0.75"}, {1012, "1e", "0.75"},    {1021, "150", "150"},
+        {1021, "301", "150"},   {1027, "3", "3"},        {1028, "9", "9"},
+        {1028, "-1", "9"},      {1039, "12.5", "12.50"}, {1031, "40", "40"},
         {1031, "101", "40"},    {1033, "3", "3"},
     };
     for (const Case& c : cases) {
@@ -52,7 +52,7 @@ TEST_F(Window, TheKeyboardStartsOnTapInputAndNumberBoxesTakeTypedValues) {
     EXPECT_FLOAT_EQ(window->Timing().sampleStartSeconds, 12.5f);
     EXPECT_EQ(window->Timing().songSpeedPercent, 150);
     ASSERT_FALSE(player.rates.empty());
-    EXPECT_DOUBLE_EQ(player.rates.back(), 1.5);
+    EXPECT_FLOAT_EQ(static_cast<float>(player.rates.back()), 1.5f);
     EXPECT_EQ(window->Range().start, 3);
     EXPECT_EQ(window->Range().end, 9);
     EXPECT_EQ(window->Taps().tapCount, 0u) << "digits typed into boxes are no taps";
