@@ -170,6 +170,9 @@ void CChartEditorDlg::TapKey(std::int64_t pressedAtNs) {
             outcome = chart::ApplyTap(m_taps, timing, now, position);
         },
         m_tapMergeId);
+    if (outcome == chart::TapOutcome::kSeriesStarted && seriesRunning) {
+        m_tapMergeId = NewMergeId(); // a pause began a new series: its own undo step
+    }
     switch (outcome) {
     case chart::TapOutcome::kSeriesStarted:
         SetInstructions(kFirstTapText);

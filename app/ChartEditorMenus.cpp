@@ -157,16 +157,15 @@ void CChartEditorDlg::OnCommand(int commandId) {
 
 void CChartEditorDlg::SetMode(std::int32_t mode) {
     if (mode == kTapTempo) {
-        EditTiming([&](chart::TimingState& timing) {
-            chart::ResetForTapping(m_taps, timing);
+        // A new series; the tempo and Gap stand until its first interval.
+        WithTimingLock([&](chart::TimingState&) {
+            chart::ArmAfterOpening(m_taps);
             m_mode = kTapTempo;
         });
         SetInstructions(kTapModeText);
-        for (CColorLabel* readout : {m_bpmReadout, m_elapsedReadout, m_lastHitReadout}) {
+        for (CColorLabel* readout : {m_elapsedReadout, m_lastHitReadout}) {
             ShowReadout(readout, kZeroReadout);
         }
-        m_gapEdit->setText(QStringLiteral("0.00"));
-        m_bpmEdit->setText(kZeroReadout);
     } else if (mode == kStepInput) {
         WithTimingLock([&](chart::TimingState&) {
             m_mode = kStepInput;

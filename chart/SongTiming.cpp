@@ -156,10 +156,9 @@ void ApplyBpmSpin(TimingState& state, int delta, double positionSeconds) {
 namespace {
 
 void SetGapAndAnchor(TimingState& state, double gapSeconds, double positionSeconds) {
+    // Beat 0 may lie before the song's first sample: files hold negative
+    // Gaps, and the controls step through 0 both ways.
     state.gapSeconds = static_cast<float>(gapSeconds);
-    if (state.gapSeconds < 0.0f) {
-        state.gapSeconds = 0.0f;
-    }
     state.nextClickSeconds = AnchorNextClick(static_cast<double>(state.gapSeconds), positionSeconds,
                                              BeatSeconds(state.bpm));
 }

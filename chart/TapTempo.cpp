@@ -1,5 +1,6 @@
 #include "chart/TapTempo.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace chart {
@@ -11,16 +12,6 @@ constexpr double kSecondsPerMinute = 60.0;
 constexpr int kTapClickBeatsAhead = 2;
 
 } // namespace
-
-void ResetForTapping(TapState& taps, TimingState& timing) {
-    timing.nextClickSeconds = kClickNotArmedSeconds;
-    timing.bpm = 0.01f;
-    timing.gapSeconds = 0.0f;
-    taps.tappingStarted = false;
-    taps.lastHitBpm = 0.0f;
-    taps.intervalSumMs = 0.0f;
-    taps.tapCount = 0;
-}
 
 float FoldIntoFirstBeat(double positionSeconds, double beatSeconds) {
     double gap = positionSeconds;
@@ -55,12 +46,20 @@ TapOutcome ApplyTap(TapState& taps, TimingState& timing, std::uint32_t nowMs,
     if (elapsedMs <= 0.0) {
         return TapOutcome::kIgnored;
     }
+    const double meanMs =
+        taps.tapCount > 0 ? static_cast<double>(taps.intervalSumMs) / taps.tapCount : 0.0;
+    if (elapsedMs > std::max(kSeriesPauseMs, 2.0 * meanMs)) {
+        // The user stopped to think: this press starts a new series, and
+        // the tempo found so far stands until it has an interval.
+        ArmAfterOpening(taps);
+        return ApplyTap(taps, timing, nowMs, positionSeconds);
+    }
     ++taps.tapCount;
     taps.intervalSumMs = static_cast<float>(static_cast<double>(taps.intervalSumMs) + elapsedMs);
     taps.lastHitBpm = static_cast<float>(kSecondsPerMinute / (elapsedMs * kSecondsPerMs));
-    const float meanMs = taps.intervalSumMs / static_cast<float>(taps.tapCount);
+    const float seriesMeanMs = taps.intervalSumMs / static_cast<float>(taps.tapCount);
     timing.bpm =
-        static_cast<float>(kSecondsPerMinute / (static_cast<double>(meanMs) * kSecondsPerMs));
+        static_cast<float>(kSecondsPerMinute / (static_cast<double>(seriesMeanMs) * kSecondsPerMs));
     taps.lastTapMs = nowMs;
 
     const double beat = BeatSeconds(timing.bpm);

@@ -15,8 +15,8 @@ struct TapState {
     float lastHitBpm = 0.0f;     // tempo of the latest interval alone
     std::uint32_t lastTapMs = 0; // tick of the latest press
     std::uint32_t firstTapMs = 0;
-    // Set when a song is opened: the first press starts the series but
-    // leaves the estimated tempo standing until an interval replaces it.
+    // Set when a song is opened or tap mode chosen: the first press starts
+    // the series but leaves the tempo standing until an interval replaces it.
     bool keepTempoUntilInterval = false;
 };
 
@@ -26,11 +26,13 @@ enum class TapOutcome {
     kIgnored,         // a 0 ms interval: no tempo can come of it
 };
 
-// Tap mode chosen: BPM 0.01, Gap 0, the click disarmed, a new series.
-void ResetForTapping(TapState& taps, TimingState& timing);
-
-// After opening a song: the estimate stands, the next press starts a series.
+// After opening a song or choosing tap mode: the next press starts a series,
+// and BPM and Gap stand until its first interval replaces them.
 void ArmAfterOpening(TapState& taps);
+
+// A pause this long (or twice the series' mean interval, when longer) ends
+// the series: the next press starts a new one, as if armed afresh.
+inline constexpr double kSeriesPauseMs = 2000.0;
 
 // One press at tick nowMs (wrapping 32-bit milliseconds) with the player at
 // positionSeconds. Call with the timing lock held.

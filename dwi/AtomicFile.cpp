@@ -131,6 +131,12 @@ std::optional<std::string> WriteFileAtomically(const std::string& path, std::str
     if (fs::is_directory(target, ec)) {
         return Reason(EISDIR);
     }
+    // A rename would replace a device or a pipe (a save to /dev/null took
+    // the device node away) and the leftover sweep would reach into /dev.
+    if (const auto kind = fs::status(target, ec).type();
+        !ec && kind != fs::file_type::regular && kind != fs::file_type::not_found) {
+        return std::string("not a regular file");
+    }
     RemoveLeftovers(FolderOf(target));
 
     fs::path temporary;

@@ -156,7 +156,7 @@ TEST_F(Window, KeysTypedIntoTextBoxesAreTextOnly) {
     clock.now = 1500;
     Press(Qt::Key_T);
     EXPECT_EQ(window->Taps().tapCount, 0);
-    EXPECT_EQ(Text(1005), "000.0");
+    EXPECT_EQ(Text(1005), "120.0");
 }
 
 TEST_F(Window, TappingComputesTempoGapAndClick) {
@@ -170,7 +170,7 @@ TEST_F(Window, TappingComputesTempoGapAndClick) {
     EXPECT_EQ(Text(1008), "Fine tune BPM/Gap with the controls below, then select \"Step Data "
                           "Input\" from the Mode menu to disable keypresses being interpreted "
                           "as tempo entry.");
-    EXPECT_EQ(Text(1005), "000.0");
+    EXPECT_EQ(Text(1005), "150.0") << "the tempo stands until the series has an interval";
     // 500 ms apart: 120 BPM; the press at 1.25 s folds into the first beat
     // at 0.25 s, the next click one beat after the press.
     clock.now = 10500;
@@ -313,8 +313,8 @@ TEST_F(Window, SpeedAndTimingControlsShowTheirValues) {
         {"X.5", Pressing(1036), 1010, "75.0"},
         {"X2", Pressing(1035), 1010, "150.0"},
         {"Gap + half beat", Pressing(1014), 1012, "0.20"},
-        {"Gap - half beat twice, no lower than 0", Pressing(1015, 2), 1012, "0.00"},
-        {"Gap spin", Spinning(1013, 7), 1012, "0.07"},
+        {"Gap - half beat twice, through 0", Pressing(1015, 2), 1012, "-0.20"},
+        {"Gap spin", Spinning(1013, 7), 1012, "-0.13"},
         {"sample start", PressingAt(1040, 12.345), 1039, "12.35"},
         {"sample end before the song", PressingAt(1042, -1.0), 1041, "0.00"},
         {"0.5X", Pressing(1017), 1021, "50"},
@@ -332,7 +332,8 @@ TEST_F(Window, SpeedAndTimingControlsShowTheirValues) {
         EXPECT_EQ(Text(step.id), step.shown) << step.what;
     }
     EXPECT_NEAR(window->Timing().bpm, 150.01f, 1e-4f) << "0.01 and 1500 steps of 0.1";
-    EXPECT_NEAR(window->Timing().gapSeconds, 0.07f, 1e-6f);
+    // 0.2 - 2 x 0.2 + 7 x 0.01 in float steps.
+    EXPECT_NEAR(window->Timing().gapSeconds, -0.13f, 1e-4f);
     EXPECT_NEAR(player.rates.back(), 3.0, 1e-6) << "300 %";
 }
 

@@ -113,26 +113,29 @@ TEST(TimingControls, SpinsAndButtonsKeepBpmAndGapInBoundsAndReanchorTheClick) {
     chart::ApplyBpmSpin(state, -1, 0.0);
     EXPECT_EQ(state.bpm, 0.01f); // below 0
 
+    // Fixed fault: the Gap stopped at 0, so one click on a file's #GAP:-12
+    // jumped to 0.00. It steps through 0 both ways now.
     state = {120.0f, 0.03f};
     chart::ApplyGapSpin(state, -4, 0.0);
-    EXPECT_EQ(state.gapSeconds, 0.0f);
+    EXPECT_FLOAT_EQ(state.gapSeconds, -0.01f);
     chart::ApplyGapSpin(state, 2, 0.0);
-    EXPECT_EQ(state.gapSeconds, 0.01f * 2.0f);
+    EXPECT_FLOAT_EQ(state.gapSeconds, 0.01f);
     chart::ApplyGapPlusHalfBeat(state, 0.0);
-    EXPECT_EQ(state.gapSeconds, static_cast<float>(static_cast<double>(0.01f * 2.0f) + 0.25));
+    EXPECT_FLOAT_EQ(state.gapSeconds, 0.26f);
     chart::ApplyGapMinusHalfBeat(state, 0.0);
     chart::ApplyGapMinusHalfBeat(state, 0.0);
-    EXPECT_EQ(state.gapSeconds, 0.0f);
-    EXPECT_EQ(state.nextClickSeconds, 0.5);
+    EXPECT_FLOAT_EQ(state.gapSeconds, -0.24f);
+    // Beats at -0.24, 0.26, 0.76: the click re-anchors on the beat grid.
+    EXPECT_NEAR(state.nextClickSeconds, 0.76, 1e-6);
     state = {-5.0f, 1.5f}; // the half-beat buttons ignore an unusable tempo
     chart::ApplyGapPlusHalfBeat(state, 0.0);
     chart::ApplyGapMinusHalfBeat(state, 0.0);
     EXPECT_EQ(state.gapSeconds, 1.5f);
 
-    // A found tempo: BPM as given, Gap never negative.
+    // A found or typed tempo: BPM and Gap as given.
     chart::ApplyBpmAndGap(state, 90.0f, -0.01f, 0.0);
     EXPECT_EQ(state.bpm, 90.0f);
-    EXPECT_EQ(state.gapSeconds, 0.0f);
+    EXPECT_EQ(state.gapSeconds, -0.01f);
     // X2 and X.5 have no bound; the click grid then starts at song time 0.
     state = {60.0f, 0.3f};
     chart::ApplyBpmDouble(state, 1.1); // grid 0, 0.5, 1.0, 1.5, then one beat more

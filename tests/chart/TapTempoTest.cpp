@@ -51,10 +51,11 @@ TEST(TapTempo, IntervalsAcrossACounterWrapAndZeroIntervals) {
     EXPECT_EQ(taps.tapCount, 2u);
 }
 
-// Fixed fault: after opening, the first press threw away the estimated
-// tempo although the time before it (on a message box, say) is no beat. The
-// estimate stays until the second press; a later series clears it again.
-TEST(TapTempo, AfterOpeningTheFirstPressStartsASeriesAndKeepsTheEstimate) {
+// Fixed faults: after opening, the first press threw away the estimated
+// tempo although the time before it (on a message box, say) is no beat; and
+// choosing tap mode set BPM 0.01 and Gap 0, which a save then wrote. Both
+// now keep BPM and Gap until the second press.
+TEST(TapTempo, AfterOpeningOrChoosingTapModeTheFirstPressKeepsTheTempo) {
     chart::TapState taps;
     chart::TimingState timing;
     timing.bpm = 127.9f;
@@ -68,13 +69,51 @@ TEST(TapTempo, AfterOpeningTheFirstPressStartsASeriesAndKeepsTheEstimate) {
     }
     EXPECT_NEAR(timing.bpm, 60.0f / 0.469f, kBpmTolerance);
 
-    chart::ResetForTapping(taps, timing);
-    EXPECT_EQ(timing.bpm, 0.01f);
-    EXPECT_EQ(timing.gapSeconds, 0.0f);
-    EXPECT_EQ(timing.nextClickSeconds, 999.0);
+    const chart::TimingState tapped = timing;
+    chart::ArmAfterOpening(taps);
+    EXPECT_EQ(ApplyTap(taps, timing, 20000, 0.3), TapOutcome::kSeriesStarted);
+    EXPECT_EQ(timing.bpm, tapped.bpm);
+    EXPECT_EQ(timing.gapSeconds, tapped.gapSeconds);
     EXPECT_EQ(taps.tapCount, 0u);
-    EXPECT_EQ(ApplyTap(taps, timing, 20000, 0.0), TapOutcome::kSeriesStarted);
-    EXPECT_EQ(timing.bpm, 0.01f);
+}
+
+// Fixed fault: a series never restarted: 8 taps, 10 s of thinking and 4
+// taps gave 20.5 BPM. A pause longer than 2 s, or than twice the mean
+// interval when that is longer, starts a new series; the tempo found stands
+// until the new series has an interval.
+TEST(TapTempo, APauseStartsANewSeries) {
+    const struct {
+        std::uint32_t intervalMs;
+        std::uint32_t pauseMs;
+        bool restarts;
+    } cases[] = {
+        {500, 10000, true}, {500, 2001, true},
+        {500, 1999, false}, {1500, 2999, false}, // 40 BPM: within twice its mean interval
+        {1500, 3001, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.intervalMs) + " then " + std::to_string(c.pauseMs));
+        chart::TapState taps;
+        chart::TimingState timing;
+        std::uint32_t at = 1000;
+        for (int i = 0; i < 8; ++i, at += c.intervalMs) {
+            ApplyTap(taps, timing, at, 0.0);
+        }
+        at += c.pauseMs - c.intervalMs;
+        const float series = timing.bpm;
+        const TapOutcome outcome = ApplyTap(taps, timing, at, 0.0);
+        if (!c.restarts) {
+            EXPECT_EQ(outcome, TapOutcome::kIntervalCounted);
+            continue;
+        }
+        EXPECT_EQ(outcome, TapOutcome::kSeriesStarted);
+        EXPECT_EQ(timing.bpm, series);
+        for (int i = 1; i <= 3; ++i) {
+            ApplyTap(taps, timing, at + static_cast<std::uint32_t>(i) * 600, 0.0);
+        }
+        EXPECT_NEAR(timing.bpm, 100.0f, kBpmTolerance) << "the new series alone";
+        EXPECT_EQ(taps.tapCount, 3u);
+    }
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -43,7 +44,11 @@ TEST(WriteFileAtomically, FailureKeepsWhatWasThereAndSaysWhy) {
               "No such file or directory");
     fs::create_directory(folder / "taken.dwi");
     EXPECT_EQ(dwi::WriteFileAtomically((folder / "taken.dwi").string(), "x"), "Is a directory");
-    EXPECT_EQ(Names(folder), (std::vector<std::string>{"taken.dwi"}));
+    // Fixed fault: a save to /dev/null renamed a file over the device node.
+    ASSERT_EQ(::mkfifo((folder / "pipe.dwi").c_str(), 0600), 0);
+    EXPECT_EQ(dwi::WriteFileAtomically((folder / "pipe.dwi").string(), "x"), "not a regular file");
+    EXPECT_TRUE(fs::is_fifo(folder / "pipe.dwi"));
+    EXPECT_EQ(Names(folder), (std::vector<std::string>{"pipe.dwi", "taken.dwi"}));
 }
 
 // A save holds a lock on its temporary file until the rename; the kernel
