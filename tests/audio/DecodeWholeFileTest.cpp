@@ -5,6 +5,7 @@
 
 #include "AudioTestPaths.h"
 #include "audio/Resample.h"
+#include "audio/SongStream.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -102,6 +103,25 @@ TEST(DecodeWholeFile, Mp3KeepsTheEncoderDelayAndPaddingInWholeFrames) {
             EXPECT_GT(onset, kBurstFrame + leadIn - 576);
             EXPECT_LT(onset, kBurstFrame + leadIn + 64);
         }
+    }
+}
+
+// A stream has covered its whole file when it ends. It announces the
+// length the file states: the granule positions of all Ogg links, the VBR
+// MP3's Xing frame count, nothing for a WAV.
+TEST(SongStream, EndsAtOneHundredPercentAndAnnouncesTheStatedLength) {
+    for (const auto& [file, announced] :
+         {std::pair{"chained_same.ogg", true}, std::pair{"burst_vbr.mp3", true},
+          std::pair{"stereo_137.wav", false}}) {
+        auto opened = audio::SongStream::Open(testpaths::Fixture(file));
+        ASSERT_TRUE(opened) << file;
+        audio::SongStream& stream = *opened.value();
+        std::int64_t samples = 0;
+        for (auto block = stream.Next(); !block.empty(); block = stream.Next()) {
+            samples += static_cast<std::int64_t>(block.size());
+        }
+        EXPECT_EQ(stream.ProgressPercent(), 100) << file;
+        EXPECT_EQ(stream.ExpectedFrames(), announced ? samples / stream.Channels() : 0) << file;
     }
 }
 

@@ -198,10 +198,40 @@ TEST(FindTempoFiles, PrintsEveryCandidateLineInFileOrderAndErrorsApart) {
     std::fclose(err);
 }
 
-// A second of silence, then half a second of a square wave at half scale.
+// A second of a constant 0.5 at 44.1 kHz, added in two blocks: 1024-sample
+// frames every 256 samples, the first centred on time 0 (173 up to the end
+// and half a frame of silence after it), and 1 ms (44-sample) blocks of
+// fine energy, the last completed by that silence. From frame 2 on, the
+// frames lie wholly inside the constant, so their successors rise by
+// nothing; the first frame's rise from nothing does not count.
+TEST(OnsetAnalyzer, FramesAndFineBlocksFollowTheSong) {
+    audio::OnsetAnalyzer analyzer(44100);
+    const std::vector<float> constant(44100, 0.5F);
+    analyzer.Add(constant.data(), 30000);
+    analyzer.Add(constant.data() + 30000, 14100);
+    const audio::OnsetEnvelopes e = analyzer.Finish();
+    EXPECT_EQ(std::tuple(e.frameRate, e.fineBlockSeconds, e.durationSeconds),
+              std::tuple(44100.0 / 256, 44.0 / 44100, 1.0));
+    ASSERT_EQ(std::pair(e.flux.size(), e.lowFlux.size()), std::pair(173UL, 173UL));
+    EXPECT_EQ(std::pair(e.flux[0], e.lowFlux[0]), std::pair(0.0F, 0.0F));
+    EXPECT_GT(e.flux[1], 0.0F);
+    EXPECT_GT(e.lowFlux[1], 0.0F);
+    EXPECT_EQ(std::vector(e.flux.begin() + 3, e.flux.begin() + 171), std::vector(168, 0.0F));
+    std::vector<float> energy(1002, 11.0F);
+    energy.push_back(3.0F);
+    EXPECT_EQ(e.fineEnergy, energy);
+    std::vector<float> high(1003, 0.0F);
+    high.front() = high.back() = 0.25F;
+    EXPECT_EQ(e.fineHighEnergy, high);
+}
+
+// A full-scale spike of each sign at the start, a second of silence, then
+// half a second of a square wave at half scale.
 TEST(WaveformPeaks, HoldsEachBinsExtremesAtEveryLevel) {
     constexpr int kRate = 44100;
     std::vector<std::int16_t> samples(static_cast<std::size_t>(1.5 * kRate), 0);
+    samples[0] = 32767;
+    samples[1] = -32768;
     for (std::size_t i = kRate; i < samples.size(); ++i) {
         samples[i] = (i / 50) % 2 == 0 ? 16384 : -16384;
     }
@@ -223,11 +253,9 @@ TEST(WaveformPeaks, HoldsEachBinsExtremesAtEveryLevel) {
     const struct {
         double from, to;
         std::pair<int, int> range;
-    } spans[] = {{0.0, 0.5, {0, 0}},
-                 {1.1, 1.4, {-63, 63}}, // ±16384 × 127 / 32768, truncated
-                 {0.990, 0.993, {0, 0}},
-                 {1.0, 1.0, {0, 0}},
-                 {2.0, 3.0, {0, 0}}}; // past the end
+    } spans[] = {{0.0, 0.5, {-127, 126}}, {0.0, 0.001, {-127, 126}}, // × 127 / 32768, truncated
+                 {1.1, 1.4, {-63, 63}},   {0.990, 0.993, {0, 0}},
+                 {1.0, 1.0, {0, 0}},      {2.0, 3.0, {0, 0}}}; // past the end
     for (const auto& s : spans) {
         EXPECT_EQ(p.Range(s.from, s.to), s.range) << s.from << " to " << s.to;
     }
