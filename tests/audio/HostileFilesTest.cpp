@@ -5,6 +5,7 @@
 #include "audio/AudioSource.h"
 #include "audio/DecodeWholeFile.h"
 #include "audio/EstimateBpm.h"
+#include "audio/FindTempo.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -18,37 +19,137 @@ using audio::AudioErrorKind;
 using audio::DecodeWholeFile;
 using audio::EstimateBpm;
 
-// Formats outside 8-384 kHz, 1-8 channels and 8/16/24/32 bits are refused
-// by the estimate and by the player's decoder alike, before SoundTouch
-// (which aborts above about 35.8 MHz) or an allocation sees them. The
-// edges are inside: EstimateBpmTest estimates them.
-TEST(HostileFiles, WavFormatsOutsideTheBoundsAreUnsupported) {
-    const struct {
-        std::uint16_t channels;
-        std::uint32_t rate;
-        std::uint16_t bits;
-    } cases[] = {{2, 40'000'000, 16}, {2, 2147483647, 16}, {2, 4294967295u, 16}, {2, 7999, 16},
-                 {2, 384001, 16},     {9, 44100, 16},      {17, 44100, 16},      {514, 44100, 16},
-                 {0, 44100, 16},      {2, 44100, 12}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.channels) + " channels at " + std::to_string(c.rate));
-        const std::string path = testpaths::ScratchFile(
-            "hostile.wav",
-            testsignals::MakeWav(
-                {.channels = c.channels, .sampleRate = c.rate, .bitsPerSample = c.bits},
-                std::vector<std::uint8_t>(4096, 0)));
-        const std::string expected = "File \"" + path + "\" uses an unsupported sample format (" +
-                                     std::to_string(c.bits) + " bits, " +
-                                     std::to_string(c.channels) + " channels, " +
-                                     std::to_string(c.rate) + " Hz).";
-        const auto estimate = EstimateBpm(path);
-        const auto decoded = DecodeWholeFile(path);
-        ASSERT_FALSE(estimate || decoded);
-        EXPECT_EQ(estimate.error().kind, AudioErrorKind::kUnsupported);
-        EXPECT_EQ(estimate.error().message, expected);
-        EXPECT_EQ(decoded.error().kind, AudioErrorKind::kUnsupported);
-        EXPECT_EQ(decoded.error().message, expected);
+std::vector<std::uint8_t> Patched(std::vector<std::uint8_t> file, std::size_t at,
+                                  std::vector<std::uint8_t> bytes) {
+    std::copy(bytes.begin(), bytes.end(), file.begin() + static_cast<long>(at));
+    return file;
+}
+
+std::vector<std::uint8_t> Cut(std::vector<std::uint8_t> file, std::size_t size) {
+    file.resize(size);
+    return file;
+}
+
+std::vector<std::uint8_t> Wav(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits) {
+    return testsignals::MakeWav({.channels = channels, .sampleRate = rate, .bitsPerSample = bits},
+                                std::vector<std::uint8_t>(4096, 0));
+}
+
+// Each path says why it cannot read a file, naming it as given: the tempo
+// estimate through its source, the player and the tempo finder through the
+// song stream. An empty WAV opens, but the player needs a first block. An
+// MP3 whose sync patterns never hold up, one cut by the end of the file,
+// must not be read past its end. Formats outside 8-384 kHz, 1-8 channels
+// and 8/16/24/32 bits are refused before SoundTouch (which aborts above
+// about 35.8 MHz) or an allocation sees them; the edges are inside
+// (EstimateBpmTest). In `valid`: RIFF header 0-11, "fmt " chunk 12-35,
+// "data" at 36; with a LIST chunk first, its length field sits at 16.
+TEST(HostileFiles, EveryPathRefusesThemWithTheirKindAndMessage) {
+    using enum AudioErrorKind;
+    using Kind = std::optional<AudioErrorKind>;
+    const std::vector<std::uint8_t> text = {'n', 'o', 't', ' ', 'a', 'u', 'd', 'i', 'o'};
+    std::vector<std::uint8_t> noFrames;
+    for (int i = 0; i < 52; ++i) {
+        noFrames.insert(noFrames.end(), {0xFF, 0xFB, 0x90});
+        noFrames.resize(noFrames.size() + 94, 0x21);
     }
+    noFrames.insert(noFrames.end(), {0xFF, 0xFB, 0x90});
+    const auto valid = testsignals::MakeWav({}, std::vector<std::uint8_t>(400, 0x5A));
+    const auto list = testsignals::MakeWav(
+        {.chunksBeforeFmt = {{"LIST", std::vector<std::uint8_t>(16, 'x')}}}, {});
+    const char* const kMp3 = "File {} is corrupt or not an MP3 file.";
+    const char* const kWav = "File {} is corrupt or not a WAV file";
+    const char* const kEncoding = "File {} uses unsupported encoding.";
+    const auto format = [](const char* what) {
+        return std::string("File {} uses an unsupported sample format (") + what + ").";
+    };
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> bytes; // not written for missing.mp3
+        Kind source, stream;
+        std::string message; // {} stands for the quoted path
+    } cases[] = {
+        {"missing.mp3",
+         {},
+         kCannotOpen,
+         kCannotOpen,
+         "Error : Unable to open file {} for reading."},
+        {"text.mp3", text, kNotThisFormat, kNotThisFormat, kMp3},
+        {"noframes.mp3", noFrames, kNotThisFormat, kNotThisFormat, kMp3},
+        {"mp3.wav", testsignals::ReadFile(testpaths::Fixture("stereo_137.mp3")), kNotThisFormat,
+         kNotThisFormat, kWav},
+        {"wav.ogg", valid, kNotThisFormat, kNotThisFormat,
+         "File {} is corrupt or not an Ogg Vorbis file."},
+        {"song", text, kUnknownType, kUnknownType,
+         "File {} is not an MP3, WAV or Ogg Vorbis file."},
+        {"no samples.wav", testsignals::MakeWav({}, {}), Kind{}, kDamaged, kWav},
+        {"empty.wav", {}, kNotThisFormat, kNotThisFormat, kWav},
+        {"RIFF cut.wav", Cut(valid, 11), kNotThisFormat, kNotThisFormat, kWav},
+        {"not RIFF.wav", Patched(valid, 0, {'R', 'I', 'F', 'X'}), kNotThisFormat, kNotThisFormat,
+         kWav},
+        {"not WAVE.wav", Patched(valid, 8, {'A', 'V', 'I', ' '}), kNotThisFormat, kNotThisFormat,
+         kWav},
+        {"data before fmt.wav", Patched(valid, 12, {'d', 'a', 't', 'a'}), kDamaged, kDamaged, kWav},
+        {"label above z.wav", Patched(valid, 36, {'d', '{', 't', 'a'}), kDamaged, kDamaged, kWav},
+        {"label above 7F.wav", Patched(valid, 36, {'d', 0x80, 't', 'a'}), kDamaged, kDamaged, kWav},
+        {"label below space.wav", Patched(valid, 36, {'d', 0x1F, 't', 'a'}), kDamaged, kDamaged,
+         kWav},
+        {"chunk near 4 GiB.wav", Patched(list, 16, {0xF0, 0xFF, 0xFF, 0xFF}), kDamaged, kDamaged,
+         kWav},
+        {"end in a skipped chunk.wav", Cut(list, 30), kDamaged, kDamaged, kWav},
+        {"fmt cut short.wav", Cut(valid, 30), kDamaged, kDamaged, kWav},
+        {"no data chunk.wav", Cut(valid, 36), kDamaged, kDamaged, kWav},
+        {"float.wav", testsignals::MakeWav({.formatTag = 3, .bitsPerSample = 32}, valid),
+         kUnsupported, kUnsupported, kEncoding},
+        {"extensible.wav", testsignals::MakeWav({.formatTag = 0xFFFE, .fmtLength = 40}, valid),
+         kUnsupported, kUnsupported, kEncoding},
+        {"40 MHz.wav", Wav(2, 40'000'000, 16), kUnsupported, kUnsupported,
+         format("16 bits, 2 channels, 40000000 Hz")},
+        {"2^31 Hz.wav", Wav(2, 2147483647, 16), kUnsupported, kUnsupported,
+         format("16 bits, 2 channels, 2147483647 Hz")},
+        {"2^32 Hz.wav", Wav(2, 4294967295u, 16), kUnsupported, kUnsupported,
+         format("16 bits, 2 channels, 4294967295 Hz")},
+        {"7999 Hz.wav", Wav(2, 7999, 16), kUnsupported, kUnsupported,
+         format("16 bits, 2 channels, 7999 Hz")},
+        {"384001 Hz.wav", Wav(2, 384001, 16), kUnsupported, kUnsupported,
+         format("16 bits, 2 channels, 384001 Hz")},
+        {"0 channels.wav", Wav(0, 44100, 16), kUnsupported, kUnsupported,
+         format("16 bits, 0 channels, 44100 Hz")},
+        {"9 channels.wav", Wav(9, 44100, 16), kUnsupported, kUnsupported,
+         format("16 bits, 9 channels, 44100 Hz")},
+        {"514 channels.wav", Wav(514, 44100, 16), kUnsupported, kUnsupported,
+         format("16 bits, 514 channels, 44100 Hz")},
+        {"12 bits.wav", Wav(2, 44100, 12), kUnsupported, kUnsupported,
+         format("12 bits, 2 channels, 44100 Hz")}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = testpaths::Scratch(c.name);
+        if (c.source != kCannotOpen) {
+            testsignals::WriteFile(path, c.bytes);
+        }
+        std::string message = c.message;
+        message.replace(message.find("{}"), 2, "\"" + path + "\"");
+        const auto expect = [&](const auto& result, Kind kind) {
+            EXPECT_EQ(result ? Kind{} : Kind{result.error().kind}, kind);
+            EXPECT_EQ(result ? "" : result.error().message, kind ? message : "");
+        };
+        audio::CAudioSource source;
+        expect(source.Open(path), c.source);
+        EXPECT_EQ(source.DecodeNextChunk(), 0);
+        expect(EstimateBpm(path), c.source);
+        expect(DecodeWholeFile(path), c.stream);
+        expect(audio::FindTempo(path), c.stream);
+    }
+    // Refused before anything is read: a sparse file, so the test is cheap.
+    const std::string huge = testpaths::Scratch("huge.mp3");
+    testsignals::WriteFile(huge, {});
+    std::filesystem::resize_file(huge, audio::CAudioSource::kMaxMp3Bytes + 1);
+    audio::CAudioSource source;
+    const auto opened = source.Open(huge);
+    std::filesystem::remove(huge);
+    ASSERT_FALSE(opened);
+    EXPECT_EQ(opened.error().kind, kUnsupported);
+    EXPECT_EQ(opened.error().message, "File \"" + huge + "\" is too large to analyse.");
 }
 
 // Ogg pages carry a CRC over the page with its CRC field zeroed:

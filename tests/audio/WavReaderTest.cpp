@@ -6,7 +6,6 @@
 
 namespace {
 
-using audio::AudioErrorKind;
 using audio::CWavReader;
 using testsignals::MakeWav;
 using testsignals::WavChunk;
@@ -66,65 +65,6 @@ TEST(WavReader, OpensEveryLayoutAndHandsOutExactlyTheData) {
         EXPECT_EQ(all, std::vector(data.begin(), data.begin() + static_cast<long>(stated)));
         reader.value().Close();
         EXPECT_EQ(reader.value().ReadBytes(buffer.data(), buffer.size()), 0U);
-    }
-}
-
-std::vector<std::uint8_t> Patched(std::vector<std::uint8_t> file, std::size_t at,
-                                  std::vector<std::uint8_t> bytes) {
-    std::copy(bytes.begin(), bytes.end(), file.begin() + static_cast<long>(at));
-    return file;
-}
-
-std::vector<std::uint8_t> Cut(std::vector<std::uint8_t> file, std::size_t size) {
-    file.resize(size);
-    return file;
-}
-
-TEST(WavReader, RejectsBadFilesWithTheMessageForTheirKind) {
-    // Offsets in `valid`: RIFF header 0-11, "fmt " chunk 12-35, "data" at
-    // 36. With a LIST chunk first, its length field sits at 16.
-    const auto valid = MakeWav({}, Ramp(400));
-    const struct {
-        const char* name;
-        std::vector<std::uint8_t> file; // not written for kCannotOpen
-        AudioErrorKind kind;
-    } cases[] = {
-        {"missing", {}, AudioErrorKind::kCannotOpen},
-        {"empty", {}, AudioErrorKind::kNotThisFormat},
-        {"RIFF header cut", Cut(valid, 11), AudioErrorKind::kNotThisFormat},
-        {"not RIFF", Patched(valid, 0, {'R', 'I', 'F', 'X'}), AudioErrorKind::kNotThisFormat},
-        {"not WAVE", Patched(valid, 8, {'A', 'V', 'I', ' '}), AudioErrorKind::kNotThisFormat},
-        {"data before fmt", Patched(valid, 12, {'d', 'a', 't', 'a'}), AudioErrorKind::kDamaged},
-        {"label above z", Patched(valid, 36, {'d', '{', 't', 'a'}), AudioErrorKind::kDamaged},
-        {"label above 7F", Patched(valid, 36, {'d', 0x80, 't', 'a'}), AudioErrorKind::kDamaged},
-        {"label below space", Patched(valid, 36, {'d', 0x1F, 't', 'a'}), AudioErrorKind::kDamaged},
-        {"chunk near 4 GiB",
-         Patched(MakeWav({.chunksBeforeFmt = {kList}}, Ramp(400)), 16, {0xF0, 0xFF, 0xFF, 0xFF}),
-         AudioErrorKind::kDamaged},
-        {"end inside a skipped chunk", Cut(MakeWav({.chunksBeforeData = {kList}}, {}), 50),
-         AudioErrorKind::kDamaged},
-        {"fmt cut short", Cut(valid, 30), AudioErrorKind::kDamaged},
-        {"no data chunk", Cut(valid, 36), AudioErrorKind::kDamaged},
-        {"float", MakeWav({.formatTag = 3, .bitsPerSample = 32}, Ramp(400)),
-         AudioErrorKind::kUnsupported},
-        {"extensible", MakeWav({.formatTag = 0xFFFE, .fmtLength = 40}, Ramp(400)),
-         AudioErrorKind::kUnsupported}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string path = testpaths::Scratch(std::string(c.name) + ".wav");
-        if (c.kind != AudioErrorKind::kCannotOpen) {
-            testsignals::WriteFile(path, c.file);
-        }
-        auto reader = CWavReader::Open(path);
-        ASSERT_FALSE(reader);
-        EXPECT_EQ(reader.error().kind, c.kind);
-        const std::string file = "\"" + path + "\"";
-        EXPECT_EQ(reader.error().message,
-                  c.kind == AudioErrorKind::kCannotOpen
-                      ? "Error : Unable to open file " + file + " for reading."
-                  : c.kind == AudioErrorKind::kUnsupported
-                      ? "File " + file + " uses unsupported encoding."
-                      : "File " + file + " is corrupt or not a WAV file");
     }
 }
 
