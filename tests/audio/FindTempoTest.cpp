@@ -16,12 +16,13 @@ using audio::TempoCandidate;
 using testsignals::Groove;
 using testsignals::SongRecipe;
 
-// The goals, which these songs are held to: BPM within 0.05, the
-// first beat within 5 ms of the kick's attack. The fit lands within 0.01
-// BPM and 2 ms on them, so a drift of a few hundredths or a frame's delay
-// left in the Gap fails.
-constexpr double kBpmTolerance = 0.05;
-constexpr double kFirstBeatToleranceSeconds = 0.005;
+// The goals are BPM within 0.05 and the first beat within 5 ms of
+// the kick's attack. The fit lands within 0.01 BPM and 2.3 ms on these
+// songs, so they are held to 0.02 BPM and 3.5 ms (a 1 ms fine block of
+// rounding to spare): a drift of a few hundredths or a frame's delay left
+// in the Gap fails.
+constexpr double kBpmTolerance = 0.02;
+constexpr double kFirstBeatToleranceSeconds = 0.0035;
 // Relatives are exact multiples of the fitted period (rounding only).
 constexpr double kRatioTolerance = 1e-9;
 constexpr double kTestSongSeconds = 40.0; // a minute's precision, short under ASan
@@ -72,8 +73,9 @@ const SongCase kSongs[] = {
 TEST_P(FindTempoSongs, PutsTheSongsTempoAndFirstBeatFirstWithItsRelatives) {
     const SongCase& song = GetParam();
     const std::vector<TempoCandidate> candidates = Analyse(song.recipe);
-    ASSERT_FALSE(candidates.empty());
-    ASSERT_LE(candidates.size(), 5U);
+    // Five readings: the best, its half and double, and its 3:2 and 2:3
+    // relatives, or one of those and the best with the beat moved.
+    ASSERT_EQ(candidates.size(), 5U);
     const TempoCandidate& first = candidates.front();
     const TempoCandidate& best =
         song.levelMayBeDoubled && std::abs(first.bpm - 2 * song.recipe.bpm) < 2 * kBpmTolerance
@@ -84,10 +86,11 @@ TEST_P(FindTempoSongs, PutsTheSongsTempoAndFirstBeatFirstWithItsRelatives) {
     const double beat = 60.0 / song.recipe.bpm;
     EXPECT_NEAR(std::remainder(best.gapSeconds - song.recipe.ExpectedGap(), beat), 0.0,
                 kFirstBeatToleranceSeconds);
-
-    EXPECT_TRUE(Lists(candidates, first.bpm / 2));
-    EXPECT_TRUE(Lists(candidates, first.bpm * 2));
-    EXPECT_TRUE(Lists(candidates, first.bpm * 1.5) || Lists(candidates, first.bpm * 2 / 3));
+    const auto sameBpm = std::count_if(candidates.begin(), candidates.end(),
+                                       [&](const TempoCandidate& c) { return c.bpm == first.bpm; });
+    EXPECT_TRUE(Lists(candidates, first.bpm / 2) && Lists(candidates, first.bpm * 2));
+    EXPECT_EQ(Lists(candidates, first.bpm * 1.5) + Lists(candidates, first.bpm * 2 / 3) + sameBpm,
+              3);
     double total = 0;
     for (const TempoCandidate& candidate : candidates) {
         EXPECT_GT(candidate.confidence, 0.0);
