@@ -1,14 +1,17 @@
 #pragma once
 
 #include "TestSignals.h"
+#include "audio/AudioSource.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 
-// Build-tree locations passed by compile definition, so the tests run from
-// any working directory.
+// What the audio tests share: build-tree locations passed by compile
+// definition (so the tests run from any working directory), scratch files
+// and a source drained to its end.
 namespace testpaths {
 
 inline std::string Fixture(const std::string& name) {
@@ -38,6 +41,40 @@ inline std::string ScratchWav(const std::string& name, const testsignals::WavLay
                               const std::vector<std::int16_t>& samples) {
     return ScratchFile(name, testsignals::MakeWav(layout, testsignals::ToWavSampleBytes(
                                                               samples, layout.bitsPerSample)));
+}
+
+// What was written to a temporary file.
+inline std::string Contents(std::FILE* file) {
+    std::rewind(file);
+    std::string text(1 << 16, '\0');
+    text.resize(std::fread(text.data(), 1, text.size(), file));
+    return text;
+}
+
+// Everything a source hands out until it ends, with the chunk sizes.
+struct Drained {
+    std::vector<int> chunkBytes;
+    std::vector<std::uint8_t> pcm; // 16-bit, whatever the file's width
+    std::vector<int> percents;     // after each chunk
+};
+
+inline Drained Drain(audio::CAudioSource& source) {
+    Drained all;
+    for (int got = source.DecodeNextChunk(); got > 0; got = source.DecodeNextChunk()) {
+        all.chunkBytes.push_back(got);
+        // The count is in file bytes; the buffer holds them as 16-bit.
+        const auto* chunk = source.GetChunkBuffer();
+        all.pcm.insert(all.pcm.end(), chunk, chunk + got * 16 / source.BitsPerSample());
+        all.percents.push_back(source.ProgressPercent());
+    }
+    return all;
+}
+
+inline Drained DrainFile(const std::string& path) {
+    audio::CAudioSource source;
+    const auto opened = source.Open(path);
+    EXPECT_TRUE(opened) << opened.error().message;
+    return Drain(source);
 }
 
 } // namespace testpaths

@@ -9,24 +9,25 @@
 #include <cmath>
 #include <cstdio>
 #include <gtest/gtest.h>
-#include <regex>
 
 namespace {
 
+using audio::TempoCandidate;
 using testsignals::Groove;
 using testsignals::SongRecipe;
 
-// The issue's goals, which these songs are held to: BPM within 0.05, the
-// first beat within 5 ms of the kick's attack. The fit lands within 0.01
-// BPM and 2 ms on them, so a drift of a few hundredths or a frame's delay
-// left in the Gap fails.
-constexpr double kBpmTolerance = 0.05;
-constexpr double kFirstBeatToleranceSeconds = 0.005;
+// The issue's goals are BPM within 0.05 and the first beat within 5 ms of
+// the kick's attack. The fit lands within 0.01 BPM and 2.3 ms on these
+// songs, so they are held to 0.02 BPM and 3.5 ms (a 1 ms fine block of
+// rounding to spare): a drift of a few hundredths or a frame's delay left
+// in the Gap fails.
+constexpr double kBpmTolerance = 0.02;
+constexpr double kFirstBeatToleranceSeconds = 0.0035;
 // Relatives are exact multiples of the fitted period (rounding only).
 constexpr double kRatioTolerance = 1e-9;
 constexpr double kTestSongSeconds = 40.0; // a minute's precision, short under ASan
 
-std::vector<audio::TempoCandidate> Analyse(const SongRecipe& recipe) {
+std::vector<TempoCandidate> Analyse(const SongRecipe& recipe) {
     const std::vector<std::int16_t> samples = testsignals::SynthesizeSong(recipe);
     audio::OnsetAnalyzer analyzer(recipe.sampleRate);
     std::vector<float> mono(samples.size());
@@ -37,18 +38,11 @@ std::vector<audio::TempoCandidate> Analyse(const SongRecipe& recipe) {
     return audio::FitTempo(analyzer.Finish());
 }
 
-// Distance of a Gap from the song's grid, wrapped to the nearest beat.
-double BeatError(double gapSeconds, const SongRecipe& recipe) {
-    return std::remainder(gapSeconds - recipe.ExpectedGap(), 60.0 / recipe.bpm);
-}
-
-bool Lists(const std::vector<audio::TempoCandidate>& candidates, double bpm) {
-    for (const audio::TempoCandidate& candidate : candidates) {
-        if (std::abs(candidate.bpm / bpm - 1) < kRatioTolerance) {
-            return true;
-        }
-    }
-    return false;
+bool Lists(const std::vector<TempoCandidate>& candidates, double bpm, double gapSeconds = -1) {
+    return std::any_of(candidates.begin(), candidates.end(), [&](const TempoCandidate& c) {
+        return std::abs(c.bpm / bpm - 1) < kRatioTolerance &&
+               (gapSeconds < 0 || std::abs(c.gapSeconds - gapSeconds) < kFirstBeatToleranceSeconds);
+    });
 }
 
 struct SongCase {
@@ -78,24 +72,27 @@ const SongCase kSongs[] = {
 
 TEST_P(FindTempoSongs, PutsTheSongsTempoAndFirstBeatFirstWithItsRelatives) {
     const SongCase& song = GetParam();
-    const std::vector<audio::TempoCandidate> candidates = Analyse(song.recipe);
-    ASSERT_FALSE(candidates.empty());
-    ASSERT_LE(candidates.size(), 5U);
-    const audio::TempoCandidate& first = candidates.front();
-    const audio::TempoCandidate& best =
+    const std::vector<TempoCandidate> candidates = Analyse(song.recipe);
+    // Five readings: the best, its half and double, and its 3:2 and 2:3
+    // relatives, or one of those and the best with the beat moved.
+    ASSERT_EQ(candidates.size(), 5U);
+    const TempoCandidate& first = candidates.front();
+    const TempoCandidate& best =
         song.levelMayBeDoubled && std::abs(first.bpm - 2 * song.recipe.bpm) < 2 * kBpmTolerance
             ? candidates.at(1)
             : first;
     EXPECT_NEAR(best.bpm, song.recipe.bpm, kBpmTolerance);
-    EXPECT_NEAR(BeatError(best.gapSeconds, song.recipe), 0.0, kFirstBeatToleranceSeconds);
-    EXPECT_GE(best.gapSeconds, 0.0);
-    EXPECT_LT(best.gapSeconds, 60.0 / best.bpm);
-
-    EXPECT_TRUE(Lists(candidates, first.bpm / 2));
-    EXPECT_TRUE(Lists(candidates, first.bpm * 2));
-    EXPECT_TRUE(Lists(candidates, first.bpm * 1.5) || Lists(candidates, first.bpm * 2 / 3));
+    // The Gap is the first beat at or after song time 0.
+    const double beat = 60.0 / song.recipe.bpm;
+    EXPECT_NEAR(std::remainder(best.gapSeconds - song.recipe.ExpectedGap(), beat), 0.0,
+                kFirstBeatToleranceSeconds);
+    const auto sameBpm = std::count_if(candidates.begin(), candidates.end(),
+                                       [&](const TempoCandidate& c) { return c.bpm == first.bpm; });
+    EXPECT_TRUE(Lists(candidates, first.bpm / 2) && Lists(candidates, first.bpm * 2));
+    EXPECT_EQ(Lists(candidates, first.bpm * 1.5) + Lists(candidates, first.bpm * 2 / 3) + sameBpm,
+              3);
     double total = 0;
-    for (const audio::TempoCandidate& candidate : candidates) {
+    for (const TempoCandidate& candidate : candidates) {
         EXPECT_GT(candidate.confidence, 0.0);
         EXPECT_LE(candidate.confidence, first.confidence);
         EXPECT_GE(candidate.gapSeconds, 0.0);
@@ -103,17 +100,10 @@ TEST_P(FindTempoSongs, PutsTheSongsTempoAndFirstBeatFirstWithItsRelatives) {
         total += candidate.confidence;
     }
     EXPECT_NEAR(total, 1.0, 1e-9);
-
-    bool moved = false;
-    for (std::size_t i = 1; i < candidates.size(); ++i) {
-        const double halfBeat = 30.0 / best.bpm;
-        moved = moved || (candidates[i].bpm == best.bpm &&
-                          std::abs(std::abs(std::remainder(
-                                       candidates[i].gapSeconds - best.gapSeconds, 2 * halfBeat)) -
-                                   halfBeat) < kFirstBeatToleranceSeconds);
-    }
     if (song.offBeatAmbiguous) {
-        EXPECT_TRUE(moved) << "the reading with the beat on the accents is missing";
+        const double halfBeat = 30.0 / best.bpm;
+        const double moved = best.gapSeconds + (best.gapSeconds < halfBeat ? halfBeat : -halfBeat);
+        EXPECT_TRUE(Lists(candidates, best.bpm, moved)) << "the reading on the accents is missing";
     }
 }
 
@@ -127,115 +117,126 @@ TEST(FindTempo, FindsNoBeatInSilenceOrInASongTooShort) {
     const std::vector<float> zeros(44100 * 10, 0.0F);
     silence.Add(zeros.data(), zeros.size());
     EXPECT_TRUE(audio::FitTempo(silence.Finish()).empty());
-
-    SongRecipe twoBeats{"short", 120, 0.1, 1.0, Groove::kFourOnTheFloor, 0, 3, 44100, 1};
-    EXPECT_TRUE(Analyse(twoBeats).empty());
+    EXPECT_TRUE(Analyse({"short", 120, 0.1, 1.0, Groove::kFourOnTheFloor, 0, 3, 44100, 1}).empty());
 }
 
 // Song time is the player's: an MP3 carries LAME's 1105-sample delay and a
 // 1152-sample Info frame before the music, so its Gap is that much later
 // than the WAV's; Ogg starts where the WAV does. A source that skipped or
-// trimmed frames would move the Gap by 26 ms or more.
+// trimmed frames would move the Gap by 26 ms or more. Decoding is reported
+// up to 95 %, the fit takes the rest.
 TEST(FindTempo, GivesTheGapOnThePlayersTimeLineForEveryFormat) {
-    constexpr double kMp3LeadSeconds = (1105.0 + 1152.0) / 44100.0;
     // Decoders smear the attack a little: within 2 ms of each other.
     constexpr double kFormatToleranceSeconds = 0.002;
-    const auto wav = audio::FindTempo(testpaths::Fixture("stereo_137.wav"));
-    const auto mp3 = audio::FindTempo(testpaths::Fixture("stereo_137.mp3"));
-    const auto ogg = audio::FindTempo(testpaths::Fixture("stereo_137.ogg"));
-    ASSERT_TRUE(wav && mp3 && ogg);
-    ASSERT_FALSE(wav.value().candidates.empty());
-    ASSERT_FALSE(mp3.value().candidates.empty());
-    ASSERT_FALSE(ogg.value().candidates.empty());
-    const audio::TempoCandidate& w = wav.value().candidates.front();
-    const audio::TempoCandidate& m = mp3.value().candidates.front();
-    const audio::TempoCandidate& o = ogg.value().candidates.front();
-    // 8 s of music: the fit is good to about 0.1 BPM there.
-    EXPECT_NEAR(w.bpm, 137.0, 0.1);
-    EXPECT_NEAR(m.bpm, w.bpm, 0.1);
-    const double beat = 60.0 / w.bpm;
-    EXPECT_NEAR(std::remainder(m.gapSeconds - w.gapSeconds - kMp3LeadSeconds, beat), 0.0,
-                kFormatToleranceSeconds);
-    EXPECT_NEAR(std::remainder(o.gapSeconds - w.gapSeconds, beat), 0.0, kFormatToleranceSeconds);
+    double wavGap = 0; // the WAV comes first
+    for (const auto& [file, leadSeconds] :
+         {std::pair{"stereo_137.wav", 0.0}, std::pair{"stereo_137.mp3", (1105.0 + 1152.0) / 44100},
+          std::pair{"stereo_137.ogg", 0.0}}) {
+        SCOPED_TRACE(file);
+        std::vector<int> percents;
+        const auto found = audio::FindTempo(
+            testpaths::Fixture(file), [&percents](int percent) { percents.push_back(percent); });
+        ASSERT_TRUE(found);
+        ASSERT_FALSE(found.value().candidates.empty());
+        const TempoCandidate& best = found.value().candidates.front();
+        // 8 s of music: the fit is good to about 0.1 BPM there.
+        EXPECT_NEAR(best.bpm, 137.0, 0.1);
+        wavGap = std::string(file) == "stereo_137.wav" ? best.gapSeconds : wavGap;
+        EXPECT_NEAR(std::remainder(best.gapSeconds - wavGap - leadSeconds, 60.0 / 137.0), 0.0,
+                    kFormatToleranceSeconds);
+        ASSERT_GE(percents.size(), 3U);
+        EXPECT_EQ(percents.front(), 0);
+        EXPECT_EQ(std::vector(percents.end() - 2, percents.end()), (std::vector{95, 100}));
+        EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+    }
 }
 
-TEST(FindTempo, StopsWhenCancelledAndReportsUnreadableFiles) {
-    std::atomic<bool> cancel{true};
-    const auto cancelled = audio::FindTempo(testpaths::Fixture("stereo_137.wav"), {}, &cancel);
-    ASSERT_TRUE(cancelled);
-    EXPECT_TRUE(cancelled.value().cancelled);
-    EXPECT_TRUE(cancelled.value().candidates.empty());
-
-    const auto missing = audio::FindTempo(testpaths::Scratch("missing.wav"));
-    ASSERT_FALSE(missing);
-    EXPECT_EQ(missing.error().kind, audio::AudioErrorKind::kCannotOpen);
-    const auto unknown = audio::FindTempo(testpaths::Scratch("song.flac"));
-    ASSERT_FALSE(unknown);
-    EXPECT_EQ(unknown.error().kind, audio::AudioErrorKind::kUnknownType);
-}
-
-TEST(FindTempo, ReportsProgressUpTo100AndTheWorkerGivesTheSameAnswer) {
-    std::vector<int> percents;
-    const auto direct = audio::FindTempo(testpaths::Fixture("stereo_137.ogg"),
-                                         [&percents](int percent) { percents.push_back(percent); });
-    ASSERT_TRUE(direct);
-    ASSERT_FALSE(percents.empty());
-    EXPECT_EQ(percents.front(), 0);
-    EXPECT_EQ(percents.back(), 100);
-    EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
-
-    audio::TempoFinder finder(testpaths::Fixture("stereo_137.ogg"));
+// The worker thread gives the direct call's answer; a cancelled run stops
+// with no candidates.
+TEST(FindTempo, TheWorkerGivesTheSameAnswerAndStopsWhenCancelled) {
+    const std::string path = testpaths::Fixture("stereo_137.ogg");
+    const auto readings = [](const audio::Result<audio::TempoSearch>& found) {
+        std::vector<std::array<double, 3>> all;
+        for (const TempoCandidate& c : found.value().candidates) {
+            all.push_back({c.bpm, c.gapSeconds, c.confidence});
+        }
+        return all;
+    };
+    audio::TempoFinder finder(path);
     while (!finder.Finished()) {
         std::this_thread::yield();
     }
-    ASSERT_TRUE(finder.Outcome());
-    ASSERT_EQ(finder.Outcome().value().candidates.size(), direct.value().candidates.size());
-    EXPECT_EQ(finder.Outcome().value().candidates.front().bpm,
-              direct.value().candidates.front().bpm);
+    EXPECT_EQ(readings(finder.Outcome()), readings(audio::FindTempo(path)));
     EXPECT_EQ(finder.ProgressPercent(), 100);
+    std::atomic<bool> cancel{true};
+    const auto cancelled = audio::FindTempo(path, {}, &cancel);
+    EXPECT_TRUE(cancelled.value().cancelled);
+    EXPECT_TRUE(cancelled.value().candidates.empty());
 }
 
+// "BPM<TAB>GAP<TAB>CONFIDENCE<TAB>PATH" (%.2f, %.3f, %.2f) for every
+// candidate, best first, files in argument order whatever the workers;
+// errors apart.
 TEST(FindTempoFiles, PrintsEveryCandidateLineInFileOrderAndErrorsApart) {
-    const std::string out = testpaths::Scratch("out.txt");
-    const std::string err = testpaths::Scratch("err.txt");
-    std::FILE* outFile = std::fopen(out.c_str(), "w");
-    std::FILE* errFile = std::fopen(err.c_str(), "w");
     const std::string missing = testpaths::Scratch("missing.mp3");
     const std::vector<std::string> paths = {testpaths::Fixture("stereo_137.wav"), missing,
                                             testpaths::Fixture("mono_110.wav")};
-    EXPECT_FALSE(audio::FindTempoFiles(paths, outFile, errFile, 2));
-    std::fclose(outFile);
-    std::fclose(errFile);
-
-    const std::vector<std::uint8_t> outBytes = testsignals::ReadFile(out);
-    const std::string text(outBytes.begin(), outBytes.end());
-    const std::regex line(R"((\d+\.\d\d)\t(\d+\.\d\d\d)\t([01]\.\d\d)\t([^\n]+)\n)");
-    std::vector<std::string> pathsSeen;
-    std::vector<double> firstBpms;
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), line);
-         it != std::sregex_iterator(); ++it) {
-        if (pathsSeen.empty() || pathsSeen.back() != (*it)[4]) {
-            pathsSeen.push_back((*it)[4]);
-            firstBpms.push_back(std::stod((*it)[1]));
+    std::string expected;
+    for (const auto& [path, bpm] : {std::pair{paths[0], 137.0}, std::pair{paths[2], 110.0}}) {
+        const auto found = audio::FindTempo(path);
+        // A stereo and a mono song, 8 s long: good to about 0.1 BPM.
+        EXPECT_NEAR(found.value().candidates.at(0).bpm, bpm, 0.1);
+        for (const TempoCandidate& c : found.value().candidates) {
+            std::array<char, 512> line{};
+            std::snprintf(line.data(), line.size(), "%.2f\t%.3f\t%.2f\t%s\n", c.bpm, c.gapSeconds,
+                          c.confidence, path.c_str());
+            expected += line.data();
         }
     }
-    EXPECT_EQ(std::regex_replace(text, line, ""), "") << "lines of another shape";
-    ASSERT_EQ(pathsSeen.size(), 2U);
-    EXPECT_EQ(pathsSeen[0], paths[0]);
-    EXPECT_EQ(pathsSeen[1], paths[2]);
-    // 8-s songs: within 0.1 BPM (see above).
-    EXPECT_NEAR(firstBpms[0], 137.0, 0.1);
-    EXPECT_NEAR(firstBpms[1], 110.0, 0.1);
-
-    const std::vector<std::uint8_t> errBytes = testsignals::ReadFile(err);
-    EXPECT_EQ(std::string(errBytes.begin(), errBytes.end()),
-              audio::CannotOpenMessage(missing) + "\n");
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    EXPECT_FALSE(audio::FindTempoFiles(paths, out, err, 2));
+    EXPECT_EQ(testpaths::Contents(out), expected);
+    EXPECT_EQ(testpaths::Contents(err),
+              "Error : Unable to open file \"" + missing + "\" for reading.\n");
+    std::fclose(out);
+    std::fclose(err);
 }
 
-// A second of silence, then half a second of a square wave at half scale.
+// A second of a constant 0.5 at 44.1 kHz, added in two blocks: 1024-sample
+// frames every 256 samples, the first centred on time 0 (173 up to the end
+// and half a frame of silence after it), and 1 ms (44-sample) blocks of
+// fine energy, the last completed by that silence. From frame 2 on, the
+// frames lie wholly inside the constant, so their successors rise by
+// nothing; the first frame's rise from nothing does not count.
+TEST(OnsetAnalyzer, FramesAndFineBlocksFollowTheSong) {
+    audio::OnsetAnalyzer analyzer(44100);
+    const std::vector<float> constant(44100, 0.5F);
+    analyzer.Add(constant.data(), 30000);
+    analyzer.Add(constant.data() + 30000, 14100);
+    const audio::OnsetEnvelopes e = analyzer.Finish();
+    EXPECT_EQ(std::tuple(e.frameRate, e.fineBlockSeconds, e.durationSeconds),
+              std::tuple(44100.0 / 256, 44.0 / 44100, 1.0));
+    ASSERT_EQ(std::pair(e.flux.size(), e.lowFlux.size()), std::pair(173UL, 173UL));
+    EXPECT_EQ(std::pair(e.flux[0], e.lowFlux[0]), std::pair(0.0F, 0.0F));
+    EXPECT_GT(e.flux[1], 0.0F);
+    EXPECT_GT(e.lowFlux[1], 0.0F);
+    EXPECT_EQ(std::vector(e.flux.begin() + 3, e.flux.begin() + 171), std::vector(168, 0.0F));
+    std::vector<float> energy(1002, 11.0F);
+    energy.push_back(3.0F);
+    EXPECT_EQ(e.fineEnergy, energy);
+    std::vector<float> high(1003, 0.0F);
+    high.front() = high.back() = 0.25F;
+    EXPECT_EQ(e.fineHighEnergy, high);
+}
+
+// A full-scale spike of each sign at the start, a second of silence, then
+// half a second of a square wave at half scale.
 TEST(WaveformPeaks, HoldsEachBinsExtremesAtEveryLevel) {
     constexpr int kRate = 44100;
     std::vector<std::int16_t> samples(static_cast<std::size_t>(1.5 * kRate), 0);
+    samples[0] = 32767;
+    samples[1] = -32768;
     for (std::size_t i = kRate; i < samples.size(); ++i) {
         samples[i] = (i / 50) % 2 == 0 ? 16384 : -16384;
     }
@@ -243,22 +244,26 @@ TEST(WaveformPeaks, HoldsEachBinsExtremesAtEveryLevel) {
     const auto peaks = audio::ComputeWaveformPeaks(path);
     ASSERT_TRUE(peaks);
     const audio::WaveformPeaks& p = peaks.value();
-    ASSERT_EQ(p.levels.size(), static_cast<std::size_t>(audio::WaveformPeaks::kLevels));
+    EXPECT_EQ(p.sampleRate, kRate);
+    ASSERT_EQ(p.levels.size(), 4U);
     for (std::size_t level = 0; level < p.levels.size(); ++level) {
-        const int binSamples = p.levels[level].samplesPerBin;
-        EXPECT_EQ(binSamples, 256 << (2 * level));
-        EXPECT_EQ(p.levels[level].low.size(),
-                  (samples.size() + static_cast<std::size_t>(binSamples) - 1) /
-                      static_cast<std::size_t>(binSamples));
+        // 256, 1024, 4096 and 16384 samples a bin; a partial last bin counts.
+        const std::size_t binSamples = 256U << (2 * level);
+        EXPECT_EQ(p.levels[level].samplesPerBin, static_cast<int>(binSamples));
+        EXPECT_EQ(p.levels[level].low.size(), (samples.size() + binSamples - 1) / binSamples);
     }
     // A bin may reach past the span by less than its own width: the coarsest
-    // level chosen for 0.5 s has 0.37 s bins.
-    EXPECT_EQ(p.Range(0.0, 0.5), std::make_pair(0, 0));
-    EXPECT_EQ(p.Range(1.1, 1.4), std::make_pair(-63, 63)); // -16384 * 127 / 32768, truncated
-    // A span of one finest bin reads the finest level: its edge shows.
-    EXPECT_EQ(p.Range(0.990, 0.993), std::make_pair(0, 0));
-    EXPECT_EQ(p.Range(2.0, 3.0), std::make_pair(0, 0)); // past the end
-
+    // level chosen for 0.5 s has 0.37 s bins. A span of one finest bin
+    // reads the finest level: its edge shows.
+    const struct {
+        double from, to;
+        std::pair<int, int> range;
+    } spans[] = {{0.0, 0.5, {-127, 126}}, {0.0, 0.001, {-127, 126}}, // × 127 / 32768, truncated
+                 {1.1, 1.4, {-63, 63}},   {0.990, 0.993, {0, 0}},
+                 {1.0, 1.0, {0, 0}},      {2.0, 3.0, {0, 0}}}; // past the end
+    for (const auto& s : spans) {
+        EXPECT_EQ(p.Range(s.from, s.to), s.range) << s.from << " to " << s.to;
+    }
     std::atomic<bool> cancel{true};
     const auto cancelled = audio::ComputeWaveformPeaks(path, &cancel);
     ASSERT_TRUE(cancelled);

@@ -6,7 +6,6 @@
 
 namespace {
 
-using audio::AudioErrorKind;
 using audio::CWavReader;
 using testsignals::MakeWav;
 using testsignals::WavChunk;
@@ -23,6 +22,9 @@ std::vector<std::uint8_t> Ramp(std::size_t bytes) {
 const WavChunk kList{"LIST",
                      {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 4, 0, 0, 0, 'S', 'o', 'n', 'g'}};
 const WavChunk kOddChunk{"junk", {1, 2, 3, 4, 5, 6, 7}};
+// Labels are checked up to a zero byte, from space to 'z'.
+const WavChunk kEdgeLabels{"z z ", {1, 2}};
+const WavChunk kZeroInLabel{std::string("ab\0\x7F", 4), {1, 2}};
 
 // Every layout opens, reports its format as stated, and hands out exactly
 // the data chunk's bytes: a chunk skipped by the wrong amount would shift
@@ -32,13 +34,15 @@ TEST(WavReader, OpensEveryLayoutAndHandsOutExactlyTheData) {
     const std::vector<std::uint8_t> data = Ramp(6 * 3 * 100);
     const std::pair<const char*, WavLayout> layouts[] = {
         {"stereo 16-bit", {}},
-        {"mono 8-bit", {.channels = 1, .bitsPerSample = 8}},
-        {"stereo 24-bit", {.bitsPerSample = 24}},
-        {"six channels", {.channels = 6}},
+        {"mono 8-bit 8 kHz", {.channels = 1, .sampleRate = 8000, .bitsPerSample = 8}},
+        {"six channels 24-bit 96 kHz", {.channels = 6, .sampleRate = 96000, .bitsPerSample = 24}},
         {"LIST before data", {.chunksBeforeData = {kList}}},
         {"odd chunk before data", {.chunksBeforeData = {kOddChunk, kList}}},
         {"odd chunk before fmt", {.chunksBeforeFmt = {kOddChunk}}},
+        {"labels of space and z", {.chunksBeforeData = {kEdgeLabels}}},
+        {"label ended by a zero byte", {.chunksBeforeFmt = {kZeroInLabel}}},
         {"fmt of 18 bytes", {.fmtLength = 18}},
+        {"fmt of 17 bytes and its pad", {.fmtLength = 17, .chunksBeforeData = {kList}}},
         {"fmt of 40 bytes", {.fmtLength = 40, .chunksBeforeData = {kList}}},
         {"more bytes than stated", {.dataLengthOverride = true, .dataLength = 1001}},
         {"fewer bytes than stated", {.dataLengthOverride = true, .dataLength = 5000}}};
@@ -58,64 +62,9 @@ TEST(WavReader, OpensEveryLayoutAndHandsOutExactlyTheData) {
         while (const std::size_t got = reader.value().ReadBytes(buffer.data(), buffer.size())) {
             all.insert(all.end(), buffer.begin(), buffer.begin() + static_cast<long>(got));
         }
-        EXPECT_EQ(all,
-                  std::vector(data.begin(),
-                              data.begin() + static_cast<long>(std::min(stated, data.size()))));
-    }
-}
-
-std::vector<std::uint8_t> Patched(std::vector<std::uint8_t> file, std::size_t at,
-                                  std::vector<std::uint8_t> bytes) {
-    std::copy(bytes.begin(), bytes.end(), file.begin() + static_cast<long>(at));
-    return file;
-}
-
-std::vector<std::uint8_t> Cut(std::vector<std::uint8_t> file, std::size_t size) {
-    file.resize(size);
-    return file;
-}
-
-TEST(WavReader, RejectsBadFilesWithTheMessageForTheirKind) {
-    // Offsets in `valid`: RIFF header 0-11, "fmt " chunk 12-35, "data" at
-    // 36. With a LIST chunk first, its length field sits at 16.
-    const auto valid = MakeWav({}, Ramp(400));
-    const struct {
-        const char* name;
-        std::vector<std::uint8_t> file; // empty: not written
-        AudioErrorKind kind;
-    } cases[] = {
-        {"missing", {}, AudioErrorKind::kCannotOpen},
-        {"not RIFF", Patched(valid, 0, {'R', 'I', 'F', 'X'}), AudioErrorKind::kNotThisFormat},
-        {"not WAVE", Patched(valid, 8, {'A', 'V', 'I', ' '}), AudioErrorKind::kNotThisFormat},
-        {"data before fmt", Patched(valid, 12, {'d', 'a', 't', 'a'}), AudioErrorKind::kDamaged},
-        {"label above 7F", Patched(valid, 36, {'d', 0x80, 't', 'a'}), AudioErrorKind::kDamaged},
-        {"label below space", Patched(valid, 36, {'d', 0x1F, 't', 'a'}), AudioErrorKind::kDamaged},
-        {"chunk near 4 GiB",
-         Patched(MakeWav({.chunksBeforeFmt = {kList}}, Ramp(400)), 16, {0xF0, 0xFF, 0xFF, 0xFF}),
-         AudioErrorKind::kDamaged},
-        {"end inside a skipped chunk", Cut(MakeWav({.chunksBeforeData = {kList}}, {}), 50),
-         AudioErrorKind::kDamaged},
-        {"no data chunk", Cut(valid, 36), AudioErrorKind::kDamaged},
-        {"float", MakeWav({.formatTag = 3, .bitsPerSample = 32}, Ramp(400)),
-         AudioErrorKind::kUnsupported},
-        {"extensible", MakeWav({.formatTag = 0xFFFE, .fmtLength = 40}, Ramp(400)),
-         AudioErrorKind::kUnsupported}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string path = testpaths::Scratch(std::string(c.name) + ".wav");
-        if (!c.file.empty()) {
-            testsignals::WriteFile(path, c.file);
-        }
-        auto reader = CWavReader::Open(path);
-        ASSERT_FALSE(reader);
-        EXPECT_EQ(reader.error().kind, c.kind);
-        const std::string file = "\"" + path + "\"";
-        EXPECT_EQ(reader.error().message,
-                  c.kind == AudioErrorKind::kCannotOpen
-                      ? "Error : Unable to open file " + file + " for reading."
-                  : c.kind == AudioErrorKind::kUnsupported
-                      ? "File " + file + " uses unsupported encoding."
-                      : "File " + file + " is corrupt or not a WAV file");
+        EXPECT_EQ(all, std::vector(data.begin(), data.begin() + static_cast<long>(stated)));
+        reader.value().Close();
+        EXPECT_EQ(reader.value().ReadBytes(buffer.data(), buffer.size()), 0U);
     }
 }
 

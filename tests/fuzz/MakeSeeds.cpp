@@ -1,17 +1,9 @@
 // Writes the fuzzers' seed files: small WAVs of every layout the reader
-// takes, the WAV the encoders turn into MP3 and Ogg seeds, and DWI files.
+// takes, the WAVs the encoders turn into MP3 and Ogg seeds, and DWI files.
 #include "TestSignals.h"
 
 #include <cstdio>
 #include <string>
-
-namespace {
-
-void WriteText(const std::string& path, const std::string& text) {
-    testsignals::WriteFile(path, std::vector<std::uint8_t>(text.begin(), text.end()));
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -21,39 +13,42 @@ int main(int argc, char** argv) {
     const std::string folder = argv[1];
     const testsignals::WavChunk list{"LIST",
                                      {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 2, 0, 0, 0, 'x', 0}};
+    // source*.wav are encoded by tests/fuzz/CMakeLists.txt into the MP3 and
+    // Ogg seeds.
     const struct {
         const char* name;
         testsignals::WavLayout layout;
-    } wavs[] = {{"wav/stereo16.wav", {}},
-                {"wav/mono8.wav", {.channels = 1, .sampleRate = 8000, .bitsPerSample = 8}},
-                {"wav/stereo24.wav", {.bitsPerSample = 24}},
-                {"wav/six32.wav", {.channels = 6, .bitsPerSample = 32}},
-                {"wav/list.wav", {.fmtLength = 18, .chunksBeforeData = {list}}}};
+        double seconds;
+    } wavs[] = {{"wav/stereo16.wav", {}, 0.005},
+                {"wav/mono8.wav", {.channels = 1, .sampleRate = 8000, .bitsPerSample = 8}, 0.005},
+                {"wav/stereo24.wav", {.bitsPerSample = 24}, 0.005},
+                {"wav/six32.wav", {.channels = 6, .bitsPerSample = 32}, 0.005},
+                {"wav/list.wav", {.fmtLength = 18, .chunksBeforeData = {list}}, 0.005},
+                {"source.wav", {.channels = 2, .sampleRate = 22050}, 0.15},
+                {"source_mono.wav", {.channels = 1, .sampleRate = 8000}, 0.15}};
     for (const auto& wav : wavs) {
         testsignals::WriteWav(folder + "/" + wav.name, wav.layout,
-                              testsignals::SynthesizeMusic(120.0, 0.005,
+                              testsignals::SynthesizeMusic(120.0, wav.seconds,
                                                            static_cast<int>(wav.layout.sampleRate),
                                                            wav.layout.channels));
     }
-    // Encoded by tests/fuzz/CMakeLists.txt into the MP3 and Ogg seeds.
-    testsignals::WriteWav(folder + "/source.wav", {.channels = 2, .sampleRate = 22050},
-                          testsignals::SynthesizeMusic(120.0, 0.15, 22050, 2));
-    testsignals::WriteWav(folder + "/source_mono.wav", {.channels = 1, .sampleRate = 8000},
-                          testsignals::SynthesizeMusic(120.0, 0.15, 8000, 1));
-    WriteText(folder + "/dwi/written.dwi",
-              "#STATUS:NEW\r\n#TITLE:Song;\r\n#ARTIST:Artist;\r\n#BPM:128.000000;\r\n"
-              "#GAP:500;\r\n#SAMPLESTART:10.000;\r\n#SAMPLELENGTH:5.000;\r\n"
-              "#SINGLE:BASIC:3:\r\n2080000000000000\r\n4600000000000000;\r\n");
-    WriteText(folder + "/dwi/two_charts.dwi",
-              "#BPM:1e39;\n#GAP:-25;\n#SINGLE:ANOTHER:7:12(34)<68>!1;\n#DOUBLE:X:1:22;\n"
-              "#SINGLE:MANIAC:-4294967296:AB90;\n#TITLE:no end\n#ARTIST:x;");
-    // The song document's reader: every construct of the step language.
-    WriteText(folder + "/song/pack.dwi",
-              "#TITLE:Pack;\r\n#BPM:150;\r\n#GAP:-120;\r\n#CHANGEBPM:64=300,6.5=75;\r\n"
-              "#FREEZE:32.5=250;\r\n// comment\r\n#GENRE:Trance\r\n#SINGLE:BASIC:3:\r\n"
-              "08(2424)[808080]{8000}`8'<248>8!8000800B!4004\r\n;\r\n"
-              "#DOUBLE:HEAVY:9:8!8008:2(22)2;\r\n#COUPLE:LIGHT:2:4:6;\r\n"
-              "#SOLO:SMANIAC:12:CDEFGHIJKLM<CD>;\r\n#FILE:.\\Songs\\X.MP3;\r\n");
-    WriteText(folder + "/song/broken.dwi", "\n#\n#:;#SINGLE:X:1:((((<<8!8!;#BPM:0x1p4;#SOLO:;");
+    // song/: the song document's reader, every construct of the step language.
+    const std::pair<const char*, std::string> texts[] = {
+        {"dwi/written.dwi", "#STATUS:NEW\r\n#TITLE:Song;\r\n#ARTIST:Artist;\r\n#BPM:128.000000;\r\n"
+                            "#GAP:500;\r\n#SAMPLESTART:10.000;\r\n#SAMPLELENGTH:5.000;\r\n"
+                            "#SINGLE:BASIC:3:\r\n2080000000000000\r\n4600000000000000;\r\n"},
+        {"dwi/two_charts.dwi",
+         "#BPM:1e39;\n#GAP:-25;\n#SINGLE:ANOTHER:7:12(34)<68>!1;\n#DOUBLE:X:1:22;\n"
+         "#SINGLE:MANIAC:-4294967296:AB90;\n#TITLE:no end\n#ARTIST:x;"},
+        {"song/pack.dwi", "#TITLE:Pack;\r\n#BPM:150;\r\n#GAP:-120;\r\n#CHANGEBPM:64=300,6.5=75;\r\n"
+                          "#FREEZE:32.5=250;\r\n// comment\r\n#GENRE:Trance\r\n#SINGLE:BASIC:3:\r\n"
+                          "08(2424)[808080]{8000}`8'<248>8!8000800B!4004\r\n;\r\n"
+                          "#DOUBLE:HEAVY:9:8!8008:2(22)2;\r\n#COUPLE:LIGHT:2:4:6;\r\n"
+                          "#SOLO:SMANIAC:12:CDEFGHIJKLM<CD>;\r\n#FILE:.\\Songs\\X.MP3;\r\n"},
+        {"song/broken.dwi", "\n#\n#:;#SINGLE:X:1:((((<<8!8!;#BPM:0x1p4;#SOLO:;"}};
+    for (const auto& [name, text] : texts) {
+        testsignals::WriteFile(folder + "/" + name,
+                               std::vector<std::uint8_t>(text.begin(), text.end()));
+    }
     return 0;
 }
