@@ -5,9 +5,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# Each phase says when it starts, so the log shows what takes the time.
+phase() { echo "== $1 (${SECONDS} s so far)"; }
+
 bash scripts/setup.sh
 
-echo "== format check"
+phase "format check"
 git ls-files -- '*.cpp' '*.h' | xargs -r clang-format --dry-run --Werror
 
 export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
@@ -17,24 +20,25 @@ export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
 # shellcheck source=sound-server.sh
 source scripts/sound-server.sh
 trap stop_sound_server EXIT
-echo "== sound server (PulseAudio, null sink)"
+phase "sound server (PulseAudio, null sink)"
 start_sound_server
 
-echo "== tests"
+phase "tests"
 ctest --test-dir build --output-on-failure -j"$(nproc)"
 
-echo "== end to end: the real program in a virtual X server"
+phase "end to end: the real program in a virtual X server"
 bash tests/e2e/run-e2e.sh build
 
-echo "== the Debian package"
+phase "the Debian package"
 bash scripts/check-deb.sh build
 
-echo "== tests under address and undefined-behaviour sanitizers"
+phase "tests under address and undefined-behaviour sanitizers"
 BEATWRIGHT_BUILD_DIR=build-asan bash scripts/setup.sh -DBEATWRIGHT_SANITIZE=ON \
   -DCMAKE_BUILD_TYPE=Debug -DBEATWRIGHT_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   LSAN_OPTIONS="suppressions=$PWD/tests/fuzz/lsan.supp" \
   ctest --test-dir build-asan --output-on-failure -j"$(nproc)"
 
-echo "== fuzzing: every harness for 25 s (scripts/fuzz-long.sh runs them long)"
+phase "fuzzing: every harness for 25 s (scripts/fuzz-long.sh runs them long)"
 bash scripts/fuzz-long.sh -r -1 -t 25
+phase "done"
