@@ -32,6 +32,13 @@ public:
     // defaultSuffix when the name has no extension. Nothing on cancel.
     virtual std::optional<std::string> GetSaveFileName(std::string_view filter,
                                                        std::string_view defaultSuffix) = 0;
+    // The same, proposing a path (its folder and name); empty proposes none.
+    virtual std::optional<std::string> GetSaveFileNameProposing(std::string_view filter,
+                                                                std::string_view defaultSuffix,
+                                                                const std::string& proposed) {
+        static_cast<void>(proposed);
+        return GetSaveFileName(filter, defaultSuffix);
+    }
     // The About box, modal.
     virtual void ShowAbout() = 0;
     // A number between min and max with decimals places; nothing on cancel.

@@ -128,7 +128,11 @@ void CChartEditorDlg::ShowChartInfo() {
     }
     m_showingDocument = true;
     ShowInList(m_difficultyList, FromStd(chart->difficulty), kDifficultyItems);
-    ShowInList(m_footRatingList, QString::number(chart->rating), kRatingItems);
+    // A rating beyond the list shows as its nearest entry; the chart keeps
+    // the file's own.
+    const auto shownRating =
+        std::clamp<std::uint32_t>(chart->rating, 1, edit::SongEditor::kMaxRating);
+    ShowInList(m_footRatingList, QString::number(shownRating), kRatingItems);
     m_showingDocument = false;
 }
 

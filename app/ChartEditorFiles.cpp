@@ -9,6 +9,7 @@
 #include "dwi/DwiImporter.h"
 #include "dwi/DwiSong.h"
 #include "dwi/DwiWriter.h"
+#include "edit/ChartSong.h"
 #include "edit/ImportedSong.h"
 
 #include <QComboBox>
@@ -169,7 +170,9 @@ bool CChartEditorDlg::SaveDwiFile(bool alwaysAsk) {
     }
     const std::string previousName = m_dwiFileName;
     if (alwaysAsk || m_dwiFileName.empty()) {
-        const auto path = m_dialogs.GetSaveFileName(kDwiFilter, kDwiDefaultSuffix);
+        const auto path = m_dialogs.GetSaveFileNameProposing(
+            kDwiFilter, kDwiDefaultSuffix,
+            edit::ProposedChartPath(m_dwiFileName, m_editor.Song().title, m_player.FileName()));
         if (!path) {
             return false;
         }
@@ -227,6 +230,7 @@ void CChartEditorDlg::ImportDwiFile() {
     std::size_t offered = 0;
     dwi::DwiImport found;
     chart::Song song;
+    std::vector<std::string> leftOut;
     BackgroundWork work(this, kReadingDwiText);
     work.Run([&] {
         file = dwi::ReadDwiFile(*path);
@@ -246,13 +250,20 @@ void CChartEditorDlg::ImportDwiFile() {
                     work.OnWindowThread([&] { m_dialogs.ShowMessage(text); });
                 }
             });
-        song = dwi::ReadSong(file.bytes);
+        song = dwi::ReadSong(file.bytes, &leftOut);
     });
+    if (file.error.empty() && !dwi::HoldsDwiRecords(song)) {
+        file.error = dwi::NotDwiMessage(*path);
+    }
     if (!file.error.empty()) {
         m_dialogs.ShowMessage(file.error);
         return;
     }
-    for (const std::string& message : dwi::UnusableNumberMessages(found, *path)) {
+    // The song playing gives the tempo when the file has none to use.
+    if (!dwi::RecordNumber(song, "BPM")) {
+        song.bpm = m_editor.Song().bpm;
+    }
+    if (const std::string message = dwi::LeftOutMessage(*path, leftOut); !message.empty()) {
         m_dialogs.ShowMessage(message);
     }
     // Every chart of the file comes in; the one the user took is selected.

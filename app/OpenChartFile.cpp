@@ -54,6 +54,18 @@ bool CChartEditorDlg::OpenChartFile(const std::string& path) {
         return false;
     }
 
+    // A file without a usable BPM takes the song's estimate, so that it
+    // plays and scrolls; its own record stays in the file as it was.
+    const bool bpmLeftOut = !dwi::RecordNumber(file.song, "BPM").has_value();
+    if (bpmLeftOut) {
+        file.song.bpm = m_editor.Song().bpm;
+    }
+    std::string leftOut = dwi::LeftOutMessage(path, file.leftOut);
+    if (bpmLeftOut) {
+        leftOut += (leftOut.empty() ? "\"" + path + "\" has no usable BPM." : std::string()) +
+                   "\r\nThe BPM estimated from the song stands in for it.";
+    }
+
     std::optional<std::size_t> shown;
     for (std::size_t i = 0; i < file.song.charts.size() && !shown; ++i) {
         if (file.song.charts[i].style == chart::ChartStyle::Single) {
@@ -62,6 +74,9 @@ bool CChartEditorDlg::OpenChartFile(const std::string& path) {
     }
     LoadDocument(std::move(file.song), shown, path, true);
     RememberSong(path);
+    if (!leftOut.empty()) {
+        m_dialogs.ShowMessage(leftOut);
+    }
     return true;
 }
 

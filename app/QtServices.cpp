@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -114,12 +115,23 @@ std::optional<std::string> QtUserDialogs::GetOpenFileNameIn(std::string_view fil
 
 std::optional<std::string> QtUserDialogs::GetSaveFileName(std::string_view filter,
                                                           std::string_view defaultSuffix) {
+    return GetSaveFileNameProposing(filter, defaultSuffix, {});
+}
+
+std::optional<std::string> QtUserDialogs::GetSaveFileNameProposing(std::string_view filter,
+                                                                   std::string_view defaultSuffix,
+                                                                   const std::string& proposed) {
     QFileDialog dialog(m_parent);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     SetUpFileDialog(dialog, filter, defaultSuffix);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-    return Run(dialog, filter);
+    if (proposed.empty()) {
+        return Run(dialog, filter);
+    }
+    const QFileInfo file(QString::fromStdString(proposed));
+    dialog.selectFile(file.fileName());
+    return Run(dialog, filter, file.absolutePath().toStdString());
 }
 
 void QtUserDialogs::ShowAbout() {

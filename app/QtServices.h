@@ -29,6 +29,9 @@ public:
                                                  const std::string& folder) override;
     std::optional<std::string> GetSaveFileName(std::string_view filter,
                                                std::string_view defaultSuffix) override;
+    std::optional<std::string> GetSaveFileNameProposing(std::string_view filter,
+                                                        std::string_view defaultSuffix,
+                                                        const std::string& proposed) override;
     void ShowAbout() override;
     std::optional<double> AskNumber(std::string_view caption, std::string_view label, double value,
                                     double min, double max, int decimals) override;

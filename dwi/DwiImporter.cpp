@@ -224,8 +224,11 @@ std::string FileError(const std::string& path, const std::string& reason) {
 } // namespace
 
 std::string SelectStepsQuestion(std::string_view difficulty, std::uint32_t footRating) {
-    return "Found: Difficulty - " + std::string(difficulty) + " ; FootRating - " +
-           std::to_string(footRating) + ".\r\nUse these steps?  (You can only select one.)";
+    // Every chart is loaded whatever the answer; it picks the one shown.
+    return "Found: SINGLE steps, Difficulty - " + std::string(difficulty) + " ; FootRating - " +
+           std::to_string(footRating) +
+           ".\r\nShow these steps first?  (Every chart of the file is loaded; the others are "
+           "in the chart list.)";
 }
 
 DwiImport ScanDwi(std::string_view fileBytes, const chart::AskYesNo& ask,

@@ -7,7 +7,9 @@
 #include "dwi/DwiSteps.h"
 #include "dwi/DwiText.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <map>
 
 namespace dwi {
@@ -56,9 +58,42 @@ std::optional<float> FiniteFloat(double value) {
     return static_cast<float>(value);
 }
 
+// Long values are cut in reports: a damaged record can be kilobytes.
+std::string Quoted(std::string_view text) {
+    constexpr std::size_t kShown = 40;
+    return text.size() <= kShown ? std::string(text) : std::string(text.substr(0, kShown)) + "...";
+}
+
+void LeaveOut(std::vector<std::string>* leftOut, const std::string& what, const char* rule) {
+    if (leftOut != nullptr) {
+        leftOut->push_back(what + " (" + rule + ")");
+    }
+}
+
+bool UsableBpm(double bpm) {
+    return bpm >= kMinBpm && bpm <= kMaxBpm;
+}
+
+constexpr const char* kBpmRule = "a BPM must lie between 0.01 and 10000";
+
+// Why a change or stop cannot be used; none when it can.
+const char* ItemProblem(const chart::BpmChange& change) {
+    return change.beat < 0.0        ? "its beat lies before the first beat"
+           : !UsableBpm(change.bpm) ? kBpmRule
+                                    : nullptr;
+}
+const char* ItemProblem(const chart::Stop& stop) {
+    return stop.beat < 0.0 ? "its beat lies before the first beat"
+           : !(stop.durationMs >= 0.0 && stop.durationMs <= kMaxStopMs)
+               ? "a stop must last from 0 to 3600000 ms"
+               : nullptr;
+}
+
 // "B=v,B=v": B in quarter beats. Items without "=" or with unusable numbers
-// are skipped.
-template <typename Item> std::vector<Item> ReadBeatList(std::string_view text) {
+// are skipped; those the editor cannot work with are also reported.
+template <typename Item>
+std::vector<Item> ReadBeatList(std::string_view key, std::string_view text,
+                               std::vector<std::string>* leftOut) {
     std::vector<Item> items;
     std::size_t start = 0;
     while (start <= text.size()) {
@@ -73,7 +108,12 @@ template <typename Item> std::vector<Item> ReadBeatList(std::string_view text) {
             const double quarterBeats = ParseDouble(item.substr(0, equals));
             const double value = ParseDouble(item.substr(equals + 1));
             if (std::isfinite(quarterBeats) && std::isfinite(value)) {
-                items.push_back({quarterBeats / 4.0, value});
+                const Item read{quarterBeats / 4.0, value};
+                if (const char* problem = ItemProblem(read)) {
+                    LeaveOut(leftOut, "#" + std::string(key) + " item " + Quoted(item), problem);
+                } else {
+                    items.push_back(read);
+                }
             }
         }
         start = comma + 1;
@@ -115,7 +155,7 @@ std::optional<SongChart> ChartOfRecord(const Record& span) {
     return chart;
 }
 
-bool ApplyRecord(const Record& span, Song& song) {
+bool ApplyRecord(const Record& span, Song& song, std::vector<std::string>* leftOut) {
     if (span.fields.empty()) {
         return false;
     }
@@ -125,11 +165,11 @@ bool ApplyRecord(const Record& span, Song& song) {
         return true;
     }
     if (key == "CHANGEBPM") {
-        song.changes = ReadBeatList<chart::BpmChange>(JoinFields(span.fields));
+        song.changes = ReadBeatList<chart::BpmChange>(key, JoinFields(span.fields), leftOut);
         return true;
     }
     if (key == "FREEZE") {
-        song.stops = ReadBeatList<chart::Stop>(JoinFields(span.fields));
+        song.stops = ReadBeatList<chart::Stop>(key, JoinFields(span.fields), leftOut);
         return true;
     }
     const double number = ParseDouble(span.fields[0]);
@@ -154,6 +194,17 @@ bool ApplyRecord(const Record& span, Song& song) {
     if (!value) {
         return false;
     }
+    // Values the editor cannot work with are left out the same way, and said.
+    const char* rule = nullptr;
+    if (target == &song.bpm && !UsableBpm(number)) {
+        rule = kBpmRule;
+    } else if (target == &song.gapSeconds && !(std::fabs(number) <= kMaxGapMs)) {
+        rule = "a Gap must lie within 3600000 ms of the song's start";
+    }
+    if (rule != nullptr) {
+        LeaveOut(leftOut, "#" + key + ":" + Quoted(JoinFields(span.fields)), rule);
+        return false;
+    }
     *target = *value;
     return true;
 }
@@ -176,7 +227,8 @@ bool IsScalarKey(std::string_view key) {
 // scalar record that a later one of its key overrides becomes such text.
 class SongBuilder {
 public:
-    SongBuilder(std::string_view bytes, Song& song) : m_bytes(bytes), m_song(song) {}
+    SongBuilder(std::string_view bytes, Song& song, std::vector<std::string>* leftOut)
+        : m_bytes(bytes), m_song(song), m_leftOut(leftOut) {}
 
     void Add(const RecordSpan& span) {
         if (m_song.records.empty() && !m_started) {
@@ -230,7 +282,7 @@ public:
             source.chartId = chart->sourceId;
             source.interpreted = true;
             m_song.charts.push_back(std::move(*chart));
-        } else if (scalarKey && ApplyRecord(record, m_song)) {
+        } else if (scalarKey && ApplyRecord(record, m_song, m_leftOut)) {
             source.interpreted = true;
             const auto previous = m_owner.find(record.key);
             if (previous != m_owner.end()) {
@@ -300,6 +352,7 @@ private:
 
     std::string_view m_bytes;
     Song& m_song;
+    std::vector<std::string>* m_leftOut;
     std::size_t m_lastEnd = 0;
     bool m_started = false;
     std::size_t m_pendingFrom = kNone; // start of lone "#"s not yet copied
@@ -310,14 +363,14 @@ private:
 
 } // namespace
 
-Song ReadSong(std::string_view bytes) {
+Song ReadSong(std::string_view bytes, std::vector<std::string>* leftOut) {
     Song song;
     song.readFromFile = true;
     if (bytes.find("\r\n") == std::string_view::npos &&
         bytes.find('\n') != std::string_view::npos) {
         song.lineEnd = "\n";
     }
-    SongBuilder builder(bytes, song);
+    SongBuilder builder(bytes, song, leftOut);
     ForEachRecord(bytes, [&builder](const RecordSpan& span) { builder.Add(span); });
     builder.Finish();
     if (song.records.empty()) {
@@ -326,12 +379,66 @@ Song ReadSong(std::string_view bytes) {
     return song;
 }
 
+bool HoldsDwiRecords(const Song& song) {
+    static constexpr std::string_view kFormatKeys[] = {
+        "TITLE",         "ARTIST",      "GENRE",        "BPM",        "GAP",
+        "FILE",          "CDTITLE",     "MD5",          "FREEZE",     "CHANGEBPM",
+        "STATUS",        "SAMPLESTART", "SAMPLELENGTH", "DISPLAYBPM", "DISPLAYTITLE",
+        "DISPLAYARTIST", "SINGLE",      "DOUBLE",       "COUPLE",     "SOLO"};
+    bool found = false;
+    for (const SourceRecord& record : song.records) {
+        if (record.interpreted) {
+            return true;
+        }
+        // Kept text may hold several records merged into one block.
+        ForEachRecord(record.text, [&](const RecordSpan& span) {
+            if (!found) {
+                const std::string key = RecordKey(record.text, span);
+                found = std::find(std::begin(kFormatKeys), std::end(kFormatKeys), key) !=
+                        std::end(kFormatKeys);
+            }
+        });
+        if (found) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string LeftOutMessage(const std::string& path, const std::vector<std::string>& leftOut) {
+    if (leftOut.empty()) {
+        return {};
+    }
+    constexpr std::size_t kListed = 10;
+    std::string message = "\"" + path +
+                          "\" holds values the editor cannot work with. They are left out, and "
+                          "kept in the file as they stand:";
+    for (std::size_t i = 0; i < leftOut.size() && i < kListed; ++i) {
+        message += "\r\n" + leftOut[i];
+    }
+    if (leftOut.size() > kListed) {
+        message += "\r\nand " + std::to_string(leftOut.size() - kListed) + " more.";
+    }
+    return message;
+}
+
 SongFile ReadSongFile(const std::string& path) {
     DwiFileBytes file = ReadDwiFile(path);
     if (!file.error.empty()) {
-        return {{}, std::move(file.error)};
+        return {{}, std::move(file.error), {}};
     }
-    return {ReadSong(file.bytes), {}};
+    SongFile read;
+    read.song = ReadSong(file.bytes, &read.leftOut);
+    if (!HoldsDwiRecords(read.song)) {
+        return {{}, NotDwiMessage(path), {}};
+    }
+    return read;
+}
+
+std::string NotDwiMessage(const std::string& path) {
+    return "Could not open \"" + path +
+           "\":\r\nIt is not a .dwi file; none of its records is one "
+           "of the format.";
 }
 
 std::optional<std::string> KeptRecordValue(const Song& song, std::string_view upperKey) {

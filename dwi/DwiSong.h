@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The whole song document to and from .dwi text.
 //
@@ -24,16 +25,33 @@
 // exactly.
 namespace dwi {
 
-// Linear in the size of the text.
-chart::Song ReadSong(std::string_view bytes);
+// The values the editor works with; others are left out of the song (their
+// records kept as text) and reported.
+inline constexpr double kMinBpm = 0.01;
+inline constexpr double kMaxBpm = 10000.0;
+inline constexpr double kMaxGapMs = 3'600'000.0;
+inline constexpr double kMaxStopMs = 3'600'000.0;
+
+// Linear in the size of the text. Each value left out is added to leftOut
+// as "#KEY:value (why)".
+chart::Song ReadSong(std::string_view bytes, std::vector<std::string>* leftOut = nullptr);
 
 std::string WriteSong(const chart::Song& song);
 
 struct SongFile {
     chart::Song song;
-    std::string error; // empty on success; otherwise names the file and the reason
+    std::string error;                // empty on success; otherwise names the file and the reason
+    std::vector<std::string> leftOut; // as ReadSong reports them
 };
+// Refuses a file none of whose records is one of the format.
 SongFile ReadSongFile(const std::string& path);
+
+// True when the song read holds at least one record of the format.
+bool HoldsDwiRecords(const chart::Song& song);
+std::string NotDwiMessage(const std::string& path);
+
+// One message naming the file and every value left out; empty for none.
+std::string LeftOutMessage(const std::string& path, const std::vector<std::string>& leftOut);
 
 // Writes atomically; the reason on failure (the old file is then intact).
 [[nodiscard]] std::optional<std::string> SaveSong(const std::string& path, const chart::Song& song);

@@ -18,7 +18,9 @@ std::string JoinFields(const std::vector<std::string>& fields);
 // fields.
 std::optional<chart::SongChart> ChartOfRecord(const Record& span);
 
-// Applies a record to the song; false when the song does not interpret it.
-bool ApplyRecord(const Record& span, chart::Song& song);
+// Applies a record to the song; false when the song does not interpret it
+// (values the editor cannot work with are then added to leftOut).
+bool ApplyRecord(const Record& span, chart::Song& song,
+                 std::vector<std::string>* leftOut = nullptr);
 
 } // namespace dwi::detail

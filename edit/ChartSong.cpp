@@ -143,4 +143,44 @@ chart::StepChart SlotsOfChart(const chart::SongChart& songChart, bool& lossy) {
     return steps;
 }
 
+std::string ProposedChartPath(const std::string& chartPath, const std::string& title,
+                              const std::string& songPath) {
+    if (!chartPath.empty()) {
+        return chartPath;
+    }
+    if (songPath.empty() && title.empty()) {
+        return {};
+    }
+    const fs::path song(songPath);
+    std::string name = song.stem().string();
+    if (title.find_first_not_of(" .") != std::string::npos) {
+        name = title;
+        // Not only '/': the file may be copied to a FAT stick or a Windows
+        // machine with the song.
+        for (char& c : name) {
+            if (std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos ||
+                static_cast<unsigned char>(c) < 0x20) {
+                c = '_';
+            }
+        }
+    }
+    return (song.parent_path() / (name + ".dwi")).string();
+}
+
+std::string MissingSongMessage(const std::optional<std::string>& fileRecord,
+                               const std::string& folder) {
+    const std::string where = folder.empty() ? std::string("its folder") : folder;
+    std::string named;
+    if (fileRecord) {
+        named = *fileRecord;
+        std::replace(named.begin(), named.end(), '\\', '/');
+        named = fs::path(named).filename().string();
+    }
+    const std::string missing =
+        !named.empty()
+            ? "The song '" + named + "' named by the chart was not found in " + where + "."
+            : "The chart names no song, and no single song was found in " + where + ".";
+    return missing + " Choose it, or Cancel to edit the chart without sound.";
+}
+
 } // namespace edit

@@ -23,6 +23,18 @@ struct SongSearch {
 SongSearch FindSongForChart(const std::string& chartPath,
                             const std::optional<std::string>& fileRecord);
 
+// What "Save As" proposes: the chart's own file; else, in the song's
+// folder, the title (characters a file name cannot hold replaced by "_") or
+// failing that the song's name, with ".dwi". Empty when there is nothing to
+// go by.
+std::string ProposedChartPath(const std::string& chartPath, const std::string& title,
+                              const std::string& songPath);
+
+// "The song 'X' named by the chart was not found in FOLDER..." for a chart
+// whose song is missing; fileRecord is its #FILE value, if any.
+std::string MissingSongMessage(const std::optional<std::string>& fileRecord,
+                               const std::string& folder);
+
 // The chart as the window's half-beat slots: notes on 8ths, at most two
 // arrows a slot. lossy is set when the chart holds more (holds, finer notes,
 // three arrows on a row), which the slots cannot show.

@@ -139,6 +139,13 @@ public:
         saveSuffixes.emplace_back(defaultSuffix);
         return Next(savePaths);
     }
+    std::vector<std::string> proposedSaves;
+    std::optional<std::string> GetSaveFileNameProposing(std::string_view filter,
+                                                        std::string_view defaultSuffix,
+                                                        const std::string& proposed) override {
+        proposedSaves.push_back(proposed);
+        return GetSaveFileName(filter, defaultSuffix);
+    }
     void ShowAbout() override { ++abouts; }
     // Number questions as "caption: label"; the next of numbers is the
     // answer (nothing: cancelled).

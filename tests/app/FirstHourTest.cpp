@@ -118,6 +118,39 @@ TEST_F(Window, NoControlCoversAnotherWhenTheWindowGrows) {
     EXPECT_EQ(overlaps(), atStart);
 }
 
+TEST_F(Window, ADamagedChartOpensWithWhatItCanUseAndSaysWhatItLeftOut) {
+    const std::string folder = TempFolder("window_damaged_chart");
+    WriteFile(folder, "x.mp3", "song");
+    const std::string original = "#TITLE:Broken;\r\n#BPM:-128;\r\n#GAP:1e20;\r\n"
+                                 "#SINGLE:BASIC:99999999999999999999:0800;\r\n";
+    const std::string path = WriteFile(folder, "broken.dwi", original);
+    estimator.result = {131.0f, {}};
+    ASSERT_TRUE(window->OpenChartFile(path));
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0],
+              "\"" + path +
+                  "\" holds values the editor cannot work with. They are left out, and kept in "
+                  "the file as they stand:\r\n#BPM:-128 (a BPM must lie between 0.01 and "
+                  "10000)\r\n#GAP:1e20 (a Gap must lie within 3600000 ms of the song's start)"
+                  "\r\nThe BPM estimated from the song stands in for it.");
+    EXPECT_EQ(Texts({1010, 1012, 1026}), "131.0|0.00|99") << "the rating box shows its last entry";
+    EXPECT_EQ(window->Editor().Selected()->rating, 4294967295u) << "the chart keeps its own";
+
+    // Save As proposes the chart's own file; a title names a new chart.
+    dialogs.savePaths.push_back(std::nullopt);
+    window->OnCommand(app::kCmdSaveAs);
+    dialogs.messages.clear();
+    const std::string noise = WriteFile(folder, "noise.dwi", std::string(2000, '\x9c') + "#:;");
+    EXPECT_FALSE(window->OpenChartFile(noise));
+    EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Could not open \"" + noise +
+                                                         "\":\r\nIt is not a .dwi file; none of "
+                                                         "its records is one of the format."});
+    EXPECT_EQ(window->DwiFileName(), path) << "the refused file changed nothing";
+    LoadSong(120.0f, "/m/Some Song.ogg");
+    window->OnCommand(app::kCmdSaveAs);
+    EXPECT_EQ(dialogs.proposedSaves, (std::vector<std::string>{path, "/m/Broken.dwi"}));
+}
+
 TEST(RecentFiles, NamesThatClashShowTheirFolder) {
     struct Case {
         QStringList paths;

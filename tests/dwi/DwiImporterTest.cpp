@@ -112,8 +112,8 @@ TEST(ScanDwi, ReadsTheRecordsTheWayTheFormatHasAlwaysBeenRead) {
     // A 0 byte ends the file.
     EXPECT_EQ(Scan(std::string_view("#TITLE:a;\n\0#BPM:100;\n", 21)), "title=a");
     EXPECT_EQ(dwi::SelectStepsQuestion("MANIAC", 9),
-              "Found: Difficulty - MANIAC ; FootRating - 9.\r\nUse these steps?  (You can only "
-              "select one.)");
+              "Found: SINGLE steps, Difficulty - MANIAC ; FootRating - 9.\r\nShow these steps "
+              "first?  (Every chart of the file is loaded; the others are in the chart list.)");
     dwi::DwiImport unusable;
     unusable.unusableBpm = unusable.unusableGap = true;
     EXPECT_EQ(dwi::UnusableNumberMessages(unusable, "/songs/a.dwi"),
