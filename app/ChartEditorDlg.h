@@ -318,6 +318,9 @@ private:
     // A save pads the selected chart to the rows the step view has shown.
     std::int32_t m_rowsShown = 0;
     bool m_restoredUnsaved = false;
+    // The document is a chart opened without its song; a silent stand-in
+    // gives the view its timeline until a song is opened for it.
+    bool m_withoutSound = false;
     std::uint64_t m_documentRevision = 0;
     std::uint64_t m_nextMergeId = 1;
     std::uint64_t m_tapMergeId = 0;

@@ -48,7 +48,8 @@ std::int32_t CoveringRows(const chart::Song& song, double durationSeconds, std::
 } // namespace
 
 void CChartEditorDlg::OpenMusicFile() {
-    if (!MaySetWorkAside()) {
+    // A chart without its song keeps its work: the song joins it.
+    if (!m_withoutSound && !MaySetWorkAside()) {
         return;
     }
     const std::optional<std::string> path = m_dialogs.GetOpenFileName({});
@@ -94,6 +95,20 @@ bool CChartEditorDlg::OpenMusicFile(const std::string& path) {
         return false;
     }
     m_player.SetRate(RateForSpeed(m_timing.songSpeedPercent));
+    if (m_withoutSound) {
+        // The chart keeps its timing and history; only the sound is new.
+        m_withoutSound = false;
+        WithTimingLock([&](chart::TimingState& timing) {
+            timing.nextClickSeconds =
+                chart::AnchorNextClick(static_cast<double>(timing.gapSeconds),
+                                       m_player.PositionSeconds(), chart::BeatSeconds(timing.bpm));
+        });
+        SetInstructions(kSongOpenedText);
+        RememberSong(path);
+        ShowUndoState();
+        RepaintStepView();
+        return true;
+    }
     m_dwiFileName.clear();
     SetInstructions(kSongOpenedText);
     // A new document for the new song: the texts, the sample bounds and the
@@ -164,7 +179,7 @@ bool CChartEditorDlg::MaySetWorkAside() {
 }
 
 bool CChartEditorDlg::SaveDwiFile(bool alwaysAsk) {
-    if (m_player.FileName().empty()) {
+    if (m_player.FileName().empty() && !m_withoutSound) {
         m_dialogs.ShowMessage("You must first load a music file.");
         return false;
     }
@@ -187,8 +202,10 @@ bool CChartEditorDlg::SaveDwiFile(bool alwaysAsk) {
         const bool asRead =
             chart.sourceId != 0 && read != m_fileCharts.end() && read->second.SameContent(chart);
         if (!asRead) {
-            chart.lengthRows = CoveringRows(song, m_player.DurationSeconds(),
-                                            std::max(chart.lengthRows, m_rowsShown));
+            // A stand-in's length is no song's: cover what the view showed.
+            const double songSeconds = m_withoutSound ? 0.0 : m_player.DurationSeconds();
+            chart.lengthRows =
+                CoveringRows(song, songSeconds, std::max(chart.lengthRows, m_rowsShown));
         }
     }
     // On a worker: a document can be as large as the file it came from.

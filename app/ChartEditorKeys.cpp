@@ -146,7 +146,7 @@ bool CChartEditorDlg::FilterKeyPress(QKeyEvent* event, bool intoTextBox) {
 }
 
 void CChartEditorDlg::SnapToNextSlot() {
-    if (m_player.FileName().empty()) {
+    if (!m_player.HasTimeline()) {
         return;
     }
     m_player.SetPositionSeconds(

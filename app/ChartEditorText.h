@@ -19,6 +19,9 @@ inline const QString kFirstTapText =
 inline const QString kStepModeText =
     QStringLiteral("Use the arrow keys to enter step data into the scrolling window on the "
                    "right.  Use space key to erase step data at current location.");
+inline const QString kWithoutSoundText =
+    QStringLiteral("The chart is open without its song: no playback; the wheel and the keys move "
+                   "through it. Open Music File gives it one.");
 inline const QString kSilentText = QStringLiteral("No audio device: the song plays silently.");
 inline const QString kZeroReadout = QStringLiteral("000.0");
 inline constexpr char kDwiFilter[] = "DWI Files (*.dwi)";

@@ -17,6 +17,7 @@
 namespace app {
 
 using window_text::kDwiFilter;
+using window_text::kWithoutSoundText;
 
 void CChartEditorDlg::OpenChart() {
     if (!MaySetWorkAside()) {
@@ -43,27 +44,30 @@ bool CChartEditorDlg::OpenChartFile(const std::string& path) {
     const edit::SongSearch search = edit::FindSongForChart(path, songRecord);
     std::optional<std::string> songPath = search.songPath;
     if (!songPath) {
+        m_dialogs.ShowMessage(edit::MissingSongMessage(songRecord, search.folder));
         songPath = m_dialogs.GetOpenFileNameIn({}, search.folder);
-        if (!songPath) {
-            return false;
-        }
     }
-    // The song opens as "Open Music File" opens it; when it cannot, its
-    // message has named the file and nothing of the chart is taken.
-    if (!OpenMusicFile(*songPath)) {
-        return false;
-    }
+    // The song opens as "Open Music File" opens it. Without one (cancelled,
+    // or it could not be opened and said why) the chart opens without sound.
+    m_withoutSound = false;
+    const bool withSound = songPath && OpenMusicFile(*songPath);
 
     // A file without a usable BPM takes the song's estimate, so that it
     // plays and scrolls; its own record stays in the file as it was.
+    constexpr float kStandInBpm = 120.0f;
     const bool bpmLeftOut = !dwi::RecordNumber(file.song, "BPM").has_value();
     if (bpmLeftOut) {
-        file.song.bpm = m_editor.Song().bpm;
+        file.song.bpm = withSound ? m_editor.Song().bpm : kStandInBpm;
     }
     std::string leftOut = dwi::LeftOutMessage(path, file.leftOut);
     if (bpmLeftOut) {
         leftOut += (leftOut.empty() ? "\"" + path + "\" has no usable BPM." : std::string()) +
-                   "\r\nThe BPM estimated from the song stands in for it.";
+                   (withSound ? "\r\nThe BPM estimated from the song stands in for it."
+                              : "\r\nA BPM of 120 stands in for it.");
+    }
+    if (!withSound) {
+        m_player.OpenSilent(edit::StandInSeconds(file.song));
+        m_withoutSound = true;
     }
 
     std::optional<std::size_t> shown;
@@ -74,6 +78,9 @@ bool CChartEditorDlg::OpenChartFile(const std::string& path) {
     }
     LoadDocument(std::move(file.song), shown, path, true);
     RememberSong(path);
+    if (!withSound) {
+        SetInstructions(kWithoutSoundText);
+    }
     if (!leftOut.empty()) {
         m_dialogs.ShowMessage(leftOut);
     }

@@ -1,6 +1,7 @@
 #include "edit/ChartSong.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -181,6 +182,18 @@ std::string MissingSongMessage(const std::optional<std::string>& fileRecord,
             ? "The song '" + named + "' named by the chart was not found in " + where + "."
             : "The chart names no song, and no single song was found in " + where + ".";
     return missing + " Choose it, or Cancel to edit the chart without sound.";
+}
+
+double StandInSeconds(const chart::Song& song) {
+    constexpr double kRoomBeats = 32.0;
+    constexpr double kLeastSeconds = 30.0;
+    std::int32_t lastRow = 0;
+    for (const chart::SongChart& chart : song.charts) {
+        lastRow = std::max({lastRow, chart.lengthRows, chart.notes.EndRow()});
+    }
+    const double beats = static_cast<double>(lastRow) / chart::kRowsPerBeat + kRoomBeats;
+    const double seconds = song.Timing().SecondsAt(beats);
+    return std::isfinite(seconds) ? std::max(seconds, kLeastSeconds) : kLeastSeconds;
 }
 
 } // namespace edit

@@ -35,6 +35,10 @@ std::string ProposedChartPath(const std::string& chartPath, const std::string& t
 std::string MissingSongMessage(const std::optional<std::string>& fileRecord,
                                const std::string& folder);
 
+// How long a silent stand-in for a chart's missing song runs: past the end
+// of its longest chart and of its last note, with room to write on.
+double StandInSeconds(const chart::Song& song);
+
 // The chart as the window's half-beat slots: notes on 8ths, at most two
 // arrows a slot. lossy is set when the chart holds more (holds, finer notes,
 // three arrows on a row), which the slots cannot show.

@@ -63,6 +63,12 @@ public:
     [[nodiscard]] virtual OpenCommit PrepareOpen(const std::string& path) {
         return [this, path] { return Open(path); };
     }
+    // A silent stand-in for a missing song, `seconds` long: the position
+    // moves and seeks as with a song, FileName() stays empty and Play does
+    // nothing. A player without one keeps what it had.
+    virtual void OpenSilent(double seconds) { static_cast<void>(seconds); }
+    // True while there is a song or a stand-in to move through.
+    virtual bool HasTimeline() const { return !FileName().empty(); }
     virtual void SetEvents(PlayerEvents events) = 0;
     // True when no audio device could be opened and playback runs silently
     // (its clock still advances), so the window can say so once.

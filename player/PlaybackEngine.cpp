@@ -167,7 +167,8 @@ void PlaybackEngine::SetRate(double rate) {
 
 void PlaybackEngine::Play() {
     const std::lock_guard lock(m_controlMutex);
-    if (!m_song || m_state == PlayState::kPlaying) {
+    // A stand-in for a missing song has no name and does not play.
+    if (!m_song || m_fileName.empty() || m_state == PlayState::kPlaying) {
         return;
     }
     const PlayState old = m_state;
@@ -263,6 +264,24 @@ MediaPlayer::OpenCommit PlaybackEngine::PrepareOpen(const std::string& path) {
         }
         return error;
     };
+}
+
+void PlaybackEngine::OpenSilent(double seconds) {
+    // The lowest rate any song may have keeps the stand-in small: 16 KB a
+    // second, and never more than twenty minutes of it.
+    constexpr double kMaxSeconds = 20.0 * 60.0;
+    const double length = std::clamp(std::isnan(seconds) ? 0.0 : seconds, 1.0, kMaxSeconds);
+    const auto frames = static_cast<std::size_t>(length * audio::kMinSampleRate);
+    auto silence = std::make_unique<SongPcm>(
+        SongPcm{std::vector<std::int16_t>(frames, 0), static_cast<int>(audio::kMinSampleRate), 1});
+    if (Load(std::move(silence), {})) {
+        Load(nullptr, {});
+    }
+}
+
+bool PlaybackEngine::HasTimeline() const {
+    const std::lock_guard lock(m_controlMutex);
+    return m_song != nullptr;
 }
 
 std::optional<std::string> PlaybackEngine::OpenDecoded(SongPcm song, std::string fileName) {

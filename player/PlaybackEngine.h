@@ -99,6 +99,8 @@ public:
     // unloads and reports the failure as Open does. The engine must outlive
     // the commit.
     [[nodiscard]] OpenCommit PrepareOpen(const std::string& path) override;
+    void OpenSilent(double seconds) override;
+    bool HasTimeline() const override;
     void SetEvents(PlayerEvents events) override;
     bool PlaysSilently() const override;
 

@@ -393,7 +393,7 @@ void CCustomDisplay::paintEvent(QPaintEvent* /*event*/) {
 }
 
 bool CCustomDisplay::SongLoaded() const {
-    return m_owner && !m_owner->Player().FileName().empty();
+    return m_owner && m_owner->Player().HasTimeline();
 }
 
 } // namespace view

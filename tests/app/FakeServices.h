@@ -76,9 +76,16 @@ public:
         ExpectWindowThread("Open");
         opened.push_back(path);
         fileName = openError ? std::string() : path;
+        standIn = 0.0;
         return openError;
     }
     void SetEvents(player::PlayerEvents newEvents) override { events = std::move(newEvents); }
+    double standIn = 0.0; // the silent stand-in's length; 0: none
+    void OpenSilent(double seconds) override {
+        fileName.clear();
+        standIn = duration = seconds;
+    }
+    bool HasTimeline() const override { return !fileName.empty() || standIn > 0.0; }
     bool silent = false;
     bool PlaysSilently() const override { return silent; }
 

@@ -5,6 +5,7 @@
 #include "app/CommandIds.h"
 #include "app/KeyRouting.h"
 #include "app/RecentSongsMenu.h"
+#include "dwi/DwiSong.h"
 
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -149,6 +150,38 @@ TEST_F(Window, ADamagedChartOpensWithWhatItCanUseAndSaysWhatItLeftOut) {
     LoadSong(120.0f, "/m/Some Song.ogg");
     window->OnCommand(app::kCmdSaveAs);
     EXPECT_EQ(dialogs.proposedSaves, (std::vector<std::string>{path, "/m/Broken.dwi"}));
+}
+
+TEST_F(Window, AChartWithoutItsSongIsEditedAndSavedThenTakesASong) {
+    const std::string folder = TempFolder("window_without_song");
+    const std::string path = WriteFile(
+        folder, "alone.dwi", "#BPM:120;\r\n#FILE:.\\Songs\\X.ogg;\r\n#SINGLE:BASIC:3:0800;\r\n");
+    dialogs.openPaths.push_back(std::nullopt); // Cancel: no song
+    ASSERT_TRUE(window->OpenChartFile(path));
+    EXPECT_EQ(dialogs.messages,
+              std::vector<std::string>{"The song 'X.ogg' named by the chart was not found in " +
+                                       folder +
+                                       ". Choose it, or Cancel to edit the chart without sound."});
+    EXPECT_EQ(window->Steps(), "0800");
+    EXPECT_DOUBLE_EQ(player.standIn, 30.0) << "the least stand-in";
+    EXPECT_TRUE(player.fileName.empty()) << "nothing to play";
+
+    window->OnCommand(app::kCmdStepInputMode);
+    player.position = 1.0; // beat 2
+    Press(Qt::Key_Up);
+    window->OnCommand(app::kCmdSave);
+    EXPECT_EQ(dialogs.messages.size(), 1u) << "saved without a song";
+    EXPECT_NE(dwi::ReadSong(FileText(path)).charts.at(0).notes.Find(96, 2), nullptr);
+
+    // The song joins the chart: no question, the work and its timing stay.
+    player.position = 1.5;
+    Press(Qt::Key_Left);
+    LoadSong(150.0f, folder + "/x.ogg");
+    EXPECT_TRUE(dialogs.questions.empty());
+    EXPECT_EQ(window->DwiFileName(), path);
+    EXPECT_FLOAT_EQ(window->Timing().bpm, 120.0f);
+    EXPECT_EQ(window->Editor().Selected()->notes.Size(), 3u);
+    EXPECT_TRUE(window->HasUnsavedChanges());
 }
 
 TEST(RecentFiles, NamesThatClashShowTheirFolder) {

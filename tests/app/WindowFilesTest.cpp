@@ -177,12 +177,6 @@ TEST_F(Window, OpenChartFindsItsSongAndLoadsEverythingThenSavesItBackUnchanged) 
     window->OnCommand(32772);
     EXPECT_EQ(FileText(path), original);
 
-    // Without a song beside it, the user is asked for one in its folder;
-    // Cancel changes nothing.
-    const std::string alone = WriteFile(TempFolder("window_open_alone"), "a.dwi", "#BPM:90;\r\n");
-    dialogs.openPaths = {std::nullopt};
-    EXPECT_FALSE(window->OpenChartFile(alone));
-    EXPECT_EQ(window->DwiFileName(), path);
 }
 
 } // namespace

@@ -37,4 +37,20 @@ TEST(ChartPaths, AMissingSongIsNamedWithItsFolder) {
               "The chart names no song, and no single song was found in its folder." + kChoose);
 }
 
+TEST(ChartPaths, AStandInForAMissingSongRunsPastTheChartWithRoomToWrite) {
+    chart::Song song;
+    song.bpm = 120.0f; // half a second a beat; 32 beats of room are 16 s
+    song.charts.resize(2);
+    EXPECT_DOUBLE_EQ(edit::StandInSeconds(song), 30.0) << "at least half a minute";
+    song.charts[1].lengthRows = 100 * chart::kRowsPerBeat;
+    EXPECT_DOUBLE_EQ(edit::StandInSeconds(song), 66.0);
+    song.charts[0].notes.Set({200 * chart::kRowsPerBeat, 0, 10 * chart::kRowsPerBeat});
+    song.gapSeconds = 2.0f;
+    song.stops.push_back({1.0, 500.0});
+    // The row after the hold's tail, 32 beats on; the Gap and the stop.
+    EXPECT_DOUBLE_EQ(edit::StandInSeconds(song), 2.0 + 0.5 + (242.0 + 1.0 / 48) * 0.5);
+    song.bpm = 0.0f;
+    EXPECT_DOUBLE_EQ(edit::StandInSeconds(song), 30.0) << "no tempo";
+}
+
 } // namespace
