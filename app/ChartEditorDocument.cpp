@@ -270,7 +270,11 @@ edit::RecoveryInfo CChartEditorDlg::DocumentInfo() const {
 }
 
 bool CChartEditorDlg::RestoreRecovery(const edit::LeftRecovery& left) {
-    if (!OpenMusicFile(left.info.songPath)) {
+    // A chart kept without its song (or whose song is gone) comes back
+    // without sound rather than not at all.
+    m_withoutSound = false;
+    const bool withSound = !left.info.songPath.empty() && OpenMusicFile(left.info.songPath);
+    if (!withSound && left.info.dwiPath.empty()) {
         return false;
     }
     chart::Song song;
@@ -284,8 +288,15 @@ bool CChartEditorDlg::RestoreRecovery(const edit::LeftRecovery& left) {
             chart.sourceId = 0;
         }
     }
+    if (!withSound) {
+        m_player.OpenSilent(edit::StandInSeconds(song));
+        m_withoutSound = true;
+    }
     // The user's own work: no message about what it holds.
     LoadDocument(std::move(song), left.info.shownChart, left.info.dwiPath, left.info.imported);
+    if (!withSound) {
+        SetInstructions(window_text::kWithoutSoundText);
+    }
     m_restoredUnsaved = true;
     ShowUndoState();
     return true;

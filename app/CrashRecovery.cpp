@@ -77,8 +77,8 @@ void CrashRecovery::Check() {
         return;
     }
     edit::RecoveryInfo info = m_window.DocumentInfo();
-    if (info.songPath.empty()) {
-        return; // nothing to play the chart against, nothing to restore
+    if (info.songPath.empty() && info.dwiPath.empty()) {
+        return; // neither a song nor a chart file: nothing to come back to
     }
     {
         const std::lock_guard<std::mutex> lock(m_lock);

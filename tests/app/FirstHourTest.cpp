@@ -173,9 +173,18 @@ TEST_F(Window, AChartWithoutItsSongIsEditedAndSavedThenTakesASong) {
     EXPECT_EQ(dialogs.messages.size(), 1u) << "saved without a song";
     EXPECT_NE(dwi::ReadSong(FileText(path)).charts.at(0).notes.Find(96, 2), nullptr);
 
-    // The song joins the chart: no question, the work and its timing stay.
+    // Unsaved work without a song is kept for a crash like any other, and
+    // comes back without sound.
     player.position = 1.5;
     Press(Qt::Key_Left);
+    const edit::LeftRecovery left{window->DocumentInfo(), window->DocumentText()};
+    EXPECT_EQ(left.info.songPath, "");
+    player.standIn = 0.0;
+    ASSERT_TRUE(window->RestoreRecovery(left));
+    EXPECT_EQ(window->Editor().Selected()->notes.Size(), 3u);
+    EXPECT_EQ(player.standIn, 30.0);
+
+    // The song joins the chart: no question, the work and its timing stay.
     LoadSong(150.0f, folder + "/x.ogg");
     EXPECT_TRUE(dialogs.questions.empty());
     EXPECT_EQ(window->DwiFileName(), path);
