@@ -7,6 +7,7 @@
 #include "app/DialogUnits.h"
 #include "app/KeyRouting.h"
 #include "app/LabelFit.h"
+#include "app/PlaceStatusLine.h"
 #include "app/PleaseWaitDlg.h"
 #include "app/Settings.h"
 #include "app/SpinButton.h"
@@ -31,6 +32,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QThread>
 #include <algorithm>
 #include <chrono>
@@ -129,6 +131,8 @@ void CChartEditorDlg::BuildControls() {
     central->setMinimumSize(DialogRect(0, 0, 357, 295).size());
     central->setFont(DialogFont(central->font()));
     setCentralWidget(central);
+    statusBar()->addWidget(new PlaceStatusLine(
+        m_player, [this] { return m_editor.Song().Timing(); }, this));
 
     const auto place = [central](QWidget* widget, int id, QRect rect) {
         widget->setParent(central);

@@ -35,6 +35,8 @@ constexpr QRgb kGridColour = 0xFFE0E0E0;
 constexpr QRgb kBpmMarkColour = 0xFFD06000;
 constexpr QRgb kStopMarkColour = 0xFF9020C0;
 constexpr int kMarkFontPixels = 8;
+constexpr int kBeatsPerMeasure = 4;
+constexpr int kLabelX = 3; // from the lines' end
 // Heads closer than this share a place on screen (see DrawNotes).
 constexpr int kNoteBucketPixels = 3;
 
@@ -235,13 +237,31 @@ void CCustomDisplay::DrawLane(const LaneFrame& frame, QPainter& painter) {
             }
         }
     }
+    SetMarkFont(painter);
+    painter.setPen(Qt::black);
     for (int i = 0; i < frame.lines; ++i) {
         const int y = frame.firstLineY + frame.pixelsPerBeat * i;
-        // A 2-pixel pen on row y covers y - 1 and y.
-        painter.fillRect(QRect(0, (y - 1) * m_scale, (lineLastX + 1) * m_scale, 2 * m_scale),
+        const std::int32_t beat = frame.firstLineBeat + i;
+        const bool measure = beat % kBeatsPerMeasure == 0;
+        // A 2-pixel pen on row y covers y - 1 and y; a measure's, twice that.
+        const int top = measure ? y - 2 : y - 1;
+        const int thickness = measure ? 4 : 2;
+        painter.fillRect(QRect(0, top * m_scale, (lineLastX + 1) * m_scale, thickness * m_scale),
                          Qt::black);
+        if (measure && beat >= 0) {
+            painter.drawText(QPoint((lineLastX + kLabelX) * m_scale, (y + 3) * m_scale),
+                             QString::number(beat / kBeatsPerMeasure + 1));
+        }
     }
     DrawTempoMarks(frame, lineLastX, painter);
+}
+
+void CCustomDisplay::SetMarkFont(QPainter& painter) const {
+    QFont font = painter.font();
+    font.setPixelSize(kMarkFontPixels * m_scale);
+    // Plain pixels: the marks are ANDed into the frame like everything else.
+    font.setStyleStrategy(QFont::NoAntialias);
+    painter.setFont(font);
 }
 
 void CCustomDisplay::DrawTempoMarks(const LaneFrame& frame, int lineLastX, QPainter& painter) {
@@ -249,25 +269,27 @@ void CCustomDisplay::DrawTempoMarks(const LaneFrame& frame, int lineLastX, QPain
     if (song.changes.empty() && song.stops.empty()) {
         return;
     }
-    QFont font = painter.font();
-    font.setPixelSize(kMarkFontPixels * m_scale);
-    // Plain pixels: the marks are ANDed into the frame like everything else.
-    font.setStyleStrategy(QFont::NoAntialias);
-    painter.setFont(font);
+    SetMarkFont(painter);
     const int viewHeight = m_frame.height() / m_scale;
+    // Text rows in the gutter: the measure number sits on the line, a tempo
+    // change above it and a stop below.
     const auto mark = [&](double beat, QRgb colour, const QString& text, bool dashed) {
         const int y = frame.RowY(RowOfBeat(beat));
-        if (y < -kMarkFontPixels || y > viewHeight + kMarkFontPixels) {
+        if (y < -2 * kMarkFontPixels || y > viewHeight + 2 * kMarkFontPixels) {
             return;
         }
-        // One row under the beat line's pen, dashed for stops.
+        // Painted over, not ANDed with, a beat or measure line on the same
+        // row, so that no line hides it; dashed for stops.
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
         for (int x = 0; x <= lineLastX; x += dashed ? 4 : lineLastX + 1) {
             const int length = dashed ? 2 : lineLastX + 1;
-            painter.fillRect(QRect(x * m_scale, (y + 1) * m_scale, length * m_scale, m_scale),
+            painter.fillRect(QRect(x * m_scale, (y - 1) * m_scale, length * m_scale, 2 * m_scale),
                              QColor::fromRgb(colour));
         }
+        painter.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
         painter.setPen(QColor::fromRgb(colour));
-        painter.drawText(QPoint(m_scale, (y - 2) * m_scale), text);
+        const int baseline = dashed ? y + 3 + kMarkFontPixels + 1 : y - kMarkFontPixels + 2;
+        painter.drawText(QPoint((lineLastX + kLabelX) * m_scale, baseline * m_scale), text);
     };
     for (const chart::BpmChange& change : song.changes) {
         mark(change.beat, kBpmMarkColour, ShortNumber(change.bpm), false);

@@ -94,6 +94,7 @@ private:
     };
 
     void DrawLane(const LaneFrame& frame, QPainter& painter);
+    void SetMarkFont(QPainter& painter) const;
     void DrawTempoMarks(const LaneFrame& frame, int lineLastX, QPainter& painter);
     void DrawNotes(const LaneFrame& frame, const chart::SongChart& chart, QPainter& painter);
     void DrawHold(const LaneFrame& frame, const chart::Note& note, int sheetColumn,

@@ -13,7 +13,10 @@ namespace {
 
 constexpr int kColumnPitch = 32;
 constexpr int kLineOverhang = 18 + kArrowSize; // from an arrow's left edge
-constexpr int kSeekStripGap = 10;
+// Measure numbers and tempo marks are written between the lines' end and the
+// seek strip, clear of every arrow.
+constexpr int kLabelGutter = 36;
+constexpr int kSeekStripGap = 10 + kLabelGutter;
 constexpr int kSeekStripWidth = 32;
 constexpr int kRightMargin = 8;
 constexpr int kSeekStripHeight = 3 * kButtonHeight + 2 * kButtonGap;

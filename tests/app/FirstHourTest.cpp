@@ -4,6 +4,7 @@
 #include "WindowFixture.h"
 #include "app/CommandIds.h"
 #include "app/KeyRouting.h"
+#include "app/PlaceStatusLine.h"
 #include "app/RecentSongsMenu.h"
 #include "dwi/DwiSong.h"
 
@@ -191,6 +192,17 @@ TEST_F(Window, AChartWithoutItsSongIsEditedAndSavedThenTakesASong) {
     EXPECT_FLOAT_EQ(window->Timing().bpm, 120.0f);
     EXPECT_EQ(window->Editor().Selected()->notes.Size(), 3u);
     EXPECT_TRUE(window->HasUnsavedChanges());
+}
+
+TEST_F(Window, TheStatusLineSaysWhereTheSongIs) {
+    auto* status = window->findChild<app::PlaceStatusLine*>("placeStatus");
+    ASSERT_NE(status, nullptr);
+    status->Refresh();
+    EXPECT_EQ(status->text(), "") << "no song, no place";
+    LoadSong(120.0f);
+    player.position = 2.25; // beat 4.5
+    status->Refresh();
+    EXPECT_EQ(status->text(), "Measure 2  Beat 1.50  Time 0:02.25");
 }
 
 TEST(RecentFiles, NamesThatClashShowTheirFolder) {
