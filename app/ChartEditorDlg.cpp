@@ -49,6 +49,7 @@ constexpr std::int32_t kRepeatForever = 1000000;
 constexpr int kLabelGapPixels = 3;
 constexpr std::int32_t kNormalSpeedPercent = 100;
 constexpr float kPercent = 0.01f;
+constexpr int kStatusLineHeight = 22;
 
 } // namespace
 
@@ -133,6 +134,10 @@ void CChartEditorDlg::BuildControls() {
     setCentralWidget(central);
     statusBar()->addWidget(new PlaceStatusLine(
         m_player, [this] { return m_editor.Song().Timing(); }, this));
+    // One known height, so that the client area keeps its place whatever the
+    // desktop's style makes of a status bar.
+    statusBar()->setFixedHeight(
+        std::max(kStatusLineHeight, statusBar()->fontMetrics().height() + 6));
 
     const auto place = [central](QWidget* widget, int id, QRect rect) {
         widget->setParent(central);

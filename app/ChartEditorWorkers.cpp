@@ -19,9 +19,12 @@ using namespace std::chrono_literals;
 constexpr auto kMetronomePoll = 1ms;
 constexpr auto kIdleWait = 250ms;
 constexpr auto kRepaintInterval = 16ms;
-// Handed over this much earlier than the player asks, in real time, so that
-// a pass that comes a poll late is still in time.
-constexpr double kClickMarginSeconds = 0.005;
+// Handed over this much earlier than the player asks, in real time. The
+// player's own lead is what the output reports; a sound server renders
+// further ahead than it says (a click asked for after its frame was rendered
+// starts with the next buffer, up to 10 ms late), and an early click only
+// waits in the player for its frame.
+constexpr double kClickMarginSeconds = 0.2;
 // A beat that passed more than this long ago (a seek, a pause) is skipped
 // silently rather than clicked late.
 constexpr double kClickLateSeconds = 0.02;

@@ -70,7 +70,8 @@ focus_main() {
 }
 
 # Sets X, Y (the window's origin) and MENU_HEIGHT: the client area below the
-# menu bar is the 357 x 295 dialog-unit layout, 479 pixels tall.
+# menu bar is the 357 x 295 dialog-unit layout, 479 pixels tall, with the
+# 22-pixel status line below it.
 window_layout() {
   # A window just mapped may not answer yet: ask again for a little while.
   local geometry=""
@@ -81,7 +82,7 @@ window_layout() {
   done
   echo "$geometry" | grep -q '^HEIGHT=' || fail "no geometry for window $1"
   eval "$geometry"
-  MENU_HEIGHT=$((HEIGHT - 479))
+  MENU_HEIGHT=$((HEIGHT - 479 - 22))
   [ "$MENU_HEIGHT" -gt 0 ] || fail "unexpected window height $HEIGHT"
 }
 
