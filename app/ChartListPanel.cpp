@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <algorithm>
 #include <string>
 
@@ -41,7 +42,9 @@ ChartListPanel::ChartListPanel(edit::SongEditor& editor, ChartListQuestions ques
                              2 * m_list->frameWidth());
 
     auto* layout = new QGridLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    // The buttons keep the style's margin from the window's edge.
+    layout->setContentsMargins(0, 0, style()->pixelMetric(QStyle::PM_LayoutRightMargin),
+                               style()->pixelMetric(QStyle::PM_LayoutBottomMargin));
     layout->addWidget(m_list, 0, 0, 1, 2);
     layout->addWidget(m_newButton, 1, 0);
     layout->addWidget(m_duplicateButton, 1, 1);

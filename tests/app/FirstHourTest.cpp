@@ -8,6 +8,7 @@
 #include "app/RecentSongsMenu.h"
 #include "dwi/DwiSong.h"
 
+#include <QDockWidget>
 #include <QGroupBox>
 #include <QKeyEvent>
 
@@ -203,6 +204,19 @@ TEST_F(Window, TheStatusLineSaysWhereTheSongIs) {
     player.position = 2.25; // beat 4.5
     status->Refresh();
     EXPECT_EQ(status->text(), "Measure 2  Beat 1.50  Time 0:02.25");
+}
+
+// Fault: the chart list's buttons had no margin, and "Duplicate Chart" ran
+// into the window's edge.
+TEST_F(Window, TheChartListsButtonsStayClearOfTheWindowsEdge) {
+    window->findChild<QDockWidget*>()->show();
+    QApplication::processEvents();
+    const auto buttons = window->findChild<QDockWidget*>()->findChildren<QPushButton*>();
+    ASSERT_EQ(buttons.size(), 3);
+    for (QPushButton* button : buttons) {
+        const QRect inWindow(button->mapTo(window.get(), QPoint(0, 0)), button->size());
+        EXPECT_LT(inWindow.right(), window->width() - 2) << button->text().toStdString();
+    }
 }
 
 TEST(RecentFiles, NamesThatClashShowTheirFolder) {
