@@ -167,7 +167,7 @@ void CChartEditorDlg::BuildControls() {
         return edit;
     };
     const auto button = [&](const char* text, int id, QRect rect,
-                            void (CChartEditorDlg::*handler)()) {
+                            const std::function<void()>& handler) {
         auto* widget = new QPushButton(QString::fromUtf8(text));
         // Tab reaches it, but a click leaves the keyboard where it was, so
         // Space and the arrows keep entering steps instead of pressing it.
@@ -222,9 +222,9 @@ void CChartEditorDlg::BuildControls() {
     m_gapSpin = spin(1013, DialogRect(191, 138, 11, 14));
     label("Gap", DialogRect(125, 141, 14, 8));
     button("Gap Plus HalfBeat", 1014, DialogRect(26, 155, 72, 14),
-           &CChartEditorDlg::OnGapPlusHalfBeat);
+           [this] { OnTimingControl(chart::ApplyGapPlusHalfBeat); });
     button("Gap Minus HalfBeat", 1015, DialogRect(114, 155, 72, 14),
-           &CChartEditorDlg::OnGapMinusHalfBeat);
+           [this] { OnTimingControl(chart::ApplyGapMinusHalfBeat); });
     m_stepView = place(new QWidget, 1016, DialogRect(217, 7, 133, 185));
     label("Song Speed", DialogRect(18, 178, 39, 8));
     button("0.5X", 1017, DialogRect(60, 175, 21, 14), nullptr);
@@ -265,7 +265,7 @@ void CChartEditorDlg::BuildControls() {
                              {"+1 HalfBeat", "-1 HalfBeat", "Clear", "Randomize"}, true);
     label("Range Action", DialogRect(220, 213, 44, 8));
     QWidget* doIt =
-        button("Do it!", 1030, DialogRect(315, 211, 25, 12), &CChartEditorDlg::OnDoRangeAction);
+        button("Do it!", 1030, DialogRect(315, 211, 25, 12), [this] { OnDoRangeAction(); });
     // The closed list shows its longest action whole; "Do it!" keeps its
     // distance from it, within the Randomize frame's right edge.
     const int actionWidth =
@@ -287,16 +287,18 @@ void CChartEditorDlg::BuildControls() {
     group->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_maxJumpsEdit = readOnlyEdit(1033, DialogRect(190, 255, 40, 14));
     m_maxJumpsSpin = spin(1034, DialogRect(232, 255, 11, 14));
-    button("X2", 1035, DialogRect(75, 138, 11, 14), &CChartEditorDlg::OnBpmDouble);
-    button("X.5", 1036, DialogRect(87, 138, 13, 14), &CChartEditorDlg::OnBpmHalve);
+    button("X2", 1035, DialogRect(75, 138, 11, 14),
+           [this] { OnTimingControl(chart::ApplyBpmDouble); });
+    button("X.5", 1036, DialogRect(87, 138, 13, 14),
+           [this] { OnTimingControl(chart::ApplyBpmHalve); });
     label("Sample Start", DialogRect(7, 229, 42, 8));
     m_sampleStartEdit = readOnlyEdit(1039, DialogRect(52, 227, 40, 14));
     label("Sample End", DialogRect(114, 229, 38, 8));
-    button("Set", 1040, DialogRect(93, 227, 17, 14), &CChartEditorDlg::OnSampleStartSet);
+    button("Set", 1040, DialogRect(93, 227, 17, 14), [this] { OnSampleSet(true); });
     // Its left end moves 3 units right: no room is left between the first
     // "Set" and this box for the label of a face wider than the layout's.
     m_sampleEndEdit = readOnlyEdit(1041, DialogRect(155, 227, 37, 14));
-    button("Set", 1042, DialogRect(194, 227, 17, 14), &CChartEditorDlg::OnSampleEndSet);
+    button("Set", 1042, DialogRect(194, 227, 17, 14), [this] { OnSampleSet(false); });
 
     // The snap: the grid of entry, Enter, the range and the step view.
     label("Snap", DialogRect(262, 257, 18, 8));
@@ -313,8 +315,16 @@ void CChartEditorDlg::BuildControls() {
 
     m_jumpSpin->SetBuddy(m_jumpEdit);
     m_maxJumpsSpin->SetBuddy(m_maxJumpsEdit);
-    connect(m_bpmSpin, &CSpinButton::DeltaPos, this, [this](int, int delta) { OnBpmSpin(delta); });
-    connect(m_gapSpin, &CSpinButton::DeltaPos, this, [this](int, int delta) { OnGapSpin(delta); });
+    connect(m_bpmSpin, &CSpinButton::DeltaPos, this, [this](int, int delta) {
+        OnTimingControl([delta](chart::TimingState& timing, double position) {
+            chart::ApplyBpmSpin(timing, delta, position);
+        });
+    });
+    connect(m_gapSpin, &CSpinButton::DeltaPos, this, [this](int, int delta) {
+        OnTimingControl([delta](chart::TimingState& timing, double position) {
+            chart::ApplyGapSpin(timing, delta, position);
+        });
+    });
     connect(m_snapList, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0 && index < static_cast<int>(edit::kAllSnaps.size())) {
             SetSnap(edit::kAllSnaps[static_cast<std::size_t>(index)]);

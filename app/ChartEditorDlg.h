@@ -234,14 +234,8 @@ private:
     void StartOfPlayingReaction();
 
     // Controls.
-    void OnBpmSpin(int delta);
-    void OnGapSpin(int delta);
-    void OnGapPlusHalfBeat();
-    void OnGapMinusHalfBeat();
-    void OnBpmDouble();
-    void OnBpmHalve();
-    void OnSampleStartSet();
-    void OnSampleEndSet();
+    void OnTimingControl(const std::function<void(chart::TimingState&, double)>& apply);
+    void OnSampleSet(bool start);
     void SetSongSpeed(std::int32_t percent);
 
     // The number boxes take typed values; the keyboard otherwise rests on

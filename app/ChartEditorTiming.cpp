@@ -87,59 +87,24 @@ void CChartEditorDlg::ToggleMetronome() {
 
 // --- Timing controls --------------------------------------------------------
 
-void CChartEditorDlg::OnBpmSpin(int delta) {
-    EditTiming([&](chart::TimingState& timing) {
-        chart::ApplyBpmSpin(timing, delta, m_player.PositionSeconds());
-    });
+// One undo step each, made at the song's position; the boxes follow.
+void CChartEditorDlg::OnTimingControl(
+    const std::function<void(chart::TimingState&, double)>& apply) {
+    const double position = m_player.PositionSeconds();
+    EditTiming([&](chart::TimingState& timing) { apply(timing, position); });
     ShowBpm();
-}
-
-void CChartEditorDlg::OnGapSpin(int delta) {
-    EditTiming([&](chart::TimingState& timing) {
-        chart::ApplyGapSpin(timing, delta, m_player.PositionSeconds());
-    });
     ShowGap();
-}
-
-void CChartEditorDlg::OnGapPlusHalfBeat() {
-    EditTiming([&](chart::TimingState& timing) {
-        chart::ApplyGapPlusHalfBeat(timing, m_player.PositionSeconds());
-    });
-    ShowGap();
-}
-
-void CChartEditorDlg::OnGapMinusHalfBeat() {
-    EditTiming([&](chart::TimingState& timing) {
-        chart::ApplyGapMinusHalfBeat(timing, m_player.PositionSeconds());
-    });
-    ShowGap();
-}
-
-void CChartEditorDlg::OnBpmDouble() {
-    EditTiming([&](chart::TimingState& timing) {
-        chart::ApplyBpmDouble(timing, m_player.PositionSeconds());
-    });
-    ShowBpm();
-}
-
-void CChartEditorDlg::OnBpmHalve() {
-    EditTiming([&](chart::TimingState& timing) {
-        chart::ApplyBpmHalve(timing, m_player.PositionSeconds());
-    });
-    ShowBpm();
 }
 
 // Each bound is set where it is; the other stays where it was shown.
-void CChartEditorDlg::OnSampleStartSet() {
+void CChartEditorDlg::OnSampleSet(bool start) {
     const float seconds = chart::SamplePointAt(m_player.PositionSeconds());
-    EditTiming([seconds](chart::TimingState& timing) { timing.sampleStartSeconds = seconds; });
-    m_sampleStartEdit->setText(FormatSampleTime(m_timing.sampleStartSeconds));
-}
-
-void CChartEditorDlg::OnSampleEndSet() {
-    const float seconds = chart::SamplePointAt(m_player.PositionSeconds());
-    EditTiming([seconds](chart::TimingState& timing) { timing.sampleEndSeconds = seconds; });
-    m_sampleEndEdit->setText(FormatSampleTime(m_timing.sampleEndSeconds));
+    EditTiming([&](chart::TimingState& timing) {
+        (start ? timing.sampleStartSeconds : timing.sampleEndSeconds) = seconds;
+    });
+    (start ? m_sampleStartEdit : m_sampleEndEdit)
+        ->setText(
+            FormatSampleTime(start ? m_timing.sampleStartSeconds : m_timing.sampleEndSeconds));
 }
 
 // --- Range actions ------------------------------------------------------------
