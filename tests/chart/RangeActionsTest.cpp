@@ -7,7 +7,6 @@
 
 namespace {
 
-using chart::EditRange;
 using enum chart::RangeAction;
 using enum chart::RangeActionOutcome;
 
@@ -22,7 +21,7 @@ constexpr const char* kAskRandomize =
 struct ActionCase {
     std::optional<chart::RangeAction> action;
     const char *steps, *stepsAfter;
-    EditRange range, rangeAfter;
+    chart::EditRange range, rangeAfter;
     bool answer;
     const char* asked;
     chart::RangeActionOutcome outcome;
@@ -71,7 +70,7 @@ constexpr ActionCase kActionCases[] = {
 TEST(DoRangeAction, OutcomeStepsRangeAndQuestionOfEachAction) {
     for (const ActionCase& c : kActionCases) {
         chart::StepChart steps = c.steps;
-        EditRange range = c.range;
+        chart::EditRange range = c.range;
         std::string asked;
         chart::StepRandom random;
         const auto outcome = chart::DoRangeAction(

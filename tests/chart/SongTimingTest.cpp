@@ -8,8 +8,6 @@
 
 namespace {
 
-using chart::TimingMap;
-
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
 constexpr float kNanF = std::numeric_limits<float>::quiet_NaN();
@@ -62,7 +60,7 @@ TEST(TimingControls, SpinsAndButtonsKeepBpmAndGapInBoundsAndReanchorTheClick) {
 TEST(TimingMap, ChangesAndStopsMoveLaterBeatsAndHostileValuesStayBounded) {
     const std::vector<chart::BpmChange> changes{{4.0, 240.0}};
     const std::vector<chart::Stop> stops{{8.0, 250.0}, {8.0, 250.0}};
-    const TimingMap map(120.0f, 1.0f, changes, stops);
+    const chart::TimingMap map(120.0f, 1.0f, changes, stops);
     const std::pair<double, double> kBeatSeconds[] = {
         {-2.0, 0.0}, {0.0, 1.0}, {2.0, 2.0}, {4.0, 3.0}, {6.0, 3.5}, {8.0, 4.0}, {9.0, 4.75}};
     for (const auto& [beat, seconds] : kBeatSeconds) {
@@ -78,17 +76,17 @@ TEST(TimingMap, ChangesAndStopsMoveLaterBeatsAndHostileValuesStayBounded) {
     // without a usable tempo takes no time; what follows never comes.
     const std::vector<chart::BpmChange> early{{-3.0, 60.0}, {kNan, 240.0}};
     const std::vector<chart::Stop> noStops{{kInf, 100.0}, {1.0, -100.0}, {2.0, kNan}};
-    const TimingMap shifted(120.0f, 0.0f, early, noStops);
+    const chart::TimingMap shifted(120.0f, 0.0f, early, noStops);
     EXPECT_EQ(shifted.SecondsAt(3.0), 3.0);
     EXPECT_EQ(shifted.BeatAt(-0.5), -1.0); // before beat 0 the first tempo holds
     const std::vector<chart::BpmChange> stall{{2.0, 0.0}};
-    const TimingMap stalled(120.0f, 0.0f, stall);
+    const chart::TimingMap stalled(120.0f, 0.0f, stall);
     EXPECT_FALSE(stalled.HasUsableTempo());
     EXPECT_EQ(stalled.BeatAt(1.0), 2.0);
     EXPECT_EQ(stalled.BeatAt(5.0), kInf);
     const std::vector<chart::BpmChange> hostile{
         {1.0, -120.0}, {3.0, kNan}, {4.0, kInf}, {5.0, 1e30}};
-    const TimingMap bounded(0.0f, kNanF, hostile, noStops);
+    const chart::TimingMap bounded(0.0f, kNanF, hostile, noStops);
     EXPECT_EQ(bounded.BeatAt(-1.0), -kInf);
     for (double beat = -2.0; beat < 10.0; beat += 0.25) {
         EXPECT_GE(bounded.SecondsAt(beat + 0.25), bounded.SecondsAt(beat)) << beat; // not NaN
