@@ -54,6 +54,7 @@ const ScanCase kScanCases[] = {
     // A record without ":" swallows the next key; one not at a line start is no record.
     {"#STATUS\r\n#TITLE:abc;\r\n#BPM:120;\r\n", "", "bpm=120"},
     {" #TITLE:lost;\n#BPM:130;\n", "", "bpm=130"}, {"\xEF\xBB\xBF#TITLE:bom;\n", "", ""},
+    {"XTITLE:lost;\n#BPM:1;", "", "bpm=1"}, {"\n#TITLE:a;", "", "title=a"},
     // Each #SINGLE offered is asked about until one is taken; the last one
     // offered stays in the lists even when none was taken.
     {kTwo, "", "difficulty=BASIC rating=3 steps=0808 asked=1"},

@@ -35,8 +35,8 @@ TEST(FindSongForChart, FileRecordAsWindowsWroteItThenTheFolder) {
         {"  Songs\\\\Mix\\Azure.MP3 \r\n", song}, {"..\\game\\Songs\\Mix\\Azure.MP3", song},
         {".\\Songs\\X.MP3", beside}, {"banner.png", (folder / "banner.png").string()},
         {"missing.mp3", beside}, {"Songs\\Mix", beside}, {"SONGS", beside},
-        {"Songs\\Other\\Azure.MP3", beside}, {" \t", beside}, {"./", beside},
-        {std::nullopt, beside}};
+        {"Songs\\Other\\Azure.MP3", beside}, {"banner.png\\x", beside}, {" \t", beside},
+        {"./", beside}, {std::nullopt, beside}};
     // clang-format on
     for (const auto& [record, found] : kCases) {
         const edit::SongSearch search =
