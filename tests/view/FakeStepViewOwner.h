@@ -115,8 +115,7 @@ class TestDisplay : public view::CCustomDisplay {
 public:
     using CCustomDisplay::CCustomDisplay;
 
-    QAction* RunContextMenu(QMenu& menu, const QPoint& globalPos) override {
-        menuPos = globalPos;
+    QAction* RunContextMenu(QMenu& menu, const QPoint& /*globalPos*/) override {
         menuItems = {menu.title().toStdString()};
         QAction* chosen = nullptr;
         for (QAction* action : menu.actions()) {
@@ -151,7 +150,6 @@ public:
     int menusShown = 0;
     QString choice;
     std::vector<std::string> menuItems; // the title, then the items
-    QPoint menuPos;
 };
 
 } // namespace view_test
