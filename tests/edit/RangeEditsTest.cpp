@@ -73,18 +73,4 @@ TEST(RangeEdits, ShiftsAndClearAtFinerSnapsCarryHoldsAndOffGridNotes) {
               (Notes{{12, 0, 0}, {24, 1, 60}, {72, 3, 0}, {80, 2, 0}, {90, 1, 0}}));
 }
 
-// Worked by hand with the runtime sequence 41, 18467, 6334, 26500. 16th
-// cells 0-4 read "420B0" (the off-grid row 20 is not read), then "0":
-//  cell 0: the next cell is occupied, a single: 41 % 6 = 5 -> "2";
-//  cell 1: 18467 % 6 = 5 -> "2", its hold becomes a tap;
-//  cell 3: isolated, r = 6334 * 100 / 32767 = 19 > 0: 26500 % 13 = 6 -> "7".
-TEST(RangeEdits, RandomizeAtFinerSnapsKeepsTheRhythmAndTurnsHoldsIntoTaps) {
-    const chart::SongChart chart =
-        ChartOf({{0, 0, 0}, {12, 1, 24}, {20, 2, 0}, {36, 0, 0}, {36, 3, 0}, {96, 2, 0}}, 192);
-    chart::StepRandom random;
-    EXPECT_EQ(
-        Applied(chart, edit::RandomizeRangeEdit(chart, {0, 4}, 12, {100, 5}, random)).notes.Notes(),
-        (Notes{{0, 1, 0}, {12, 1, 0}, {20, 2, 0}, {36, 0, 0}, {36, 2, 0}, {96, 2, 0}}));
-}
-
 } // namespace

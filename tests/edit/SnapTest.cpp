@@ -74,15 +74,4 @@ TEST(Snap, NearestCellWithTiesToTheEarlierAtEverySnapAndTempo) {
     EXPECT_EQ(edit::SnapForwardAt(changed, Snap::k8th, 3.13, 3.2), 3.2);
 }
 
-// An Nth note is 192 / N rows (a whole note is four beats of 48); the
-// shortcuts step through the list and stay at its ends.
-TEST(Snap, EachSnapIsItsNamesPartOfAWholeNote) {
-    for (std::size_t i = 0; i < edit::kAllSnaps.size(); ++i) {
-        const Snap snap = edit::kAllSnaps[i];
-        EXPECT_EQ(edit::RowsPerCell(snap) * std::stoi(std::string(edit::SnapName(snap))), 192);
-        EXPECT_EQ(std::pair(edit::FinerSnap(snap), edit::CoarserSnap(snap)),
-                  std::pair(edit::kAllSnaps[std::min(i + 1, 8ul)], edit::kAllSnaps[i ? i - 1 : 0]));
-    }
-}
-
 } // namespace
