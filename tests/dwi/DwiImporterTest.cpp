@@ -1,5 +1,8 @@
 #include "dwi/DwiImporter.h"
 
+#include "DwiTestFiles.h"
+
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 
@@ -109,11 +112,34 @@ TEST(ScanDwi, HostileRepetitionsReadAsTheRulesSay) {
         records[3] += i < 20000 ? "\n#SINGLE:A:7:" : "";
     }
     // The first key runs to the only ':' and swallows every record.
-    EXPECT_EQ(Scan(records[0] + "\n#BPM:90;"), "");
-    EXPECT_EQ(Scan(records[1] + "\n#BPM:90;"), "bpm=90");
-    EXPECT_EQ(Scan(records[2] + "\n#GAP:5"), "");
     // Each cut chart's fields are stored; none has a ";" so none is offered.
-    EXPECT_EQ(Scan(records[3]), "difficulty=A rating=7");
+    EXPECT_EQ((std::vector{Scan(records[0] + "\n#BPM:90;"), Scan(records[1] + "\n#BPM:90;"),
+                           Scan(records[2] + "\n#GAP:5"), Scan(records[3])}),
+              (std::vector<std::string>{"", "bpm=90", "", "difficulty=A rating=7"}));
+}
+
+// A .dwi file is one whose last extension is "dwi" in any case. A file that
+// is missing, no regular file or over 64 MiB is named with the reason.
+TEST(ReadDwiFile, ReadsWholeDwiFilesAndNamesTheOnesItCannotRead) {
+    for (const char* path : {"/s/a.DwI", "x.txt.dwi", "/s/.dwi"}) {
+        EXPECT_TRUE(dwi::HasDwiExtension(path)) << path;
+    }
+    for (const char* path : {"/s.dwi/readme", "a.dwi.", "a.dwix", "/s/dwi", "a.dw"}) {
+        EXPECT_FALSE(dwi::HasDwiExtension(path)) << path;
+    }
+    const std::filesystem::path folder = dwi_test::FreshFolder("read_dwi");
+    std::ofstream(folder / "good.dwi", std::ios::binary) << "#BPM:1\r\n";
+    std::ofstream(folder / "huge.dwi").put('#');
+    std::filesystem::resize_file(folder / "huge.dwi", dwi::kMaxDwiFileBytes + 1);
+    for (const auto& [name, reason] :
+         {std::pair{"none.dwi", "No such file or directory"},
+          {"", "It is not a regular file."},
+          {"huge.dwi", "The file is larger than 64 MiB; a DWI file is far smaller."}}) {
+        const std::string path = (folder / name).string();
+        EXPECT_EQ(dwi::ReadDwiFile(path).error, "Could not read \"" + path + "\":\r\n" + reason);
+    }
+    EXPECT_EQ(dwi::ReadDwiFile((folder / "good.dwi").string()).bytes, "#BPM:1\r\n");
+    std::filesystem::remove(folder / "huge.dwi");
 }
 
 } // namespace

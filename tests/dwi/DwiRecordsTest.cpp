@@ -8,10 +8,10 @@ namespace {
 // record was terminated; records joined by " | ".
 std::string Spans(std::string_view bytes) {
     std::string out;
-    for (const dwi::Record& record : dwi::SplitRecords(bytes)) {
-        out += (out.empty() ? "" : " | ") + std::to_string(record.span.begin) + "-" +
-               std::to_string(record.span.end) + (record.span.terminated ? "; " : " ") + record.key;
-        for (const std::string& field : record.fields) {
+    for (const dwi::Record& r : dwi::SplitRecords(bytes)) {
+        out += (out.empty() ? "" : " | ") + std::to_string(r.span.begin) + "-" +
+               std::to_string(r.span.end) + (r.span.terminated ? "; " : " ") + r.key;
+        for (const std::string& field : r.fields) {
             out += ":" + field;
         }
     }
