@@ -96,9 +96,9 @@ TEST(WriteSong, ANewSongIsWrittenAsTheOneChartLayoutWhenThatCanHoldIt) {
               layout);
     song.charts[0].notes.Set({36, 2, 0});
     song.charts[0].notes.Set({192, 0, 48});
-    song.charts[0].lengthRows = 264;
+    song.charts[0].lengthRows = 384;
     EXPECT_EQ(dwi::WriteSong(song), layout.substr(0, layout.find("#SINGLE")) +
-                                        "#SINGLE:MANIAC:7:\r\n0(88)02B000\r\n4!404;\r\n");
+                                        "#SINGLE:MANIAC:7:\r\n0(88)02B000\r\n4!40400000;\r\n");
 }
 
 // Random documents: every construct, every style, values as the file keeps

@@ -5,9 +5,6 @@
 #include "dwi/DwiSong.h"
 #include "edit/NoteEdits.h"
 
-#include <optional>
-#include <vector>
-
 // Songs, charts and answers for the editing tests.
 namespace edit_test {
 

@@ -35,8 +35,8 @@ TEST(ImportedSong, OnlyWhatTheUserChangedGoesIntoTheFile) {
         {[](auto& v) { v.bpm = 151.0f; }, "#BPM:150.000;", "#BPM:151.000000;"},
         {[](auto& v) { v.gapSeconds = 0.5f; }, "#GAP:-120;", "#GAP:500.000;"},
         {[](auto& v) { v.sampleEndSeconds = 40.0f; }, "LENGTH:12.", "LENGTH:10."},
-        {[](auto& v) { v.sampleStartSeconds = 43.0f; }, "30.00000;\r\n#SAMPLELENGTH:12.",
-         "43.00000;\r\n#SAMPLELENGTH:5."},
+        {[](auto& v) { v.sampleStartSeconds = 34.0f; }, "30.00000;\r\n#SAMPLELENGTH:12.",
+         "34.00000;\r\n#SAMPLELENGTH:8."},
         {[](auto& v) { v.rating = 5; }, shown, "#SINGLE:SMANIAC:5:\r\n(8888)8!80008;"},
         {[](auto& v) { v.difficulty = "HARD"; }, shown, "#SINGLE:HARD:12:\r\n(8888)8!80008;"},
         {[](auto& v) { v.steps[0] = '0'; }, shown, "#SINGLE:SMANIAC:12:\r\n08888080\r\n00800;"}};

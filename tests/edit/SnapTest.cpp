@@ -60,7 +60,9 @@ TEST(Snap, NearestCellWithTiesToTheEarlierAtEverySnapAndTempo) {
         {&constant, Snap::k16th, -0.01, {}}, {&changed, Snap::k16th, 0.9, {}},
         {&changed, Snap::k16th, 1.0, 0}, {&changed, Snap::k16th, 1.625, 60},
         {&changed, Snap::k16th, 3.1875, 228}, {&changed, Snap::k16th, 4.2, 384},
-        {&changed, Snap::k16th, 4.49, 384}, {&changed, Snap::k4th, 5.0, 480}};
+        {&changed, Snap::k16th, 4.49, 384}, {&changed, Snap::k4th, 5.0, 480},
+        {&constant, Snap::k12th, 0.2, 16}, {&constant, Snap::k24th, 0.1, 8},
+        {&constant, Snap::k48th, 0.05, 4}};
     // clang-format on
     for (const auto& [song, snap, seconds, row] : kCases) {
         EXPECT_EQ(edit::RowAtPosition(*song, snap, seconds), row)
