@@ -236,17 +236,6 @@ DwiImport ScanDwi(std::string_view fileBytes, const chart::AskYesNo& ask,
     return RecordScanner(fileBytes, ask, show).Run();
 }
 
-std::vector<std::string> UnusableNumberMessages(const DwiImport& found, const std::string& path) {
-    std::vector<std::string> messages;
-    if (found.unusableBpm) {
-        messages.push_back("The BPM in " + path + " is not a usable number");
-    }
-    if (found.unusableGap) {
-        messages.push_back("The Gap in " + path + " is not a usable number");
-    }
-    return messages;
-}
-
 bool HasDwiExtension(std::string_view path) {
     const std::size_t slash = path.find_last_of('/');
     const std::string_view name = slash == kNone ? path : path.substr(slash + 1);

@@ -42,10 +42,6 @@ struct DwiImport {
     bool unusableGap = false;
 };
 
-// One message per kind of unusable number the import met ("The BPM in FILE
-// is not a usable number"), naming `path`.
-std::vector<std::string> UnusableNumberMessages(const DwiImport& found, const std::string& path);
-
 // The question asked for each #SINGLE chart offered.
 std::string SelectStepsQuestion(std::string_view difficulty, std::uint32_t footRating);
 

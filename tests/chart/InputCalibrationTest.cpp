@@ -16,48 +16,31 @@ std::vector<double> Taps(const std::vector<double>& lateMs) {
     return taps;
 }
 
-// Lateness 0, 1, ... 15 ms: by linear interpolation between order
+// Lateness 15, 14, ... 0 ms: by linear interpolation between order
 // statistics the median is 7.5 ms, the quartiles 3.75 and 11.25 ms.
-// 1e-9 ms covers the rounding of song seconds.
+// Stumbles (200 ms late, 150 ms early) do not move the median. Early taps
+// give a negative offset; a tap half an interval before the first click
+// still counts (250 ms late for the click before it), one long before it is
+// on no click. 1e-9 ms covers the rounding of song seconds.
 TEST(Calibration, MedianAndHalfTheInterquartileRangeOfTheLateness) {
-    std::vector<double> late;
-    for (int k = 15; k >= 0; --k) {
-        late.push_back(k);
+    std::vector<double> stumbles(18, 30.0);
+    stumbles[3] += 200.0;
+    stumbles[11] -= 150.0;
+    std::vector<double> early = Taps(std::vector<double>(16, -40.0));
+    early.insert(early.end(), {kFirst - kInterval / 2, 0.1});
+    for (const auto& [taps, offset, spread, count] :
+         {std::tuple{Taps({15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0}), 7.5, 3.75, 16},
+          {Taps(stumbles), 30.0, 0.0, 18},
+          {early, -40.0, 0.0, 17}}) {
+        const auto result = chart::Calibrate(taps, kFirst, kInterval);
+        ASSERT_TRUE(result);
+        EXPECT_NEAR(result->offsetMs, offset, 1e-9);
+        EXPECT_NEAR(result->spreadMs, spread, 1e-9);
+        EXPECT_EQ(result->taps, count);
     }
-    const auto result = chart::Calibrate(Taps(late), kFirst, kInterval);
-    ASSERT_TRUE(result);
-    EXPECT_NEAR(result->offsetMs, 7.5, 1e-9);
-    EXPECT_NEAR(result->spreadMs, 3.75, 1e-9);
-    EXPECT_EQ(result->taps, 16);
-
-    // Stumbles (200 ms late, 150 ms early) do not move the median.
-    late.assign(18, 30.0);
-    late[3] += 200.0;
-    late[11] -= 150.0;
-    const auto robust = chart::Calibrate(Taps(late), kFirst, kInterval);
-    ASSERT_TRUE(robust);
-    EXPECT_NEAR(robust->offsetMs, 30.0, 1e-9);
-    EXPECT_NEAR(robust->spreadMs, 0.0, 1e-9);
-    // Early taps give a negative offset; the 17 taps are an odd count.
-    const auto early = chart::Calibrate(Taps(std::vector<double>(17, -40.0)), kFirst, kInterval);
-    ASSERT_TRUE(early);
-    EXPECT_NEAR(early->offsetMs, -40.0, 1e-9);
-}
-
-TEST(Calibration, NeedsSixteenTapsFromHalfAnIntervalBeforeTheFirstClick) {
+    // Sixteen taps at least.
     EXPECT_FALSE(chart::Calibrate(Taps(std::vector<double>(15, 30.0)), kFirst, kInterval));
-    std::vector<double> taps = Taps(std::vector<double>(16, 30.0));
-    EXPECT_EQ(chart::Calibrate(taps, kFirst, kInterval)->taps, 16);
-    taps[0] = kFirst - kInterval / 2; // still counts
-    EXPECT_EQ(chart::Calibrate(taps, kFirst, kInterval)->taps, 16);
-    taps[0] = 0.1; // long before the first click: a tap on no click
-    EXPECT_FALSE(chart::Calibrate(taps, kFirst, kInterval));
-    EXPECT_FALSE(chart::Calibrate(Taps(std::vector<double>(20, 30.0)), kFirst, 0.0));
-}
-
-TEST(Calibration, OffsetIsRealTimeScaledBySpeed) {
-    EXPECT_DOUBLE_EQ(chart::CorrectedPressSeconds(10.0, 30.0, 1.0), 9.97);
-    EXPECT_DOUBLE_EQ(chart::CorrectedPressSeconds(10.0, 30.0, 0.5), 9.985);
+    // The offset is real time: 20 ms early at double speed is 40 ms of song.
     EXPECT_DOUBLE_EQ(chart::CorrectedPressSeconds(10.0, -20.0, 2.0), 10.04);
 }
 

@@ -1,63 +1,58 @@
 #include "chart/NoteData.h"
 
 #include <gtest/gtest.h>
-#include <limits>
 
 namespace {
 
 using chart::Note;
 using chart::NoteData;
 
-TEST(NoteData, KeepsNotesSortedAndFindsThemByRowAndColumn) {
+TEST(NoteData, KeepsNotesSortedFindsThemAndReplacesWhatANewNoteOverlaps) {
     NoteData notes(4);
     for (const Note& note : {Note{48, 2, 0}, Note{0, 3, 0}, Note{0, 1, 0}, Note{24, 0, 12}}) {
         ASSERT_TRUE(notes.Set(note));
     }
     EXPECT_EQ(notes.Notes(), (std::vector<Note>{{0, 1, 0}, {0, 3, 0}, {24, 0, 12}, {48, 2, 0}}));
-    EXPECT_EQ(notes.Find(24, 0), &notes.Notes()[2]);
-    EXPECT_EQ(notes.Find(24, 1), nullptr);
-    EXPECT_EQ(notes.Find(0, 2), nullptr);
-    EXPECT_EQ(notes.Covering(24, 0), &notes.Notes()[2]);
-    EXPECT_EQ(notes.Covering(36, 0), &notes.Notes()[2]); // the tail row belongs to the hold
-    EXPECT_EQ(notes.Covering(37, 0), nullptr);
-    EXPECT_EQ(notes.Covering(23, 0), nullptr);
-    EXPECT_EQ(notes.HeadsIn(1, 48).size(), 1u);
-    EXPECT_EQ(notes.HeadsIn(0, 49).size(), 4u);
-    EXPECT_EQ(notes.HeadsIn(48, 48).size(), 0u);
-    EXPECT_EQ(notes.EndRow(), 49);
-    EXPECT_TRUE(notes.Remove(0, 3));
-    EXPECT_FALSE(notes.Remove(0, 3));
-    EXPECT_FALSE(notes.Remove(24, 1));
-}
-
-TEST(NoteData, ANewNoteReplacesWhatOverlapsItInItsColumnOnly) {
-    NoteData notes(4);
-    notes.Set({0, 0, 48});
-    notes.Set({96, 0, 0});
-    notes.Set({24, 1, 0});
-    notes.Set({12, 0, 0}); // a tap inside the hold takes its place
-    EXPECT_EQ(notes.Notes(), (std::vector<Note>{{12, 0, 0}, {24, 1, 0}, {96, 0, 0}}));
-    // A hold over later heads of its column swallows them, the one on its
-    // tail row too, but not those of other columns.
-    notes.Set({0, 0, 96});
-    EXPECT_EQ(notes.Notes(), (std::vector<Note>{{0, 0, 96}, {24, 1, 0}}));
-    EXPECT_EQ(notes.EndRow(), 97);
-}
-
-TEST(NoteData, RefusesNotesOutsideTheGrid) {
-    constexpr std::int32_t kMax = chart::kMaxRows;
-    struct Case {
-        Note note;
-        bool accepted;
+    // The index of the note found by its head and by its span (-1: none);
+    // the tail row belongs to the hold.
+    const auto index = [&notes](const Note* note) {
+        return note ? static_cast<int>(note - notes.Notes().data()) : -1;
     };
-    for (const Case& c : {Case{{0, 3, 0}, true}, Case{{0, 4, 0}, false}, Case{{-1, 0, 0}, false},
-                          Case{{0, 0, -5}, false}, Case{{kMax - 11, 0, 10}, true},
-                          Case{{kMax - 10, 0, 10}, false}, Case{{kMax - 1, 0, 0}, true},
-                          Case{{std::numeric_limits<std::int32_t>::max(), 0, 0}, false}}) {
-        SCOPED_TRACE(testing::Message() << c.note.row << " " << int(c.note.column));
-        NoteData notes(4);
-        EXPECT_EQ(notes.Set(c.note), c.accepted);
-        EXPECT_EQ(notes.Size(), c.accepted ? 1u : 0u);
+    const std::tuple<std::int32_t, std::uint8_t, int, int> kProbes[] = {
+        {24, 0, 2, 2},   {36, 0, -1, 2}, {37, 0, -1, -1}, {23, 0, -1, -1},
+        {24, 1, -1, -1}, {0, 2, -1, -1}, {48, 2, 3, 3},   {49, 2, -1, -1}};
+    for (const auto& [row, c, head, span] : kProbes) {
+        EXPECT_EQ(index(notes.Find(row, c)), head) << row << " " << int(c);
+        EXPECT_EQ(index(notes.Covering(row, c)), span) << row << " " << int(c);
+    }
+    const auto heads = [&notes](std::int32_t begin, std::int32_t end) {
+        return notes.HeadsIn(begin, end).size();
+    };
+    EXPECT_EQ((std::vector{heads(1, 48), heads(0, 49), heads(48, 48), heads(49, 0), heads(24, 48),
+                           heads(0, 24)}),
+              (std::vector<std::size_t>{1, 4, 0, 0, 1, 2}));
+    EXPECT_EQ(std::pair(notes.EndRow(), NoteData(4).EndRow()), std::pair(49, 0));
+    EXPECT_EQ((std::vector{notes.Remove(0, 3), notes.Remove(0, 3), notes.Remove(24, 1)}),
+              (std::vector{true, false, false}));
+    // A new note replaces what overlaps it in its column only: a tap inside
+    // a hold the hold, a hold the later heads it covers (on its tail row too).
+    for (const Note& note : {Note{0, 0, 48}, Note{96, 0, 0}, Note{12, 0, 0}}) {
+        notes.Set(note);
+    }
+    EXPECT_EQ(notes.Notes(), (std::vector<Note>{{0, 1, 0}, {12, 0, 0}, {48, 2, 0}, {96, 0, 0}}));
+    notes.Set({0, 0, 96});
+    EXPECT_EQ(notes.Notes(), (std::vector<Note>{{0, 0, 96}, {0, 1, 0}, {48, 2, 0}}));
+    EXPECT_EQ(notes.EndRow(), 97);
+    // Notes outside the grid are refused.
+    constexpr std::int32_t kMax = chart::kMaxRows;
+    // clang-format off
+    const std::pair<Note, bool> kNotes[] = {
+        {{0, 3, 0}, true}, {{0, 4, 0}, false}, {{-1, 0, 0}, false}, {{0, 0, -5}, false},
+        {{kMax - 11, 0, 10}, true}, {{kMax - 10, 0, 10}, false}, {{kMax - 1, 0, 0}, true},
+        {{INT32_MAX, 0, 0}, false}};
+    // clang-format on
+    for (const auto& [note, accepted] : kNotes) {
+        EXPECT_EQ(NoteData(4).Set(note), accepted) << note.row << " " << int(note.column);
     }
 }
 

@@ -2,10 +2,8 @@
 
 #include "chart/Song.h"
 #include "chart/UserPrompt.h"
+#include "dwi/DwiSong.h"
 #include "edit/NoteEdits.h"
-
-#include <optional>
-#include <vector>
 
 // Songs, charts and answers for the editing tests.
 namespace edit_test {
@@ -26,53 +24,29 @@ inline chart::SongChart ChartOf(const std::vector<chart::Note>& notes, std::int3
 }
 
 // The chart after an edit worked out on it (none: unchanged).
-inline chart::SongChart Applied(const chart::SongChart& chart,
-                                const std::optional<edit::NoteEdit>& edit) {
-    chart::SongChart out = chart;
+inline chart::SongChart Applied(chart::SongChart chart, const std::optional<edit::NoteEdit>& edit) {
     if (edit) {
-        edit::ApplyNoteDiff(out.notes, edit->diff.removed, edit->diff.added);
-        out.lengthRows = edit->lengthAfter;
+        edit::ApplyNoteDiff(chart.notes, edit->diff.removed, edit->diff.added);
+        chart.lengthRows = edit->lengthAfter;
     }
-    return out;
+    return chart;
 }
 
-// Two charts (a SINGLE with taps, a jump and holds, a DOUBLE with notes on
-// both pads), a tempo change and a stop; charts read from records 3 and 4.
+// Two charts read from a file (a SINGLE with taps, a jump, 16ths and holds,
+// a DOUBLE with notes on both pads), a tempo change and a stop.
 inline chart::Song RichSong() {
-    const std::vector<chart::Note> single = {{0, 0, 0},   {24, 1, 0}, {24, 2, 0},   {48, 3, 96},
-                                             {60, 0, 0},  {96, 1, 0}, {192, 2, 48}, {240, 0, 0},
-                                             {264, 1, 0}, {300, 3, 0}};
-    const std::vector<chart::Note> doubles = {{0, 0, 0},   {0, 7, 0},   {48, 4, 48},
-                                              {144, 2, 0}, {144, 5, 0}, {144, 6, 0}};
-    chart::Song song;
-    song.title = "Song";
-    song.artist = "Artist";
-    song.bpm = 150.0f;
-    song.gapSeconds = 0.25f;
-    song.changes = {{16.0, 75.0}};
-    song.stops = {{8.0, 250.0}};
-    song.charts = {ChartOf(single, 384), ChartOf(doubles, 192, chart::ChartStyle::Double)};
-    song.charts[0].difficulty = "MANIAC";
-    song.charts[0].rating = 7;
-    song.charts[0].sourceId = 3;
-    song.charts[1].rating = 3;
-    song.charts[1].sourceId = 4;
-    return song;
+    return dwi::ReadSong("#TITLE:Song;#ARTIST:Artist;#BPM:150;#GAP:250;#CHANGEBPM:64=75;"
+                         "#FREEZE:32=250;\n#SINGLE:MANIAC:7:4A(6!64)020608!8072(06)000;\n"
+                         "#DOUBLE:BASIC:3:40000080:604!4040A0;\n");
 }
 
 // Equal in content, chart identities included.
 inline bool SameSong(const chart::Song& a, const chart::Song& b) {
-    if (!chart::SameContent(a, b) || a.charts.size() != b.charts.size() ||
-        a.sampleStartSeconds != b.sampleStartSeconds ||
-        a.sampleLengthSeconds != b.sampleLengthSeconds) {
-        return false;
+    bool same = chart::SameContent(a, b);
+    for (std::size_t i = 0; same && i < a.charts.size(); ++i) {
+        same = a.charts[i].sourceId == b.charts[i].sourceId;
     }
-    for (std::size_t i = 0; i < a.charts.size(); ++i) {
-        if (a.charts[i].sourceId != b.charts[i].sourceId) {
-            return false;
-        }
-    }
-    return true;
+    return same;
 }
 
 } // namespace edit_test

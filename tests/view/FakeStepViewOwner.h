@@ -1,6 +1,5 @@
 #pragma once
 
-#include "chart/StepChart.h"
 #include "view/CCustomDisplay.h"
 #include "view/StepViewOwner.h"
 
@@ -11,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 // A scripted owner for the step view: the player reports the position,
@@ -41,19 +41,14 @@ public:
     player::PlayState state = player::PlayState::kPaused;
 };
 
-struct HoldCall {
-    std::int32_t row;
-    std::uint8_t column;
-    std::int32_t holdRows;
-    std::uint64_t mergeId;
-    friend bool operator==(const HoldCall&, const HoldCall&) = default;
-};
+// Row, column, hold rows and merge id of one SetHold request.
+using HoldCall = std::tuple<std::int32_t, std::uint8_t, std::int32_t, std::uint64_t>;
 
 class FakeOwner final : public view::StepViewOwner {
 public:
+    // 120 BPM: a half-beat of 0.25 s and a Gap of 0.5 s are exact in binary,
+    // so cell times hold no rounding.
     FakeOwner() {
-        // 120 BPM: a half-beat of 0.25 s and a Gap of 0.5 s are exact in
-        // binary, so cell times hold no rounding.
         song.bpm = 120.0f;
         song.gapSeconds = 0.5f;
         song.charts.emplace_back();
@@ -70,36 +65,24 @@ public:
     void RowsShown(std::int32_t endRow) override { rowsShown = endRow; }
 
     void ToggleNote(std::int32_t row, std::uint8_t column) override {
-        toggles.push_back({row, column});
+        toggles.emplace_back(row, column);
         if (!Notes().Remove(row, column)) {
             Notes().Set({row, column, 0});
         }
     }
     void SetHold(std::int32_t row, std::uint8_t column, std::int32_t holdRows,
                  std::uint64_t mergeId) override {
-        holds.push_back({row, column, holdRows, mergeId});
+        holds.emplace_back(row, column, holdRows, mergeId);
         Notes().Set({row, column, holdRows});
     }
-    void SetRangeStart(std::int32_t cell) override { rangeStart = cell; }
-    void SetRangeEnd(std::int32_t cell) override { rangeEnd = cell; }
-    void AddBpmChangeAt(std::int32_t row) override {
-        requests.push_back("add change " + std::to_string(row));
-    }
-    void AddStopAt(std::int32_t row) override {
-        requests.push_back("add stop " + std::to_string(row));
-    }
-    void EditBpmChange(std::size_t index) override {
-        requests.push_back("edit change " + std::to_string(index));
-    }
-    void EditStop(std::size_t index) override {
-        requests.push_back("edit stop " + std::to_string(index));
-    }
-    void RemoveBpmChange(std::size_t index) override {
-        requests.push_back("remove change " + std::to_string(index));
-    }
-    void RemoveStop(std::size_t index) override {
-        requests.push_back("remove stop " + std::to_string(index));
-    }
+    void SetRangeStart(std::int32_t cell) override { Ask("start ", cell); }
+    void SetRangeEnd(std::int32_t cell) override { Ask("end ", cell); }
+    void AddBpmChangeAt(std::int32_t row) override { Ask("add change ", row); }
+    void AddStopAt(std::int32_t row) override { Ask("add stop ", row); }
+    void EditBpmChange(std::size_t index) override { Ask("edit change ", index); }
+    void EditStop(std::size_t index) override { Ask("edit stop ", index); }
+    void RemoveBpmChange(std::size_t index) override { Ask("remove change ", index); }
+    void RemoveStop(std::size_t index) override { Ask("remove stop ", index); }
 
     // The shown chart's notes.
     chart::NoteData& Notes() { return song.charts[shownChart].notes; }
@@ -107,22 +90,6 @@ public:
     void SetStyle(chart::ChartStyle style) {
         song.charts[shownChart].style = style;
         song.charts[shownChart].notes = chart::NoteData(chart::ColumnsOf(style));
-    }
-
-    // A single chart of 8ths from step codes, one code per 8th as the
-    // original chart held them: notes 24 rows apart in Left, Down, Up,
-    // Right; codes that are no step hold no note.
-    void SetEighths(const std::string& codes) {
-        SetStyle(chart::ChartStyle::Single);
-        constexpr chart::Arrow kColumns[4] = {chart::kArrowLeft, chart::kArrowDown, chart::kArrowUp,
-                                              chart::kArrowRight};
-        for (std::size_t slot = 0; slot < codes.size(); ++slot) {
-            for (std::uint8_t column = 0; column < 4; ++column) {
-                if ((chart::ArrowsOfCode(codes[slot]) & kColumns[column]) != 0) {
-                    Notes().AppendSorted({static_cast<std::int32_t>(slot) * 24, column, 0});
-                }
-            }
-        }
     }
 
     FakePlayer player;
@@ -133,21 +100,23 @@ public:
     std::optional<std::int32_t> rowsShown;
     std::vector<std::pair<std::int32_t, std::uint8_t>> toggles;
     std::vector<HoldCall> holds;
-    std::optional<std::int32_t> rangeStart;
-    std::optional<std::int32_t> rangeEnd;
-    std::vector<std::string> requests; // tempo change and stop requests, e.g. "add stop 48"
+    // Range ends, tempo change and stop requests: "end 4", "add stop 48"...
+    std::vector<std::string> requests;
+
+private:
+    template <typename T> void Ask(const char* what, T value) {
+        requests.push_back(what + std::to_string(value));
+    }
 };
 
 // A view whose context menu the test answers instead of a user (the item
-// whose text is `choice`), counting its paints and menus.
+// whose text is `choice`), counting its menus.
 class TestDisplay : public view::CCustomDisplay {
 public:
     using CCustomDisplay::CCustomDisplay;
 
-    QAction* RunContextMenu(QMenu& menu, const QPoint& globalPos) override {
-        menuTitle = menu.title().toStdString();
-        menuPos = globalPos;
-        menuItems.clear();
+    QAction* RunContextMenu(QMenu& menu, const QPoint& /*globalPos*/) override {
+        menuItems = {menu.title().toStdString()};
         QAction* chosen = nullptr;
         for (QAction* action : menu.actions()) {
             menuItems.push_back(action->text().toStdString());
@@ -178,18 +147,9 @@ public:
     }
     QImage Frame(int scale = 1) { return RenderFrame(scale).copy(); }
 
-    int paints = 0;
     int menusShown = 0;
     QString choice;
-    std::string menuTitle;
-    std::vector<std::string> menuItems;
-    QPoint menuPos;
-
-protected:
-    void paintEvent(QPaintEvent* event) override {
-        ++paints;
-        CCustomDisplay::paintEvent(event);
-    }
+    std::vector<std::string> menuItems; // the title, then the items
 };
 
 } // namespace view_test
