@@ -12,6 +12,7 @@
 #include "view/LaneLayout.h"
 
 #include <QElapsedTimer>
+#include <QPainter>
 #include <QWheelEvent>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -48,18 +49,27 @@ protected:
 
 // The look of one chart of 8ths at one tempo, stored when the view was the
 // whole program: jumps and single arrows between slots. At 2x every pixel
-// is a 2x2 block. Run with BEATWRIGHT_WRITE_GOLDEN=1 to write the file anew
-// (only after a deliberate change of the look).
+// is a 2x2 block. The gutter's measure numbers are left out: their glyphs
+// are the system font's. Run with BEATWRIGHT_WRITE_GOLDEN=1 to write the
+// file anew (only after a deliberate change of the look).
 TEST_F(CCustomDisplayTest, EighthsOfOneChartLookAsTheyAlwaysDid) {
     owner.player.positionSeconds = 1.6;
     owner.song.charts[0] = edit::ChartFromSteps("A9B73100426886");
-    const QImage frame = view.Frame().convertToFormat(QImage::Format_RGB32);
+    const auto withoutGutter = [](QImage image, int scale) {
+        image = image.convertToFormat(QImage::Format_RGB32);
+        const int left = view::BeatLineLastX(4) + 1;
+        image.setDevicePixelRatio(1.0);
+        QPainter(&image).fillRect(left * scale, 0, (view::SeekStripX(4) - left) * scale,
+                                  image.height(), Qt::white);
+        return image;
+    };
+    const QImage frame = withoutGutter(view.Frame(), 1);
     const QString path = QStringLiteral(BEATWRIGHT_VIEW_GOLDEN "/jumps_between_slots_x1.png");
     if (qEnvironmentVariableIsSet("BEATWRIGHT_WRITE_GOLDEN")) {
         ASSERT_TRUE(frame.save(path));
     }
     EXPECT_EQ(frame, QImage(path).convertToFormat(QImage::Format_RGB32));
-    EXPECT_EQ(view.Frame(2).convertToFormat(QImage::Format_RGB32), frame.scaled(400, 600));
+    EXPECT_EQ(withoutGutter(view.Frame(2), 2), frame.scaled(frame.width() * 2, 600));
 }
 
 // The view draws 16 beat lines (each covers its row and the one above) and
@@ -67,17 +77,35 @@ TEST_F(CCustomDisplayTest, EighthsOfOneChartLookAsTheyAlwaysDid) {
 // first at or after the targets, or from an odd one still above them. Long
 // before the Gap the lines lie below the view.
 TEST_F(CCustomDisplayTest, DrawsSixteenLinesAndReportsTheSlotsUpToTheLast) {
-    const std::tuple<double, float, int, std::int32_t> kCases[] = {
-        {0.0, 100.0f, 3616, 0}, {0.5, 0.5f, 16, 0}, {0.75, 0.5f, 25, 1}, {1.0, 0.5f, 16, 1}};
-    for (const auto& [position, gap, firstLineY, firstSlot] : kCases) {
+    // The first line's beat; every fourth beat's line is a measure's, twice
+    // as heavy, numbered in the gutter right of the lines.
+    const std::tuple<double, float, int, std::int32_t, int> kCases[] = {{0.0, 100.0f, 3616, 0, 0},
+                                                                        {0.5, 0.5f, 16, 0, 0},
+                                                                        {0.75, 0.5f, 25, 1, 1},
+                                                                        {1.0, 0.5f, 16, 1, 1}};
+    const int gutter = view::BeatLineLastX(4) + 3;
+    for (const auto& [position, gap, firstLineY, firstSlot, firstBeat] : kCases) {
         owner.player.positionSeconds = position;
         owner.song.gapSeconds = gap;
         const QImage frame = view.Frame();
         EXPECT_EQ(owner.rowsShown, 24 * (firstSlot + 32)) << position;
         for (int y = 0; y < 300; ++y) {
-            const int below = y + 1 - firstLineY;
-            const bool line = below >= 0 && below < 16 * 18 && below % 18 < 2;
+            const int below = y - firstLineY;
+            const int i = (below + 9) / 18; // the nearest line
+            const bool measure = (firstBeat + i) % 4 == 0;
+            const int off = below - 18 * i;
+            const bool line = below + 9 >= 0 && i < 16 &&
+                              (measure ? off >= -2 && off <= 1 : off >= -1 && off <= 0);
             ASSERT_EQ(frame.pixel(0, y), line ? kBlack : kWhite) << position << " s, y " << y;
+        }
+        for (int i = 0; i < 16 && firstLineY < 300; ++i) {
+            bool written = false;
+            for (int x = gutter; x < gutter + 20; ++x) {
+                for (int y = firstLineY + 18 * i - 4; y <= firstLineY + 18 * i + 3; ++y) {
+                    written = written || frame.pixel(x, y) != kWhite;
+                }
+            }
+            EXPECT_EQ(written, (firstBeat + i) % 4 == 0) << "beat " << firstBeat + i;
         }
     }
     // One beat on: slot 32 is drawn centred on the last line, slot 33 is not.
@@ -90,9 +118,9 @@ TEST_F(CCustomDisplayTest, DrawsSixteenLinesAndReportsTheSlotsUpToTheLast) {
 
 // At 48 pixels a beat one row is one pixel. Each colour class sits in its
 // own beat; the probe is two rows under the arrow's centre (clear of the
-// beat line), inside every arrow's fill. The tempo marks lie one row under
-// their beat's line, right of the arrows (their text, in whatever font the
-// system has, is left of them). Heads closer than 3 pixels cannot be told
+// beat line), inside every arrow's fill. The tempo marks are painted over
+// their beat's line, never hidden under it (their text, in whatever font the
+// system has, is in the gutter right of the lines). Heads closer than 3 pixels cannot be told
 // apart: the coarsest rhythm is drawn alone (drawn together they were once
 // ANDed into a colour no note has): the 192nds next to a 4th (before beat 1,
 // after beat 0) as the 4th.
@@ -116,7 +144,7 @@ TEST_F(CCustomDisplayTest, NotesAreColouredByRhythmAndHoldsShowBodyAndTail) {
     }
     const int x = view::ColumnX(2) + 8;
     EXPECT_EQ((std::vector{frame.pixel(x, 18), frame.pixel(x, 60), frame.pixel(x, 111),
-                           frame.pixel(x, 120), frame.pixel(140, 113), frame.pixel(140, 161)}),
+                           frame.pixel(x, 120), frame.pixel(140, 112), frame.pixel(140, 160)}),
               (std::vector<QRgb>{kRed, 0xFFB0F080, kBlack, kWhite, 0xFFD06000, 0xFF9020C0}))
         << "hold head, body, tail's closing row, past the tail; the marks";
 }

@@ -114,14 +114,14 @@ TEST(LaneLayout, SeeksAndWheelStepByCellsThroughTheTiming) {
 }
 
 // Arrows are 16 pixels wide, 32 apart from x = 20; the seek strips are 32
-// wide, 8 from the view's right edge, and the beat lines end 10 before
-// them. Each seek button is 34 rows tall, 2 apart; a taller view keeps the
-// rewind strip at the top and the forward strip at the bottom.
+// wide, 8 from the view's right edge, and the beat lines end 46 before
+// them (a 36-pixel gutter holds measure numbers and tempo marks). Each seek button is 34 rows tall,
+// 2 apart; a taller view keeps the rewind strip at the top and the forward strip at the bottom.
 TEST(LaneLayout, ColumnsStripsButtonsAndZoomSteps) {
-    for (const auto& [columns, width] : {std::pair{4, 200}, {6, 264}, {8, 328}}) {
+    for (const auto& [columns, width] : {std::pair{4, 236}, {6, 300}, {8, 364}}) {
         EXPECT_EQ((std::vector{view::ViewWidthFor(columns), view::SeekStripX(columns),
                                view::BeatLineLastX(columns)}),
-                  (std::vector{width, width - 40, width - 50}));
+                  (std::vector{width, width - 40, width - 86}));
     }
     // clang-format off
     const std::tuple<int, int, int> kColumns[] = { // x, columns, the column or -1
