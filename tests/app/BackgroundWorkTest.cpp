@@ -6,52 +6,43 @@
 #include "WindowFixture.h"
 #include "app/PleaseWaitDlg.h"
 
-#include <QApplication>
 #include <QTimer>
-#include <QWidget>
-#include <atomic>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
 using namespace std::chrono_literals;
 using app::BackgroundWork;
-using app::CPleaseWaitDlg;
 
 // Waits on the worker for what only the window thread's events can bring
 // about. The deadline only stops a broken build from hanging the suite.
 bool WaitFor(const std::function<bool()>& done) {
     const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(1ms);
     }
-    return true;
+    return done();
 }
 
-bool ProgressVisible(const QWidget& window, const QString& text) {
-    const auto* progress = window.findChild<CPleaseWaitDlg*>();
-    return progress && progress->isVisible() && progress->ProgressText() == text;
-}
-
-TEST(BackgroundWork, WorkRunsOnAWorkerWhileTheWindowThreadKeepsRunningItsEvents) {
+// The work runs on a worker while the window thread runs its events (only
+// then can the timer tick); a call on the window thread answers the worker,
+// and runs at once from the window thread itself. Exceptions reach the
+// caller of Run, also one thrown on the window thread for the worker, and
+// the object runs again afterwards.
+TEST(BackgroundWork, RunsOnAWorkerAndAsksOnTheWindowThread) {
     QWidget window;
     window.show();
     std::atomic<int> ticks{0};
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
     timer.start(5);
-
     BackgroundWork work(&window, QStringLiteral("Busy..."));
-    std::thread::id workThread;
-    std::thread::id askedOn;
+    std::thread::id workThread, askedOn;
     bool ticked = false;
     int answer = 0;
     work.Run([&] {
         workThread = std::this_thread::get_id();
-        // Only a window thread that runs its event loop can tick the timer.
         const int before = ticks.load();
         ticked = WaitFor([&] { return ticks.load() >= before + 3; });
         answer = work.OnWindowThread([&] {
@@ -63,16 +54,9 @@ TEST(BackgroundWork, WorkRunsOnAWorkerWhileTheWindowThreadKeepsRunningItsEvents)
     EXPECT_TRUE(ticked) << "the window thread was blocked";
     EXPECT_EQ(askedOn, std::this_thread::get_id());
     EXPECT_EQ(answer, 42);
-    // From the window thread the call runs at once.
     EXPECT_EQ(work.OnWindowThread([] { return 7; }), 7);
-}
 
-TEST(BackgroundWork, ExceptionsReachTheCallerOfRun) {
-    QWidget window;
-    BackgroundWork work(&window, QStringLiteral("Busy..."));
     EXPECT_THROW(work.Run([] { throw std::runtime_error("in the work"); }), std::runtime_error);
-    // One thrown by a call on the window thread goes back through the
-    // worker, and the object can run again afterwards.
     bool caughtInWorker = false;
     EXPECT_THROW(work.Run([&] {
         try {
@@ -94,60 +78,34 @@ TEST(BackgroundWork, ProgressShowsOnlyForLongWaitsAndStepsAsideForQuestions) {
     window.show();
     const QString text = QStringLiteral("Reading DWI file...");
     BackgroundWork work(&window, text);
-
+    const auto progressVisible = [&] {
+        const auto* progress = window.findChild<app::CPleaseWaitDlg*>();
+        return progress && progress->isVisible() && progress->ProgressText() == text;
+    };
     // Sampled on the window thread: what a user would see.
-    std::atomic<bool> visible{false};
-    std::atomic<bool> everVisible{false};
+    std::atomic<bool> visible{false}, everVisible{false};
     QTimer sample;
     QObject::connect(&sample, &QTimer::timeout, [&] {
-        visible = ProgressVisible(window, text);
+        visible = progressVisible();
         everVisible = everVisible || visible;
     });
     sample.start(2);
-
     work.Run([] {});
     QApplication::processEvents();
     EXPECT_FALSE(everVisible) << "a short wait shows no window";
 
-    bool shown = false;
-    bool hiddenForQuestion = false;
-    bool shownAgain = false;
+    bool shown = false, hiddenForQuestion = false, shownAgain = false;
     const auto started = std::chrono::steady_clock::now();
     std::chrono::steady_clock::duration shownAfter{};
     work.Run([&] {
         shown = WaitFor([&] { return visible.load(); });
         shownAfter = std::chrono::steady_clock::now() - started;
-        hiddenForQuestion = work.OnWindowThread([&] { return !ProgressVisible(window, text); });
+        hiddenForQuestion = work.OnWindowThread([&] { return !progressVisible(); });
         shownAgain = WaitFor([&] { return visible.load(); });
     });
-    EXPECT_TRUE(shown);
+    EXPECT_TRUE(shown && hiddenForQuestion && shownAgain);
     EXPECT_GE(shownAfter, std::chrono::milliseconds(BackgroundWork::kShowDelayMs));
-    EXPECT_TRUE(hiddenForQuestion);
-    EXPECT_TRUE(shownAgain);
-    EXPECT_FALSE(ProgressVisible(window, text)) << "gone when the work ends";
-}
-
-// Through the window: a large hostile file (empty records, 16 MiB) is read
-// while the window's timers keep running, and the window takes what was
-// read. Made on the window thread, the import would let no tick through
-// (the scripted dialogs answer without an event loop of their own).
-TEST_F(Window, ImportOfAHugeHostileFileKeepsTheWindowThreadRunning) {
-    std::string text = "#BPM:140;\n#SINGLE:BASIC:3:8;\n";
-    for (int i = 0; i < (1 << 23); ++i) {
-        text += "\n#";
-    }
-    const std::string path = WriteFile(TempFolder("huge_import"), "hostile.dwi", text);
-    LoadSong();
-    int ticks = 0;
-    QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
-    timer.start(5);
-    Import(path);
-    timer.stop();
-    EXPECT_GT(ticks, 0);
-    EXPECT_EQ(window->Steps(), "8");
-    EXPECT_EQ(Text(1010), "140.0");
-    EXPECT_EQ(window->DwiFileName(), path);
+    EXPECT_FALSE(progressVisible()) << "gone when the work ends";
 }
 
 } // namespace

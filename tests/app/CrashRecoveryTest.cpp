@@ -33,11 +33,10 @@ TEST_F(Window, UnsavedWorkIsCopiedAsideAndACrashedCopyIsOffered) {
         recovery.Check();
         recovery.Wait();
         EXPECT_TRUE(CopyHolds(folder, kCrashedPid, "#SINGLE:BASIC:1:0408"));
-        // Saved: the copy goes.
         dialogs.savePaths.push_back(folder + "/saved.dwi");
         window->OnCommand(app::kCmdSave);
         recovery.Check();
-        EXPECT_FALSE(fs::exists(info));
+        EXPECT_FALSE(fs::exists(info)) << "saved: the copy goes";
         // Changed again, then the program dies without Finish.
         window->SetSteps("0428");
         recovery.Check();
@@ -46,7 +45,6 @@ TEST_F(Window, UnsavedWorkIsCopiedAsideAndACrashedCopyIsOffered) {
     }
     Start();
     app::CrashRecovery next(*window, edit::RecoveryStore(folder, kNextPid));
-    dialogs.answers = {true};
     dialogs.questions.clear();
     ASSERT_TRUE(next.OfferLeftCopies(dialogs));
     EXPECT_EQ(dialogs.questions,
@@ -54,27 +52,24 @@ TEST_F(Window, UnsavedWorkIsCopiedAsideAndACrashedCopyIsOffered) {
                                        "the unsaved chart saved.dwi for song.mp3?"});
     EXPECT_EQ(window->Steps(), "0428");
     EXPECT_EQ(window->DwiFileName(), folder + "/saved.dwi");
-    EXPECT_TRUE(window->HasUnsavedChanges());
     EXPECT_EQ(window->windowTitle(), "saved.dwi* - Beatwright");
     EXPECT_FALSE(fs::exists(info)) << "taken over as the new program's own copy";
     next.Wait();
     EXPECT_TRUE(fs::exists(CopyPath(folder, kNextPid, ".info")));
     next.Finish();
     EXPECT_FALSE(fs::exists(CopyPath(folder, kNextPid, ".info")));
-}
 
-TEST_F(Window, ADeclinedCopyIsDeleted) {
-    const std::string folder = TempFolder("window_recovery_declined");
+    // A copy the user declines is deleted, and nothing is opened.
     edit::RecoveryStore crashed(folder, kCrashedPid);
-    edit::RecoveryInfo info;
-    info.songPath = "/songs/other.ogg";
-    ASSERT_FALSE(crashed.Write(info, "#SINGLE:BASIC:1:8;"));
-    app::CrashRecovery recovery(*window, edit::RecoveryStore(folder, kNextPid));
+    edit::RecoveryInfo other;
+    other.songPath = "/songs/other.ogg";
+    ASSERT_FALSE(crashed.Write(other, "#SINGLE:BASIC:1:8;"));
     dialogs.answers = {false};
-    EXPECT_FALSE(recovery.OfferLeftCopies(dialogs));
-    EXPECT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_FALSE(app::CrashRecovery(*window, edit::RecoveryStore(folder, kNextPid))
+                     .OfferLeftCopies(dialogs));
+    EXPECT_EQ(dialogs.questions.size(), 2u);
     EXPECT_FALSE(crashed.HasCopy());
-    EXPECT_TRUE(player.FileName().empty());
+    EXPECT_EQ(player.opened.back(), "/songs/song.mp3");
 }
 
 // Holds the recovery's writes in flight on request, and says on which
@@ -90,8 +85,7 @@ struct HeldWrites {
         };
     }
     std::atomic<bool> hold = false;
-    std::promise<void> entered;
-    std::promise<void> released;
+    std::promise<void> entered, released;
     std::thread::id writer;
 };
 

@@ -33,16 +33,16 @@ std::string WriteThumps(const std::string& name, double bpm, double firstBeat, d
     return path;
 }
 
+// What the dialog asked of the window.
 struct Calls {
     std::vector<std::pair<float, float>> timings;
     std::vector<double> listens;
     int stops = 0;
+    app::FindTempoHooks Hooks() {
+        return {[this](float bpm, float gap) { timings.emplace_back(bpm, gap); },
+                [this](double from) { listens.push_back(from); }, [this] { ++stops; }};
+    }
 };
-
-app::FindTempoHooks Hooks(Calls& calls) {
-    return {[&calls](float bpm, float gap) { calls.timings.emplace_back(bpm, gap); },
-            [&calls](double from) { calls.listens.push_back(from); }, [&calls] { ++calls.stops; }};
-}
 
 QPushButton* Button(QWidget& dialog, const char* text) {
     for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
@@ -54,67 +54,54 @@ QPushButton* Button(QWidget& dialog, const char* text) {
     return nullptr;
 }
 
-bool WaitForFinish(app::FindTempoDlg& dialog) {
-    return QTest::qWaitFor([&dialog] { return dialog.Finished(); }, 20000);
-}
-
-std::pair<float, float> TimingOf(const audio::TempoCandidate& candidate) {
-    return {static_cast<float>(candidate.bpm), static_cast<float>(candidate.gapSeconds)};
-}
-
-TEST(FindTempoDlg, ListensToACandidateAndPutsTheTimingBackWithoutApply) {
-    Calls calls;
+// Listen tries the chosen candidate; Close puts the timing back and stops
+// the song, Apply keeps the candidate. Clean thumps at 120 BPM from 0.25 s:
+// the fit lands on the grid (0.05 BPM and 5 ms are the analysis's goals).
+TEST(FindTempoDlg, ListenTriesACandidateThenCloseUndoesItAndApplyKeepsOne) {
     const std::string song = WriteThumps("thumps_120.wav", 120, 0.25, 12);
-    auto* dialog = new app::FindTempoDlg(song, 99.0f, 0.5f, Hooks(calls));
-    QPointer<app::FindTempoDlg> alive(dialog);
-    dialog->show();
-    EXPECT_FALSE(Button(*dialog, "Listen")->isEnabled()); // nothing to hear yet
-    ASSERT_TRUE(WaitForFinish(*dialog));
-    ASSERT_FALSE(dialog->Candidates().empty());
-    const audio::TempoCandidate best = dialog->Candidates().front();
-    // Clean thumps: the fit lands on the grid; 0.05 BPM and 5 ms are the
-    // analysis's own goals.
-    EXPECT_NEAR(best.bpm, 120.0, 0.05);
-    EXPECT_NEAR(best.gapSeconds, 0.25, 0.005);
-
-    Button(*dialog, "Listen")->click();
-    EXPECT_EQ(calls.timings, (std::vector<std::pair<float, float>>{TimingOf(best)}));
-    EXPECT_EQ(calls.listens, std::vector<double>{best.gapSeconds});
-
-    Button(*dialog, "Close")->click();
-    EXPECT_EQ(calls.stops, 1);
-    ASSERT_EQ(calls.timings.size(), 2U);
-    EXPECT_EQ(calls.timings[1], std::make_pair(99.0f, 0.5f));
-    EXPECT_TRUE(QTest::qWaitFor([&alive] { return alive.isNull(); }, 1000))
-        << "the dialog deletes itself when closed";
+    for (const char* last : {"Close", "Apply"}) {
+        SCOPED_TRACE(last);
+        Calls calls;
+        auto* dialog = new app::FindTempoDlg(song, 99.0f, 0.5f, calls.Hooks());
+        QPointer<app::FindTempoDlg> alive(dialog);
+        dialog->show();
+        EXPECT_FALSE(Button(*dialog, "Listen")->isEnabled()); // nothing to hear yet
+        ASSERT_TRUE(QTest::qWaitFor([dialog] { return dialog->Finished(); }, 20000));
+        ASSERT_GE(dialog->Candidates().size(), 2U);
+        const audio::TempoCandidate best = dialog->Candidates()[0];
+        const audio::TempoCandidate second = dialog->Candidates()[1];
+        EXPECT_NEAR(best.bpm, 120.0, 0.05);
+        EXPECT_NEAR(best.gapSeconds, 0.25, 0.005);
+        Button(*dialog, "Listen")->click();
+        EXPECT_EQ(calls.listens, std::vector<double>{best.gapSeconds});
+        dialog->SelectCandidate(1);
+        Button(*dialog, last)->click();
+        const auto timing = [](const audio::TempoCandidate& c) {
+            return std::pair{static_cast<float>(c.bpm), static_cast<float>(c.gapSeconds)};
+        };
+        const bool close = std::string(last) == "Close";
+        EXPECT_EQ(calls.timings,
+                  (std::vector<std::pair<float, float>>{timing(best), close ? std::pair{99.0f, 0.5f}
+                                                                            : timing(second)}));
+        EXPECT_EQ(calls.stops, close ? 1 : 0);
+        EXPECT_TRUE(QTest::qWaitFor([&alive] { return alive.isNull(); }, 1000))
+            << "the dialog deletes itself when closed";
+    }
 }
 
-TEST(FindTempoDlg, ApplyKeepsTheChosenCandidate) {
-    Calls calls;
-    const std::string song = WriteThumps("thumps_150.wav", 150, 0.1, 12);
-    auto* dialog = new app::FindTempoDlg(song, 99.0f, 0.5f, Hooks(calls));
-    dialog->show();
-    ASSERT_TRUE(WaitForFinish(*dialog));
-    ASSERT_GE(dialog->Candidates().size(), 2U);
-    const audio::TempoCandidate second = dialog->Candidates()[1];
-    dialog->SelectCandidate(1);
-    Button(*dialog, "Apply")->click();
-    EXPECT_EQ(calls.timings, (std::vector<std::pair<float, float>>{TimingOf(second)}));
-    EXPECT_EQ(calls.stops, 0);
-}
-
+// A file that cannot be read says why and offers nothing to apply; Cancel
+// ends a run and leaves the timing alone.
 TEST(FindTempoDlg, ShowsWhyAFileCannotBeReadAndCancelEndsTheRun) {
     Calls calls;
     const std::string missing = (std::filesystem::path(BEATWRIGHT_TEST_TMP) / "none.wav").string();
-    app::FindTempoDlg failed(missing, 120.0f, 0.0f, Hooks(calls));
-    ASSERT_TRUE(WaitForFinish(failed));
+    app::FindTempoDlg failed(missing, 120.0f, 0.0f, calls.Hooks());
+    ASSERT_TRUE(QTest::qWaitFor([&failed] { return failed.Finished(); }, 20000));
     EXPECT_TRUE(failed.Candidates().empty());
     EXPECT_FALSE(Button(failed, "Apply")->isEnabled());
-    EXPECT_NE(failed.findChild<QLabel*>()->text().toStdString().find("none.wav"),
-              std::string::npos);
+    EXPECT_TRUE(failed.findChild<QLabel*>()->text().contains("none.wav"));
 
-    const std::string song = WriteThumps("thumps_long.wav", 120, 0.25, 60);
-    auto* running = new app::FindTempoDlg(song, 120.0f, 0.0f, Hooks(calls));
+    auto* running = new app::FindTempoDlg(WriteThumps("thumps_long.wav", 120, 0.25, 60), 120.0f,
+                                          0.0f, calls.Hooks());
     QPointer<app::FindTempoDlg> alive(running);
     running->show();
     Button(*running, "Cancel")->click(); // waits for the worker as it goes

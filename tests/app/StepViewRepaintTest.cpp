@@ -1,10 +1,6 @@
+// The window's repaints of the real step view.
 #include "WindowFixture.h"
-#include "app/SpinButton.h"
 #include "view/CCustomDisplay.h"
-
-#include <QComboBox>
-#include <QElapsedTimer>
-#include <functional>
 
 namespace {
 
@@ -21,37 +17,23 @@ protected:
     }
 };
 
-class StepViewRepaint : public Window {
-protected:
-    void SetUp() override {
-        makeStepView = [this](QWidget* parent, view::StepViewOwner& owner) -> QWidget* {
-            view = new CountingView(&owner, parent);
-            return view;
-        };
-        Window::SetUp();
-        QElapsedTimer shown;
-        shown.start();
-        while (view->paints == 0 && shown.elapsed() < 5000) {
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
-        }
-        ASSERT_GT(view->paints, 0);
-    }
-
-    CountingView* view = nullptr;
-};
-
 // Fixed fault: while paused, changes that did not bump a repaint counter
 // showed only at the next tick. Now every change of what the lane shows,
 // whatever its source, has its repaint queued by the time the change
 // returns: one pass of the event loop paints it, with no timer involved.
 // The paused refresh worker paints nothing by itself, so a source that
 // forgot would fail here.
-TEST_F(StepViewRepaint, EveryChangeWhilePausedIsPaintedAtTheNextPass) {
-    LoadSong(120.0f);
-    window->OnCommand(32780); // step input
+TEST_F(Window, EveryChangeWhilePausedIsPaintedAtTheNextPass) {
+    CountingView* view = nullptr;
+    makeStepView = [&view](QWidget* parent, view::StepViewOwner& owner) -> QWidget* {
+        return view = new CountingView(&owner, parent);
+    };
+    Start();
+    ASSERT_TRUE(QTest::qWaitFor([&view] { return view->paints > 0; }, 5000));
+    StepMode(120.0f);
     player.Pause();
-    const auto clickView = [this](QPoint at) {
-        return [=, this] { QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, at); };
+    const auto clickView = [&](QPoint at) {
+        return [=, &view] { QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, at); };
     };
     const auto pressAt = [this](int key, double seconds) {
         return [=, this] {

@@ -1,15 +1,21 @@
-// Saving, importing and opening charts through the window: its dialogs,
-// messages and what it shows. The file format's own rules are the dwi
-// layer's tests.
+// Saving, importing and opening charts through the window, the settings and
+// recent files that persist, and heavy reads off the window thread: the
+// window's dialogs, messages and what it shows. The file format's own rules
+// are the dwi layer's tests.
 #include "WindowFixture.h"
-#include "app/SpinButton.h"
+#include "app/RecentSongsMenu.h"
 #include "dwi/DwiSong.h"
+
+#include <QDir>
+#include <QTimer>
 
 namespace {
 
-using app::CChartEditorDlg;
+using Choice = fakes::Dialogs::SaveChoice;
 
-TEST_F(Window, SaveAsksOnceThenWritesAndImportReadsItBack) {
+// The first save asks for a name, later ones do not; the chart covers the
+// 1 s song (two beats at 120 BPM) and two half-beats more.
+TEST_F(Window, SaveAsksOnceThenWritesTheChartCoveringTheSong) {
     const std::string path = TempFolder("window_save") + "/chart.dwi";
     LoadSong(120.0f);
     player.duration = 1.0;
@@ -18,39 +24,28 @@ TEST_F(Window, SaveAsksOnceThenWritesAndImportReadsItBack) {
     Control<QComboBox>(1026)->setCurrentIndex(8);
     window->SetSteps("8");
     dialogs.savePaths.push_back(path);
-    window->OnCommand(32772);
+    Action(32772)->trigger();
     EXPECT_EQ(dialogs.saveSuffixes, std::vector<std::string>{"dwi"});
-    EXPECT_EQ(dialogs.openFilters.back(), "DWI Files (*.dwi)");
+    EXPECT_EQ(dialogs.filters.back(), "DWI Files (*.dwi)");
     EXPECT_EQ(window->DwiFileName(), path);
-    EXPECT_EQ(window->windowTitle(), "Beatwright");
     window->SetSteps("82");
     EXPECT_EQ(window->windowTitle(), "chart.dwi* - Beatwright");
-    window->OnCommand(32772); // no dialog the second time
+    Action(32772)->trigger();
     EXPECT_EQ(dialogs.saveSuffixes.size(), 1u);
-    // The chart covers the 1 s song (two beats at 120 BPM) and two
-    // half-beats more.
     EXPECT_EQ(FileText(path),
               "#STATUS:NEW\r\n#TITLE:Caf\xC3\xA9;\r\n#ARTIST:;\r\n#BPM:120.000000;\r\n"
               "#GAP:0.000;\r\n\r\n#SAMPLESTART:0.00000;\r\n#SAMPLELENGTH:5.00000;\r\n"
               "#SINGLE:MANIAC:9:820000;\r\n");
-
-    // Change everything, then import the file back: the controls show it.
-    window->SetSteps("4");
-    Control<QLineEdit>(1023)->clear();
-    Control<QComboBox>(1025)->setCurrentIndex(0);
-    Control<QComboBox>(1026)->setCurrentIndex(0);
-    dialogs.saveChoices = {fakes::Dialogs::SaveChoice::kDiscard};
-    Import(path);
-    EXPECT_EQ(window->Steps(), "820000");
-    EXPECT_EQ(Texts({1023, 1025, 1026, 1010}), QString::fromUtf8("Caf\xC3\xA9|MANIAC|9|120.0"));
-    EXPECT_EQ(window->CurrentMode(), CChartEditorDlg::kStepInput);
-    EXPECT_TRUE(Action(32780)->isChecked());
+    // Save As always asks.
+    dialogs.savePaths.push_back(std::nullopt);
+    Action(32773)->trigger();
+    EXPECT_EQ(dialogs.saveSuffixes.size(), 2u);
     EXPECT_EQ(window->DwiFileName(), path);
 }
 
-// What each refused or failed file command tells the user; the document
-// and its file name stay as they were.
-TEST_F(Window, RefusedAndFailedFileCommandsSayWhy) {
+// What each refused or failed command tells the user; the document and its
+// file name stay as they were.
+TEST_F(Window, RefusedAndFailedCommandsSayWhy) {
     const struct {
         bool withSong;
         int command;
@@ -59,6 +54,8 @@ TEST_F(Window, RefusedAndFailedFileCommandsSayWhy) {
     } cases[] = {
         {false, 32772, std::nullopt, "You must first load a music file."},
         {false, 32776, std::nullopt, "First load your song file, then import the DWI data."},
+        {false, 32800, std::nullopt, "Open a music file first."},
+        {false, 32791, std::nullopt, "The click track cannot be played."},
         {true, 32776, "/tmp/chart.txt", "File does not have a DWI extension."},
         {true, 32776, "/tmp/chart.dwi.bak", "File does not have a DWI extension."},
         {true, 32776, "/tmp/charts.dwi/chart", "File does not have a DWI extension."},
@@ -73,62 +70,46 @@ TEST_F(Window, RefusedAndFailedFileCommandsSayWhy) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.command) + " " + c.path.value_or("(no dialog)"));
         dialogs.messages.clear();
+        dialogs.openPaths.clear(); // the paths a refusal left unasked
         if (c.withSong && player.FileName().empty()) {
             LoadSong();
             window->SetSteps("48");
         }
-        dialogs.openPaths.push_back(c.path);
-        dialogs.savePaths.push_back(c.path);
-        window->OnCommand(c.command);
-        dialogs.openPaths.clear();
-        dialogs.savePaths.clear();
+        dialogs.openPaths = {c.path};
+        dialogs.savePaths = {c.path};
+        Action(c.command)->trigger();
         EXPECT_EQ(dialogs.messages, std::vector<std::string>{c.message});
         EXPECT_TRUE(window->DwiFileName().empty());
         EXPECT_EQ(window->Steps(), c.withSong ? "48" : "");
     }
 }
 
-// The window's side of the range actions: the list's item chooses the
-// action, the range follows a shift, questions and messages are the user's.
-TEST_F(Window, RangeActionsThroughTheWindow) {
-    Click(1030);
-    EXPECT_EQ(dialogs.messages.back(),
-              "Range start is greater than range end.\r\nUse the left and right mouse buttons "
-              "to click on the\r\nstarting end ending beats to select a range.");
-    window->SetSteps("48260");
-    window->SetRangeStart(1);
-    window->SetRangeEnd(2);
-    Click(1030);
-    EXPECT_EQ(window->Steps(), "40820");
-    EXPECT_EQ(Texts({1027, 1028}), "2|3");
-    Control<QComboBox>(1029)->setCurrentIndex(1);
-    Click(1030);
-    EXPECT_EQ(window->Steps(), "48200");
-    EXPECT_EQ(Text(1027), "1");
+// Opening another song or chart, or quitting, asks about unsaved work:
+// Cancel keeps it, Save writes it and goes on.
+TEST_F(Window, UnsavedWorkIsAskedAboutAndCancelKeepsIt) {
+    StepMode();
+    player.position = 1.0;
+    Press(Qt::Key_Up);
+    dialogs.saveChoices = {Choice::kCancel, Choice::kCancel, Choice::kCancel};
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    Action(32771)->trigger();
+    Action(32790)->trigger();
+    EXPECT_EQ(dialogs.filters.size(), 1u) << "no file dialog after Cancel";
+    EXPECT_EQ(dialogs.questions,
+              std::vector<std::string>(3, "Save Changes: Save changes to song.mp3?"));
+    EXPECT_EQ(window->Steps(), "00008");
 
-    Control<QComboBox>(1029)->setCurrentIndex(2);
-    dialogs.answers = {false};
-    Click(1030);
-    EXPECT_EQ(dialogs.questions.back(),
-              "Confirm Erase: Are you sure you want to erase the selected range of beats?");
-    EXPECT_EQ(window->Steps(), "48200");
-    Click(1030);
-    EXPECT_EQ(window->Steps(), "40000");
-
-    // Text typed into the list that names no action selects nothing.
-    Control<QComboBox>(1029)->setEditText("Shuffle");
-    const auto asked = dialogs.questions.size();
-    Click(1030);
-    EXPECT_EQ(dialogs.questions.size(), asked);
-
-    Spinning(1032, 1)();
-    Spinning(1034, 2)();
-    EXPECT_EQ(Texts({1031, 1033}), "2|3");
+    const std::string path = TempFolder("doc_exit") + "/exit.dwi";
+    dialogs.saveChoices = {Choice::kSave};
+    dialogs.savePaths.push_back(path);
+    EXPECT_TRUE(window->close());
+    EXPECT_NE(FileText(path).find("#SINGLE:BASIC:1:0000800"), std::string::npos);
 }
 
-// Import asks which chart to show and brings every chart in. Saved without
-// an edit, the file is written back byte for byte; an edit of the shown
-// chart rewrites its record alone.
+// Import asks which chart to show and brings every chart in, showing values
+// outside the lists as they are. Saved without an edit, the file is written
+// back byte for byte; an edit of the shown chart goes to its record.
 TEST_F(Window, ImportThenSaveKeepsEveryChartTheTimingAndUnknownRecords) {
     const std::string original =
         "#TITLE:Pack Song;\r\n#ARTIST:Someone;\r\n#GENRE:Trance;\r\n#BPM:150.000;\r\n"
@@ -137,19 +118,20 @@ TEST_F(Window, ImportThenSaveKeepsEveryChartTheTimingAndUnknownRecords) {
         "#SINGLE:SMANIAC:12:\r\n(2468)8!80008<248>\r\n;\r\n#DOUBLE:HEAVY:9:\r\n8:\r\n2;\r\n";
     const std::string path = WriteFile(TempFolder("window_keep"), "pack.dwi", original);
     LoadSong(120.0f);
-    Import(path, {false, true}); // the second single chart
+    window->SetSteps("4");
+    Import(path, {false, true}); // the second single chart; the edit discarded
+    EXPECT_EQ(dialogs.questions.size(), 3u);
     ASSERT_EQ(window->Song().charts.size(), 3u);
     EXPECT_EQ(window->Editor().SelectedChart(), std::optional<std::size_t>(1));
-    EXPECT_EQ(dialogs.questions.size(), 2u);
-    // A value outside the lists is shown, not replaced.
-    EXPECT_EQ(Texts({1039, 1041, 1012, 1025, 1026}), "30.50|42.50|-0.12|SMANIAC|12");
-    window->OnCommand(32772);
+    EXPECT_EQ(Texts({1023, 1010, 1039, 1041, 1012, 1025, 1026}),
+              "Pack Song|150.0|30.50|42.50|-0.12|SMANIAC|12");
+    EXPECT_EQ(window->CurrentMode(), app::CChartEditorDlg::kStepInput);
+    EXPECT_EQ(window->DwiFileName(), path);
+    Action(32772)->trigger();
     EXPECT_EQ(FileText(path), original);
 
-    // The edit goes to the chart shown; the file's own charts and records
-    // stay as the edit layer's tests check.
     window->ToggleNote(240, 0);
-    window->OnCommand(32772);
+    Action(32772)->trigger();
     const chart::Song saved = dwi::ReadSong(FileText(path));
     ASSERT_EQ(saved.charts.size(), 3u);
     EXPECT_EQ(saved.charts[1].notes.Size(), dwi::ReadSong(original).charts[1].notes.Size() + 1);
@@ -157,7 +139,8 @@ TEST_F(Window, ImportThenSaveKeepsEveryChartTheTimingAndUnknownRecords) {
 }
 
 // Open Chart finds the song the chart names (as Windows wrote the path),
-// loads every chart and the timing, and saves it back unchanged.
+// loads every chart and the timing, and saves it back unchanged. Without a
+// song beside it, the user is asked for one; Cancel changes nothing.
 TEST_F(Window, OpenChartFindsItsSongAndLoadsEverythingThenSavesItBackUnchanged) {
     const std::string folder = TempFolder("window_open_chart");
     WriteFile(folder, "x.mp3", "song");
@@ -167,22 +150,108 @@ TEST_F(Window, OpenChartFindsItsSongAndLoadsEverythingThenSavesItBackUnchanged) 
     const std::string path = WriteFile(folder, "chart.dwi", original);
     estimator.result = {128.0f, {}};
     dialogs.openPaths.push_back(path);
-    window->OnCommand(32790);
+    Action(32790)->trigger();
     EXPECT_EQ(player.FileName(), folder + "/x.mp3");
     EXPECT_EQ(window->Editor().SelectedChart(), std::optional<std::size_t>(1)) << "the single";
     EXPECT_EQ(window->Steps(), "080420"); // the 16th between slots 4 and 5 has no slot
     EXPECT_TRUE(dialogs.messages.empty()) << "16ths are kept and shown: nothing to warn about";
     EXPECT_EQ(Texts({1010, 1012, 1023, 1025}), "140.0|0.25|Open Me|MANIAC");
     EXPECT_EQ(window->DwiFileName(), path);
-    window->OnCommand(32772);
+    Action(32772)->trigger();
     EXPECT_EQ(FileText(path), original);
 
-    // Without a song beside it, the user is asked for one in its folder;
-    // Cancel changes nothing.
     const std::string alone = WriteFile(TempFolder("window_open_alone"), "a.dwi", "#BPM:90;\r\n");
     dialogs.openPaths = {std::nullopt};
     EXPECT_FALSE(window->OpenChartFile(alone));
     EXPECT_EQ(window->DwiFileName(), path);
+}
+
+// A large hostile file (empty records, 16 MiB) is read on a worker while
+// the window's timers keep running, and the window takes what was read.
+// Made on the window thread, the import would let no tick through (the
+// scripted dialogs answer without an event loop of their own).
+TEST_F(Window, ImportOfAHugeHostileFileKeepsTheWindowThreadRunning) {
+    std::string text = "#BPM:140;\n#SINGLE:BASIC:3:8;\n";
+    for (int i = 0; i < (1 << 23); ++i) {
+        text += "\n#";
+    }
+    const std::string path = WriteFile(TempFolder("huge_import"), "hostile.dwi", text);
+    LoadSong();
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(5);
+    Import(path);
+    EXPECT_GT(ticks, 0);
+    EXPECT_EQ(window->Steps(), "8");
+    EXPECT_EQ(Text(1010), "140.0");
+}
+
+// Speed, metronome, snap and the recent files come back in the next run.
+// Recent Files lists songs and charts, newest first; a chart reopens with
+// its song; an entry that no longer opens leaves the list.
+TEST_F(Window, SettingsAndRecentFilesSurviveARestart) {
+    UseSettings();
+    const QString folder = configDir->path() + "/song folder";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString song = folder + "/x.ogg";
+    const QString chart = QString::fromStdString(
+        WriteFile(folder.toStdString(), "chart.dwi", "#BPM:140;\n#SINGLE:BASIC:3:0808;\n"));
+    WriteFile(folder.toStdString(), "x.ogg", "");
+    LoadSong(120.0f, "/songs/first.mp3");
+    ASSERT_TRUE(window->OpenChartFile(chart.toStdString()));
+    Click(1017); // 0.5X
+    window->OnCommand(app::kCmdToggleMetronome);
+    window->SetSnap(edit::Snap::k16th);
+    window->close();
+    EXPECT_TRUE(settings->FilePath().startsWith(configDir->path() + "/beatwright/"));
+
+    Start();
+    EXPECT_EQ(window->SongSpeed(), 50);
+    EXPECT_EQ(Text(1021), "50");
+    EXPECT_FALSE(window->MetronomeOn());
+    EXPECT_FALSE(Action(app::kCmdToggleMetronome)->isChecked());
+    EXPECT_EQ(window->Editor().CurrentSnap(), edit::Snap::k16th);
+    auto* recent = window->findChild<app::RecentSongsMenu*>();
+    const auto entries = [recent] {
+        QStringList paths;
+        for (QAction* action : recent->actions()) {
+            paths << action->data().toString();
+        }
+        return paths.join('|');
+    };
+    EXPECT_EQ(entries(), chart + "|" + song + "|/songs/first.mp3");
+    recent->actions()[2]->trigger();
+    EXPECT_EQ(player.opened.back(), "/songs/first.mp3");
+    EXPECT_EQ(entries(), "/songs/first.mp3|" + chart + "|" + song);
+    recent->actions()[1]->trigger();
+    EXPECT_EQ(window->DwiFileName(), chart.toStdString());
+    EXPECT_EQ(player.opened.back(), song.toStdString());
+    EXPECT_EQ(window->Steps(), "0808");
+    player.openError = "gone";
+    recent->actions()[2]->trigger();
+    EXPECT_EQ(entries(), chart + "|" + song);
+    EXPECT_EQ(settings->RecentSongs().join('|'), chart + "|" + song);
+}
+
+// Eight recent files at most, the one opened again on top; values a hand
+// edited file holds out of range fall back to the defaults.
+TEST(Settings, KeepsRecentSongsInOrderAndValuesInRange) {
+    QTemporaryDir dir;
+    app::Settings settings(dir.filePath("test.conf"));
+    for (int i = 0; i < 10; ++i) {
+        settings.AddRecentSong(QStringLiteral("/s/%1.mp3").arg(i));
+    }
+    settings.AddRecentSong("/s/5.mp3");
+    EXPECT_EQ(settings.RecentSongs().join(' '),
+              "/s/5.mp3 /s/9.mp3 /s/8.mp3 /s/7.mp3 /s/6.mp3 /s/4.mp3 /s/3.mp3 /s/2.mp3");
+    settings.SetLastFolder("open-dwi", "/charts");
+    EXPECT_EQ(settings.LastFolder("open-dwi") + "|" + settings.LastFolder("save-dwi"), "/charts|");
+    settings.SetValue("player/songSpeedPercent", 5000);
+    settings.SetValue("timing/inputOffsetMs", "soon");
+    EXPECT_EQ(settings.SongSpeedPercent(), 100);
+    EXPECT_EQ(settings.InputOffsetMs(), 0.0);
+    EXPECT_TRUE(settings.MetronomeOn());
 }
 
 } // namespace

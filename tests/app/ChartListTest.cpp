@@ -1,8 +1,7 @@
 // The chart list: its rows, buttons and questions on an editor of its own,
 // the New Chart dialog, and the list beside the window.
-#include "app/ChartListPanel.h"
-
 #include "WindowFixture.h"
+#include "app/ChartListPanel.h"
 #include "app/NewChartDialog.h"
 #include "dwi/DwiSong.h"
 #include "view/CCustomDisplay.h"
@@ -37,56 +36,29 @@ void ClickRow(QListWidget& list, int row) {
     QApplication::processEvents();
 }
 
-// A panel on its own editor with scripted answers, shown so that rows
-// have places to click.
-struct PanelFixture {
-    explicit PanelFixture(chart::Song song) : editor(std::move(song)) {
-        questions.askYesNo = [this](std::string_view text, std::string_view caption) {
-            asked.push_back(std::string(caption) + ": " + std::string(text));
-            return answerYes;
-        };
-        questions.chooseNewChart = [this] { return newChart; };
-        panel = std::make_unique<app::ChartListPanel>(editor, questions);
-        // As the window does: every notice of the editor redraws the panel.
-        editor.SetListener([this](const edit::ChangeNotice&) { panel->Refresh(); });
-        panel->show();
-    }
-
-    QListWidget& List() { return *panel->findChild<QListWidget*>(); }
-    void Press(const char* button) { ButtonOf(*panel, button)->click(); }
-    bool Enabled(const char* button) { return ButtonOf(*panel, button)->isEnabled(); }
-    // The rows as the list shows them, joined by |.
-    std::string Rows() {
-        QStringList rows;
-        for (int i = 0; i < List().count(); ++i) {
-            rows << List().item(i)->text();
-        }
-        return rows.join('|').toStdString();
-    }
-    // The row the user sees highlighted, -1 for none.
-    int Highlighted() {
-        const QList<QListWidgetItem*> items = List().selectedItems();
-        return items.size() == 1 ? List().row(items.front()) : -1;
-    }
-
-    edit::SongEditor editor;
-    app::ChartListQuestions questions;
-    std::unique_ptr<app::ChartListPanel> panel;
-    std::vector<std::string> asked;
-    bool answerYes = false;
-    std::optional<app::NewChartChoice> newChart;
-};
-
 // The buttons edit through the editor, asking first before a delete, and
 // select the chart they added or the one that took the deleted one's place.
 TEST(ChartListPanel, ButtonsAddAndDeleteChartsAndSelectTheResult) {
-    PanelFixture f(chart::Song{});
-    const auto press = [&](const char* button, bool yes = false,
-                           std::optional<app::NewChartChoice> choice = std::nullopt) {
-        return [=, &f] {
-            f.answerYes = yes;
-            f.newChart = choice;
-            f.Press(button);
+    edit::SongEditor editor{chart::Song{}};
+    std::vector<std::string> asked;
+    bool yes = false;
+    std::optional<app::NewChartChoice> choice;
+    app::ChartListPanel panel(editor,
+                              {[&](std::string_view text, std::string_view caption) {
+                                   asked.push_back(std::string(caption) + ": " + std::string(text));
+                                   return yes;
+                               },
+                               [&] { return choice; }});
+    // As the window does: every notice of the editor redraws the panel.
+    editor.SetListener([&](const edit::ChangeNotice&) { panel.Refresh(); });
+    panel.show();
+    auto& list = *panel.findChild<QListWidget*>();
+    const auto press = [&](const char* button, bool answer = false,
+                           std::optional<app::NewChartChoice> chosen = std::nullopt) {
+        return [=, &yes, &choice, &panel] {
+            yes = answer;
+            choice = chosen;
+            ButtonOf(panel, button)->click();
         };
     };
     const char* three = "COUPLE  LIGHT  42|SOLO  BASIC  3|SOLO  BASIC  3";
@@ -104,11 +76,11 @@ TEST(ChartListPanel, ButtonsAddAndDeleteChartsAndSelectTheResult) {
         {"new again", press("New Chart", false, {{chart::ChartStyle::Solo, "BASIC", 3}}),
          "COUPLE  LIGHT  42|SOLO  BASIC  3", 1, "New Chart"},
         {"duplicate", press("Duplicate Chart"), three, 2, "Duplicate Chart"},
-        {"row clicked", [&] { ClickRow(f.List(), 0); }, three, 0, "Duplicate Chart"},
+        {"row clicked", [&] { ClickRow(list, 0); }, three, 0, "Duplicate Chart"},
         {"delete answered No", press("Delete Chart"), three, 0, "Duplicate Chart"},
         {"delete", press("Delete Chart", true), "SOLO  BASIC  3|SOLO  BASIC  3", 0, "Delete Chart"},
-        {"undone", [&] { f.editor.Undo(); }, three, 0, "Duplicate Chart"},
-        {"last row clicked", [&] { ClickRow(f.List(), 2); }, three, 2, "Duplicate Chart"},
+        {"undone", [&] { editor.Undo(); }, three, 0, "Duplicate Chart"},
+        {"last row clicked", [&] { ClickRow(list, 2); }, three, 2, "Duplicate Chart"},
         {"last row deleted: the one before it", press("Delete Chart", true),
          "COUPLE  LIGHT  42|SOLO  BASIC  3", 1, "Delete Chart"},
         {"the rest deleted", press("Delete Chart", true), "COUPLE  LIGHT  42", 0, "Delete Chart"},
@@ -117,16 +89,21 @@ TEST(ChartListPanel, ButtonsAddAndDeleteChartsAndSelectTheResult) {
     for (const auto& step : steps) {
         SCOPED_TRACE(step.what);
         step.act();
-        EXPECT_EQ(f.Rows(), step.rows);
-        EXPECT_EQ(f.Highlighted(), step.highlighted);
-        EXPECT_EQ(f.editor.History().CanUndo() ? f.editor.History().UndoText() : "", step.undoText);
-        EXPECT_TRUE(f.Enabled("New Chart"));
-        EXPECT_EQ(f.Enabled("Duplicate Chart"), !step.rows.empty());
-        EXPECT_EQ(f.Enabled("Delete Chart"), !step.rows.empty());
+        QStringList rows;
+        for (int i = 0; i < list.count(); ++i) {
+            rows << list.item(i)->text();
+        }
+        EXPECT_EQ(rows.join('|').toStdString(), step.rows);
+        const QList<QListWidgetItem*> highlighted = list.selectedItems();
+        EXPECT_EQ(highlighted.size() == 1 ? list.row(highlighted.front()) : -1, step.highlighted);
+        EXPECT_EQ(editor.History().CanUndo() ? editor.History().UndoText() : "", step.undoText);
+        EXPECT_TRUE(ButtonOf(panel, "New Chart")->isEnabled());
+        EXPECT_EQ(ButtonOf(panel, "Duplicate Chart")->isEnabled(), !step.rows.empty());
+        EXPECT_EQ(ButtonOf(panel, "Delete Chart")->isEnabled(), !step.rows.empty());
     }
     const std::string couple = "Delete Chart: Delete the chart COUPLE LIGHT 42?";
     const std::string solo = "Delete Chart: Delete the chart SOLO BASIC 3?";
-    EXPECT_EQ(f.asked, (std::vector<std::string>{couple, couple, solo, solo, couple}));
+    EXPECT_EQ(asked, (std::vector<std::string>{couple, couple, solo, solo, couple}));
     // Fixed fault: older files wrote their code page; the row reads it as Latin-1.
     chart::SongChart latin1;
     latin1.difficulty = "\xC9LITE";
@@ -134,7 +111,9 @@ TEST(ChartListPanel, ButtonsAddAndDeleteChartsAndSelectTheResult) {
 }
 
 // Fixed fault: a click on the list or its buttons took the keyboard from
-// step input. The panel leaves the focus where it was.
+// step input. The panel leaves the focus where it was. It fits beside the
+// step view: about 200 px wide and at most 200 px tall (the list's own hint,
+// 256 x 192, would not; 20 px of slack for the style's button margins).
 TEST(ChartListPanel, ClicksLeaveTheKeyboardToStepInput) {
     edit::SongEditor editor(dwi::ReadSong(kThreeCharts));
     QWidget window;
@@ -155,70 +134,54 @@ TEST(ChartListPanel, ClicksLeaveTheKeyboardToStepInput) {
         QTest::mouseClick(button, Qt::LeftButton);
     }
     EXPECT_TRUE(typing->hasFocus());
-    // About 200 px wide and at most 200 px tall beside the step view; the
-    // list's own hint (256 x 192) would not fit. 20 px of slack for the
-    // style's button margins.
     for (const QSize size : {panel->minimumSizeHint(), panel->sizeHint()}) {
         EXPECT_LE(size.width(), 220);
         EXPECT_LE(size.height(), 200);
     }
 }
 
-struct DialogControls {
-    explicit DialogControls(QDialog& dialog) {
+// The dialog starts from the given choice, needs a difficulty, drops what a
+// chart record cannot hold (: and ;), and gives its choice on OK alone.
+TEST(NewChartDialog, StartsFromTheGivenChoiceAndGivesItOnOk) {
+    const auto controls = [](QDialog& dialog) {
+        QComboBox* combos[2] = {};
         for (QComboBox* combo : dialog.findChildren<QComboBox*>()) {
-            (combo->isEditable() ? difficulty : style) = combo;
+            combos[combo->isEditable()] = combo;
         }
-        rating = dialog.findChild<QSpinBox*>();
-        ok = dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
-    }
-    QComboBox* style = nullptr;
-    QComboBox* difficulty = nullptr;
-    QSpinBox* rating = nullptr;
-    QPushButton* ok = nullptr;
-};
-
-TEST(NewChartDialog, StartsFromTheGivenChoiceAndNeedsADifficulty) {
+        return std::tuple{combos[0], combos[1], dialog.findChild<QSpinBox*>(),
+                          dialog.findChild<QDialogButtonBox*>()};
+    };
+    const auto choiceText = [](const std::optional<app::NewChartChoice>& c) {
+        return c ? std::string(chart::StyleName(c->style)) + " " + c->difficulty + " " +
+                       std::to_string(c->rating)
+                 : std::string("none");
+    };
     app::NewChartDialog dialog({chart::ChartStyle::Solo, "MANIAC", 8});
-    DialogControls c(dialog);
-    ASSERT_TRUE(c.style && c.difficulty && c.rating && c.ok);
-    EXPECT_EQ(c.style->currentText(), "SOLO");
-    EXPECT_EQ(c.difficulty->currentText(), "MANIAC");
-    EXPECT_EQ(c.rating->value(), 8);
-    c.style->setCurrentIndex(c.style->findText("DOUBLE"));
-    c.difficulty->lineEdit()->clear();
-    QTest::keyClicks(c.difficulty->lineEdit(), "  ");
-    EXPECT_FALSE(c.ok->isEnabled());
-    c.difficulty->lineEdit()->clear();
-    QTest::keyClicks(c.difficulty->lineEdit(), "Expert:;");
-    EXPECT_TRUE(c.ok->isEnabled());
-    c.rating->setValue(15);
-    const app::NewChartChoice choice = dialog.Choice();
-    EXPECT_EQ(choice.style, chart::ChartStyle::Double);
-    EXPECT_EQ(choice.difficulty, "Expert") << "a chart record cannot hold : or ;";
-    EXPECT_EQ(choice.rating, 15u);
-}
+    const auto [style, difficulty, rating, buttons] = controls(dialog);
+    ASSERT_TRUE(style && difficulty && rating && buttons);
+    EXPECT_EQ(style->currentText() + " " + difficulty->currentText() + " " + rating->text(),
+              "SOLO MANIAC 8");
+    style->setCurrentIndex(style->findText("DOUBLE"));
+    difficulty->lineEdit()->clear();
+    QTest::keyClicks(difficulty->lineEdit(), "  ");
+    EXPECT_FALSE(buttons->button(QDialogButtonBox::Ok)->isEnabled());
+    difficulty->lineEdit()->clear();
+    QTest::keyClicks(difficulty->lineEdit(), "Expert:;");
+    EXPECT_TRUE(buttons->button(QDialogButtonBox::Ok)->isEnabled());
+    rating->setValue(15);
+    EXPECT_EQ(choiceText(dialog.Choice()), "DOUBLE Expert 15");
 
-// Presses a button of the modal dialog once it is up.
-void PressInModal(QDialogButtonBox::StandardButton which) {
-    QTimer::singleShot(0, [which] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        dialog->findChild<QDialogButtonBox*>()->button(which)->click();
-    });
-}
-
-TEST(NewChartDialog, AskGivesTheChoiceOnOkAndNothingOnCancel) {
-    const app::NewChartChoice start{chart::ChartStyle::Couple, "TRICK", 4};
-    PressInModal(QDialogButtonBox::Ok);
-    const std::optional<app::NewChartChoice> accepted = app::NewChartDialog::Ask(nullptr, start);
-    ASSERT_TRUE(accepted.has_value());
-    EXPECT_EQ(accepted->style, chart::ChartStyle::Couple);
-    EXPECT_EQ(accepted->difficulty, "TRICK");
-    EXPECT_EQ(accepted->rating, 4u);
-
-    PressInModal(QDialogButtonBox::Cancel);
-    EXPECT_FALSE(app::NewChartDialog::Ask(nullptr, start).has_value());
+    // Ask, with the modal dialog's button pressed once it is up.
+    for (const auto which : {QDialogButtonBox::Ok, QDialogButtonBox::Cancel}) {
+        QTimer::singleShot(0, [which] {
+            auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(modal, nullptr);
+            modal->findChild<QDialogButtonBox*>()->button(which)->click();
+        });
+        EXPECT_EQ(
+            choiceText(app::NewChartDialog::Ask(nullptr, {chart::ChartStyle::Couple, "TRICK", 4})),
+            which == QDialogButtonBox::Ok ? "COUPLE TRICK 4" : "none");
+    }
 }
 
 // The window with the real step view, whose width follows the columns.
@@ -247,11 +210,6 @@ TEST_F(ChartListWindow, ImportShowsEveryChartAndTheViewFitsTheChosenOnesColumns)
     const int singleWidth = view->width();
     const int windowMinimum = window->minimumWidth();
     EXPECT_EQ(singleWidth, 200);
-    window->OnCommand(app::kCmdToggleChartList);
-    EXPECT_TRUE(Dock()->isVisible());
-    EXPECT_EQ(List()->count(), 1);
-    window->OnCommand(app::kCmdToggleChartList);
-    EXPECT_FALSE(Dock()->isVisible());
 
     Import(WriteFile(TempFolder("chart_list_window"), "three.dwi", kThreeCharts), {true});
     QApplication::processEvents();
@@ -259,13 +217,12 @@ TEST_F(ChartListWindow, ImportShowsEveryChartAndTheViewFitsTheChosenOnesColumns)
     ASSERT_EQ(List()->count(), 3);
     EXPECT_EQ(window->Editor().SelectedChart(), std::optional<std::size_t>(0));
     EXPECT_EQ(view->width(), singleWidth);
-
     ClickRow(*List(), 2); // DOUBLE: eight columns
-    EXPECT_EQ(view->width(), view->sizeHint().width());
-    EXPECT_GT(view->width(), singleWidth);
-    EXPECT_GE(window->minimumWidth(), windowMinimum + view->width() - singleWidth);
-    EXPECT_GE(window->width(), window->minimumWidth());
     const int doubleWidth = view->width();
+    EXPECT_EQ(doubleWidth, view->sizeHint().width());
+    EXPECT_GT(doubleWidth, singleWidth);
+    EXPECT_GE(window->minimumWidth(), windowMinimum + doubleWidth - singleWidth);
+    EXPECT_GE(window->width(), window->minimumWidth());
     ClickRow(*List(), 1); // SOLO: six columns, between the two
     EXPECT_GT(view->width(), singleWidth);
     EXPECT_LT(view->width(), doubleWidth);
@@ -290,8 +247,7 @@ TEST_F(ChartListWindow, DifficultyAndRatingTakeEveryValueAFileHolds) {
     LoadSong();
     auto* difficulty = Control<QComboBox>(1025);
     auto* rating = Control<QComboBox>(1026);
-    EXPECT_EQ(difficulty->itemText(0), "BASIC") << "the list begins as it always did";
-    EXPECT_EQ(rating->itemText(9), "10");
+    EXPECT_EQ(difficulty->itemText(0) + "|" + rating->itemText(9), "BASIC|10");
     for (const char* name : {"BEGINNER", "SMANIAC", "ANOTHER", "HEAVY"}) {
         const int index = difficulty->findText(QString::fromLatin1(name));
         ASSERT_GE(index, 0) << name;
@@ -302,8 +258,7 @@ TEST_F(ChartListWindow, DifficultyAndRatingTakeEveryValueAFileHolds) {
     EXPECT_EQ(window->Editor().Selected()->rating, 99u);
     EXPECT_EQ(List()->item(0)->text(), "SINGLE  HEAVY  99") << "the chart list follows";
     window->Undo();
-    EXPECT_EQ(window->Editor().Selected()->rating, 1u);
-    EXPECT_EQ(rating->currentText(), "1");
+    EXPECT_EQ(Texts({1025, 1026}), "HEAVY|1");
 }
 
 } // namespace
