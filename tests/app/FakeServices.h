@@ -9,7 +9,6 @@
 #include <atomic>
 #include <deque>
 #include <gtest/gtest.h>
-#include <mutex>
 #include <ostream>
 #include <utility>
 #include <vector>
@@ -100,20 +99,8 @@ public:
         }
     }
 
-    // Clicks come from the metronome worker.
-    void PlayClick() override { PlayClickAt(position.load()); }
-    void PlayClickAt(double songSeconds) override {
-        std::lock_guard<std::mutex> lock(clickMutex);
-        clicksAt.push_back(songSeconds);
-    }
-    std::vector<double> TakeClicks() {
-        std::lock_guard<std::mutex> lock(clickMutex);
-        return std::exchange(clicksAt, {});
-    }
-
-private:
-    std::mutex clickMutex;
-    std::vector<double> clicksAt;
+    void PlayClick() override {}
+    void PlayClickAt(double) override {}
 };
 
 // Every question is kept as "caption: text"; Yes and Discard answer when

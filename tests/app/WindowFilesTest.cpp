@@ -1,13 +1,15 @@
 // Opening songs, saving, importing and opening charts through the window,
-// and the settings and recent files that persist: the window's dialogs,
-// messages and what it shows. The file format's own rules are the dwi
-// layer's tests.
+// the settings and recent files that persist, and the copies of unsaved
+// work set aside for a crash: the window's dialogs, messages and what it
+// shows. The file format's own rules are the dwi layer's tests.
 #include "WindowFixture.h"
+#include "app/CrashRecovery.h"
 #include "app/RecentSongsMenu.h"
 #include "dwi/DwiSong.h"
 
 #include <QDir>
 #include <QTimer>
+#include <future>
 
 namespace {
 
@@ -42,32 +44,6 @@ TEST_F(Window, OpeningASongEstimatesAndPreparesForTapping) {
         EXPECT_EQ(window->CurrentMode(), app::CChartEditorDlg::kTapTempo);
         EXPECT_TRUE(Action(32780)->isChecked());
     }
-}
-
-// The first save asks for a name, later ones do not; Save As always asks.
-// The chart covers the 1 s song (two beats at 120 BPM) and two half-beats
-// more.
-TEST_F(Window, SaveAsksOnceThenWritesTheChartCoveringTheSong) {
-    const std::string path = TempFolder("window_save") + "/chart.dwi";
-    LoadSong(120.0f);
-    player.duration = 1.0;
-    Control<QLineEdit>(1023)->setText(QString::fromUtf8("Caf\xC3\xA9"));
-    Control<QComboBox>(1025)->setCurrentIndex(5);
-    Control<QComboBox>(1026)->setCurrentIndex(8);
-    window->SetSteps("8");
-    dialogs.savePaths = {path, std::nullopt};
-    for (const int command : {32772, 32772, 32773}) {
-        Action(command)->trigger();
-        window->SetSteps("82");
-    }
-    EXPECT_EQ(dialogs.saveSuffixes, (std::vector<std::string>{"dwi", "dwi"}));
-    EXPECT_EQ(dialogs.filters.back(), "DWI Files (*.dwi)");
-    EXPECT_EQ(window->DwiFileName(), path);
-    EXPECT_EQ(window->windowTitle(), "Beatwright");
-    EXPECT_EQ(FileText(path),
-              "#STATUS:NEW\r\n#TITLE:Caf\xC3\xA9;\r\n#ARTIST:;\r\n#BPM:120.000000;\r\n"
-              "#GAP:0.000;\r\n\r\n#SAMPLESTART:0.00000;\r\n#SAMPLELENGTH:5.00000;\r\n"
-              "#SINGLE:MANIAC:9:820000;\r\n");
 }
 
 // What each refused or failed command tells the user; the document and its
@@ -150,57 +126,10 @@ TEST_F(Window, ImportThenSaveKeepsEveryChartTheTimingAndUnknownRecords) {
     EXPECT_NE(saved.charts[1].notes.Find(240, 0), nullptr);
 }
 
-// Open Chart finds the song the chart names (as Windows wrote the path),
-// loads every chart and the timing, and saves it back unchanged. Without a
-// song beside it, the user is asked for one; Cancel changes nothing.
-TEST_F(Window, OpenChartFindsItsSongAndLoadsEverythingThenSavesItBackUnchanged) {
-    const std::string folder = TempFolder("window_open_chart");
-    WriteFile(folder, "x.mp3", "song");
-    const std::string original =
-        "#TITLE:Open Me;\r\n#BPM:140.000;\r\n#GAP:250;\r\n#FILE:.\\Songs\\X.MP3;\r\n"
-        "#DOUBLE:HEAVY:9:8:2;\r\n#SINGLE:MANIAC:7:\r\n0804(22)0;\r\n";
-    const std::string path = WriteFile(folder, "chart.dwi", original);
-    estimator.result = {128.0f, {}};
-    dialogs.openPaths.push_back(path);
-    Action(32790)->trigger();
-    EXPECT_EQ(player.FileName(), folder + "/x.mp3");
-    EXPECT_EQ(window->Editor().SelectedChart(), std::optional<std::size_t>(1)) << "the single";
-    EXPECT_EQ(window->Steps(), "080420"); // the 16th between slots 4 and 5 has no slot
-    EXPECT_TRUE(dialogs.messages.empty()) << "16ths are kept and shown: nothing to warn about";
-    EXPECT_EQ(Texts({1010, 1012, 1023, 1025}), "140.0|0.25|Open Me|MANIAC");
-    Action(32772)->trigger();
-    EXPECT_EQ(FileText(path), original);
-
-    const std::string alone = WriteFile(TempFolder("window_open_alone"), "a.dwi", "#BPM:90;\r\n");
-    dialogs.openPaths = {std::nullopt};
-    EXPECT_FALSE(window->OpenChartFile(alone));
-    EXPECT_EQ(window->DwiFileName(), path);
-}
-
-// A large hostile file (empty records, 16 MiB) is read on a worker while
-// the window's timers keep running, and the window takes what was read.
-// Made on the window thread, the import would let no tick through (the
-// scripted dialogs answer without an event loop of their own).
-TEST_F(Window, ImportOfAHugeHostileFileKeepsTheWindowThreadRunning) {
-    std::string text = "#BPM:140;\n#SINGLE:BASIC:3:8;\n";
-    for (int i = 0; i < (1 << 23); ++i) {
-        text += "\n#";
-    }
-    const std::string path = WriteFile(TempFolder("huge_import"), "hostile.dwi", text);
-    LoadSong();
-    int ticks = 0;
-    QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
-    timer.start(5);
-    Import(path);
-    EXPECT_GT(ticks, 0);
-    EXPECT_EQ(QString::fromStdString(window->Steps()) + "|" + Text(1010), "8|140.0");
-}
-
 // Speed, metronome, snap and the recent files come back in the next run.
 // Recent Files lists songs and charts, newest first; a chart reopens with
-// its song; an entry that no longer opens leaves the list. At most eight
-// are kept; values a hand-edited file holds out of range fall back.
+// its song (the one music file in its folder; without one the user is
+// asked); an entry that no longer opens leaves the list.
 TEST_F(Window, SettingsAndRecentFilesSurviveARestart) {
     UseSettings();
     const std::string folder = TempFolder("window_recent");
@@ -237,19 +166,118 @@ TEST_F(Window, SettingsAndRecentFilesSurviveARestart) {
     recent->actions()[2]->trigger();
     EXPECT_EQ(entries(), chart + "|" + song);
 
-    for (int i = 0; i < 10; ++i) {
-        settings->AddRecentSong(QStringLiteral("/s/%1.mp3").arg(i));
+    const std::string alone = WriteFile(TempFolder("window_recent_alone"), "a.dwi", "#BPM:90;\n");
+    dialogs.openPaths = {std::nullopt};
+    EXPECT_FALSE(window->OpenChartFile(alone));
+    EXPECT_EQ(window->DwiFileName(), chart.toStdString());
+}
+
+// Copies of unsaved work set aside while the window runs, offered back by
+// the next run after a crash.
+namespace fs = std::filesystem;
+
+// Process ids no system hands out, so no copy counts as a running program's.
+constexpr std::int64_t kCrashedPid = 999999998;
+constexpr std::int64_t kNextPid = 999999999;
+
+std::string CopyPath(const std::string& folder, std::int64_t pid, const char* extension) {
+    return folder + "/recovery-" + std::to_string(pid) + extension;
+}
+bool CopyHolds(const std::string& folder, const std::string& record) {
+    return FileText(CopyPath(folder, kCrashedPid, ".dwi")).find(record) != std::string::npos;
+}
+
+// Holds the recovery's writes in flight on request, and says on which
+// thread they ran.
+struct HeldWrites {
+    std::function<void()> Hook() {
+        return [this] {
+            writer = std::this_thread::get_id();
+            if (hold) {
+                entered.set_value();
+                released.get_future().wait();
+            }
+        };
     }
-    settings->AddRecentSong("/s/5.mp3");
-    EXPECT_EQ(settings->RecentSongs().join(' '),
-              "/s/5.mp3 /s/9.mp3 /s/8.mp3 /s/7.mp3 /s/6.mp3 /s/4.mp3 /s/3.mp3 /s/2.mp3");
-    settings->SetLastFolder("open-dwi", "/charts");
-    EXPECT_EQ(settings->LastFolder("open-dwi") + "|" + settings->LastFolder("save-dwi"),
-              "/charts|");
-    settings->SetValue("player/songSpeedPercent", 5000);
-    settings->SetValue("timing/inputOffsetMs", "soon");
-    EXPECT_EQ(settings->SongSpeedPercent(), 100);
-    EXPECT_EQ(settings->InputOffsetMs(), 0.0);
+    std::atomic<bool> hold = false;
+    std::promise<void> entered, released;
+    std::thread::id writer;
+};
+
+// Each change is copied on a worker; a save removes the copy, also one whose
+// write is in flight (the window thread is back meanwhile). The copy a
+// crashed run left is offered by the next, which takes it over as its own.
+TEST_F(Window, UnsavedWorkIsCopiedAsideOffTheWindowThreadAndOfferedAfterACrash) {
+    const std::string folder = TempFolder("window_recovery");
+    const std::string info = CopyPath(folder, kCrashedPid, ".info");
+    const auto save = [this, &folder] {
+        dialogs.savePaths.push_back(folder + "/saved.dwi");
+        window->OnCommand(app::kCmdSave);
+    };
+    HeldWrites writes;
+    {
+        app::CrashRecovery recovery(*window, edit::RecoveryStore(folder, kCrashedPid),
+                                    writes.Hook());
+        LoadSong(120.0f);
+        recovery.Check();
+        EXPECT_FALSE(fs::exists(info)) << "nothing changed since the song opened";
+        for (const char* steps : {"0408", "0428", "0488"}) {
+            writes.hold = std::string(steps) == "0428";
+            window->SetSteps(steps);
+            recovery.Check();
+            if (writes.hold) {
+                writes.entered.get_future().wait();
+                EXPECT_TRUE(recovery.Writing() && CopyHolds(folder, "#SINGLE:BASIC:1:0408"));
+                save();
+                recovery.Check();
+                writes.released.set_value();
+            }
+            recovery.Wait();
+            EXPECT_NE(writes.writer, std::this_thread::get_id());
+            EXPECT_EQ(fs::exists(info), !writes.hold) << steps;
+            EXPECT_EQ(CopyHolds(folder, std::string("#SINGLE:BASIC:1:") + steps), !writes.hold);
+        }
+        save();
+        recovery.Check();
+        EXPECT_FALSE(fs::exists(info)) << "saved: the copy goes";
+        window->SetSteps("0448");
+        recovery.Check();
+        recovery.Wait();
+    } // the program dies without Finish
+    Start();
+    app::CrashRecovery next(*window, edit::RecoveryStore(folder, kNextPid));
+    dialogs.questions.clear();
+    ASSERT_TRUE(next.OfferLeftCopies(dialogs));
+    EXPECT_EQ(dialogs.questions,
+              std::vector<std::string>{"Beatwright: Beatwright was not closed properly. Restore "
+                                       "the unsaved chart saved.dwi for song.mp3?"});
+    EXPECT_EQ(window->Steps(), "0448");
+    EXPECT_EQ(window->DwiFileName(), folder + "/saved.dwi");
+    EXPECT_EQ(window->windowTitle(), "saved.dwi* - Beatwright");
+    EXPECT_FALSE(fs::exists(info)) << "taken over as the new program's own copy";
+    next.Wait();
+    EXPECT_TRUE(fs::exists(CopyPath(folder, kNextPid, ".info")));
+    next.Finish();
+    EXPECT_FALSE(fs::exists(CopyPath(folder, kNextPid, ".info")));
+}
+
+// Fixed fault: once the write moved to a worker, a failed write was not
+// tried again until the document changed once more.
+TEST_F(Window, AFailedRecoveryWriteIsTriedAgainWithoutANewChange) {
+    const std::string folder = TempFolder("window_recovery_failed") + "/store";
+    // A file where the folder should be: no copy can be written there.
+    WriteFile(fs::path(folder).parent_path().string(), "store", "in the way");
+    app::CrashRecovery recovery(*window, edit::RecoveryStore(folder, kCrashedPid));
+    LoadSong(120.0f);
+    window->SetSteps("0408");
+    recovery.Check();
+    recovery.Wait();
+    ASSERT_FALSE(fs::is_directory(folder));
+    fs::remove(folder);
+    recovery.Check();
+    recovery.Wait();
+    EXPECT_TRUE(CopyHolds(folder, "#SINGLE:BASIC:1:0408"));
+    recovery.Finish();
 }
 
 } // namespace
