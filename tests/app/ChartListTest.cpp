@@ -1,9 +1,7 @@
-// The chart list: its rows, buttons and questions on an editor of its own,
-// the New Chart dialog, and the list beside the window.
+// The New Chart dialog, and the chart list beside the window.
 #include "WindowFixture.h"
 #include "app/ChartListPanel.h"
 #include "app/NewChartDialog.h"
-#include "dwi/DwiSong.h"
 #include "view/CCustomDisplay.h"
 
 #include <QDialogButtonBox>
@@ -11,7 +9,6 @@
 #include <QListWidget>
 #include <QSpinBox>
 #include <QTimer>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -20,54 +17,10 @@ constexpr const char* kThreeCharts = "#TITLE:Charts;\r\n#BPM:120;\r\n"
                                      "#SOLO:MANIAC:7:8(24)80;\r\n"
                                      "#DOUBLE:SMANIAC:12:2468:8000;\r\n";
 
-QPushButton* ButtonOf(QWidget& parent, const QString& text) {
-    for (QPushButton* button : parent.findChildren<QPushButton*>()) {
-        if (button->text() == text) {
-            return button;
-        }
-    }
-    ADD_FAILURE() << "no button " << text.toStdString();
-    return nullptr;
-}
-
 void ClickRow(QListWidget& list, int row) {
     QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
                       list.visualItemRect(list.item(row)).center());
     QApplication::processEvents();
-}
-
-// Fixed fault: a click on the list or its buttons took the keyboard from
-// step input. The panel leaves the focus where it was. It fits beside the
-// step view: about 200 px wide and at most 200 px tall (the list's own hint,
-// 256 x 192, would not; 20 px of slack for the style's button margins).
-TEST(ChartListPanel, ClicksLeaveTheKeyboardToStepInput) {
-    edit::SongEditor editor(dwi::ReadSong(kThreeCharts));
-    QWidget window;
-    auto* typing = new QLineEdit(&window); // stands for the window's key input
-    auto* panel =
-        new app::ChartListPanel(editor, {[](std::string_view, std::string_view) { return false; },
-                                         [] { return std::optional<app::NewChartChoice>{}; }});
-    auto* layout = new QVBoxLayout(&window);
-    layout->addWidget(typing);
-    layout->addWidget(panel);
-    window.show();
-    window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    typing->setFocus();
-    ClickRow(*panel->findChild<QListWidget*>(), 2);
-    EXPECT_EQ(editor.SelectedChart(), 2u);
-    for (QPushButton* button : panel->findChildren<QPushButton*>()) {
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
-    EXPECT_TRUE(typing->hasFocus());
-    for (const QSize size : {panel->minimumSizeHint(), panel->sizeHint()}) {
-        EXPECT_LE(size.width(), 220);
-        EXPECT_LE(size.height(), 200);
-    }
-    // Fixed fault: older files wrote their code page; the row reads it as Latin-1.
-    chart::SongChart latin1;
-    latin1.difficulty = "\xC9LITE";
-    EXPECT_EQ(app::ChartListPanel::RowText(latin1), QString::fromUtf8("SINGLE  \u00C9LITE  1"));
 }
 
 // The dialog starts from the given choice and needs a difficulty; it drops
@@ -122,15 +75,16 @@ protected:
 
 // One chart: no list, and the window keeps its size. Several: the list
 // comes up beside the window; choosing a chart there edits it, and the lane
-// takes the width of that chart's columns, the window growing with it.
-// Delete asks through the window's own dialogs.
+// takes the width of that chart's columns, the window growing with it and
+// narrowing again. Delete asks through the window's own dialogs. Fixed
+// fault: a click on the list or its buttons took the keyboard from step
+// input; the list leaves it where it was.
 TEST_F(ChartListWindow, ImportShowsEveryChartAndTheViewFitsTheChosenOnesColumns) {
     LoadSong();
     EXPECT_FALSE(Dock()->isVisible());
     const int singleWidth = view->width();
     const int windowMinimum = window->minimumWidth();
     EXPECT_EQ(singleWidth, 200);
-
     Import(WriteFile(TempFolder("chart_list_window"), "three.dwi", kThreeCharts), {true});
     QApplication::processEvents();
     ASSERT_TRUE(Dock()->isVisible());
@@ -152,12 +106,24 @@ TEST_F(ChartListWindow, ImportShowsEveryChartAndTheViewFitsTheChosenOnesColumns)
 
     ClickRow(*List(), 2);
     dialogs.answers = {true};
-    ButtonOf(*Dock(), "Delete Chart")->click();
+    QTest::mouseClick(ButtonOf(*Dock(), "Delete Chart"), Qt::LeftButton);
+    EXPECT_EQ(QApplication::focusWidget(), window->centralWidget());
     EXPECT_EQ(dialogs.questions.back(), "Delete Chart: Delete the chart DOUBLE SMANIAC 12?");
     EXPECT_EQ(List()->count(), 2);
     EXPECT_TRUE(window->HasUnsavedChanges());
     EXPECT_EQ(window->Editor().SelectedChart(), std::optional<std::size_t>(1));
     EXPECT_LT(view->width(), doubleWidth) << "the SOLO chart that took its place";
+    // The list fits beside the step view: about 200 px wide and at most 200
+    // px tall (the list's own hint, 256 x 192, would not; 20 px of slack for
+    // the style's button margins).
+    for (const QSize size : {Dock()->widget()->minimumSizeHint(), Dock()->widget()->sizeHint()}) {
+        EXPECT_LE(size.width(), 220);
+        EXPECT_LE(size.height(), 200);
+    }
+    // Fixed fault: older files wrote their code page; the row reads it as Latin-1.
+    chart::SongChart latin1;
+    latin1.difficulty = "\xC9LITE";
+    EXPECT_EQ(app::ChartListPanel::RowText(latin1), QString::fromUtf8("SINGLE  \u00C9LITE  1"));
 }
 
 // Fixed fault: the Difficulty and Foot Rating lists offered only their

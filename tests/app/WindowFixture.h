@@ -44,6 +44,17 @@ inline std::string WriteFile(const std::string& folder, const std::string& name,
     return path;
 }
 
+// The button of a window or dialog that shows `text`.
+inline QPushButton* ButtonOf(QWidget& parent, const QString& text) {
+    for (QPushButton* button : parent.findChildren<QPushButton*>()) {
+        if (button->text() == text) {
+            return button;
+        }
+    }
+    ADD_FAILURE() << "no button " << text.toStdString();
+    return nullptr;
+}
+
 // The main window against scripted services, shown on the offscreen
 // platform with the keyboard. Step view and player control are blank
 // stand-ins unless a test makes them; settings only after UseSettings().
