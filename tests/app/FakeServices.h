@@ -99,8 +99,10 @@ public:
         }
     }
 
+    // The song time of the last click the metronome worker handed over.
+    std::atomic<double> lastClick{-1.0};
     void PlayClick() override {}
-    void PlayClickAt(double) override {}
+    void PlayClickAt(double songSeconds) override { lastClick = songSeconds; }
 };
 
 // Every question is kept as "caption: text"; Yes and Discard answer when

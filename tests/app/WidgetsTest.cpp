@@ -242,9 +242,9 @@ TEST(FileDialogs, DwiFilterListsEveryCaseOfTheExtension) {
 }
 
 // Fixed fault: a bare name was saved without ".dwi". A name typed without
-// an extension is saved with ".dwi"; one with an extension keeps it. (Qt looks for a folder of the
-// typed name in the working directory, where the tests run beside the source's "chart" folder: the
-// names here are ones no folder has.)
+// an extension is saved with ".dwi"; one with an extension keeps it. (Qt
+// looks for a folder of the typed name in the working directory, where the
+// tests run beside the source's "chart" folder: no folder has these names.)
 TEST(FileDialogs, SaveAddsLowerCaseDwiToABareName) {
     const QString base = QString::fromStdString(TempFolder("dialog_suffix"));
     const std::pair<const char*, const char*> cases[] = {{"new-chart", "new-chart.dwi"},

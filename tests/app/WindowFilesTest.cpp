@@ -46,7 +46,7 @@ TEST_F(Window, OpeningASongEstimatesAndPreparesForTapping) {
     }
 }
 
-// What each refused or failed command tells the user; the document and its
+// What each refused or failed command (a menu item, or Do it!) tells the user; the document and its
 // file name stay as they were. With unsaved work, Cancel in the question
 // before another song or chart keeps it without a file dialog.
 TEST_F(Window, RefusedAndFailedCommandsSayWhy) {
@@ -60,8 +60,10 @@ TEST_F(Window, RefusedAndFailedCommandsSayWhy) {
         {false, 32776, std::nullopt, "First load your song file, then import the DWI data."},
         {false, 32800, std::nullopt, "Open a music file first."},
         {false, 32791, std::nullopt, "The click track cannot be played."},
+        {false, 1030, std::nullopt, // Do it! with the range as it starts, 1 to 0
+         "Range start is greater than range end.\r\nUse the left and right mouse buttons to "
+         "click on the\r\nstarting end ending beats to select a range."},
         {true, 32776, "/tmp/chart.txt", "File does not have a DWI extension."},
-        {true, 32776, "/tmp/chart.dwi.bak", "File does not have a DWI extension."},
         {true, 32776, "/tmp/charts.dwi/chart", "File does not have a DWI extension."},
         {true, 32776, "/no/such/chart.DWI",
          "Could not read \"/no/such/chart.DWI\":\r\nNo such file or directory"},
@@ -82,18 +84,18 @@ TEST_F(Window, RefusedAndFailedCommandsSayWhy) {
             LoadSong();
             window->SetSteps("48");
             // Discard before the imports and Open Chart, Cancel in the last rows.
-            dialogs.saveChoices = {5, Choice::kDiscard};
+            dialogs.saveChoices = {4, Choice::kDiscard};
             dialogs.saveChoices.insert(dialogs.saveChoices.end(), 3, Choice::kCancel);
         }
         dialogs.openPaths = {c.path};
         dialogs.savePaths = {c.path};
-        Action(c.command)->trigger();
+        c.command < 32000 ? Click(c.command) : Action(c.command)->trigger();
         EXPECT_EQ(dialogs.messages,
                   c.message.empty() ? std::vector<std::string>{} : std::vector{c.message});
         EXPECT_EQ(window->DwiFileName() + window->Steps(), c.withSong ? "48" : "");
     }
     // One dialog to open the song, then the imports', Save As' and Open Chart's.
-    EXPECT_EQ(dialogs.filters.size(), 7u) << "no file dialog after Cancel";
+    EXPECT_EQ(dialogs.filters.size(), 6u) << "no file dialog after Cancel";
 }
 
 // Import asks which chart to show and brings every chart in, showing values
@@ -170,6 +172,14 @@ TEST_F(Window, SettingsAndRecentFilesSurviveARestart) {
     dialogs.openPaths = {std::nullopt};
     EXPECT_FALSE(window->OpenChartFile(alone));
     EXPECT_EQ(window->DwiFileName(), chart.toStdString());
+    // Values a hand-edited file holds out of range fall back to the defaults.
+    settings->SetValue("player/songSpeedPercent", 5000);
+    settings->SetValue("timing/inputOffsetMs", "soon");
+    settings->SetLastFolder("open-dwi", "/charts");
+    EXPECT_EQ(QString::number(settings->SongSpeedPercent()) + "|" +
+                  QString::number(settings->InputOffsetMs()) + "|" +
+                  settings->LastFolder("open-dwi") + "|" + settings->LastFolder("save-dwi"),
+              "100|0|/charts|");
 }
 
 // Copies of unsaved work set aside while the window runs, offered back by
@@ -259,6 +269,13 @@ TEST_F(Window, UnsavedWorkIsCopiedAsideOffTheWindowThreadAndOfferedAfterACrash) 
     EXPECT_TRUE(fs::exists(CopyPath(folder, kNextPid, ".info")));
     next.Finish();
     EXPECT_FALSE(fs::exists(CopyPath(folder, kNextPid, ".info")));
+    // A copy the user declines is deleted, and nothing is opened.
+    edit::RecoveryStore crashed(folder, kCrashedPid);
+    ASSERT_FALSE(crashed.Write({"/songs/other.ogg", "", {}, false}, "#SINGLE:BASIC:1:8;"));
+    dialogs.answers = {false};
+    EXPECT_FALSE(next.OfferLeftCopies(dialogs));
+    EXPECT_FALSE(crashed.HasCopy());
+    EXPECT_EQ(player.opened.back(), "/songs/song.mp3");
 }
 
 // Fixed fault: once the write moved to a worker, a failed write was not

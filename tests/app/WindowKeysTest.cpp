@@ -98,16 +98,13 @@ TEST_F(Window, KeysTypedIntoTextBoxesAreTextOnlyAndEnterAndEscapeKeepTheirMeanin
     Press(Qt::Key_Space);
     EXPECT_EQ(window->Steps(), "00008");
 
-    int clicks = 0;
-    QObject::connect(Control<QPushButton>(1019), &QPushButton::clicked, [&] { ++clicks; });
-    Spinning(1013, 10)(); // Gap 0.1
     player.position = 0.36;
-    Control(1019)->setFocus();
+    Control(1017)->setFocus(); // 0.5X
     Press(Qt::Key_Return);
-    // Slots at 0.1 + k/4 s: the next after 0.36 is 0.6, less the margin
-    // (a tenth of a cell) that keeps the player just before it.
-    EXPECT_NEAR(player.position.load(), 0.575, 1e-6);
-    EXPECT_EQ(clicks, 0);
+    // Slots every 0.25 s: the next after 0.36 is 0.5, less the margin (a
+    // tenth of a cell) that keeps the player just before it.
+    EXPECT_NEAR(player.position.load(), 0.475, 1e-6);
+    EXPECT_EQ(Text(1021), "100") << "the focused button was not pressed";
     window->OnCommand(32779); // in tap mode a key in the Title box is no tap either
     Control(1023)->setFocus();
     for (const std::uint32_t ms : {1000u, 1500u}) {
@@ -127,9 +124,15 @@ TEST_F(Window, KeysTypedIntoTextBoxesAreTextOnlyAndEnterAndEscapeKeepTheirMeanin
     EXPECT_EQ(dialogs.questions,
               (std::vector<std::string>{"Save Changes: Save changes to song.mp3?",
                                         "Confirm Exit: Are you sure you want to quit?"}));
+    // Unsaved work saved on the way out.
+    const std::string path = TempFolder("window_exit") + "/exit.dwi";
+    window->SetSteps("8");
+    dialogs.saveChoices = {fakes::Dialogs::SaveChoice::kSave};
+    dialogs.savePaths = {path};
     EXPECT_TRUE(window->close());
     EXPECT_FALSE(window->isVisible() || window->WorkersRunning());
     EXPECT_EQ(player.halts, 1);
+    EXPECT_NE(FileText(path).find("#SINGLE:BASIC:1:80"), std::string::npos);
 }
 
 // Taps measure the tempo between presses; the Gap is the press folded into
