@@ -150,8 +150,7 @@ std::string WriteThumps(const std::string& name, double bpm, double firstBeat, d
                                                            std::sin(2 * M_PI * 60 * t));
         }
     }
-    const std::string path = (std::filesystem::path(BEATWRIGHT_TEST_TMP) / name).string();
-    std::filesystem::create_directories(BEATWRIGHT_TEST_TMP);
+    const std::string path = TempFolder("thumps") + "/" + name;
     testsignals::WriteWav(path, {.channels = 1, .sampleRate = kRate}, samples);
     return path;
 }
@@ -202,65 +201,48 @@ TEST(FindTempoDlg, ListenTriesACandidateThenCloseUndoesItAndApplyKeepsOne) {
     }
 }
 
-// The names a .dwi file dialog lists in its folder, once the folder is read.
-QStringList Listed(QFileDialog& dialog, const std::string& folder) {
-    auto* model = dialog.findChild<QFileSystemModel*>();
-    auto* list = dialog.findChild<QListView*>(QStringLiteral("listView"));
-    if (!model || !list) {
-        ADD_FAILURE() << "not Qt's own file dialog";
-        return {};
-    }
-    QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
-    dialog.setDirectory(QString::fromStdString(folder));
-    dialog.show();
-    EXPECT_TRUE(loaded.count() > 0 || loaded.wait(5000));
-    // The filter is applied as the model's rows settle.
-    QTest::qWait(50);
-    QStringList names;
-    const QModelIndex root = list->rootIndex();
-    for (int row = 0; row < list->model()->rowCount(root); ++row) {
-        names << list->model()->index(row, 0, root).data().toString();
-    }
-    names.sort();
-    return names;
-}
-
-// Fixed fault: the .dwi dialogs listed only lower-case extensions. "*.dwi"
-// lists charts whatever the case of their extension, and nothing else.
-TEST(FileDialogs, DwiFilterListsEveryCaseOfTheExtension) {
-    const std::string folder = TempFolder("dialog_filter");
+// Fixed faults: the .dwi dialogs listed only lower-case extensions, and
+// saved a bare name without ".dwi". "*.dwi" lists charts whatever the case
+// of their extension, and nothing else; a name typed without an extension
+// is saved with ".dwi", one with an extension keeps it. (Qt looks for a
+// folder of the typed name in the working directory, where the tests run
+// beside the source's "chart" folder: no folder has these names.)
+TEST(FileDialogs, DwiFilesOfEveryCaseAreListedAndSavedWithTheirExtension) {
+    const QString folder = QString::fromStdString(TempFolder("dialog_filter"));
     for (const char* name : {"a.dwi", "b.DWI", "c.Dwi", "d.txt"}) {
-        WriteFile(folder, name, "#BPM:120;\n");
+        WriteFile(folder.toStdString(), name, "#BPM:120;\n");
     }
     for (const auto mode : {QFileDialog::AcceptOpen, QFileDialog::AcceptSave}) {
         QFileDialog dialog;
         dialog.setAcceptMode(mode);
         app::SetUpFileDialog(dialog, "DWI Files (*.dwi)", {});
-        EXPECT_EQ(dialog.nameFilters(), QStringList{"DWI Files (*.dwi)"});
-        EXPECT_EQ(Listed(dialog, folder), (QStringList{"a.dwi", "b.DWI", "c.Dwi"})) << mode;
+        auto* model = dialog.findChild<QFileSystemModel*>();
+        auto* list = dialog.findChild<QListView*>(QStringLiteral("listView"));
+        ASSERT_TRUE(model && list) << "not Qt's own file dialog";
+        QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
+        dialog.setDirectory(folder);
+        dialog.show();
+        EXPECT_TRUE(loaded.count() > 0 || loaded.wait(5000));
+        QTest::qWait(50); // the filter is applied as the model's rows settle
+        QStringList names;
+        for (int row = 0; row < list->model()->rowCount(list->rootIndex()); ++row) {
+            names << list->model()->index(row, 0, list->rootIndex()).data().toString();
+        }
+        names.sort();
+        EXPECT_EQ(names, (QStringList{"a.dwi", "b.DWI", "c.Dwi"})) << mode;
     }
-}
-
-// Fixed fault: a bare name was saved without ".dwi". A name typed without
-// an extension is saved with ".dwi"; one with an extension keeps it. (Qt
-// looks for a folder of the typed name in the working directory, where the
-// tests run beside the source's "chart" folder: no folder has these names.)
-TEST(FileDialogs, SaveAddsLowerCaseDwiToABareName) {
-    const QString base = QString::fromStdString(TempFolder("dialog_suffix"));
-    const std::pair<const char*, const char*> cases[] = {{"new-chart", "new-chart.dwi"},
-                                                         {"new-chart.DWI", "new-chart.DWI"},
-                                                         {"my.chart.dwi", "my.chart.dwi"}};
-    for (const auto& [typed, saved] : cases) {
+    for (const char* typed : {"new-chart", "new-chart.DWI", "my.chart.dwi"}) {
         QFileDialog dialog;
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         app::SetUpFileDialog(dialog, "DWI Files (*.dwi)", "dwi");
-        dialog.setDirectory(base);
+        dialog.setDirectory(folder);
         dialog.selectFile(QString::fromLatin1(typed));
         QSignalSpy chosen(&dialog, &QFileDialog::fileSelected);
         dialog.show();
         QMetaObject::invokeMethod(&dialog, "accept"); // what the Save button does
         ASSERT_EQ(chosen.count(), 1) << typed;
-        EXPECT_EQ(chosen.at(0).at(0).toString(), base + "/" + saved) << typed;
+        EXPECT_EQ(chosen.at(0).at(0).toString(),
+                  folder + "/" + typed + (std::string(typed) == "new-chart" ? ".dwi" : ""));
     }
 }
 

@@ -194,19 +194,6 @@ TEST_F(Window, HeldKeysEnterHoldsUntilReleasedOrTheKeyboardGoes) {
     EXPECT_NE(Shown().notes.Find(480, 0), nullptr);
 }
 
-// A key pressed at song time `heardSeconds`, stamped the way X11 stamps it
-// (the steady clock's milliseconds at the press), to a player whose history
-// knows that time; the window reads the player only `lateMs` later.
-void PressStamped(QWidget* target, fakes::Player& player, double heardSeconds, int lateMs) {
-    const std::int64_t pressNs = KeyPressTime::NowNs() - lateMs * std::int64_t{1'000'000};
-    const auto at = [=](std::int64_t ns) { return heardSeconds + double(ns - pressNs) * 1e-9; };
-    player.history = at;
-    player.position = at(KeyPressTime::NowNs());
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
-    press.setTimestamp(static_cast<quint64>(pressNs / 1'000'000));
-    QApplication::sendEvent(target, &press);
-}
-
 // Taps 30 ms behind each click (as heard), read 20 ms late: the
 // calibration finds 30 ± 2 ms and the window keeps it.
 TEST_F(Window, CalibrationOfTapsThirtyMsLateGivesThirty) {
@@ -217,26 +204,28 @@ TEST_F(Window, CalibrationOfTapsThirtyMsLateGivesThirty) {
         return made;
     };
     UseSettings();
-    bool ran = false;
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<app::CalibrationDlg*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         dialog->StartClicks();
-        ASSERT_TRUE(dialog->Running() && clicks != nullptr);
-        EXPECT_EQ(clicks->plays, 1);
+        ASSERT_TRUE(dialog->Running() && clicks != nullptr && clicks->plays == 1);
         for (int k = 0; k < 20; ++k) {
-            PressStamped(dialog, *clicks,
-                         player::CalibrationTrack::kFirstClickSeconds +
-                             k * player::CalibrationTrack::kIntervalSeconds + 0.030,
-                         20);
+            // Stamped the way X11 stamps it: the steady clock's milliseconds
+            // at the press; the player's history knows the song time then.
+            const double heard = player::CalibrationTrack::kFirstClickSeconds +
+                                 k * player::CalibrationTrack::kIntervalSeconds + 0.030;
+            const std::int64_t pressNs = KeyPressTime::NowNs() - 20'000'000;
+            clicks->history = [=](std::int64_t ns) { return heard + double(ns - pressNs) * 1e-9; };
+            clicks->position = clicks->history(KeyPressTime::NowNs());
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
+            press.setTimestamp(static_cast<quint64>(pressNs / 1'000'000));
+            QApplication::sendEvent(dialog, &press);
         }
         EXPECT_EQ(dialog->Taps(), 20);
         EXPECT_TRUE(dialog->ResultText().contains("20 taps")) << dialog->ResultText().toStdString();
-        ran = true;
         dialog->accept();
     });
     Action(app::kCmdCalibrateTiming)->trigger();
-    ASSERT_TRUE(ran);
     EXPECT_NEAR(window->InputOffsetMs(), 30.0, 2.0);
     EXPECT_NEAR(settings->InputOffsetMs(), 30.0, 2.0);
 }
