@@ -85,16 +85,6 @@ TEST(BackgroundWork, RunsOnAWorkerAndShowsProgressOnlyForLongWaits) {
     EXPECT_TRUE(ran);
 }
 
-TEST(MediaPlayerControl, TimeTextIsMinutesAndSecondsOrHours) {
-    const std::pair<double, const char*> cases[] = {
-        {0.0, "0:00"},       {59.999, "0:59"}, // a second shows once it has passed
-        {61.4, "1:01"},      {600.0, "10:00"}, {3599.5, "59:59"},
-        {3725.0, "1:02:05"}, {-3.0, "0:00"},   {std::nan(""), "0:00"}};
-    for (const auto& [seconds, text] : cases) {
-        EXPECT_EQ(app::MediaPlayerControl::TimeText(seconds), text) << seconds;
-    }
-}
-
 // Nothing to play: all off. With a song, the buttons play, pause and stop
 // back to the start; a click on the groove seeks there, a drag once, on
 // release (a refresh leaves a dragged bar alone). No part takes the

@@ -19,20 +19,13 @@ using player::KeyPressTime;
 // Right; with two pads the keypad is the second; SOLO's diagonals are
 // keypad 7 and 9. Other keys, and Alt combinations (the menus'), enter none.
 TEST_F(Window, StepKeysEnterTheirColumnOnEveryStyle) {
-    const Qt::KeyboardModifiers pad = Qt::KeypadModifier;
-    const std::pair<int, Qt::KeyboardModifiers> keys[] = {{Qt::Key_Left, {}},
-                                                          {Qt::Key_Down, {}},
-                                                          {Qt::Key_Up, {}},
-                                                          {Qt::Key_Right, {}},
-                                                          {Qt::Key_4, pad},
-                                                          {Qt::Key_2, pad},
-                                                          {Qt::Key_8, pad},
-                                                          {Qt::Key_6, pad},
-                                                          {Qt::Key_7, pad},
-                                                          {Qt::Key_9, pad},
-                                                          {Qt::Key_6, {}},
-                                                          {Qt::Key_Q, {}},
-                                                          {Qt::Key_Left, Qt::AltModifier}};
+    const Qt::KeyboardModifiers none, pad = Qt::KeypadModifier, alt = Qt::AltModifier;
+    const std::pair<int, Qt::KeyboardModifiers> keys[] = {
+        {Qt::Key_Left, none}, {Qt::Key_Down, none}, {Qt::Key_Up, none}, {Qt::Key_Right, none},
+        {Qt::Key_4, pad},     {Qt::Key_2, pad},     {Qt::Key_8, pad},   {Qt::Key_6, pad},
+        {Qt::Key_7, pad},     {Qt::Key_9, pad},     {Qt::Key_6, none},  {Qt::Key_Q, none},
+        {Qt::Key_Left, alt},
+    };
     // Each key's column in the order above, '-' for none.
     const std::pair<const char*, const char*> styles[] = {{"#SINGLE:BASIC:1:0;", "01230123-----"},
                                                           {"#DOUBLE:BASIC:1:0:0;", "01234567-----"},
