@@ -1,4 +1,4 @@
-// The New Chart dialog, and the chart list beside the window.
+// The chart list beside the window, and its New Chart dialog.
 #include "WindowFixture.h"
 #include "app/ChartListPanel.h"
 #include "app/NewChartDialog.h"
@@ -23,40 +23,6 @@ void ClickRow(QListWidget& list, int row) {
     QApplication::processEvents();
 }
 
-// The dialog starts from the given choice and needs a difficulty; it drops
-// what a chart record cannot hold (: and ;) and gives its choice on OK only.
-TEST(NewChartDialog, StartsFromTheGivenChoiceAndGivesItOnOk) {
-    for (const auto button : {QDialogButtonBox::Ok, QDialogButtonBox::Cancel}) {
-        QTimer::singleShot(0, [button] {
-            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(dialog, nullptr);
-            QComboBox* lists[2] = {}; // style, and the editable difficulty
-            for (QComboBox* list : dialog->findChildren<QComboBox*>()) {
-                lists[list->isEditable()] = list;
-            }
-            auto* rating = dialog->findChild<QSpinBox*>();
-            auto* buttons = dialog->findChild<QDialogButtonBox*>();
-            EXPECT_EQ(lists[0]->currentText() + " " + lists[1]->currentText() + " " +
-                          rating->text(),
-                      "SOLO MANIAC 8");
-            lists[0]->setCurrentIndex(lists[0]->findText("DOUBLE"));
-            lists[1]->lineEdit()->clear();
-            QTest::keyClicks(lists[1]->lineEdit(), "  ");
-            EXPECT_FALSE(buttons->button(QDialogButtonBox::Ok)->isEnabled());
-            lists[1]->lineEdit()->clear();
-            QTest::keyClicks(lists[1]->lineEdit(), "Expert:;");
-            rating->setValue(15);
-            buttons->button(button)->click();
-        });
-        const auto choice =
-            app::NewChartDialog::Ask(nullptr, {chart::ChartStyle::Solo, "MANIAC", 8});
-        EXPECT_EQ(choice ? std::string(chart::StyleName(choice->style)) + " " + choice->difficulty +
-                               " " + std::to_string(choice->rating)
-                         : "none",
-                  button == QDialogButtonBox::Ok ? "DOUBLE Expert 15" : "none");
-    }
-}
-
 // The window with the real step view, whose width follows the columns.
 class ChartListWindow : public Window {
 protected:
@@ -74,19 +40,22 @@ protected:
 };
 
 // One chart: no list, and the window keeps its size. Several: the list
-// comes up beside the window; choosing a chart there edits it, and the lane
-// takes the width of that chart's columns, the window growing with it and
-// narrowing again. Delete asks through the window's own dialogs. Fixed
-// fault: a click on the list or its buttons took the keyboard from step
-// input; the list leaves it where it was.
+// comes up beside the window, and saved unchanged the file keeps its
+// bytes; choosing a chart there edits it, and the lane takes the width of
+// that chart's columns, the window growing with it and narrowing again.
+// Delete asks through the window's own dialogs. Fixed fault: a click on the
+// list or its buttons took the keyboard from step input; the list leaves it
+// where it was.
 TEST_F(ChartListWindow, ImportShowsEveryChartAndTheViewFitsTheChosenOnesColumns) {
     LoadSong();
     EXPECT_FALSE(Dock()->isVisible());
     const int singleWidth = view->width();
     const int windowMinimum = window->minimumWidth();
     EXPECT_EQ(singleWidth, 200);
-    Import(WriteFile(TempFolder("chart_list_window"), "three.dwi", kThreeCharts), {true});
-    QApplication::processEvents();
+    const std::string path = WriteFile(TempFolder("chart_list_window"), "three.dwi", kThreeCharts);
+    Import(path, {true});
+    Action(app::kCmdSave)->trigger();
+    EXPECT_EQ(FileText(path), kThreeCharts);
     ASSERT_TRUE(Dock()->isVisible());
     ASSERT_EQ(List()->count(), 3);
     EXPECT_EQ(window->Editor().SelectedChart(), std::optional<std::size_t>(0));
@@ -109,10 +78,43 @@ TEST_F(ChartListWindow, ImportShowsEveryChartAndTheViewFitsTheChosenOnesColumns)
     QTest::mouseClick(ButtonOf(*Dock(), "Delete Chart"), Qt::LeftButton);
     EXPECT_EQ(QApplication::focusWidget(), window->centralWidget());
     EXPECT_EQ(dialogs.questions.back(), "Delete Chart: Delete the chart DOUBLE SMANIAC 12?");
-    EXPECT_EQ(List()->count(), 2);
     EXPECT_TRUE(window->HasUnsavedChanges());
     EXPECT_EQ(window->Editor().SelectedChart(), std::optional<std::size_t>(1));
     EXPECT_LT(view->width(), doubleWidth) << "the SOLO chart that took its place";
+    // New Chart starts from the shown chart's style; its dialog needs a
+    // difficulty, drops what a chart record cannot hold (: and ;) and adds
+    // the chart on OK only. Duplicate copies the chart shown.
+    for (const auto button : {QDialogButtonBox::Ok, QDialogButtonBox::Cancel}) {
+        QTimer::singleShot(0, [button] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            QComboBox* lists[2] = {}; // style, and the editable difficulty
+            for (QComboBox* list : dialog->findChildren<QComboBox*>()) {
+                lists[list->isEditable()] = list;
+            }
+            auto* rating = dialog->findChild<QSpinBox*>();
+            auto* buttons = dialog->findChild<QDialogButtonBox*>();
+            EXPECT_EQ(lists[0]->currentText() + " " + lists[1]->currentText() + " " +
+                          rating->text(),
+                      button == QDialogButtonBox::Ok ? "SOLO BASIC 1" : "DOUBLE BASIC 1");
+            lists[0]->setCurrentIndex(lists[0]->findText("DOUBLE"));
+            lists[1]->lineEdit()->clear();
+            QTest::keyClicks(lists[1]->lineEdit(), "  ");
+            EXPECT_FALSE(buttons->button(QDialogButtonBox::Ok)->isEnabled());
+            lists[1]->lineEdit()->clear();
+            QTest::keyClicks(lists[1]->lineEdit(), "Expert:;");
+            rating->setValue(15);
+            buttons->button(button)->click();
+        });
+        QTest::mouseClick(ButtonOf(*Dock(), "New Chart"), Qt::LeftButton);
+    }
+    QTest::mouseClick(ButtonOf(*Dock(), "Duplicate Chart"), Qt::LeftButton);
+    QStringList rows;
+    for (int i = 0; i < List()->count(); ++i) {
+        rows << List()->item(i)->text();
+    }
+    EXPECT_EQ(rows.join('|'),
+              "SINGLE  BASIC  5|SOLO  MANIAC  7|DOUBLE  EXPERT  15|DOUBLE  EXPERT  15");
     // The list fits beside the step view: about 200 px wide and at most 200
     // px tall (the list's own hint, 256 x 192, would not; 20 px of slack for
     // the style's button margins).

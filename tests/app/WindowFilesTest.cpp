@@ -46,7 +46,6 @@ TEST_F(Window, RefusedAndFailedCommandsSayWhy) {
          "Range start is greater than range end.\r\nUse the left and right mouse buttons to "
          "click on the\r\nstarting end ending beats to select a range."},
         {true, 32776, "/tmp/chart.txt", "File does not have a DWI extension."},
-        {true, 32776, "/tmp/charts.dwi/chart", "File does not have a DWI extension."},
         {true, 32776, "/no/such/chart.DWI",
          "Could not read \"/no/such/chart.DWI\":\r\nNo such file or directory"},
         {true, 32773, "/no/such/folder/chart.dwi",
@@ -66,7 +65,7 @@ TEST_F(Window, RefusedAndFailedCommandsSayWhy) {
             LoadSong();
             window->SetSteps("48");
             // Discard before the imports and Open Chart, Cancel in the last rows.
-            dialogs.saveChoices = {4, Choice::kDiscard};
+            dialogs.saveChoices = {3, Choice::kDiscard};
             dialogs.saveChoices.insert(dialogs.saveChoices.end(), 3, Choice::kCancel);
         }
         dialogs.openPaths = {c.path};
@@ -77,7 +76,8 @@ TEST_F(Window, RefusedAndFailedCommandsSayWhy) {
         EXPECT_EQ(window->DwiFileName() + window->Steps(), c.withSong ? "48" : "");
     }
     // One dialog to open the song, then the imports', Save As' and Open Chart's.
-    EXPECT_EQ(dialogs.filters.size(), 6u) << "no file dialog after Cancel";
+    EXPECT_EQ(dialogs.filters.size(), 5u) << "no file dialog after Cancel";
+    EXPECT_EQ(dialogs.saveSuffixes, std::vector<std::string>{"dwi"}) << "Save As adds .dwi";
 }
 
 // Speed, metronome, snap and the recent files come back in the next run.

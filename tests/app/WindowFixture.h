@@ -122,17 +122,14 @@ protected:
     void Click(int id) { Control<QPushButton>(id)->click(); }
 
     // Steps for tables: a button pressed, at a song time, or a spin stepped.
-    std::function<void()> Pressing(int id, int times = 1) {
+    std::function<void()> Pressing(int id, int times = 1, std::optional<double> atSeconds = {}) {
         return [=, this] {
+            if (atSeconds) {
+                player.position = *atSeconds;
+            }
             for (int i = 0; i < times; ++i) {
                 Click(id);
             }
-        };
-    }
-    std::function<void()> PressingAt(int id, double seconds) {
-        return [=, this] {
-            player.position = seconds;
-            Click(id);
         };
     }
     std::function<void()> Spinning(int id, int delta, int times = 1) {

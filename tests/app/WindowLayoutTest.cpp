@@ -76,7 +76,7 @@ TEST_F(Window, ControlsAndLabelsShowWholeAndApart) {
 
 // The instruction box shows each of its texts whole, without a scroll bar,
 // as the About box does its own.
-TEST_F(Window, InstructionAndAboutTextsFitTheirBoxes) {
+TEST_F(Window, TextsShowWholeAndTheStepViewTakesTheHeight) {
     auto* box = Control<QPlainTextEdit>(1008);
     player.silent = true;
     const std::function<void()> steps[] = {[] {}, [&] { LoadSong(); }, [&] { Press(Qt::Key_A); },
@@ -94,13 +94,10 @@ TEST_F(Window, InstructionAndAboutTextsFitTheirBoxes) {
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(text->verticalScrollBar()->maximum(), 0);
     EXPECT_TRUE(about.rect().contains(text->geometry()));
-}
 
-// An imported title longer than its box shows its start, as typed text
-// would. The step view takes the height the window gains; the window's
-// least size is its layout's.
-TEST_F(Window, LongTitlesShowTheirStartAndTheStepViewTakesTheHeight) {
-    LoadSong();
+    // An imported title longer than its box shows its start, as typed text
+    // would. The step view takes the height the window gains; the window's
+    // least size is its layout's.
     Import(WriteFile(TempFolder("window_long_title"), "long.dwi",
                      "#TITLE:The Beginning Of A Title Far Too Long For Its Box;\r\n"
                      "#ARTIST:An Artist With A Name As Long As The Title Is;\r\n#BPM:120;\r\n"));

@@ -7,7 +7,6 @@
 
 #include <QDockWidget>
 #include <QLabel>
-#include <cctype>
 #include <utility>
 
 namespace {
@@ -71,78 +70,43 @@ TEST_F(Window, MenuItemsReachTheirCommands) {
 // the step.
 TEST_F(Window, SpeedAndTimingControlsShowTheirValues) {
     const struct {
-        const char* what;
         std::function<void()> act;
         int id;
         const char* shown;
     } steps[] = {
-        {"BPM spin down at the least", Spinning(1011, -1), 1010, "0.0"},
-        // It keeps notifying past the end of its hidden 0-100 range.
-        {"BPM spin up 1500 times", Spinning(1011, 1, 1500), 1010, "150.0"},
-        {"X.5, the read-out too", Pressing(1036), 1005, "75.0"},
-        {"X2", Pressing(1035), 1010, "150.0"},
-        {"Gap + half beat", Pressing(1014), 1012, "0.20"},
-        {"Gap - half beat twice, through 0", Pressing(1015, 2), 1012, "-0.20"},
-        {"Gap spin", Spinning(1013, 7), 1012, "-0.13"},
-        {"sample start", PressingAt(1040, 12.345), 1039, "12.35"},
-        {"sample end before the song", PressingAt(1042, -1.0), 1041, "0.00"},
-        {"0.5X", Pressing(1017), 1021, "50"},
-        {"1X", Pressing(1019), 1021, "100"},
-        {"speed spin up", Spinning(1022, 1), 1021, "100"},
-        {"speed spin up again", Spinning(1022, 1), 1021, "101"},
-        {"0.5X again", Pressing(1017), 1021, "50"},
-        {"speed spin down from its own position", Spinning(1022, -1), 1021, "102"},
-        {"speed spin up to its end", Spinning(1022, 1, 400), 1021, "300"},
-        {"jump % spin", Spinning(1032, 1), 1031, "2"},
-        {"most jumps in a row spin", Spinning(1034, 2), 1033, "3"},
+        // The BPM spin down at the least, then up 1500 times: it keeps
+        // notifying past the end of its hidden 0-100 range. X.5 (the read-out
+        // shows it too), X2, the Gap's half beats (twice down, through 0) and
+        // spin, the sample start and end (before the song: 0).
+        {Spinning(1011, -1), 1010, "0.0"},
+        {Spinning(1011, 1, 1500), 1010, "150.0"},
+        {Pressing(1036), 1005, "75.0"},
+        {Pressing(1035), 1010, "150.0"},
+        {Pressing(1014), 1012, "0.20"},
+        {Pressing(1015, 2), 1012, "-0.20"},
+        {Spinning(1013, 7), 1012, "-0.13"},
+        {Pressing(1040, 1, 12.345), 1039, "12.35"},
+        {Pressing(1042, 1, -1.0), 1041, "0.00"},
+        // 0.5X and 1X; the speed spin up twice, 0.5X, the spin down (from its
+        // own position), up to its end; the jump % and most jumps spins.
+        {Pressing(1017), 1021, "50"},
+        {Pressing(1019), 1021, "100"},
+        {Spinning(1022, 1), 1021, "100"},
+        {Spinning(1022, 1), 1021, "101"},
+        {Pressing(1017), 1021, "50"},
+        {Spinning(1022, -1), 1021, "102"},
+        {Spinning(1022, 1, 400), 1021, "300"},
+        {Spinning(1032, 1), 1031, "2"},
+        {Spinning(1034, 2), 1033, "3"},
     };
-    for (const auto& step : steps) {
-        step.act();
-        EXPECT_EQ(Text(step.id), step.shown) << step.what;
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        steps[i].act();
+        EXPECT_EQ(Text(steps[i].id), steps[i].shown) << "step " << i;
     }
     EXPECT_NEAR(window->Timing().bpm, 150.01f, 1e-4f) << "0.01 and 1500 steps of 0.1";
     // 0.2 - 2 x 0.2 + 7 x 0.01 in float steps.
     EXPECT_NEAR(window->Timing().gapSeconds, -0.13f, 1e-4f);
     EXPECT_NEAR(player.rates.back(), 3.0, 1e-6) << "300 %";
-}
-
-// Each control's edit is one undo step (a spin's steps and a visit to the
-// Title box merge), named in the Edit menu; the shortcuts undo and redo.
-// The caption marks unsaved work: the saved state is clean again when undo
-// or redo reach it, and lost for good once an edit replaces what was undone.
-TEST_F(Window, EachEditIsOneUndoStepAndTheCaptionFollowsTheSave) {
-    StepMode(150.0f);
-    player.position = 2.0;
-    Press(Qt::Key_Up);
-    Spinning(1011, 3)();
-    Control(1023)->setFocus();
-    QTest::keyClicks(QApplication::focusWidget(), "abc");
-    window->centralWidget()->setFocus(); // the box would take Control+Z itself
-    EXPECT_EQ(Action(32802)->text() + "|" + QString::number(window->Editor().History().Count()),
-              "&Undo Change Title|3");
-    dialogs.savePaths.push_back(TempFolder("window_undo") + "/undo.dwi");
-    Action(32772)->trigger();
-    Action(32772)->trigger(); // asked for a name once
-    // z, y, Z: Control+Z, +Y, +Shift+Z; a digit: the steps replaced by it.
-    // After each, c: the saved state, d: unsaved work. Back at the save, an
-    // edit in place of the undone "4" leaves the save reachable by undo; an
-    // edit in place of the saved step does not.
-    const std::string acts = "zyzZ4z2zz8z", captions = "dcdcdcdcddd";
-    for (std::size_t i = 0; i < acts.size(); ++i) {
-        if (std::isdigit(acts[i])) {
-            window->SetSteps(std::string(1, acts[i]));
-        } else {
-            Press(acts[i] == 'y' ? Qt::Key_Y : Qt::Key_Z,
-                  acts[i] == 'Z' ? Qt::ControlModifier | Qt::ShiftModifier
-                                 : Qt::KeyboardModifiers(Qt::ControlModifier));
-        }
-        EXPECT_EQ(window->windowTitle(),
-                  captions[i] == 'c' ? "Beatwright" : "undo.dwi* - Beatwright")
-            << acts.substr(0, i + 1);
-    }
-    EXPECT_EQ(Texts({1010, 1023}), "150.3|") << "the controls show the document";
-    EXPECT_EQ(Action(32803)->text(), "&Redo Replace Steps");
-    EXPECT_EQ(dialogs.saveSuffixes, std::vector<std::string>{"dwi"});
 }
 
 // The step view's timing requests: the window asks for the value; an edit
@@ -183,9 +147,7 @@ TEST_F(Window, TempoChangesAndStopsAreAskedForAndTheMetronomeFollowsThem) {
     window->RemoveStop(0);
     window->EditBpmChange(0);
     EXPECT_TRUE(window->Song().changes.empty() && window->Song().stops.empty());
-    EXPECT_EQ(std::to_string(dialogs.numberQuestions.size()) + " " +
-                  dialogs.numberQuestions.front() + " / " + dialogs.numberQuestions.back(),
-              "8 Add BPM Change: BPM at this beat: / Change BPM Change: BPM (0 removes it):");
+    EXPECT_EQ(dialogs.numberQuestions.size(), 8u) << "none for a change or stop not there";
     window->Undo();
     EXPECT_EQ(window->Song().changes, (std::vector<chart::BpmChange>{{4.0, 150.0}}));
     window->RemoveBpmChange(0);
@@ -215,9 +177,6 @@ TEST_F(Window, PlayerEventsReanchorTheClickAndLoop) {
     events.playStateChange(player::PlayState::kStopped, player::PlayState::kPlaying);
     QCoreApplication::processEvents();
     EXPECT_EQ(window->Timing().nextClickSeconds, gap);
-    events.positionChange(0.0, 1.0); // a later seek anchors as usual
-    QCoreApplication::processEvents();
-    EXPECT_NEAR(window->Timing().nextClickSeconds, gap + 1.5, 1e-9);
 }
 
 // Fixed fault: Find Tempo's previews left unsaved work behind although the
@@ -300,7 +259,6 @@ TEST_F(Window, EveryChangeWhilePausedIsPaintedAtTheNextPass) {
         {"seek by the player", [&] { player.SetPositionSeconds(4.0); }},
         {"tap mode resets the tempo", [&] { window->OnCommand(32779); }},
         {"playing starts", [&] { player.Play(); }},
-        {"paused again", [&] { player.Pause(); }},
     };
     for (const auto& change : changes) {
         QApplication::processEvents();
