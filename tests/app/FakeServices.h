@@ -4,14 +4,22 @@
 #include "player/MediaPlayer.h"
 
 #include <QCoreApplication>
+#include <QStringList>
 #include <QThread>
 #include <atomic>
 #include <deque>
-#include <functional>
 #include <gtest/gtest.h>
-#include <mutex>
-#include <string>
+#include <ostream>
+#include <utility>
 #include <vector>
+
+// Readable failure messages for Qt's strings.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& list, std::ostream* out) {
+    PrintTo(list.join(QStringLiteral(", ")), out);
+}
 
 // Scripted stand-ins for what the window talks to. The player is driven by
 // the test (position, state) and records what the window asks of it; its
@@ -25,6 +33,15 @@ inline void ExpectWindowThread(const char* call) {
         << call << " called off the window thread";
 }
 
+// The next queued answer, or `otherwise` when none is queued.
+template <typename T> T Next(std::deque<T>& queue, T otherwise = {}) {
+    if (!queue.empty()) {
+        otherwise = std::move(queue.front());
+        queue.pop_front();
+    }
+    return otherwise;
+}
+
 class Player : public player::MediaPlayer, public player::ClickSound {
 public:
     std::atomic<double> position{0.0};
@@ -32,23 +49,24 @@ public:
     double duration = 0.0;
     std::string fileName;
     std::optional<std::string> openError;
-    std::vector<double> rates;
-    std::vector<double> seeks;
+    double standIn = 0.0; // the silent stand-in's length; 0: none
+    void OpenSilent(double seconds) override {
+        fileName.clear();
+        standIn = duration = seconds;
+    }
+    bool HasTimeline() const override { return !fileName.empty() || standIn > 0.0; }
+    bool silent = false;
+    std::vector<double> rates, seeks;
     std::vector<std::string> opened;
-    int plays = 0;
-    int halts = 0;
+    int plays = 0, halts = 0;
     player::PlayerEvents events;
-
-    mutable std::mutex clickMutex;
-    std::vector<double> clicksAt;
-
     // The position at a past moment of the steady clock; without one the
     // position now, as a player without a history answers.
     std::function<double(std::int64_t steadyNs)> history;
 
     double PositionSeconds() const override { return position.load(); }
-    double PositionSecondsAt(std::int64_t steadyNs) const override {
-        return history ? history(steadyNs) : PositionSeconds();
+    double PositionSecondsAt(std::int64_t ns) const override {
+        return history ? history(ns) : PositionSeconds();
     }
     void SetPositionSeconds(double seconds) override {
         seeks.push_back(seconds);
@@ -80,46 +98,29 @@ public:
         return openError;
     }
     void SetEvents(player::PlayerEvents newEvents) override { events = std::move(newEvents); }
-    double standIn = 0.0; // the silent stand-in's length; 0: none
-    void OpenSilent(double seconds) override {
-        fileName.clear();
-        standIn = duration = seconds;
-    }
-    bool HasTimeline() const override { return !fileName.empty() || standIn > 0.0; }
-    bool silent = false;
     bool PlaysSilently() const override { return silent; }
-
-    void PlayClick() override { PlayClickAt(position.load()); }
-    void PlayClickAt(double songSeconds) override {
-        std::lock_guard<std::mutex> lock(clickMutex);
-        clicksAt.push_back(songSeconds);
-    }
-    std::vector<double> Clicks() const {
-        std::lock_guard<std::mutex> lock(clickMutex);
-        return clicksAt;
-    }
-    void ClearClicks() {
-        std::lock_guard<std::mutex> lock(clickMutex);
-        clicksAt.clear();
-    }
-
     void ChangeState(player::PlayState newState) {
         const player::PlayState old = state.exchange(newState);
         if (events.playStateChange) {
             events.playStateChange(old, newState);
         }
     }
+
+    // The song time of the last click the metronome worker handed over.
+    std::atomic<double> lastClick{-1.0};
+    void PlayClick() override {}
+    void PlayClickAt(double songSeconds) override { lastClick = songSeconds; }
 };
 
+// Every question is kept as "caption: text"; Yes and Discard answer when
+// nothing is queued, Cancel when no path or number is.
 class Dialogs : public app::UserDialogs {
 public:
-    std::vector<std::string> messages;
-    std::vector<std::string> questions; // "caption: text"
-    std::deque<bool> answers;           // Yes when empty
-    std::deque<std::optional<std::string>> openPaths;
-    std::deque<std::optional<std::string>> savePaths;
-    std::vector<std::string> openFilters;
-    std::vector<std::string> saveSuffixes;
+    std::vector<std::string> messages, questions, numberQuestions, filters, saveSuffixes;
+    std::deque<bool> answers;
+    std::deque<SaveChoice> saveChoices;
+    std::deque<std::optional<std::string>> openPaths, savePaths;
+    std::deque<std::optional<double>> numbers;
     int abouts = 0;
 
     void ShowMessage(std::string_view text) override {
@@ -129,63 +130,35 @@ public:
     bool AskYesNo(std::string_view text, std::string_view caption) override {
         ExpectWindowThread("AskYesNo");
         questions.push_back(std::string(caption) + ": " + std::string(text));
-        if (answers.empty()) {
-            return true;
-        }
-        const bool answer = answers.front();
-        answers.pop_front();
-        return answer;
+        return Next(answers, true);
+    }
+    SaveChoice AskSaveDiscardCancel(std::string_view text, std::string_view caption) override {
+        questions.push_back(std::string(caption) + ": " + std::string(text));
+        return Next(saveChoices, SaveChoice::kDiscard);
     }
     std::optional<std::string> GetOpenFileName(std::string_view filter) override {
-        openFilters.emplace_back(filter);
+        filters.emplace_back(filter);
         return Next(openPaths);
     }
     std::optional<std::string> GetSaveFileName(std::string_view filter,
-                                               std::string_view defaultSuffix) override {
-        openFilters.emplace_back(filter);
-        saveSuffixes.emplace_back(defaultSuffix);
+                                               std::string_view suffix) override {
+        filters.emplace_back(filter);
+        saveSuffixes.emplace_back(suffix);
         return Next(savePaths);
     }
     std::vector<std::string> proposedSaves;
     std::optional<std::string> GetSaveFileNameProposing(std::string_view filter,
-                                                        std::string_view defaultSuffix,
+                                                        std::string_view suffix,
                                                         const std::string& proposed) override {
         proposedSaves.push_back(proposed);
-        return GetSaveFileName(filter, defaultSuffix);
+        return GetSaveFileName(filter, suffix);
     }
-    void ShowAbout() override { ++abouts; }
-    // Number questions as "caption: label"; the next of numbers is the
-    // answer (nothing: cancelled).
-    std::vector<std::string> numberQuestions;
-    std::deque<std::optional<double>> numbers;
-    std::optional<double> AskNumber(std::string_view caption, std::string_view label,
-                                    double /*value*/, double /*min*/, double /*max*/,
-                                    int /*decimals*/) override {
+    std::optional<double> AskNumber(std::string_view caption, std::string_view label, double,
+                                    double, double, int) override {
         numberQuestions.push_back(std::string(caption) + ": " + std::string(label));
         return Next(numbers);
     }
-    // Save questions go with the others in questions; Discard when no
-    // choice is queued.
-    std::deque<SaveChoice> saveChoices;
-    SaveChoice AskSaveDiscardCancel(std::string_view text, std::string_view caption) override {
-        questions.push_back(std::string(caption) + ": " + std::string(text));
-        if (saveChoices.empty()) {
-            return SaveChoice::kDiscard;
-        }
-        const SaveChoice choice = saveChoices.front();
-        saveChoices.pop_front();
-        return choice;
-    }
-
-private:
-    template <typename T> static std::optional<T> Next(std::deque<std::optional<T>>& queue) {
-        if (queue.empty()) {
-            return std::nullopt;
-        }
-        auto value = queue.front();
-        queue.pop_front();
-        return value;
-    }
+    void ShowAbout() override { ++abouts; }
 };
 
 class Clock : public app::TickClock {
@@ -194,16 +167,13 @@ public:
     std::uint32_t NowMs() override { return now; }
 };
 
+// Answers with `result` after reporting progress as the real one does.
 class Estimator : public app::TempoEstimator {
 public:
     app::TempoEstimate result{150.0f, {}};
-    std::vector<int> progressSent{0, 25, 50, 100};
-
     app::TempoEstimate Estimate(const std::string&,
                                 const std::function<void(int)>& progress) override {
-        for (int percent : progressSent) {
-            progress(percent);
-        }
+        progress(50);
         return result;
     }
 };

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "FakeServices.h"
-#include "QtPrinters.h"
 #include "app/ChartEditorDlg.h"
 #include "app/ColorLabel.h"
 #include "app/CommandIds.h"
@@ -15,21 +14,17 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <gtest/gtest.h>
 #include <memory>
 #include <sstream>
-#include <string>
-#include <thread>
 
 // A whole file's bytes; empty when it cannot be read.
 inline std::string FileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
     std::stringstream text;
-    text << in.rdbuf();
+    text << std::ifstream(path, std::ios::binary).rdbuf();
     return text.str();
 }
 
@@ -49,25 +44,49 @@ inline std::string WriteFile(const std::string& folder, const std::string& name,
     return path;
 }
 
+// The button of a window or dialog that shows `text`.
+inline QPushButton* ButtonOf(QWidget& parent, const QString& text) {
+    for (QPushButton* button : parent.findChildren<QPushButton*>()) {
+        if (button->text() == text) {
+            return button;
+        }
+    }
+    ADD_FAILURE() << "no button " << text.toStdString();
+    return nullptr;
+}
+
 // The main window against scripted services, shown on the offscreen
 // platform with the keyboard. Step view and player control are blank
-// stand-ins unless a test makes them; settings only where a test gives them.
+// stand-ins unless a test makes them; settings only after UseSettings().
 class Window : public ::testing::Test {
 protected:
     void SetUp() override { Start(); }
-    void TearDown() override { window.reset(); }
+    void TearDown() override {
+        window.reset();
+        qunsetenv("XDG_CONFIG_HOME");
+    }
 
     // A fresh run of the program on the same services.
     void Start() {
         window.reset();
-        app::CChartEditorDlg::Services services{player, player, dialogs,        clock, estimator,
-                                                {},     {},     settings.get(), {}};
+        if (configDir) {
+            settings.reset(); // written out before the next run reads them
+            settings = std::make_unique<app::Settings>();
+        }
+        app::CChartEditorDlg::Services services{player, player,         dialogs,
+                                                clock,  estimator,      {},
+                                                {},     settings.get(), makeCalibrationPlayer};
         services.makeStepView = makeStepView;
-        services.makeCalibrationPlayer = makeCalibrationPlayer;
         window = std::make_unique<app::CChartEditorDlg>(services);
         window->show();
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+    // From now on runs keep their settings in a config folder of their own.
+    void UseSettings() {
+        configDir = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_CONFIG_HOME", configDir->path().toUtf8());
+        Start();
     }
 
     template <typename T = QWidget> T* Control(int id) {
@@ -75,21 +94,21 @@ protected:
         EXPECT_NE(control, nullptr) << "control " << id;
         return control;
     }
+    // What a box, read-out, text box or list shows.
     QString Text(int id) {
-        if (auto* edit = window->findChild<QLineEdit*>(QString::number(id))) {
-            return edit->text();
+        QWidget* control = Control(id);
+        if (control == nullptr) {
+            return {};
         }
-        if (auto* label = window->findChild<app::CColorLabel*>(QString::number(id))) {
+        if (auto* label = dynamic_cast<app::CColorLabel*>(control)) {
             return label->Text();
         }
-        if (auto* box = window->findChild<QPlainTextEdit*>(QString::number(id))) {
-            return box->toPlainText();
+        for (const char* property : {"text", "plainText", "currentText"}) {
+            if (const QVariant text = control->property(property); text.isValid()) {
+                return text.toString();
+            }
         }
-        if (auto* list = window->findChild<QComboBox*>(QString::number(id))) {
-            return list->currentText();
-        }
-        ADD_FAILURE() << "no text control " << id;
-        return {};
+        return "(no text)";
     }
     // Several controls' texts joined by |: one comparison for a part of the window.
     QString Texts(std::initializer_list<int> ids) {
@@ -103,17 +122,14 @@ protected:
     void Click(int id) { Control<QPushButton>(id)->click(); }
 
     // Steps for tables: a button pressed, at a song time, or a spin stepped.
-    std::function<void()> Pressing(int id, int times = 1) {
+    std::function<void()> Pressing(int id, int times = 1, std::optional<double> atSeconds = {}) {
         return [=, this] {
+            if (atSeconds) {
+                player.position = *atSeconds;
+            }
             for (int i = 0; i < times; ++i) {
                 Click(id);
             }
-        };
-    }
-    std::function<void()> PressingAt(int id, double seconds) {
-        return [=, this] {
-            player.position = seconds;
-            Click(id);
         };
     }
     std::function<void()> Spinning(int id, int delta, int times = 1) {
@@ -138,7 +154,7 @@ protected:
         player.position = releaseSeconds;
         QTest::keyRelease(target, static_cast<Qt::Key>(key), modifiers);
         // Releases wait to be told from the desktop's auto-repeat.
-        QTest::qWait(app::ReleaseHoldBack::kWaitMs + 5);
+        QTest::qWait(app::ReleaseHoldBack::kWaitMs + 50); // and the timer, late on a busy machine
     }
 
     void LoadSong(float bpm = 150.0f, const std::string& path = "/songs/song.mp3") {
@@ -163,22 +179,11 @@ protected:
     }
     const chart::SongChart& Shown() { return *window->Editor().Selected(); }
 
-    // Song time follows real time from the position on, as when playing,
-    // until `untilSeconds`; the metronome worker clicks meanwhile.
-    void AdvanceInRealTime(double untilSeconds) {
-        const auto start = std::chrono::steady_clock::now();
-        const double from = player.position.load();
-        while (player.position.load() < untilSeconds) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-            player.position = from + elapsed.count();
-        }
-    }
-
     fakes::Player player;
     fakes::Dialogs dialogs;
     fakes::Clock clock;
     fakes::Estimator estimator;
+    std::unique_ptr<QTemporaryDir> configDir;
     std::unique_ptr<app::Settings> settings;
     std::function<QWidget*(QWidget*, view::StepViewOwner&)> makeStepView;
     std::function<std::unique_ptr<player::MediaPlayer>()> makeCalibrationPlayer;
