@@ -252,7 +252,7 @@ TEST(Resample, HighRatesPlayAtHalfTheirRateKeepingLengthPitchAndLevel) {
     const std::vector middle(song.samples.begin() + 1000, song.samples.end() - 1000);
     const auto crossings =
         std::ranges::count_if(middle, [&, previous = middle[0]](std::int16_t now) mutable {
-            return std::exchange(previous, now) < 0 != (now < 0);
+            return (std::exchange(previous, now) < 0) != (now < 0);
         });
     EXPECT_NEAR(double(crossings), 2.0 * 1000.0 * double(middle.size()) / 192000, 2.0);
     EXPECT_NEAR(*std::ranges::max_element(middle), 16000, 160);
