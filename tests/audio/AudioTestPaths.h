@@ -22,47 +22,38 @@ inline std::string Fixture(const std::string& name) {
 // tests in parallel processes).
 inline std::string Scratch(const std::string& name) {
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string prefix = std::string(test->test_suite_name()) + "." + test->name();
-    std::replace(prefix.begin(), prefix.end(), '/', '_');
     std::filesystem::create_directories(BEATWRIGHT_TEST_TMP);
-    return std::string(BEATWRIGHT_TEST_TMP) + "/" + prefix + "." + name;
+    return std::string(BEATWRIGHT_TEST_TMP) + "/" + test->test_suite_name() + "." + test->name() +
+           "." + name;
 }
 
 // Writes `bytes` to Scratch(name) and returns that path.
 inline std::string ScratchFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-    const std::string path = Scratch(name);
-    testsignals::WriteFile(path, bytes);
-    return path;
+    testsignals::WriteFile(Scratch(name), bytes);
+    return Scratch(name);
 }
 
-// Writes a WAV of `samples` at the layout's width to Scratch(name) and
-// returns that path.
-inline std::string ScratchWav(const std::string& name, const testsignals::WavLayout& layout,
-                              const std::vector<std::int16_t>& samples) {
-    return ScratchFile(name, testsignals::MakeWav(layout, testsignals::ToWavSampleBytes(
-                                                              samples, layout.bitsPerSample)));
-}
-
-// What was written to a temporary file.
+// What was written to a temporary file; closes it.
 inline std::string Contents(std::FILE* file) {
     std::rewind(file);
     std::string text(1 << 16, '\0');
     text.resize(std::fread(text.data(), 1, text.size(), file));
+    std::fclose(file);
     return text;
 }
 
-// Everything a source hands out until it ends, with the chunk sizes.
+// Everything a source hands out until it ends, with the chunk sizes (in
+// file bytes) and the progress after each.
 struct Drained {
     std::vector<int> chunkBytes;
     std::vector<std::uint8_t> pcm; // 16-bit, whatever the file's width
-    std::vector<int> percents;     // after each chunk
+    std::vector<int> percents;
 };
 
 inline Drained Drain(audio::CAudioSource& source) {
     Drained all;
     for (int got = source.DecodeNextChunk(); got > 0; got = source.DecodeNextChunk()) {
         all.chunkBytes.push_back(got);
-        // The count is in file bytes; the buffer holds them as 16-bit.
         const auto* chunk = source.GetChunkBuffer();
         all.pcm.insert(all.pcm.end(), chunk, chunk + got * 16 / source.BitsPerSample());
         all.percents.push_back(source.ProgressPercent());

@@ -18,94 +18,101 @@ struct Timbre {
     double bassLevel, padLevel, noiseLevel;
 };
 
-Timbre DrawTimbre(std::mt19937& random) {
-    auto pick = [&random](double lo, double hi) {
-        return std::uniform_real_distribution<double>(lo, hi)(random);
-    };
-    return Timbre{pick(110, 180),    pick(42, 60),     pick(0.02, 0.05), pick(0.12, 0.3),
-                  pick(0.55, 0.8),   pick(170, 230),   pick(0.06, 0.12), pick(0.25, 0.4),
-                  pick(0.015, 0.05), pick(0.06, 0.14), pick(0.12, 0.22), pick(0.03, 0.07),
-                  pick(0.003, 0.01)};
-}
+// Drums, bass and a pad mixed into one channel; the timbre is the song's.
+struct Mixer {
+    template <typename F> void ForEachSample(double at, double length, F&& add) {
+        const auto first = static_cast<std::size_t>(std::ceil(at * rate));
+        const auto last = std::min(out.size(), static_cast<std::size_t>((at + length) * rate));
+        for (std::size_t i = first; i < last; ++i)
+            add(static_cast<double>(i) / rate - at, out[i]);
+    }
+    double Noise() { return std::uniform_real_distribution<double>(-1, 1)(random); }
 
-class Mixer {
-public:
-    Mixer(std::size_t frames, int sampleRate, unsigned seed)
-        : m_out(frames, 0.0), m_rate(sampleRate), m_random(seed) {}
-
-    void Kick(double at, const Timbre& t, double level) {
+    void Kick(double at, double level) {
         double phase = 0;
-        const double length = 5 * t.kickDecaySeconds;
-        ForEachSample(at, length, [&](double s, double& out) {
-            const double hz =
-                t.kickEndHz + (t.kickStartHz - t.kickEndHz) * std::exp(-s / t.kickSweepSeconds);
-            phase += kTwoPi * hz / m_rate;
+        ForEachSample(at, 5 * t.kickDecaySeconds, [&](double s, double& sample) {
+            phase +=
+                kTwoPi *
+                (t.kickEndHz + (t.kickStartHz - t.kickEndHz) * std::exp(-s / t.kickSweepSeconds)) /
+                rate;
             // A 0.3 ms ramp: the attack starts at `at` but does not click.
             const double ramp = std::min(1.0, s / 0.0003);
-            out += level * t.kickLevel * ramp * std::exp(-s / t.kickDecaySeconds) * std::sin(phase);
+            sample +=
+                level * t.kickLevel * ramp * std::exp(-s / t.kickDecaySeconds) * std::sin(phase);
         });
     }
-
-    void Snare(double at, const Timbre& t, double level) {
+    void Snare(double at, double level) {
         double previous = 0;
-        ForEachSample(at, 6 * t.snareDecaySeconds, [&](double s, double& out) {
+        ForEachSample(at, 6 * t.snareDecaySeconds, [&](double s, double& sample) {
             const double noise = Noise();
             const double bright = noise - 0.5 * previous;
             previous = noise;
             const double body = std::sin(kTwoPi * t.snareToneHz * s) * std::exp(-s / 0.04);
-            out += level * t.snareLevel *
-                   (0.7 * bright * std::exp(-s / t.snareDecaySeconds) + 0.5 * body);
+            sample += level * t.snareLevel *
+                      (0.7 * bright * std::exp(-s / t.snareDecaySeconds) + 0.5 * body);
         });
     }
-
-    void Hat(double at, const Timbre& t, double level, double decay) {
+    void Hat(double at, double level, double decay) {
         double previous = 0;
-        ForEachSample(at, 6 * decay, [&](double s, double& out) {
+        ForEachSample(at, 6 * decay, [&](double s, double& sample) {
             const double noise = Noise();
-            out += level * t.hatLevel * (noise - previous) * std::exp(-s / decay);
+            sample += level * t.hatLevel * (noise - previous) * std::exp(-s / decay);
             previous = noise;
         });
     }
-
-    void Bass(double at, double seconds, double hz, const Timbre& t) {
-        ForEachSample(at, seconds, [&](double s, double& out) {
+    void Bass(double at, double seconds, double hz) {
+        ForEachSample(at, seconds, [&](double s, double& sample) {
             const double envelope = std::min(1.0, s / 0.008) * std::min(1.0, (seconds - s) / 0.01);
             const double x = kTwoPi * hz * s;
-            out += t.bassLevel * envelope *
-                   (std::sin(x) + 0.3 * std::sin(2 * x) + 0.1 * std::sin(3 * x));
+            sample += t.bassLevel * envelope *
+                      (std::sin(x) + 0.3 * std::sin(2 * x) + 0.1 * std::sin(3 * x));
         });
     }
-
-    void PadAndNoise(const Timbre& t) {
+    void PadAndNoise() {
         const double chord[3] = {220.0, 277.18, 329.63};
-        for (std::size_t i = 0; i < m_out.size(); ++i) {
-            const double s = static_cast<double>(i) / m_rate;
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            const double s = static_cast<double>(i) / rate;
             const double swell = 0.6 + 0.4 * std::sin(kTwoPi * s / 7.3);
             double pad = 0;
-            for (const double hz : chord) {
+            for (const double hz : chord)
                 pad += std::sin(kTwoPi * hz * s) + 0.5 * std::sin(kTwoPi * hz * 1.003 * s);
-            }
-            m_out[i] += t.padLevel * swell * pad / 3 + t.noiseLevel * Noise();
+            out[i] += t.padLevel * swell * pad / 3 + t.noiseLevel * Noise();
         }
     }
 
-    const std::vector<double>& Out() const { return m_out; }
-
-private:
-    double Noise() { return std::uniform_real_distribution<double>(-1, 1)(m_random); }
-
-    template <typename F> void ForEachSample(double at, double length, F&& add) {
-        const auto first = static_cast<std::size_t>(std::ceil(at * m_rate));
-        const auto last = std::min(m_out.size(), static_cast<std::size_t>((at + length) * m_rate));
-        for (std::size_t i = first; i < last; ++i) {
-            add(static_cast<double>(i) / m_rate - at, m_out[i]);
-        }
-    }
-
-    std::vector<double> m_out;
-    double m_rate;
-    std::mt19937 m_random;
+    Timbre t;
+    std::vector<double> out;
+    double rate;
+    std::mt19937 random;
 };
+
+// One instrument's part in a groove: the beats of the bar it plays (bit n:
+// beat n), on the beat or the off-beat, its level, and the hat's decay in
+// seconds (0: the song's) or the bass note's length in beats.
+struct Hit {
+    char instrument; // kick, snare, hat, bass
+    unsigned beats;
+    bool offBeat;
+    double level, extra;
+};
+
+// By Groove, in the order the parts are mixed (the noise they draw depends
+// on it). The dotted groove kicks on beats 1 and 4 and on the off-beat of 2.
+// clang-format off
+const std::vector<Hit> kGrooves[] = {
+    {{'k', 15, false, 1.0, 0}, {'s', 10, false, 1.0, 0}, {'h', 15, true, 1.3, 0.09},
+     {'b', 15, true, 0, 0.4}}, // four on the floor
+    {{'k', 5, false, 1.0, 0}, {'s', 10, false, 1.0, 0}, {'h', 15, false, 1.0, 0},
+     {'h', 15, true, 0.7, 0}, {'b', 15, false, 0, 0.45}}, // backbeat
+    {{'k', 1, false, 1.0, 0}, {'b', 1, false, 0, 1.8}, {'s', 4, false, 1.2, 0},
+     {'h', 15, false, 1.0, 0}, {'h', 15, true, 0.6, 0}}, // half-time
+    {{'k', 9, false, 1.0, 0}, {'k', 2, true, 0.9, 0}, {'s', 4, false, 1.0, 0},
+     {'h', 15, false, 1.0, 0}, {'h', 15, true, 0.6, 0}, {'b', 15, false, 0, 0.9}}, // dotted
+    {{'k', 15, false, 0.7, 0}, {'s', 15, true, 1.6, 0}, {'h', 15, true, 2.0, 0.06},
+     {'b', 15, false, 0, 0.4}}, // off-beat accents
+    {{'k', 1, false, 1.0, 0}, {'s', 6, false, 0.8, 0}, {'h', 7, true, 0.8, 0},
+     {'b', 7, false, 0, 0.8}}}; // waltz
+// clang-format on
 
 } // namespace
 
@@ -116,104 +123,51 @@ double SongRecipe::ExpectedGap() const {
 
 std::vector<std::int16_t> SynthesizeSong(const SongRecipe& recipe) {
     std::mt19937 random(recipe.seed);
-    const Timbre timbre = DrawTimbre(random);
+    const auto pick = [&random](double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(random);
+    };
     const auto frames = static_cast<std::size_t>(recipe.seconds * recipe.sampleRate);
-    Mixer mixer(frames, recipe.sampleRate, recipe.seed * 7919U + 1U);
-    mixer.PadAndNoise(timbre);
+    Mixer mix{{pick(110, 180), pick(42, 60), pick(0.02, 0.05), pick(0.12, 0.3), pick(0.55, 0.8),
+               pick(170, 230), pick(0.06, 0.12), pick(0.25, 0.4), pick(0.015, 0.05),
+               pick(0.06, 0.14), pick(0.12, 0.22), pick(0.03, 0.07), pick(0.003, 0.01)},
+              std::vector<double>(frames, 0.0),
+              double(recipe.sampleRate),
+              std::mt19937(recipe.seed * 7919U + 1U)};
+    mix.PadAndNoise();
     const double beat = 60.0 / recipe.bpm;
     const int perBar = recipe.groove == Groove::kWaltz ? 3 : 4;
-    const double offBeat = 0.5 + recipe.swing;
     const double bassNotes[4] = {55.0, 65.41, 49.0, 73.42};
-    for (int k = 0;; ++k) {
+    for (int k = 0; recipe.firstBeatSeconds + k * beat < recipe.seconds; ++k) {
         const double at = recipe.firstBeatSeconds + k * beat;
-        if (at >= recipe.seconds) {
-            break;
-        }
-        const int inBar = k % perBar;
-        const double off = at + offBeat * beat;
-        const double bass = bassNotes[(k / perBar) % 4];
-        switch (recipe.groove) {
-        case Groove::kFourOnTheFloor:
-            mixer.Kick(at, timbre, 1.0);
-            if (inBar % 2 == 1) {
-                mixer.Snare(at, timbre, 1.0);
-            }
-            mixer.Hat(off, timbre, 1.3, 0.09);
-            mixer.Bass(off, 0.4 * beat, bass, timbre);
-            break;
-        case Groove::kBackbeat:
-            if (inBar % 2 == 0) {
-                mixer.Kick(at, timbre, 1.0);
-            } else {
-                mixer.Snare(at, timbre, 1.0);
-            }
-            mixer.Hat(at, timbre, 1.0, timbre.hatDecaySeconds);
-            mixer.Hat(off, timbre, 0.7, timbre.hatDecaySeconds);
-            mixer.Bass(at, 0.45 * beat, bass, timbre);
-            break;
-        case Groove::kHalfTime:
-            if (inBar == 0) {
-                mixer.Kick(at, timbre, 1.0);
-                mixer.Bass(at, 1.8 * beat, bass, timbre);
-            } else if (inBar == 2) {
-                mixer.Snare(at, timbre, 1.2);
-            }
-            mixer.Hat(at, timbre, 1.0, timbre.hatDecaySeconds);
-            mixer.Hat(off, timbre, 0.6, timbre.hatDecaySeconds);
-            break;
-        case Groove::kDotted:
-            // Kicks on beats 1 and 4 and on the off-beat of 2.
-            if (inBar == 0 || inBar == 3) {
-                mixer.Kick(at, timbre, 1.0);
-            }
-            if (inBar == 1) {
-                mixer.Kick(off, timbre, 0.9);
-            }
-            if (inBar == 2) {
-                mixer.Snare(at, timbre, 1.0);
-            }
-            mixer.Hat(at, timbre, 1.0, timbre.hatDecaySeconds);
-            mixer.Hat(off, timbre, 0.6, timbre.hatDecaySeconds);
-            mixer.Bass(at, 0.9 * beat, bass, timbre);
-            break;
-        case Groove::kOffBeatAccents:
-            mixer.Kick(at, timbre, 0.7);
-            mixer.Snare(off, timbre, 1.6);
-            mixer.Hat(off, timbre, 2.0, 0.06);
-            mixer.Bass(at, 0.4 * beat, bass, timbre);
-            break;
-        case Groove::kWaltz:
-            if (inBar == 0) {
-                mixer.Kick(at, timbre, 1.0);
-            } else {
-                mixer.Snare(at, timbre, 0.8);
-            }
-            mixer.Hat(off, timbre, 0.8, timbre.hatDecaySeconds);
-            mixer.Bass(at, 0.8 * beat, bass, timbre);
-            break;
+        for (const Hit& hit : kGrooves[static_cast<int>(recipe.groove)]) {
+            const double when = hit.offBeat ? at + (0.5 + recipe.swing) * beat : at;
+            if ((hit.beats >> (k % perBar) & 1U) == 0)
+                continue;
+            if (hit.instrument == 'k')
+                mix.Kick(when, hit.level);
+            else if (hit.instrument == 's')
+                mix.Snare(when, hit.level);
+            else if (hit.instrument == 'h')
+                mix.Hat(when, hit.level, hit.extra > 0 ? hit.extra : mix.t.hatDecaySeconds);
+            else
+                mix.Bass(when, hit.extra * beat, bassNotes[(k / perBar) % 4]);
         }
     }
-    const std::vector<double>& mono = mixer.Out();
     double peak = 1e-9;
-    for (const double x : mono) {
+    for (const double x : mix.out)
         peak = std::max(peak, std::abs(x));
-    }
     const double gain = 0.9 * 32767 / peak;
-    std::vector<std::int16_t> out(frames * static_cast<std::size_t>(recipe.channels));
-    for (std::size_t i = 0; i < frames; ++i) {
-        for (int c = 0; c < recipe.channels; ++c) {
-            // The right channel a little quieter: the two are not identical.
-            const double channelGain = c % 2 == 0 ? 1.0 : 0.92;
-            out[i * static_cast<std::size_t>(recipe.channels) + static_cast<std::size_t>(c)] =
-                static_cast<std::int16_t>(std::lround(mono[i] * gain * channelGain));
-        }
-    }
+    const auto channels = static_cast<std::size_t>(recipe.channels);
+    std::vector<std::int16_t> out(frames * channels);
+    for (std::size_t i = 0; i < out.size(); ++i) // the right channel a little quieter
+        out[i] = static_cast<std::int16_t>(
+            std::lround(mix.out[i / channels] * gain * (i % channels % 2 == 0 ? 1.0 : 0.92)));
     return out;
 }
 
 std::vector<SongRecipe> VarietySongs(double seconds) {
     using G = Groove;
-    std::vector<SongRecipe> songs = {
+    return {
         {"87 backbeat", 87, 0.412, seconds, G::kBackbeat, 0, 11},
         {"96.35 backbeat", 96.35, 0.087, seconds, G::kBackbeat, 0, 12},
         {"104 swing", 104, 0.301, seconds, G::kBackbeat, 1.0 / 6, 13},
@@ -235,7 +189,6 @@ std::vector<SongRecipe> VarietySongs(double seconds) {
         {"245 backbeat", 245, 0.140, seconds, G::kBackbeat, 0, 29},
         {"256 four", 256, 0.050, seconds, G::kFourOnTheFloor, 0, 30},
     };
-    return songs;
 }
 
 } // namespace testsignals

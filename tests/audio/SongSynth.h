@@ -20,17 +20,15 @@ enum class Groove {
 
 struct SongRecipe {
     std::string name;
-    double bpm = 128;
-    // Song time where the first kick's attack starts. Drums play from here;
-    // before it only the pad and noise (a beatless intro when it is long).
-    double firstBeatSeconds = 0.2;
-    double seconds = 180;
+    // firstBeatSeconds: song time where the first kick's attack starts.
+    // Drums play from here; before it only the pad and noise (a beatless
+    // intro when it is long).
+    double bpm = 128, firstBeatSeconds = 0.2, seconds = 180;
     Groove groove = Groove::kFourOnTheFloor;
     // Off-beat eighths are late by this share of a beat (1/6: triplet swing).
     double swing = 0;
     unsigned seed = 1;
-    int sampleRate = 44100;
-    int channels = 2;
+    int sampleRate = 44100, channels = 2;
 
     // The first beat at or after song time 0 on the recipe's grid.
     double ExpectedGap() const;

@@ -14,24 +14,17 @@ namespace testsignals {
 // the odd ones, so no two neighbouring channels are identical.
 std::vector<std::int16_t> SynthesizeMusic(double bpm, double seconds, int sampleRate, int channels);
 
-// 16-bit samples re-encoded at another PCM width as a WAV file stores them:
-// 8-bit unsigned (top byte + 128), 24 and 32-bit signed (sample in the top
-// bytes, low bytes zero), little-endian.
-std::vector<std::uint8_t> ToWavSampleBytes(const std::vector<std::int16_t>& samples, int bits);
-
 struct WavChunk {
     std::string label; // four characters
     std::vector<std::uint8_t> body;
 };
 
 struct WavLayout {
-    std::uint16_t formatTag = 1;
-    std::uint16_t channels = 2;
+    std::uint16_t formatTag = 1, channels = 2;
     std::uint32_t sampleRate = 44100;
     std::uint16_t bitsPerSample = 16;
     std::uint32_t fmtLength = 16; // more than 16: zero bytes follow the fields
-    std::vector<WavChunk> chunksBeforeFmt{};
-    std::vector<WavChunk> chunksBeforeData{};
+    std::vector<WavChunk> chunksBeforeFmt{}, chunksBeforeData{};
     bool dataLengthOverride = false;
     std::uint32_t dataLength = 0; // used when dataLengthOverride is set
 };

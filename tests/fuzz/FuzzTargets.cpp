@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string_view>
 #include <unistd.h>
 #include <vector>
@@ -28,25 +29,19 @@ namespace {
 // Every result a reader hands out is checked against the promises the
 // callers rely on; a broken promise aborts, which the fuzzer reports.
 void Require(bool promise) {
-    if (!promise) {
+    if (!promise)
         std::abort();
-    }
 }
 
 void DrainSource(const std::string& path) {
     audio::CAudioSource source;
-    if (!source.Open(path)) {
+    if (!source.Open(path))
         return;
-    }
-    const auto frameBytes =
-        static_cast<std::size_t>(source.BitsPerSample() / 8 * source.Channels());
+    const int frameBytes = source.BitsPerSample() / 8 * source.Channels();
     Require(frameBytes > 0);
-    int lastPercent = 0;
-    while (source.DecodeNextChunk() > 0) {
-        Require(static_cast<std::size_t>(source.GetChunkBytes()) % frameBytes == 0);
-        Require(source.ProgressPercent() >= lastPercent && source.ProgressPercent() <= 100);
-        lastPercent = source.ProgressPercent();
-    }
+    for (int last = 0; source.DecodeNextChunk() > 0; last = source.ProgressPercent())
+        Require(source.GetChunkBytes() % frameBytes == 0 && source.ProgressPercent() >= last &&
+                source.ProgressPercent() <= 100);
 }
 
 // The scratch files go when the process ends normally (libFuzzer's -runs
@@ -55,9 +50,8 @@ void DrainSource(const std::string& path) {
 struct ScratchFiles {
     std::string base;
     ~ScratchFiles() {
-        for (const char* extension : {".wav", ".mp3", ".ogg"}) {
+        for (const char* extension : {".wav", ".mp3", ".ogg"})
             std::remove((base + extension).c_str());
-        }
     }
 };
 
@@ -72,10 +66,8 @@ std::string ScratchFile(const std::uint8_t* data, std::size_t size, const char* 
         return (folder / ("beatwright-fuzz-" + std::to_string(::getpid()))).string();
     }()};
     const std::string path = scratch.base + extension;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    Require(file != nullptr);
-    Require(size == 0 || std::fwrite(data, 1, size, file) == size);
-    std::fclose(file);
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    Require(file.write(reinterpret_cast<const char*>(data), std::streamsize(size)).good());
     return path;
 }
 
@@ -91,9 +83,8 @@ void FuzzWav(const std::uint8_t* data, std::size_t size) {
         Require(reader.value().GetDataSizeInBytes() <= size);
         std::array<std::uint8_t, 4096> buffer{};
         std::size_t total = 0;
-        while (const std::size_t got = reader.value().ReadBytes(buffer.data(), buffer.size())) {
+        while (const std::size_t got = reader.value().ReadBytes(buffer.data(), buffer.size()))
             total += got;
-        }
         Require(total == reader.value().GetDataSizeInBytes());
     }
     const std::string path = ScratchFile(data, size, ".wav");
@@ -112,9 +103,8 @@ void FuzzMpeg(const std::uint8_t* data, std::size_t size) {
     int frames = 0;
     while (position < size && frames < 64) {
         const audio::HeaderSearch search = audio::FindFrameHeader(data + position, size - position);
-        if (!search.headerStartFound) {
+        if (!search.headerStartFound)
             break;
-        }
         Require(search.skippedBytes < size - position);
         position += search.skippedBytes;
         if (search.frameBytes > 0 && decoder.Prepare(search.info)) {
@@ -122,9 +112,8 @@ void FuzzMpeg(const std::uint8_t* data, std::size_t size) {
             for (;;) {
                 const audio::FrameDecode decoded =
                     decoder.DecodeFrame(data + position, size - position, pcm.data(), pcm.size());
-                if (decoded.consumedBytes == 0) {
+                if (decoded.consumedBytes == 0)
                     break;
-                }
                 const auto frame = audio::DescribeFrame(audio::SplitFrameHeader(data + position));
                 Require(frame &&
                         decoded.consumedBytes == static_cast<std::size_t>(frame->frameBytes));
@@ -143,9 +132,8 @@ void FuzzOgg(const std::uint8_t* data, std::size_t size) {
 }
 
 void FuzzDecode(const std::uint8_t* data, std::size_t size) {
-    if (size == 0) {
+    if (size == 0)
         return;
-    }
     static constexpr const char* kExtensions[] = {".mp3", ".wav", ".ogg"};
     const auto decoded =
         audio::DecodeWholeFile(ScratchFile(data + 1, size - 1, kExtensions[data[0] % 3]));
@@ -154,8 +142,8 @@ void FuzzDecode(const std::uint8_t* data, std::size_t size) {
         return;
     }
     const audio::DecodedSong& song = decoded.value();
-    Require(audio::IsSupportedFormat(song.sampleRate, song.channels) && !song.samples.empty());
-    Require(song.samples.size() % static_cast<std::size_t>(song.channels) == 0);
+    Require(audio::IsSupportedFormat(song.sampleRate, song.channels) && !song.samples.empty() &&
+            song.samples.size() % static_cast<std::size_t>(song.channels) == 0);
 }
 
 void FuzzDwi(const std::uint8_t* data, std::size_t size) {
@@ -172,11 +160,7 @@ void FuzzDwi(const std::uint8_t* data, std::size_t size) {
         [](std::string_view text) { Require(!text.empty()); });
     Require(!found.bpm || std::isfinite(*found.bpm));
     Require(!found.gapSeconds || std::isfinite(*found.gapSeconds));
-    if (found.steps) {
-        for (const char c : *found.steps) {
-            Require(std::string_view("012346789AB").find(c) != std::string_view::npos);
-        }
-    }
+    Require(found.steps.value_or("").find_first_not_of("012346789AB") == std::string::npos);
     (void)dwi::ParseDouble(bytes.substr(0, 400));
     (void)dwi::ParseUnsigned(bytes.substr(0, 400));
 }

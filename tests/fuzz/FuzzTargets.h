@@ -37,3 +37,10 @@ void FuzzSong(const std::uint8_t* data, std::size_t size);
 std::string ScratchFile(const std::uint8_t* data, std::size_t size, const char* extension);
 
 } // namespace fuzz
+
+// libFuzzer's entry point (one per Fuzz*Main.cpp), running `harness`.
+#define BEATWRIGHT_FUZZ_ENTRY_POINT(harness)                                                       \
+    extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {            \
+        harness(data, size);                                                                       \
+        return 0;                                                                                  \
+    }

@@ -1,6 +1,3 @@
 #include "FuzzTargets.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzz::FuzzWav(data, size);
-    return 0;
-}
+BEATWRIGHT_FUZZ_ENTRY_POINT(fuzz::FuzzWav)

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <tuple>
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -15,23 +16,18 @@ int main(int argc, char** argv) {
                                      {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 2, 0, 0, 0, 'x', 0}};
     // source*.wav are encoded by tests/fuzz/CMakeLists.txt into the MP3 and
     // Ogg seeds.
-    const struct {
-        const char* name;
-        testsignals::WavLayout layout;
-        double seconds;
-    } wavs[] = {{"wav/stereo16.wav", {}, 0.005},
-                {"wav/mono8.wav", {.channels = 1, .sampleRate = 8000, .bitsPerSample = 8}, 0.005},
-                {"wav/stereo24.wav", {.bitsPerSample = 24}, 0.005},
-                {"wav/six32.wav", {.channels = 6, .bitsPerSample = 32}, 0.005},
-                {"wav/list.wav", {.fmtLength = 18, .chunksBeforeData = {list}}, 0.005},
-                {"source.wav", {.channels = 2, .sampleRate = 22050}, 0.15},
-                {"source_mono.wav", {.channels = 1, .sampleRate = 8000}, 0.15}};
-    for (const auto& wav : wavs) {
-        testsignals::WriteWav(folder + "/" + wav.name, wav.layout,
-                              testsignals::SynthesizeMusic(120.0, wav.seconds,
-                                                           static_cast<int>(wav.layout.sampleRate),
-                                                           wav.layout.channels));
-    }
+    const std::tuple<const char*, testsignals::WavLayout, double> wavs[] = {
+        {"wav/stereo16.wav", {}, 0.005},
+        {"wav/mono8.wav", {.channels = 1, .sampleRate = 8000, .bitsPerSample = 8}, 0.005},
+        {"wav/stereo24.wav", {.bitsPerSample = 24}, 0.005},
+        {"wav/six32.wav", {.channels = 6, .bitsPerSample = 32}, 0.005},
+        {"wav/list.wav", {.fmtLength = 18, .chunksBeforeData = {list}}, 0.005},
+        {"source.wav", {.channels = 2, .sampleRate = 22050}, 0.15},
+        {"source_mono.wav", {.channels = 1, .sampleRate = 8000}, 0.15}};
+    for (const auto& [name, layout, seconds] : wavs)
+        testsignals::WriteWav(
+            folder + "/" + name, layout,
+            testsignals::SynthesizeMusic(120.0, seconds, int(layout.sampleRate), layout.channels));
     // song/: the song document's reader, every construct of the step language.
     const std::pair<const char*, std::string> texts[] = {
         {"dwi/written.dwi", "#STATUS:NEW\r\n#TITLE:Song;\r\n#ARTIST:Artist;\r\n#BPM:128.000000;\r\n"
@@ -46,9 +42,8 @@ int main(int argc, char** argv) {
                           "#DOUBLE:HEAVY:9:8!8008:2(22)2;\r\n#COUPLE:LIGHT:2:4:6;\r\n"
                           "#SOLO:SMANIAC:12:CDEFGHIJKLM<CD>;\r\n#FILE:.\\Songs\\X.MP3;\r\n"},
         {"song/broken.dwi", "\n#\n#:;#SINGLE:X:1:((((<<8!8!;#BPM:0x1p4;#SOLO:;"}};
-    for (const auto& [name, text] : texts) {
+    for (const auto& [name, text] : texts)
         testsignals::WriteFile(folder + "/" + name,
                                std::vector<std::uint8_t>(text.begin(), text.end()));
-    }
     return 0;
 }

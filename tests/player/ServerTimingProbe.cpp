@@ -9,508 +9,339 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <cstdlib>
-#include <mutex>
+#include <map>
 #include <pulse/pulseaudio.h>
+#include <ranges>
 #include <thread>
-#include <vector>
 
 namespace player::test {
 
 namespace {
 
-constexpr int kRate = 44100;
 constexpr int kChannels = 2;
 constexpr double kFirstClickSeconds = 1.0;
-// The click track's bursts start at 24000; silence is 0. Half way finds the
-// first sample of each burst whatever the path's level.
+// The click track's bursts start at 24000 on silence: half way finds the
+// first sample of each whatever the path's level. A burst rings for 5 ms
+// (220 frames), so 2000 quiet frames part one click from the next.
 constexpr int kOnsetThreshold = 12000;
-// Frames of quiet that must come before an onset (the burst itself rings
-// for 5 ms, 220 frames).
 constexpr int kQuietFrames = 2000;
-
-// Finds burst onsets in interleaved stereo, left channel, continuing
-// across calls.
-class OnsetFinder {
-public:
-    // Calls found(frameIndex) for each onset in the next `frames` frames.
-    template <typename Found> void Scan(const std::int16_t* samples, int frames, Found&& found) {
-        for (int i = 0; i < frames; ++i) {
-            const int value = std::abs(static_cast<int>(samples[i * kChannels]));
-            if (value > kOnsetThreshold) {
-                if (m_quiet >= kQuietFrames) {
-                    found(m_frame + i);
-                }
-                m_quiet = 0;
-            } else {
-                ++m_quiet;
-            }
-        }
-        m_frame += frames;
-    }
-
-private:
-    std::int64_t m_frame = 0;
-    std::int64_t m_quiet = kQuietFrames;
+constexpr auto kSignal = [](auto*, void* mainloop) {
+    pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(mainloop), 0);
 };
 
-// A recording of the default sink's monitor with, for the fit of sample
-// index against the steady clock, the capture time the server reports at
-// each read.
-class MonitorRecorder {
-public:
-    struct CaptureMark {
-        double frame;      // a recorded frame
-        double capturedNs; // when it was heard
-        double delayNs;    // from heard to the server's report of it
-    };
-
-    ~MonitorRecorder() {
-        if (m_update != nullptr) {
-            pa_threaded_mainloop_lock(m_mainloop);
-            pa_operation_cancel(m_update);
-            pa_operation_unref(m_update);
-            pa_threaded_mainloop_unlock(m_mainloop);
-        }
-        player::TearDownPulse(m_mainloop, m_context, m_stream);
-    }
-
-    std::string Start(double seconds) {
-        m_samples.reserve(static_cast<std::size_t>((seconds + 5.0) * kRate * kChannels));
-        m_marks.reserve(static_cast<std::size_t>((seconds + 5.0) * 200));
-        m_mainloop = pa_threaded_mainloop_new();
-        m_context = pa_context_new(pa_threaded_mainloop_get_api(m_mainloop), "Timing probe");
-        pa_context_set_state_callback(
-            m_context,
-            [](pa_context*, void* self) {
-                pa_threaded_mainloop_signal(static_cast<MonitorRecorder*>(self)->m_mainloop, 0);
-            },
-            this);
-        if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 ||
-            pa_threaded_mainloop_start(m_mainloop) < 0) {
-            return "no sound server to record from";
-        }
-        pa_threaded_mainloop_lock(m_mainloop);
-        std::string error;
-        while (pa_context_get_state(m_context) != PA_CONTEXT_READY) {
-            if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context))) {
-                error = "no sound server to record from";
-                break;
-            }
-            pa_threaded_mainloop_wait(m_mainloop);
-        }
-        if (error.empty()) {
-            error = ConnectStream();
-        }
-        pa_threaded_mainloop_unlock(m_mainloop);
-        return error;
-    }
-
-    // Stops reading; the data is then stable.
-    void Stop() {
-        pa_threaded_mainloop_lock(m_mainloop);
-        m_stopped = true;
-        pa_threaded_mainloop_unlock(m_mainloop);
-    }
-
-    const std::vector<std::int16_t>& Samples() const { return m_samples; }
-    const std::vector<CaptureMark>& Marks() const { return m_marks; }
-
-private:
-    // Mainloop locked.
-    std::string ConnectStream() {
-        const pa_sample_spec sampleFormat{PA_SAMPLE_S16NE, kRate, kChannels};
-        m_stream = pa_stream_new(m_context, "Monitor", &sampleFormat, nullptr);
-        pa_stream_set_state_callback(
-            m_stream,
-            [](pa_stream*, void* self) {
-                pa_threaded_mainloop_signal(static_cast<MonitorRecorder*>(self)->m_mainloop, 0);
-            },
-            this);
-        pa_stream_set_read_callback(
-            m_stream,
-            [](pa_stream*, std::size_t, void* self) {
-                static_cast<MonitorRecorder*>(self)->Read();
-            },
-            this);
-        constexpr std::uint32_t kServerDefault = static_cast<std::uint32_t>(-1);
-        // Fragments of 5 ms.
-        const pa_buffer_attr attr{kServerDefault, kServerDefault, kServerDefault, kServerDefault,
-                                  static_cast<std::uint32_t>(kRate / 200 * kChannels * 2)};
-        const auto flags = static_cast<pa_stream_flags_t>(
-            PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
-        if (pa_stream_connect_record(m_stream, "@DEFAULT_MONITOR@", &attr, flags) < 0) {
-            return "the server refused a recording";
-        }
-        while (pa_stream_get_state(m_stream) != PA_STREAM_READY) {
-            if (!PA_STREAM_IS_GOOD(pa_stream_get_state(m_stream))) {
-                return "the server refused a recording";
-            }
-            pa_threaded_mainloop_wait(m_mainloop);
-        }
-        return {};
-    }
-
-    // Mainloop thread.
-    void Read() {
-        MarkTimingReport();
-        // A report every 50 ms: twenty marks a second for the fit, without
-        // keeping the server (which must also feed the engine's stream) busy
-        // answering.
-        const std::int64_t nowNs = KeyPressTime::NowNs();
-        constexpr std::int64_t kReportIntervalNs = 50'000'000;
-        if (nowNs - m_updateAskedNs >= kReportIntervalNs &&
-            (m_update == nullptr || pa_operation_get_state(m_update) != PA_OPERATION_RUNNING)) {
-            if (m_update != nullptr) {
-                pa_operation_unref(m_update);
-            }
-            m_update = pa_stream_update_timing_info(m_stream, nullptr, nullptr);
-            m_updateAskedNs = nowNs;
-        }
-        for (;;) {
-            const void* data = nullptr;
-            std::size_t bytes = 0;
-            if (pa_stream_peek(m_stream, &data, &bytes) < 0 || bytes == 0) {
-                return;
-            }
-            if (!m_stopped) {
-                const std::size_t count = bytes / sizeof(std::int16_t);
-                if (data == nullptr) {
-                    m_samples.insert(m_samples.end(), count, 0); // a hole: silence
-                } else {
-                    const auto* samples = static_cast<const std::int16_t*>(data);
-                    m_samples.insert(m_samples.end(), samples, samples + count);
-                }
-            }
-            pa_stream_drop(m_stream);
-        }
-    }
-
-    // Mainloop thread. A mark from each new timing report of the server,
-    // dated by the server's clock: the frame at its write index was heard
-    // (played by the sink) the source's latency before the report, less
-    // the sink's (a monitor sees what the sink renders before it is
-    // heard). Not the client library's interpolated latency, which wanders
-    // by milliseconds for seconds on a busy machine.
-    void MarkTimingReport() {
-        const pa_timing_info* info = pa_stream_get_timing_info(m_stream);
-        if (m_stopped || info == nullptr || info->synchronized_clocks == 0 ||
-            info->write_index_corrupt != 0) {
-            return;
-        }
-        const std::int64_t reportUs =
-            static_cast<std::int64_t>(info->timestamp.tv_sec) * 1'000'000 + info->timestamp.tv_usec;
-        if (reportUs == m_lastReportUs) {
-            return;
-        }
-        m_lastReportUs = reportUs;
-        const auto wallNowNs =
-            static_cast<double>(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                    std::chrono::system_clock::now().time_since_epoch())
-                                    .count());
-        const auto steadyNowNs = static_cast<double>(KeyPressTime::NowNs());
-        const double reportNs = static_cast<double>(reportUs) * 1000.0 - wallNowNs + steadyNowNs;
-        const double delayNs =
-            (static_cast<double>(info->source_usec) - static_cast<double>(info->sink_usec)) *
-            1000.0;
-        m_marks.push_back({static_cast<double>(info->write_index / (kChannels * 2)),
-                           reportNs - delayNs, delayNs});
-    }
-
-    pa_threaded_mainloop* m_mainloop = nullptr;
-    pa_context* m_context = nullptr;
-    pa_stream* m_stream = nullptr;
-    bool m_stopped = false;
-    std::int64_t m_lastReportUs = -1;
-    pa_operation* m_update = nullptr;
-    std::int64_t m_updateAskedNs = 0;
-    std::vector<std::int16_t> m_samples;
-    std::vector<CaptureMark> m_marks;
-};
-
-// Output onsets as the engine rendered them, from its audio callback.
+// What the engine rendered, from its audio callback. Reserved up front: the
+// callback must not allocate.
 struct OutputLog {
-    // Set once the engine is made; its first buffers come before that.
-    std::atomic<PlaybackEngine*> engine{nullptr};
-    OnsetFinder finder;
-    struct Onset {
-        double renderedNs; // callback start plus the frame's offset in it
-        double latencyNs;  // what the server reported for that buffer
-    };
-    std::vector<Onset> onsets; // reserved up front: the callback must not allocate
-    // Every buffer: when it was asked for, and its first frame's index.
+    std::atomic<PlaybackEngine*> engine{nullptr}; // its first buffers come before it is set
+    std::vector<std::int16_t> output;
     struct Buffer {
-        double frame;
+        double frame; // of the output, at the buffer's start
         double callbackNs;
+        double latencyNs; // what the server reported for it
     };
-    std::vector<Buffer> buffers; // reserved up front too
+    std::vector<Buffer> buffers;
 
-    static void Observe(void* context, const std::int16_t* samples, int frames, int /*channels*/,
+    static void Observe(void* context, const std::int16_t* samples, int frames, int,
                         std::int64_t callbackNs) {
         auto* log = static_cast<OutputLog*>(context);
+        if (log->buffers.size() == log->buffers.capacity() ||
+            log->output.size() + 2 * std::size_t(frames) > log->output.capacity())
+            return;
         const PlaybackEngine* engine = log->engine.load();
-        const double latencyNs =
-            engine != nullptr ? static_cast<double>(engine->OutputLatencyNs()) : 0.0;
-        if (log->buffers.size() < log->buffers.capacity()) {
-            log->buffers.push_back(
-                {static_cast<double>(log->bufferStart), static_cast<double>(callbackNs)});
-        }
-        log->finder.Scan(samples, frames, [&](std::int64_t frame) {
-            if (log->onsets.size() < log->onsets.capacity()) {
-                const double offset = static_cast<double>(frame - log->bufferStart);
-                log->onsets.push_back(
-                    {static_cast<double>(callbackNs) + offset * 1e9 / kRate, latencyNs});
-            }
-        });
-        log->bufferStart += frames;
+        log->buffers.push_back({double(log->output.size() / 2), double(callbackNs),
+                                engine != nullptr ? double(engine->OutputLatencyNs()) : 0.0});
+        log->output.insert(log->output.end(), samples, samples + 2 * frames);
     }
-    std::int64_t bufferStart = 0;
 };
 
-// A line y = a + b x.
+using Point = std::pair<double, double>;
 struct Line {
-    double a = 0.0;
-    double b = 0.0;
+    double a = 0.0, b = 0.0; // y = a + b x
+    double operator()(double x) const { return a + b * x; }
 };
 
 // Least squares, then once more without the points more than three
 // standard deviations off (a callback a busy scheduler ran late).
-Line LeastSquares(const std::vector<double>& x, const std::vector<double>& y) {
+Line Fit(std::vector<Point> points) {
     Line line;
-    std::vector<bool> used(x.size(), true);
     for (int pass = 0; pass < 2; ++pass) {
-        double n = 0.0;
-        double mx = 0.0;
-        double my = 0.0;
-        for (std::size_t i = 0; i < x.size(); ++i) {
-            if (used[i]) {
-                n += 1.0;
-                mx += x[i];
-                my += y[i];
-            }
+        const auto n = double(points.size());
+        double mx = 0, my = 0, sxy = 0, sxx = 0, squares = 0;
+        for (const auto& [x, y] : points) {
+            mx += x / n;
+            my += y / n;
         }
-        mx /= n;
-        my /= n;
-        double sxy = 0.0;
-        double sxx = 0.0;
-        for (std::size_t i = 0; i < x.size(); ++i) {
-            if (used[i]) {
-                sxy += (x[i] - mx) * (y[i] - my);
-                sxx += (x[i] - mx) * (x[i] - mx);
-            }
+        for (const auto& [x, y] : points) {
+            sxy += (x - mx) * (y - my);
+            sxx += (x - mx) * (x - mx);
         }
         line.b = sxx > 0.0 ? sxy / sxx : 0.0;
         line.a = my - line.b * mx;
-        double sumSquares = 0.0;
-        for (std::size_t i = 0; i < x.size(); ++i) {
-            const double residual = y[i] - line.a - line.b * x[i];
-            sumSquares += used[i] ? residual * residual : 0.0;
-        }
-        const double limit = 3.0 * std::sqrt(sumSquares / n);
-        for (std::size_t i = 0; i < x.size(); ++i) {
-            used[i] = std::abs(y[i] - line.a - line.b * x[i]) <= limit;
-        }
+        for (const auto& [x, y] : points)
+            squares += (y - line(x)) * (y - line(x));
+        std::erase_if(points, [&](Point p) {
+            return std::abs(p.second - line(p.first)) > 3.0 * std::sqrt(squares / n);
+        });
     }
     return line;
 }
 
-double Median(std::vector<double> values) {
-    std::nth_element(values.begin(), values.begin() + static_cast<long>(values.size() / 2),
-                     values.end());
-    return values[values.size() / 2];
-}
-
-double Mean(const std::vector<double>& values) {
-    double sum = 0.0;
-    for (const double v : values) {
-        sum += v;
+// The monitor's recording stream; its callbacks run on the mainloop thread.
+struct Recorder {
+    explicit Recorder(MonitorRecording& recording) : out(recording) {}
+    ~Recorder() {
+        if (update != nullptr) {
+            pa_threaded_mainloop_lock(mainloop);
+            pa_operation_cancel(update);
+            pa_operation_unref(update);
+            pa_threaded_mainloop_unlock(mainloop);
+        }
+        player::TearDownPulse(mainloop, context, stream);
     }
-    return values.empty() ? 0.0 : sum / static_cast<double>(values.size());
-}
+
+    // Mainloop locked.
+    std::string Connect() {
+        while (pa_context_get_state(context) != PA_CONTEXT_READY) {
+            if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context)))
+                return "no sound server to record from";
+            pa_threaded_mainloop_wait(mainloop);
+        }
+        const pa_sample_spec format{PA_SAMPLE_S16NE, kProbeRate, kChannels};
+        stream = pa_stream_new(context, "Monitor", &format, nullptr);
+        pa_stream_set_state_callback(stream, kSignal, mainloop);
+        pa_stream_set_read_callback(
+            stream,
+            [](pa_stream*, std::size_t, void* self) { static_cast<Recorder*>(self)->Read(); },
+            this);
+        constexpr auto kDefault = static_cast<std::uint32_t>(-1);
+        constexpr std::uint32_t kFragmentBytes = kProbeRate / 200 * kChannels * 2; // 5 ms
+        const pa_buffer_attr attr{kDefault, kDefault, kDefault, kDefault, kFragmentBytes};
+        const auto flags = static_cast<pa_stream_flags_t>(
+            PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
+        if (pa_stream_connect_record(stream, "@DEFAULT_MONITOR@", &attr, flags) < 0)
+            return "the server refused a recording";
+        while (pa_stream_get_state(stream) != PA_STREAM_READY) {
+            if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream)))
+                return "the server refused a recording";
+            pa_threaded_mainloop_wait(mainloop);
+        }
+        return {};
+    }
+
+    void Read() {
+        // A timing report every 50 ms: twenty marks a second for the fit,
+        // without keeping the server (which must also feed the engine) busy.
+        const std::int64_t nowNs = KeyPressTime::NowNs();
+        if (nowNs - updateAskedNs >= 50'000'000 &&
+            (update == nullptr || pa_operation_get_state(update) != PA_OPERATION_RUNNING)) {
+            if (update != nullptr)
+                pa_operation_unref(update);
+            update = pa_stream_update_timing_info(stream, &Recorder::Mark, this);
+            updateAskedNs = nowNs;
+        }
+        const void* data = nullptr;
+        std::size_t bytes = 0;
+        while (pa_stream_peek(stream, &data, &bytes) >= 0 && bytes > 0) {
+            const auto* samples = static_cast<const std::int16_t*>(data);
+            if (!stopped && samples == nullptr) // a hole: silence
+                out.samples.insert(out.samples.end(), bytes / 2, 0);
+            else if (!stopped)
+                out.samples.insert(out.samples.end(), samples, samples + bytes / 2);
+            pa_stream_drop(stream);
+        }
+    }
+
+    // A mark from each timing report, dated by the server's clock: the frame
+    // at its write index was heard (played by the sink) the source's latency
+    // before the report, less the sink's (a monitor sees what the sink
+    // renders before it is heard). Not the client library's interpolated
+    // latency, which wanders by milliseconds for seconds on a busy machine.
+    static void Mark(pa_stream* stream, int success, void* self) {
+        auto& r = *static_cast<Recorder*>(self);
+        const pa_timing_info* info = pa_stream_get_timing_info(stream);
+        if (r.stopped || success == 0 || info == nullptr || info->synchronized_clocks == 0 ||
+            info->write_index_corrupt != 0)
+            return;
+        const double wallNs = std::chrono::duration<double, std::nano>(
+                                  std::chrono::system_clock::now().time_since_epoch())
+                                  .count();
+        const double reportNs = double(info->timestamp.tv_sec) * 1e9 +
+                                double(info->timestamp.tv_usec) * 1e3 - wallNs +
+                                double(KeyPressTime::NowNs());
+        const double delayNs = (double(info->source_usec) - double(info->sink_usec)) * 1000.0;
+        r.out.marks.push_back(
+            {double(info->write_index / (kChannels * 2)), reportNs - delayNs, delayNs});
+    }
+
+    MonitorRecording& out;
+    pa_threaded_mainloop* mainloop = pa_threaded_mainloop_new();
+    pa_context* context = nullptr;
+    pa_stream* stream = nullptr;
+    pa_operation* update = nullptr;
+    std::int64_t updateAskedNs = 0;
+    bool stopped = false;
+};
 
 } // namespace
 
+MonitorRecording RecordMonitor(double seconds, const std::function<std::string()>& play) {
+    MonitorRecording out;
+    out.samples.reserve(static_cast<std::size_t>((seconds + 5.0) * kProbeRate * kChannels));
+    out.marks.reserve(static_cast<std::size_t>((seconds + 5.0) * 200));
+    Recorder recorder(out);
+    recorder.context = pa_context_new(pa_threaded_mainloop_get_api(recorder.mainloop), "Probe");
+    pa_context_set_state_callback(recorder.context, kSignal, recorder.mainloop);
+    if (pa_context_connect(recorder.context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 ||
+        pa_threaded_mainloop_start(recorder.mainloop) < 0) {
+        out.error = "no sound server to record from";
+        return out;
+    }
+    pa_threaded_mainloop_lock(recorder.mainloop);
+    out.error = recorder.Connect();
+    pa_threaded_mainloop_unlock(recorder.mainloop);
+    if (out.error.empty())
+        out.error = play();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    pa_threaded_mainloop_lock(recorder.mainloop);
+    recorder.stopped = true;
+    pa_threaded_mainloop_unlock(recorder.mainloop);
+    return out;
+}
+
 ServerTimingFigures MeasureServerTiming(double seconds, double bpm) {
-    ServerTimingFigures figures;
+    ServerTimingFigures f;
     const double interval = 60.0 / bpm;
     setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
-
-    MonitorRecorder recorder;
-    figures.error = recorder.Start(seconds);
-    if (!figures.error.empty()) {
-        return figures;
-    }
     OutputLog log;
-    log.onsets.reserve(static_cast<std::size_t>(seconds / interval) + 16);
+    log.output.reserve(static_cast<std::size_t>((seconds + 10.0) * kProbeRate * kChannels));
     log.buffers.reserve(static_cast<std::size_t>((seconds + 10.0) * 1000.0));
-    PlaybackEngine::Options options;
-    options.clickFile.clear();
-    options.observer = &OutputLog::Observe;
-    options.observerContext = &log;
-    PlaybackEngine engine(options);
-    log.engine = &engine;
-    figures.driver = engine.OutputDriver();
-    if (figures.driver != "pulseaudio") {
-        figures.error =
-            "the engine did not reach the sound server (driver \"" + figures.driver + "\")";
-        return figures;
-    }
-    engine.OpenDecoded(MakeClickTrack(seconds, kFirstClickSeconds, interval, kRate), "clicks");
-
-    // The engine's position, read every millisecond while it plays.
-    std::vector<std::pair<double, double>> positions; // steady ns, song seconds
-    positions.reserve(static_cast<std::size_t>((seconds + 2.0) * 1000.0));
-    const double playNs = static_cast<double>(KeyPressTime::NowNs());
-    engine.Play();
-    // A read the scheduler interrupted cannot say when it was taken: kept
-    // only when it took less than 0.2 ms, dated at its middle.
-    constexpr std::int64_t kMaxReadNs = 200'000;
-    while (engine.State() == PlayState::kPlaying) {
-        const std::int64_t beforeNs = KeyPressTime::NowNs();
-        const double position = engine.PositionSeconds();
-        const std::int64_t afterNs = KeyPressTime::NowNs();
-        if (afterNs - beforeNs < kMaxReadNs) {
-            positions.emplace_back(static_cast<double>(beforeNs + afterNs) / 2.0, position);
+    // The engine's position (steady ns, song seconds) every millisecond
+    // while it plays. A read the scheduler interrupted cannot say when it
+    // was taken: kept only when it took less than 0.2 ms, dated at its
+    // middle.
+    std::vector<Point> positions;
+    double playNs = 0.0;
+    double stopNs = 0.0;
+    const MonitorRecording recording = RecordMonitor(seconds, [&]() -> std::string {
+        PlaybackEngine engine({"", &OutputLog::Observe, &log});
+        log.engine = &engine;
+        if ((f.driver = engine.OutputDriver()) != "pulseaudio")
+            return "the engine did not reach the sound server (driver " + f.driver + ")";
+        engine.OpenDecoded(MakeClickTrack(seconds, kFirstClickSeconds, interval, kProbeRate),
+                           "clicks");
+        playNs = double(KeyPressTime::NowNs());
+        engine.Play();
+        while (engine.State() == PlayState::kPlaying) {
+            const std::int64_t beforeNs = KeyPressTime::NowNs();
+            const double position = engine.PositionSeconds();
+            const std::int64_t afterNs = KeyPressTime::NowNs();
+            if (afterNs - beforeNs < 200'000)
+                positions.emplace_back(double(beforeNs + afterNs) / 2.0, position);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    const double stopNs = static_cast<double>(KeyPressTime::NowNs());
-    figures.underflows = engine.OutputUnderflows();
-    // The last click has left the sink by now; let the recording catch up.
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    recorder.Stop();
+        stopNs = double(KeyPressTime::NowNs());
+        f.underflows = engine.OutputUnderflows();
+        return {};
+    });
+    if (f.error = recording.error; !f.error.empty())
+        return f;
 
     // When the engine said each click was heard: where its position crossed
     // the click's song time.
     std::vector<double> engineHeardNs;
-    for (double at = kFirstClickSeconds; at < seconds; at += interval) {
-        ++figures.clicksPlayed;
-        for (std::size_t i = 1; i < positions.size(); ++i) {
-            const auto [t0, p0] = positions[i - 1];
-            const auto [t1, p1] = positions[i];
-            if (p0 < at && p1 >= at) {
-                engineHeardNs.push_back(t0 + (t1 - t0) * (at - p0) / (p1 - p0));
-                break;
-            }
+    for (double at = kFirstClickSeconds; at < seconds; at += interval, ++f.clicksPlayed) {
+        const auto i = std::ranges::adjacent_find(
+            positions, [at](Point p0, Point p1) { return p0.second < at && p1.second >= at; });
+        if (i != positions.end()) {
+            const auto [t0, p0] = *i;
+            const auto [t1, p1] = *std::next(i);
+            engineHeardNs.push_back(t0 + (t1 - t0) * (at - p0) / (p1 - p0));
         }
+    }
+    const auto recorded = FindOnsets(recording.samples, kOnsetThreshold, kQuietFrames);
+    const auto rendered = FindOnsets(log.output, kOnsetThreshold, kQuietFrames);
+    f.clicksRecorded = static_cast<int>(recorded.size());
+    const auto clicks = static_cast<std::size_t>(f.clicksPlayed);
+    if (clicks < 3 || recorded.size() != clicks || engineHeardNs.size() != clicks ||
+        rendered.size() != clicks) {
+        f.error = "clicks played, recorded, rendered, crossed: " + std::to_string(clicks) + " " +
+                  std::to_string(recorded.size()) + " " + std::to_string(rendered.size()) + " " +
+                  std::to_string(engineHeardNs.size());
+        return f;
     }
 
-    // The recording: onsets, and its sample clock against the steady clock.
-    std::vector<std::int64_t> recorded;
-    OnsetFinder finder;
-    const std::vector<std::int16_t>& samples = recorder.Samples();
-    finder.Scan(samples.data(), static_cast<int>(samples.size() / kChannels),
-                [&](std::int64_t frame) { recorded.push_back(frame); });
-    figures.clicksRecorded = static_cast<int>(recorded.size());
-    const auto& marks = recorder.Marks();
-    if (marks.size() < 10 || recorded.size() < 3 ||
-        static_cast<int>(recorded.size()) != figures.clicksPlayed ||
-        static_cast<int>(engineHeardNs.size()) != figures.clicksPlayed ||
-        static_cast<int>(log.onsets.size()) != figures.clicksPlayed) {
-        figures.error = "clicks played " + std::to_string(figures.clicksPlayed) + ", recorded " +
-                        std::to_string(recorded.size()) + ", rendered " +
-                        std::to_string(log.onsets.size()) + ", crossed " +
-                        std::to_string(engineHeardNs.size());
-        return figures;
-    }
-    // The server's sample clock on ours, from the recording's timing reports
-    // while the song played (the stretch the figures are about). A report can only come late (the
-    // server dates it after taking its index), so the line goes through the earliest report of each
-    // second, not through all of them.
-    std::vector<double> markFrames;
-    std::vector<double> markNs;
-    std::vector<double> delays;
-    for (const auto& mark : marks) {
-        if (mark.capturedNs > playNs + kFirstClickSeconds * 1e9 && mark.capturedNs < stopNs) {
-            markFrames.push_back(mark.frame);
-            markNs.push_back(mark.capturedNs);
-            delays.push_back(mark.delayNs * 1e-6);
+    // The server's sample clock on ours, from the recording's timing
+    // reports while the clicks played. A report can only come late (the
+    // server dates it after taking its index), so the line goes through
+    // the earliest report of each second, not through all of them.
+    std::vector<Point> marks;
+    std::vector<double> delaysMs;
+    for (const MonitorRecording::Mark& m : recording.marks) {
+        if (m.capturedNs > playNs + kFirstClickSeconds * 1e9 && m.capturedNs < stopNs) {
+            marks.emplace_back(m.frame, m.capturedNs);
+            delaysMs.push_back(m.delayNs * 1e-6);
         }
     }
-    if (markFrames.size() < 100) {
-        figures.error = "too few timing reports of the recording while the song played";
-        return figures;
+    if (marks.size() < 100) {
+        f.error = "too few timing reports of the recording while the song played";
+        return f;
     }
-    figures.captureDelayMs = Median(delays);
-    const Line rough = LeastSquares(markFrames, markNs);
-    std::vector<double> earliestFrames;
-    std::vector<double> earliestNs;
-    for (std::size_t i = 0; i < markFrames.size(); ++i) {
-        const bool sameSecond =
-            !earliestFrames.empty() &&
-            std::floor(markFrames[i] / kRate) == std::floor(earliestFrames.back() / kRate);
-        const double residual = markNs[i] - rough.a - rough.b * markFrames[i];
-        if (!sameSecond) {
-            earliestFrames.push_back(markFrames[i]);
-            earliestNs.push_back(markNs[i]);
-        } else if (residual < earliestNs.back() - rough.a - rough.b * earliestFrames.back()) {
-            earliestFrames.back() = markFrames[i];
-            earliestNs.back() = markNs[i];
-        }
+    std::ranges::nth_element(delaysMs, delaysMs.begin() + std::ssize(delaysMs) / 2);
+    f.captureDelayMs = delaysMs[delaysMs.size() / 2];
+    const Line rough = Fit(marks);
+    std::map<double, Point> earliest; // by second of the recording
+    for (const auto& [frame, ns] : marks) {
+        const auto [kept, first] = earliest.try_emplace(std::floor(frame / kProbeRate), frame, ns);
+        if (!first && ns - rough(frame) < kept->second.second - rough(kept->second.first))
+            kept->second = {frame, ns};
     }
-    const Line capture = LeastSquares(earliestFrames, earliestNs);
-    const double nsPerFrame = capture.b;
-    figures.serverClockPpm = (nsPerFrame * kRate / 1e9 - 1.0) * 1e6;
-    // A check on that reference: the engine renders as the server asks for
-    // audio, so the times of its requests against the frames they asked for
-    // give the same clock with our scheduling's noise.
-    std::vector<double> bufferFrames;
-    std::vector<double> bufferNs;
-    for (const auto& buffer : log.buffers) {
-        if (buffer.callbackNs > playNs && buffer.callbackNs < stopNs) {
-            bufferFrames.push_back(buffer.frame);
-            bufferNs.push_back(buffer.callbackNs);
-        }
+    const auto earliestMarks = std::views::values(earliest);
+    const Line capture =
+        Fit({earliestMarks.begin(), earliestMarks.end()}); // ns of a recorded frame
+    f.serverClockPpm = (capture.b * kProbeRate / 1e9 - 1.0) * 1e6;
+    // The engine renders as the server asks for audio, so the times of its
+    // requests give the same clock with our scheduling's noise.
+    std::vector<Point> requests;
+    for (const OutputLog::Buffer& b : log.buffers) {
+        if (b.callbackNs > playNs && b.callbackNs < stopNs)
+            requests.emplace_back(b.frame, b.callbackNs);
     }
-    figures.requestsAgainstRecordingMsPerMinute =
-        (LeastSquares(bufferFrames, bufferNs).b / nsPerFrame - 1.0) * 60e3;
+    f.requestsAgainstRecordingMsPerMinute = (Fit(requests).b / capture.b - 1.0) * 60e3;
 
-    // Drift: every position the engine gave while the clicks played,
-    // against the song frame the server was playing at that moment (its
-    // sample clock, placed by the recording: song frame F is recording
-    // frame F + the first click's offset, as long as the server never ran
-    // out of audio).
-    const double recordingLead = static_cast<double>(recorded.front()) - kFirstClickSeconds * kRate;
-    std::vector<double> minutes;
-    std::vector<double> driftMs;
+    // Drift: every position read while the clicks played against the song
+    // frame the server was playing then (song frame F is recording frame F
+    // plus the first click's offset, as long as the server never ran out).
+    const double recordingLead = double(recorded.front()) - kFirstClickSeconds * kProbeRate;
+    std::vector<Point> driftMs; // against minutes
     for (const auto& [t, p] : positions) {
-        if (p <= kFirstClickSeconds || p >= seconds - interval) {
-            continue;
-        }
-        const double serverSongFrame = (t - capture.a) / nsPerFrame - recordingLead;
-        minutes.push_back(t / 60e9);
-        driftMs.push_back((p * kRate - serverSongFrame) * nsPerFrame * 1e-6);
+        if (p > kFirstClickSeconds && p < seconds - interval)
+            driftMs.emplace_back(t / 60e9,
+                                 (p * kProbeRate - (t - capture.a) / capture.b + recordingLead) *
+                                     capture.b * 1e-6);
     }
-    figures.driftMsPerMinute = LeastSquares(minutes, driftMs).b;
+    f.driftMsPerMinute = Fit(driftMs).b;
 
-    const double intervalFrames = interval * kRate;
-    double sumSquares = 0.0;
-    for (std::size_t i = 1; i < recorded.size(); ++i) {
+    std::vector<Point> errorsMs; // against minutes
+    const double n = double(clicks);
+    for (std::size_t i = 0; i < clicks; ++i) {
         const double spacingMs =
-            (static_cast<double>(recorded[i] - recorded[i - 1]) - intervalFrames) * 1000.0 / kRate;
-        figures.jitterMaxMs = std::max(figures.jitterMaxMs, std::abs(spacingMs));
-        sumSquares += spacingMs * spacingMs;
+            i == 0 ? 0.0 : (double(recorded[i] - recorded[i - 1]) / kProbeRate - interval) * 1000.0;
+        f.jitterMaxMs = std::max(f.jitterMaxMs, std::abs(spacingMs));
+        f.jitterRmsMs += spacingMs * spacingMs / (n - 1);
+        const double heardNs = capture(double(recorded[i]));
+        errorsMs.emplace_back(heardNs / 60e9, (heardNs - engineHeardNs[i]) * 1e-6);
+        f.positionErrorMaxMs = std::max(f.positionErrorMaxMs, std::abs(errorsMs.back().second));
+        f.positionErrorMeanMs += errorsMs.back().second / n;
+        const auto buffer = std::prev(std::ranges::upper_bound(log.buffers, double(rendered[i]), {},
+                                                               &OutputLog::Buffer::frame));
+        const double renderedNs =
+            buffer->callbackNs + (double(rendered[i]) - buffer->frame) * 1e9 / kProbeRate;
+        f.measuredLatencyMs += (heardNs - renderedNs) * 1e-6 / n;
+        f.reportedLatencyMs += buffer->latencyNs * 1e-6 / n;
     }
-    figures.jitterRmsMs = std::sqrt(sumSquares / static_cast<double>(recorded.size() - 1));
-
-    std::vector<double> errorsMs;
-    std::vector<double> clickMinutes;
-    std::vector<double> measuredLatencyMs;
-    std::vector<double> reportedLatencyMs;
-    for (std::size_t i = 0; i < recorded.size(); ++i) {
-        const double heardNs = capture.a + capture.b * static_cast<double>(recorded[i]);
-        errorsMs.push_back((heardNs - engineHeardNs[i]) * 1e-6);
-        clickMinutes.push_back(heardNs / 60e9);
-        figures.positionErrorMaxMs =
-            std::max(figures.positionErrorMaxMs, std::abs(errorsMs.back()));
-        measuredLatencyMs.push_back((heardNs - log.onsets[i].renderedNs) * 1e-6);
-        reportedLatencyMs.push_back(log.onsets[i].latencyNs * 1e-6);
-    }
-    figures.positionErrorMeanMs = Mean(errorsMs);
-    figures.clickDriftMsPerMinute = LeastSquares(clickMinutes, errorsMs).b;
-    figures.measuredLatencyMs = Mean(measuredLatencyMs);
-    figures.reportedLatencyMs = Mean(reportedLatencyMs);
-    return figures;
+    f.jitterRmsMs = std::sqrt(f.jitterRmsMs);
+    f.clickDriftMsPerMinute = Fit(errorsMs).b;
+    return f;
 }
 
 } // namespace player::test
