@@ -5,9 +5,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <string>
+#include <tuple>
 
 // What the audio tests share: build-tree locations passed by compile
 // definition (so the tests run from any working directory), scratch files
@@ -27,12 +30,6 @@ inline std::string Scratch(const std::string& name) {
            "." + name;
 }
 
-// Writes `bytes` to Scratch(name) and returns that path.
-inline std::string ScratchFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-    testsignals::WriteFile(Scratch(name), bytes);
-    return Scratch(name);
-}
-
 // What was written to a temporary file; closes it.
 inline std::string Contents(std::FILE* file) {
     std::rewind(file);
@@ -42,30 +39,25 @@ inline std::string Contents(std::FILE* file) {
     return text;
 }
 
-// Everything a source hands out until it ends, with the chunk sizes (in
-// file bytes) and the progress after each.
+// Everything a source hands out until it ends: the chunk sizes (in file
+// bytes), the samples (16-bit, whatever the file's width) and the progress
+// after each chunk.
 struct Drained {
-    std::vector<int> chunkBytes;
-    std::vector<std::uint8_t> pcm; // 16-bit, whatever the file's width
-    std::vector<int> percents;
+    std::vector<int> chunkBytes, percents;
+    std::vector<std::int16_t> samples;
 };
 
 inline Drained Drain(audio::CAudioSource& source) {
     Drained all;
     for (int got = source.DecodeNextChunk(); got > 0; got = source.DecodeNextChunk()) {
+        const auto samples = static_cast<std::size_t>(got / (source.BitsPerSample() / 8));
+        all.samples.resize(all.samples.size() + samples);
+        std::memcpy(&all.samples[all.samples.size() - samples], source.GetChunkBuffer(),
+                    samples * 2);
         all.chunkBytes.push_back(got);
-        const auto* chunk = source.GetChunkBuffer();
-        all.pcm.insert(all.pcm.end(), chunk, chunk + got * 16 / source.BitsPerSample());
         all.percents.push_back(source.ProgressPercent());
     }
     return all;
-}
-
-inline Drained DrainFile(const std::string& path) {
-    audio::CAudioSource source;
-    const auto opened = source.Open(path);
-    EXPECT_TRUE(opened) << opened.error().message;
-    return Drain(source);
 }
 
 } // namespace testpaths

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <optional>
+#include <ranges>
 #include <unistd.h>
 
 namespace {
@@ -40,9 +41,9 @@ Bytes OggPatched(Bytes file, std::size_t page, std::size_t at, std::uint32_t val
         crc ^= i % 8 == 0 ? std::uint32_t{file[page + i / 8]} << 24 : 0;
         crc = (crc & 0x80000000u) != 0 ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
     }
-    return Patched(file, page + 22,
-                   {std::uint8_t(crc), std::uint8_t(crc >> 8), std::uint8_t(crc >> 16),
-                    std::uint8_t(crc >> 24)});
+    for (std::size_t i = 0; i < 4; ++i)
+        file[page + 22 + i] = static_cast<std::uint8_t>(crc >> (8 * i));
+    return file;
 }
 
 // Each path says why it cannot read a file, naming it as given: the tempo
@@ -94,6 +95,14 @@ TEST(HostileFiles, EveryPathRefusesThemOrReadsWhatIsThereInSilence) {
         }
         return file;
     };
+    Bytes ramp(1800);
+    for (std::size_t i = 0; i < ramp.size(); ++i)
+        ramp[i] = static_cast<std::uint8_t>(i * 7 + 3); // samples 0x0A03, 0x1811, ...
+    const testsignals::WavChunk info{"LIST",
+                                     {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 1, 0, 0, 0, 'S'}};
+    const Bytes b24 = {0x11, 0x34, 0x12, 0x99, 0x00, 0x80, 0xFF, 0xFF, 0x7F, 0x01, 0xFE, 0xFF};
+    const Bytes b32 = {0x11, 0x22, 0x34, 0x12, 0xAA, 0xBB, 0x00, 0x80,
+                       0,    0,    0xFF, 0x7F, 1,    2,    3,    4};
     const std::string mp3 = "File {} is corrupt or not an MP3 file.";
     const std::string wav = "File {} is corrupt or not a WAV file";
     const std::string coding = "File {} uses unsupported encoding.";
@@ -103,7 +112,9 @@ TEST(HostileFiles, EveryPathRefusesThemOrReadsWhatIsThereInSilence) {
         std::optional<AudioErrorKind> kind; // none: every path reads it
         std::string message;                // {} stands for the quoted path; empty: not checked
         bool estimateOpens = false;
-        const char* sameAs = nullptr; // the fixture it decodes to
+        const char* sameAs = nullptr;        // the fixture it decodes to
+        std::vector<std::int16_t> samples{}; // the first ones read
+        std::vector<int> chunkBytes{};       // the estimate's source's, when given
     };
     // clang-format off
     std::vector<Case> cases = {
@@ -139,11 +150,29 @@ TEST(HostileFiles, EveryPathRefusesThemOrReadsWhatIsThereInSilence) {
         {"xing.mp3", xing, std::nullopt, "", true},
         {"rate change.mp3", fixture("rate_change.mp3"), std::nullopt, "", true, "stereo_137.mp3"}};
     // clang-format on
+    const auto reads = [&](std::string name, Bytes bytes, std::vector<std::int16_t> samples,
+                           std::vector<int> chunkBytes = {}) {
+        cases.push_back(
+            {name + ".wav", bytes, std::nullopt, "", true, nullptr, samples, chunkBytes});
+    };
+    const std::vector<std::int16_t> rampStart = {0x0A03, 0x1811};
+    // clang-format off
+    reads("odd chunk", MakeWav({.chunksBeforeData = {{"odd ", {1, 2, 3}}, info}}, ramp), rampStart, {1800});
+    reads("labels", MakeWav({.chunksBeforeFmt = {{"z z ", {1}}, {{"a\0\177b", 4}, {}}}}, ramp), rampStart);
+    reads("fmt 17", MakeWav({.fmtLength = 17, .chunksBeforeData = {info}}, ramp), rampStart);
+    reads("fmt 40", MakeWav({.fmtLength = 40}, ramp), rampStart);
+    reads("stated", MakeWav({.dataLengthOverride = true, .dataLength = 1001}, ramp), {2563}, {1000});
+    reads("six 24-bit", MakeWav({.channels = 6, .bitsPerSample = 24}, Bytes(12600, 0x5A)), {0x5A5A},
+          {5508, 5508, 1584});
+    reads("part frame", MakeWav({}, Bytes(8003, 0x5A)), {0x5A5A}, {5512, 2488});
+    reads("8-bit", MakeWav({.bitsPerSample = 8}, {0, 127, 128, 255}), {-32768, -256, 0, 32512});
+    reads("24-bit", MakeWav({.bitsPerSample = 24}, b24), {0x1234, -32768, 32767, -2});
+    reads("32-bit", MakeWav({.bitsPerSample = 32}, b32), {0x1234, -32768, 32767, 0x0403});
     using Format = std::tuple<std::uint16_t, std::uint32_t, std::uint16_t>; // channels, Hz, bits
-    for (const auto& [channels, rate, bits] :
-         {Format{2, 40'000'000, 16}, Format{2, 2147483647, 16}, Format{2, 4294967295u, 16},
-          Format{2, 7999, 16}, Format{2, 384001, 16}, Format{0, 44100, 16}, Format{9, 44100, 16},
-          Format{514, 44100, 16}, Format{2, 44100, 12}}) {
+    for (const auto& [channels, rate, bits] : {Format{2, 40'000'000, 16}, Format{2, 2147483647, 16},
+             Format{2, 4294967295u, 16}, Format{2, 7999, 16}, Format{2, 384001, 16},
+             Format{0, 44100, 16}, Format{9, 44100, 16}, Format{514, 44100, 16}, Format{2, 44100, 12}}) {
+        // clang-format on
         const std::string format = std::to_string(bits) + " bits, " + std::to_string(channels) +
                                    " channels, " + std::to_string(rate) + " Hz";
         cases.push_back({format + ".wav",
@@ -181,7 +210,7 @@ TEST(HostileFiles, EveryPathRefusesThemOrReadsWhatIsThereInSilence) {
         EXPECT_TRUE(std::ranges::all_of(all.percents, [](int percent) { return percent <= 100; }));
         if (!c.estimateOpens) {
             EXPECT_EQ(std::tuple(source.SampleRate(), source.Channels(), source.BitsPerSample(),
-                                 all.pcm.size()),
+                                 all.samples.size()),
                       std::tuple(0, 0, 0, 0UL));
         }
         expect(audio::EstimateBpm(path), c.estimateOpens);
@@ -189,10 +218,17 @@ TEST(HostileFiles, EveryPathRefusesThemOrReadsWhatIsThereInSilence) {
         expect(decoded, !c.kind.has_value());
         expect(audio::FindTempo(path), !c.kind.has_value());
         EXPECT_LE(decoded ? decoded.value().samples.capacity() * 2 : 0, c.bytes.size() * 24 * 4);
+        for (const auto& samples : {all.samples, decoded ? decoded.value().samples : all.samples})
+            EXPECT_EQ(
+                std::vector(samples.begin(),
+                            samples.begin() + long(std::min(samples.size(), c.samples.size()))),
+                c.samples);
+        EXPECT_TRUE(c.chunkBytes.empty() || all.chunkBytes == c.chunkBytes);
         if (c.sameAs != nullptr && decoded) {
             EXPECT_EQ(decoded.value().samples,
                       audio::DecodeWholeFile(testpaths::Fixture(c.sameAs)).value().samples);
-            EXPECT_EQ(all.pcm, testpaths::DrainFile(testpaths::Fixture(c.sameAs)).pcm);
+            EXPECT_TRUE(source.Open(testpaths::Fixture(c.sameAs)));
+            EXPECT_EQ(all.samples, testpaths::Drain(source).samples);
         }
     }
     std::fflush(stderr);

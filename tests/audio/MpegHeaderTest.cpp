@@ -4,13 +4,12 @@
 
 namespace {
 
-using audio::DescribeFrame;
 using audio::SplitFrameHeader;
 using Header = std::array<std::uint8_t, 4>;
 using Bytes = std::vector<std::uint8_t>;
 
 audio::MpegFrameInfo Describe(const Header& header) {
-    return DescribeFrame(SplitFrameHeader(header.data())).value_or(audio::MpegFrameInfo{});
+    return audio::DescribeFrame(SplitFrameHeader(header.data())).value_or(audio::MpegFrameInfo{});
 }
 
 // Bitrates (kbit/s) of indices 1-14 by layer: ISO/IEC 11172-3 for MPEG-1,
@@ -45,55 +44,6 @@ TEST(MpegHeader, EveryBitrateSampleRateAndFrameSampleCountIsTheStandards) {
                   (std::array{layer, v.kbps[layer - 1][index - 1], v.rates[rate], samples}))
             << "version " << v.versionId << " Layer " << layer << ", bitrate " << index << ", rate "
             << rate;
-    }
-}
-
-// F is a 72-byte MPEG-2.5 Layer III frame (8 kbit/s, 8 kHz, mono): 72 ×
-// bitrate / rate, as for every lower-rate Layer III frame. A frame holds up
-// when it ends the range or the next header of its stream follows. Reserved
-// values and free format (whose size the header does not give) describe no
-// frame.
-TEST(MpegHeader, SearchTakesTheFirstHeaderThatHoldsUp) {
-    // The first `bytes` of F, with its second and third header byte.
-    const auto f = [](std::size_t bytes = 72, std::uint8_t b1 = 0xE3, std::uint8_t b2 = 0x18) {
-        Bytes data = {0xFF, b1, b2, 0xC4};
-        data.resize(bytes, 0);
-        return data;
-    };
-    const auto join = [](Bytes a, const Bytes& b, const Bytes& c = {}) {
-        a.insert(a.end(), b.begin(), b.end());
-        a.insert(a.end(), c.begin(), c.end());
-        return a;
-    };
-    Bytes junk = {0x00, 0xFF, 0x00, 0xFF, 0xFB, 0x90, 0x64, 0x12};
-    junk.resize(600, 0x55);
-    const std::tuple<const char*, Bytes, bool, std::size_t, int> cases[] = {
-        {"lone MPEG-1 header in junk", join(junk, f(), f()), true, 3, 0},
-        {"after the lone header", join(Bytes(junk.begin() + 4, junk.end()), f(), f()), true, 596,
-         72},
-        {"almost sync patterns", join({0xFE, 0xE3, 0xFF, 0xDF}, f(), f()), true, 4, 72},
-        {"F alone", f(), true, 0, 72},
-        {"F one byte short", f(71), true, 0, 0},
-        {"F, 3 bytes of the next", join(f(), f(3)), true, 0, 0},
-        {"F, 4 bytes of the next", join(f(), f(4)), true, 0, 72},
-        {"F, next of another bitrate", join(f(), f(4, 0xE3, 0x28)), true, 0, 72},
-        {"F, next of another version", join(f(), f(4, 0xF3)), true, 0, 0},
-        {"F, next of another layer", join(f(), f(4, 0xE5)), true, 0, 0},
-        {"F, next of another rate", join(f(), f(4, 0xE3, 0x14)), true, 0, 0},
-        {"sync in the last four bytes", {0, 0, 0xFF, 0xE3, 0x18, 0xC4}, true, 2, 0},
-        {"sync in the last three bytes", {0, 0, 0, 0xFF, 0xE3, 0x18}, false, 0, 0},
-        {"F padded", f(73, 0xE3, 0x1A), true, 0, 73},
-        {"reserved version", f(72, 0xEB), true, 0, 0},
-        {"reserved layer", f(72, 0xE1), true, 0, 0},
-        {"bitrate index 15", f(72, 0xE3, 0xF8), true, 0, 0},
-        {"free format", f(72, 0xE3, 0x08), true, 0, 0},
-        {"reserved rate", f(72, 0xE3, 0x1C), true, 0, 0}};
-    for (const auto& [name, data, found, skipped, frameBytes] : cases) {
-        const auto search = audio::FindFrameHeader(data.data(), data.size());
-        EXPECT_EQ(std::tuple(search.headerStartFound, search.skippedBytes, search.frameBytes,
-                             search.bitrateKbps),
-                  std::tuple(found, skipped, frameBytes, frameBytes > 0 ? 8 : 0))
-            << name;
     }
 }
 

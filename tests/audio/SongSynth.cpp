@@ -31,12 +31,10 @@ struct Mixer {
     void Kick(double at, double level) {
         double phase = 0;
         ForEachSample(at, 5 * t.kickDecaySeconds, [&](double s, double& sample) {
-            phase +=
-                kTwoPi *
-                (t.kickEndHz + (t.kickStartHz - t.kickEndHz) * std::exp(-s / t.kickSweepSeconds)) /
-                rate;
-            // A 0.3 ms ramp: the attack starts at `at` but does not click.
-            const double ramp = std::min(1.0, s / 0.0003);
+            const double hz =
+                t.kickEndHz + (t.kickStartHz - t.kickEndHz) * std::exp(-s / t.kickSweepSeconds);
+            phase += kTwoPi * hz / rate;
+            const double ramp = std::min(1.0, s / 0.0003); // the attack does not click
             sample +=
                 level * t.kickLevel * ramp * std::exp(-s / t.kickDecaySeconds) * std::sin(phase);
         });
@@ -166,29 +164,22 @@ std::vector<std::int16_t> SynthesizeSong(const SongRecipe& recipe) {
 }
 
 std::vector<SongRecipe> VarietySongs(double seconds) {
-    using G = Groove;
+    const double s = seconds;
+    constexpr auto B = Groove::kBackbeat, F = Groove::kFourOnTheFloor, W = Groove::kWaltz,
+                   D = Groove::kDotted, H = Groove::kHalfTime, A = Groove::kOffBeatAccents;
+    // clang-format off
     return {
-        {"87 backbeat", 87, 0.412, seconds, G::kBackbeat, 0, 11},
-        {"96.35 backbeat", 96.35, 0.087, seconds, G::kBackbeat, 0, 12},
-        {"104 swing", 104, 0.301, seconds, G::kBackbeat, 1.0 / 6, 13},
-        {"112 waltz", 112, 0.250, seconds, G::kWaltz, 0, 14},
-        {"120 four", 120, 0.023, seconds, G::kFourOnTheFloor, 0, 15},
-        {"128 intro 7 s", 128, 7.113, seconds, G::kFourOnTheFloor, 0, 16},
-        {"135 dotted", 135, 0.190, seconds, G::kDotted, 0, 17},
-        {"140 half-time", 140, 0.333, seconds, G::kHalfTime, 0, 18},
-        {"145 off-beat accents", 145, 0.150, seconds, G::kOffBeatAccents, 0, 19},
-        {"150 waltz", 150, 0.071, seconds, G::kWaltz, 0, 20},
-        {"160 backbeat", 160, 0.205, seconds, G::kBackbeat, 0, 21},
-        {"174 four", 174, 0.128, seconds, G::kFourOnTheFloor, 0, 22},
-        {"180 swing", 180, 0.044, seconds, G::kBackbeat, 1.0 / 6, 23},
-        {"190 four", 190, 0.260, seconds, G::kFourOnTheFloor, 0, 24},
-        {"200 backbeat", 200, 0.110, seconds, G::kBackbeat, 0, 25},
-        {"210 off-beat accents", 210, 0.090, seconds, G::kOffBeatAccents, 0, 26},
-        {"220 dotted", 220, 0.015, seconds, G::kDotted, 0, 27},
-        {"236 four", 236, 0.180, seconds, G::kFourOnTheFloor, 0, 28},
-        {"245 backbeat", 245, 0.140, seconds, G::kBackbeat, 0, 29},
-        {"256 four", 256, 0.050, seconds, G::kFourOnTheFloor, 0, 30},
-    };
+        {"87 backbeat", 87, 0.412, s, B, 0, 11}, {"96.35 backbeat", 96.35, 0.087, s, B, 0, 12},
+        {"104 swing", 104, 0.301, s, B, 1.0 / 6, 13}, {"112 waltz", 112, 0.250, s, W, 0, 14},
+        {"120 four", 120, 0.023, s, F, 0, 15}, {"128 intro 7 s", 128, 7.113, s, F, 0, 16},
+        {"135 dotted", 135, 0.190, s, D, 0, 17}, {"140 half-time", 140, 0.333, s, H, 0, 18},
+        {"145 off-beat accents", 145, 0.150, s, A, 0, 19}, {"150 waltz", 150, 0.071, s, W, 0, 20},
+        {"160 backbeat", 160, 0.205, s, B, 0, 21}, {"174 four", 174, 0.128, s, F, 0, 22},
+        {"180 swing", 180, 0.044, s, B, 1.0 / 6, 23}, {"190 four", 190, 0.260, s, F, 0, 24},
+        {"200 backbeat", 200, 0.11, s, B, 0, 25}, {"210 off-beat accents", 210, 0.09, s, A, 0, 26},
+        {"220 dotted", 220, 0.015, s, D, 0, 27}, {"236 four", 236, 0.180, s, F, 0, 28},
+        {"245 backbeat", 245, 0.140, s, B, 0, 29}, {"256 four", 256, 0.050, s, F, 0, 30}};
+    // clang-format on
 }
 
 } // namespace testsignals

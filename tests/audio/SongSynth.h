@@ -9,14 +9,13 @@
 // the seed, and a little noise. Deterministic for a recipe.
 namespace testsignals {
 
-enum class Groove {
-    kFourOnTheFloor, // kick on every beat, snare on 2 and 4, open hat on the off-beats
-    kBackbeat,       // kick on 1 and 3, snare on 2 and 4, hats on the eighths
-    kHalfTime,       // kick on 1, snare on 3, hats on the eighths
-    kDotted,         // kicks a dotted quarter apart (beats 1, 2.5, 4), snare on 3
-    kOffBeatAccents, // soft kick on the beats, loud stabs on every off-beat
-    kWaltz,          // 3/4: kick on 1, snare on 2 and 3
-};
+// kFourOnTheFloor: kick on every beat, snare on 2 and 4, open hat on the
+// off-beats. kBackbeat: kick on 1 and 3, snare on 2 and 4, hats on the
+// eighths. kHalfTime: kick on 1, snare on 3, hats on the eighths. kDotted:
+// kicks a dotted quarter apart (beats 1, 2.5, 4), snare on 3.
+// kOffBeatAccents: soft kick on the beats, loud stabs on every off-beat.
+// kWaltz: 3/4, kick on 1, snare on 2 and 3.
+enum class Groove { kFourOnTheFloor, kBackbeat, kHalfTime, kDotted, kOffBeatAccents, kWaltz };
 
 struct SongRecipe {
     std::string name;
