@@ -45,6 +45,8 @@ save_as() {
   dialog=$(wait_window 'Save|save' 15) || fail "no save dialog"
   xdotool windowfocus --sync "$dialog"
   sleep 0.3
+  # The dialog proposes a name: the typed path replaces it.
+  xdotool key --clearmodifiers ctrl+a
   xdotool type --delay 20 "$1"
   xdotool key Return
   wait_gone 'Save|save' 15 || fail "the save dialog stayed open"
