@@ -3,7 +3,7 @@
 # audio driver (no sound card needed) and settings in a fresh folder.
 # Usage: run-e2e.sh BUILD_DIR
 set -euo pipefail
-build=${1:-build}
+build=$(cd "${1:-build}" && pwd) # absolute: file dialogs resolve typed names in their own folder
 here=$(cd "$(dirname "$0")" && pwd)
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null
 unset QT_QPA_PLATFORM
