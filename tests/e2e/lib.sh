@@ -54,11 +54,24 @@ save_as() {
   [ -s "$1" ] || fail "nothing was saved"
 }
 
+# Prints the id of the oldest visible window whose title matches $1. A window
+# closing during the search makes xdotool fail: it asks again.
+first_window() {
+  local id
+  for _ in $(seq 50); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | sort -n | head -n 1) || true
+    [ -n "$id" ] && break
+    sleep 0.1
+  done
+  [ -n "$id" ] || fail "no window named $1"
+  echo "$id"
+}
+
 wait_song_loaded() {
   local main
   wait_window '^Beatwright$' 30 >/dev/null || fail "main window never appeared"
   # The main window is the first of that name; a message box may follow it.
-  main=$(xdotool search --onlyvisible --name '^Beatwright$' | sort -n | head -n 1)
+  main=$(first_window '^Beatwright$')
   wait_window '^Please wait' 10 >/dev/null || true
   wait_gone '^Please wait' 60 || fail "the tempo estimate never finished"
   echo "$main"

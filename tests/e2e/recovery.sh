@@ -64,7 +64,7 @@ answer_question() {
 # The main window is the first of its name; unsaved work puts the file's
 # name before it.
 quit() {
-  quit_program "$pid" "$(xdotool search --onlyvisible --name 'Beatwright$' | sort -n | head -n 1)"
+  quit_program "$pid" "$(first_window 'Beatwright$')"
   pid=
 }
 
@@ -78,7 +78,7 @@ pid=$!
 answer_question Return
 wait_window '^Please wait' 10 >/dev/null || true
 wait_gone '^Please wait' 60 || fail "the restored song never loaded"
-main=$(xdotool search --onlyvisible --name 'Beatwright$' | sort -n | head -n 1)
+main=$(first_window 'Beatwright$')
 focus_main "$main"
 for _ in $(seq 50); do [ ! -e "$state/$crashed" ] && [ "$(copies)" = 1 ] && break; sleep 0.1; done
 [ ! -e "$state/$crashed" ] || fail "the restored copy was left behind"
