@@ -95,9 +95,8 @@ TEST(HostileFiles, EveryPathRefusesThemOrReadsWhatIsThereInSilence) {
         }
         return file;
     };
-    Bytes ramp(1800);
-    for (std::size_t i = 0; i < ramp.size(); ++i)
-        ramp[i] = static_cast<std::uint8_t>(i * 7 + 3); // samples 0x0A03, 0x1811, ...
+    Bytes ramp(1800); // samples 0x0A03, 0x1811, ...
+    std::ranges::generate(ramp, [i = 0]() mutable { return std::uint8_t(i++ * 7 + 3); });
     const testsignals::WavChunk info{"LIST",
                                      {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 1, 0, 0, 0, 'S'}};
     const Bytes b24 = {0x11, 0x34, 0x12, 0x99, 0x00, 0x80, 0xFF, 0xFF, 0x7F, 0x01, 0xFE, 0xFF};
@@ -208,21 +207,15 @@ TEST(HostileFiles, EveryPathRefusesThemOrReadsWhatIsThereInSilence) {
         expect(source.Open(path), c.estimateOpens);
         const testpaths::Drained all = testpaths::Drain(source);
         EXPECT_TRUE(std::ranges::all_of(all.percents, [](int percent) { return percent <= 100; }));
-        if (!c.estimateOpens) {
-            EXPECT_EQ(std::tuple(source.SampleRate(), source.Channels(), source.BitsPerSample(),
-                                 all.samples.size()),
-                      std::tuple(0, 0, 0, 0UL));
-        }
+        EXPECT_TRUE(c.estimateOpens || (source.SampleRate() == 0 && source.Channels() == 0 &&
+                                        source.BitsPerSample() == 0 && all.samples.empty()));
         expect(audio::EstimateBpm(path), c.estimateOpens);
         const auto decoded = audio::DecodeWholeFile(path);
         expect(decoded, !c.kind.has_value());
         expect(audio::FindTempo(path), !c.kind.has_value());
         EXPECT_LE(decoded ? decoded.value().samples.capacity() * 2 : 0, c.bytes.size() * 24 * 4);
         for (const auto& samples : {all.samples, decoded ? decoded.value().samples : all.samples})
-            EXPECT_EQ(
-                std::vector(samples.begin(),
-                            samples.begin() + long(std::min(samples.size(), c.samples.size()))),
-                c.samples);
+            EXPECT_TRUE(std::ranges::mismatch(c.samples, samples).in1 == c.samples.end());
         EXPECT_TRUE(c.chunkBytes.empty() || all.chunkBytes == c.chunkBytes);
         if (c.sameAs != nullptr && decoded) {
             EXPECT_EQ(decoded.value().samples,

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <utility>
 
 namespace testsignals {
 
@@ -43,8 +44,7 @@ struct Mixer {
         double previous = 0;
         ForEachSample(at, 6 * t.snareDecaySeconds, [&](double s, double& sample) {
             const double noise = Noise();
-            const double bright = noise - 0.5 * previous;
-            previous = noise;
+            const double bright = noise - 0.5 * std::exchange(previous, noise);
             const double body = std::sin(kTwoPi * t.snareToneHz * s) * std::exp(-s / 0.04);
             sample += level * t.snareLevel *
                       (0.7 * bright * std::exp(-s / t.snareDecaySeconds) + 0.5 * body);
@@ -54,8 +54,8 @@ struct Mixer {
         double previous = 0;
         ForEachSample(at, 6 * decay, [&](double s, double& sample) {
             const double noise = Noise();
-            sample += level * t.hatLevel * (noise - previous) * std::exp(-s / decay);
-            previous = noise;
+            sample += level * t.hatLevel * (noise - std::exchange(previous, noise)) *
+                      std::exp(-s / decay);
         });
     }
     void Bass(double at, double seconds, double hz) {
