@@ -154,23 +154,23 @@ TEST(HostileFiles, EveryPathRefusesThemOrReadsWhatIsThereInSilence) {
         cases.push_back(
             {name + ".wav", bytes, std::nullopt, "", true, nullptr, samples, chunkBytes});
     };
-    const std::vector<std::int16_t> rampStart = {0x0A03, 0x1811};
+    const std::vector<std::int16_t> first = {0x0A03, 0x1811};
     // clang-format off
-    reads("odd chunk", MakeWav({.chunksBeforeData = {{"odd ", {1, 2, 3}}, info}}, ramp), rampStart, {1800});
-    reads("labels", MakeWav({.chunksBeforeFmt = {{"z z ", {1}}, {{"a\0\177b", 4}, {}}}}, ramp), rampStart);
-    reads("fmt 17", MakeWav({.fmtLength = 17, .chunksBeforeData = {info}}, ramp), rampStart);
-    reads("fmt 40", MakeWav({.fmtLength = 40}, ramp), rampStart);
-    reads("stated", MakeWav({.dataLengthOverride = true, .dataLength = 1001}, ramp), {2563}, {1000});
+    reads("odd", MakeWav({.chunksBeforeData = {{"odd ", {1}}, info}}, ramp), first, {1800});
+    reads("z", MakeWav({.chunksBeforeFmt = {{"z z ", {1}}, {{"a\0\177b", 4}, {}}}}, ramp), first);
+    reads("fmt 17", MakeWav({.fmtLength = 17, .chunksBeforeData = {info}}, ramp), first);
+    reads("fmt 40", MakeWav({.fmtLength = 40}, ramp), first);
+    reads("cut", MakeWav({.dataLengthOverride = true, .dataLength = 1001}, ramp), {2563}, {1000});
     reads("six 24-bit", MakeWav({.channels = 6, .bitsPerSample = 24}, Bytes(12600, 0x5A)), {0x5A5A},
           {5508, 5508, 1584});
     reads("part frame", MakeWav({}, Bytes(8003, 0x5A)), {0x5A5A}, {5512, 2488});
     reads("8-bit", MakeWav({.bitsPerSample = 8}, {0, 127, 128, 255}), {-32768, -256, 0, 32512});
     reads("24-bit", MakeWav({.bitsPerSample = 24}, b24), {0x1234, -32768, 32767, -2});
     reads("32-bit", MakeWav({.bitsPerSample = 32}, b32), {0x1234, -32768, 32767, 0x0403});
-    using Format = std::tuple<std::uint16_t, std::uint32_t, std::uint16_t>; // channels, Hz, bits
-    for (const auto& [channels, rate, bits] : {Format{2, 40'000'000, 16}, Format{2, 2147483647, 16},
-             Format{2, 4294967295u, 16}, Format{2, 7999, 16}, Format{2, 384001, 16},
-             Format{0, 44100, 16}, Format{9, 44100, 16}, Format{514, 44100, 16}, Format{2, 44100, 12}}) {
+    using F = std::tuple<std::uint16_t, std::uint32_t, std::uint16_t>; // channels, Hz, bits
+    for (const auto& [channels, rate, bits] : {F{2, 40'000'000, 16}, F{2, 2147483647, 16},
+             F{2, 4294967295u, 16}, F{2, 7999, 16}, F{2, 384001, 16}, F{0, 44100, 16},
+             F{9, 44100, 16}, F{514, 44100, 16}, F{2, 44100, 12}}) {
         // clang-format on
         const std::string format = std::to_string(bits) + " bits, " + std::to_string(channels) +
                                    " channels, " + std::to_string(rate) + " Hz";
