@@ -1,9 +1,9 @@
 // Reading song files: the source that hands out 16-bit chunks to the tempo
 // estimate, and the whole decoded song the player and the tempo finder
 // take (sample 0 is song time 0 as the games that play our charts have
-// it), resampled when its rate is too high to play. The MP3 and Ogg
-// fixtures come from Debian's lame, twolame and oggenc
-// (tests/CMakeLists.txt), made from 8 s songs.
+// it). The MP3 and Ogg fixtures come from Debian's lame, twolame and
+// oggenc (tests/CMakeLists.txt), made from 8 s songs; WAV layouts are read
+// in HostileFilesTest.
 #include "audio/AudioSource.h"
 
 #include "AudioTestPaths.h"
@@ -11,7 +11,6 @@
 #include "audio/EstimateBpm.h"
 #include "audio/MpegHeader.h"
 #include "audio/SongStream.h"
-#include "audio/WavReader.h"
 
 #include <algorithm>
 #include <cmath>

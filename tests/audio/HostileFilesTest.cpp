@@ -50,7 +50,9 @@ Bytes OggPatched(Bytes file, std::size_t page, std::size_t at, std::uint32_t val
 // estimate through its source, the player and the tempo finder through the
 // song stream; a source that fails to open reports no format, whatever it
 // had open before. A WAV without samples opens for the estimate, but the
-// player needs a first block. An MP3 whose sync patterns never hold up must
+// player needs a first block (without a single whole frame, its decoder
+// once did memcpy into the null data() of an empty vector, under UBSan). An
+// MP3 whose sync patterns never hold up must
 // not be read past its end, even when the last is cut short. Formats
 // outside 8-384 kHz, 1-8 channels and 8/16/24/32 bits are refused before
 // SoundTouch (which aborts above about 35.8 MHz) or an allocation sees
@@ -66,6 +68,16 @@ Bytes OggPatched(Bytes file, std::size_t page, std::size_t at, std::uint32_t val
 // said on file descriptor 2 meanwhile (libmpg123 once complained there).
 // In `valid`: RIFF header 0-11, "fmt " chunk 12-35, "data" at 36; in
 // `list`, a LIST chunk's label at 12 and length at 16.
+//
+// WAV layouts every path reads: chunks skipped by their length and pad
+// byte (a wrong skip shifts the data or fails the next label), labels
+// checked up to a zero byte from space to 'z', data read up to the stated
+// length or the end of the file; the source's chunks are at most 5512
+// bytes of whole frames (1378 stereo 16-bit frames, 306 of six 24-bit
+// channels), a partial frame at the end dropped. 8-bit samples are unsigned
+// around 128 and keep their byte as the high one; 24 and 32-bit samples
+// keep their two most significant bytes; the player's decoder reads the
+// same samples.
 TEST(HostileFiles, EveryPathRefusesThemOrReadsWhatIsThereInSilence) {
     using enum AudioErrorKind;
     using testsignals::MakeWav;
@@ -125,6 +137,7 @@ TEST(HostileFiles, EveryPathRefusesThemOrReadsWhatIsThereInSilence) {
         {"wav.ogg", valid, kNotThisFormat, "File {} is corrupt or not an Ogg Vorbis file."},
         {"song", text, kUnknownType, "File {} is not an MP3, WAV or Ogg Vorbis file."},
         {"no samples.wav", MakeWav({}, {}), kDamaged, wav, true},
+        {"no whole frame.wav", MakeWav({.bitsPerSample = 24}, {0x5A}), kDamaged, wav, true},
         {"empty.wav", {}, kNotThisFormat, wav},
         {"RIFF cut.wav", Bytes(valid.begin(), valid.begin() + 11), kNotThisFormat, wav},
         {"not RIFF.wav", Patched(valid, 0, {'R', 'I', 'F', 'X'}), kNotThisFormat, wav},
