@@ -3,14 +3,11 @@
 #include "TestSignals.h"
 #include "audio/AudioSource.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <gtest/gtest.h>
 #include <string>
-#include <tuple>
 
 // What the audio tests share: build-tree locations passed by compile
 // definition (so the tests run from any working directory), scratch files

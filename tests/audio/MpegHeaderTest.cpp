@@ -6,7 +6,6 @@ namespace {
 
 using audio::SplitFrameHeader;
 using Header = std::array<std::uint8_t, 4>;
-using Bytes = std::vector<std::uint8_t>;
 
 audio::MpegFrameInfo Describe(const Header& header) {
     return audio::DescribeFrame(SplitFrameHeader(header.data())).value_or(audio::MpegFrameInfo{});
@@ -45,25 +44,6 @@ TEST(MpegHeader, EveryBitrateSampleRateAndFrameSampleCountIsTheStandards) {
             << "version " << v.versionId << " Layer " << layer << ", bitrate " << index << ", rate "
             << rate;
     }
-}
-
-// ID3v2: "ID3", version, flags (0x10: footer), then the body's length in
-// four bytes of 7 bits each.
-TEST(MpegHeader, Id3v2TagLengthCountsHeaderBodyAndFooter) {
-    const std::tuple<const char*, Bytes, std::size_t> cases[] = {
-        {"plain", {'I', 'D', '3', 4, 0, 0, 1, 2, 3, 4}, 10 + (1 << 21) + (2 << 14) + (3 << 7) + 4},
-        {"footer", {'I', 'D', '3', 4, 0, 0x10, 0, 0, 2, 1}, 20 + 257},
-        {"other flags", {'I', 'D', '3', 4, 0, 0xEF, 0, 0, 2, 1}, 10 + 257},
-        {"largest", {'I', 'D', '3', 4, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F}, 10 + (1 << 28) - 1},
-        {"frame after it", {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 0, 0xFF, 0xFB}, 10},
-        {"cut short", {'I', 'D', '3', 4, 0, 0, 0, 0, 2}, 0},
-        {"not syncsafe first", {'I', 'D', '3', 4, 0, 0, 0x80, 0, 0, 0}, 0},
-        {"not syncsafe last", {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 0x80}, 0},
-        {"JD3", {'J', 'D', '3', 4, 0, 0, 0, 0, 2, 1}, 0},
-        {"IE3", {'I', 'E', '3', 4, 0, 0, 0, 0, 2, 1}, 0},
-        {"ID4", {'I', 'D', '4', 4, 0, 0, 0, 0, 2, 1}, 0}};
-    for (const auto& [name, data, tagBytes] : cases)
-        EXPECT_EQ(audio::Id3v2TagBytes(data.data(), data.size()), tagBytes) << name;
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <utility>
 
 namespace testsignals {
 
@@ -43,8 +44,7 @@ struct Mixer {
         double previous = 0;
         ForEachSample(at, 6 * t.snareDecaySeconds, [&](double s, double& sample) {
             const double noise = Noise();
-            const double bright = noise - 0.5 * previous;
-            previous = noise;
+            const double bright = noise - 0.5 * std::exchange(previous, noise);
             const double body = std::sin(kTwoPi * t.snareToneHz * s) * std::exp(-s / 0.04);
             sample += level * t.snareLevel *
                       (0.7 * bright * std::exp(-s / t.snareDecaySeconds) + 0.5 * body);
@@ -54,8 +54,8 @@ struct Mixer {
         double previous = 0;
         ForEachSample(at, 6 * decay, [&](double s, double& sample) {
             const double noise = Noise();
-            sample += level * t.hatLevel * (noise - previous) * std::exp(-s / decay);
-            previous = noise;
+            sample += level * t.hatLevel * (noise - std::exchange(previous, noise)) *
+                      std::exp(-s / decay);
         });
     }
     void Bass(double at, double seconds, double hz) {
@@ -84,7 +84,7 @@ struct Mixer {
     std::mt19937 random;
 };
 
-// One instrument's part in a groove: the beats of the bar it plays (bit n:
+// One instrument's line in a groove: the beats of the bar it plays (bit n:
 // beat n), on the beat or the off-beat, its level, and the hat's decay in
 // seconds (0: the song's) or the bass note's length in beats.
 struct Hit {
@@ -94,8 +94,9 @@ struct Hit {
     double level, extra;
 };
 
-// By Groove, in the order the parts are mixed (the noise they draw depends
-// on it). The dotted groove kicks on beats 1 and 4 and on the off-beat of 2.
+// By Groove, in the order the instruments are mixed (the noise they draw
+// depends on it). The dotted groove kicks on beats 1 and 4 and on the
+// off-beat of 2.
 // clang-format off
 const std::vector<Hit> kGrooves[] = {
     {{'k', 15, false, 1.0, 0}, {'s', 10, false, 1.0, 0}, {'h', 15, true, 1.3, 0.09},
