@@ -51,7 +51,6 @@ TEST_F(ChartListWindow, ImportShowsEveryChartAndTheViewFitsTheChosenOnesColumns)
     EXPECT_FALSE(Dock()->isVisible());
     const int singleWidth = view->width();
     const int windowMinimum = window->minimumWidth();
-    EXPECT_EQ(singleWidth, 200);
     const std::string path = WriteFile(TempFolder("chart_list_window"), "three.dwi", kThreeCharts);
     Import(path, {true});
     Action(app::kCmdSave)->trigger();
@@ -135,7 +134,6 @@ TEST_F(ChartListWindow, DifficultyAndRatingTakeEveryValueAFileHolds) {
     LoadSong();
     auto* difficulty = Control<QComboBox>(1025);
     auto* rating = Control<QComboBox>(1026);
-    EXPECT_EQ(difficulty->itemText(0) + "|" + rating->itemText(9), "BASIC|10");
     for (const char* name : {"BEGINNER", "SMANIAC", "ANOTHER", "HEAVY"}) {
         difficulty->setCurrentIndex(difficulty->findText(QString::fromLatin1(name)));
         EXPECT_EQ(window->Editor().Selected()->difficulty, name);

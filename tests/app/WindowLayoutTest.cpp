@@ -23,10 +23,10 @@ QRect TextRect(const QLabel& label) {
     return QRect(left, box.top() + metrics.ascent() + ink.top(), width, ink.height());
 }
 
-// Every label's text shows whole, clear of the controls by at least kGap pixels: a text that
-// runs into its box reads as cut off. The closed Range Action box shows each
-// action's whole text from its start; the BPM spin sits at the right end of
-// its box.
+// Every label's text shows whole, clear of the controls by at least kGap
+// pixels: a text that runs into its box reads as cut off. The closed Range
+// Action box shows each action's whole text from its start; the BPM spin
+// sits at the right end of its box.
 TEST_F(Window, ControlsAndLabelsShowWholeAndApart) {
     constexpr int kGap = 2;
     QWidget* central = window->centralWidget();
