@@ -3,6 +3,7 @@
 #include "app/ChartListPanel.h"
 #include "app/NewChartDialog.h"
 #include "view/CCustomDisplay.h"
+#include "view/LaneLayout.h"
 
 #include <QDialogButtonBox>
 #include <QDockWidget>
@@ -51,6 +52,7 @@ TEST_F(ChartListWindow, ImportShowsEveryChartAndTheViewFitsTheChosenOnesColumns)
     EXPECT_FALSE(Dock()->isVisible());
     const int singleWidth = view->width();
     const int windowMinimum = window->minimumWidth();
+    EXPECT_EQ(singleWidth, view::ViewWidthFor(4));
     const std::string path = WriteFile(TempFolder("chart_list_window"), "three.dwi", kThreeCharts);
     Import(path, {true});
     Action(app::kCmdSave)->trigger();

@@ -82,8 +82,8 @@ TEST_F(Window, RefusedAndFailedCommandsSayWhy) {
 
 // Speed, metronome, snap and the recent files come back in the next run.
 // Recent Files lists songs and charts, newest first; a chart reopens with
-// its song (the one music file in its folder; without one the user is
-// asked); an entry that no longer opens leaves the list.
+// its song (the one music file in its folder); an entry that no longer
+// opens leaves the list.
 TEST_F(Window, SettingsAndRecentFilesSurviveARestart) {
     UseSettings();
     const std::string folder = TempFolder("window_recent");
@@ -119,11 +119,6 @@ TEST_F(Window, SettingsAndRecentFilesSurviveARestart) {
     player.openError = "gone";
     recent->actions()[2]->trigger();
     EXPECT_EQ(entries(), chart + "|" + song);
-
-    const std::string alone = WriteFile(TempFolder("window_recent_alone"), "a.dwi", "#BPM:90;\n");
-    dialogs.openPaths = {std::nullopt};
-    EXPECT_FALSE(window->OpenChartFile(alone));
-    EXPECT_EQ(window->DwiFileName(), chart.toStdString());
 }
 
 // Copies of unsaved work set aside while the window runs, offered back by
