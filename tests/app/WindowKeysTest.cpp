@@ -201,8 +201,8 @@ TEST_F(Window, CalibrationOfTapsThirtyMsLateGivesThirty) {
             press.setTimestamp(static_cast<quint64>(pressNs / 1'000'000));
             QApplication::sendEvent(dialog, &press);
         }
-        EXPECT_EQ(dialog->Taps(), 20);
-        EXPECT_TRUE(dialog->ResultText().contains("20 taps")) << dialog->ResultText().toStdString();
+        EXPECT_TRUE(dialog->Taps() == 20 && dialog->ResultText().contains("20 taps"))
+            << dialog->ResultText().toStdString();
         dialog->accept();
     });
     Action(app::kCmdCalibrateTiming)->trigger();
