@@ -145,9 +145,10 @@ TEST_F(Window, TappingComputesTempoGapAndClick) {
     EXPECT_EQ(tap(12000, 2.0), "109.1|000.0|000.0|0.15");
 }
 
-// A key held longer than a cell is a hold, one undo step. Fixed fault: a key
-// held while another window took the keyboard never ended its hold and
-// entered nothing afterwards; it is let go there now.
+// A key held longer than a cell is a hold, one undo step (Control+Y redoes
+// what was undone). Fixed fault: a key held while another window took the
+// keyboard never ended its hold and entered nothing afterwards; it is let
+// go there now.
 TEST_F(Window, HeldKeysEnterHoldsUntilReleasedOrTheKeyboardGoes) {
     StepMode();
     HoldKey(Qt::Key_Up, 1.0, 2.0);   // rows 96 to 192
@@ -157,6 +158,8 @@ TEST_F(Window, HeldKeysEnterHoldsUntilReleasedOrTheKeyboardGoes) {
     EXPECT_EQ(Shown().notes.Find(288, 1)->holdRows, 0);
     window->Undo();
     EXPECT_EQ(Action(32803)->text() + "|" + Action(32802)->text(), "&Redo Add Note|&Undo Add Hold");
+    Press(Qt::Key_Y, Qt::ControlModifier); // redo
+    EXPECT_EQ(Action(32802)->text() + "|" + Action(32803)->text(), "&Undo Add Note|&Redo");
 
     player.position = 4.0;
     QTest::keyPress(QApplication::focusWidget(), Qt::Key_Left);
