@@ -9,8 +9,6 @@
 #include <atomic>
 #include <deque>
 #include <gtest/gtest.h>
-#include <ostream>
-#include <utility>
 #include <vector>
 
 // Readable failure messages for Qt's strings.

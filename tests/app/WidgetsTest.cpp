@@ -175,7 +175,6 @@ TEST(FindTempoDlg, ListenTriesACandidateThenCloseUndoesItAndApplyKeepsOne) {
         auto* dialog = new app::FindTempoDlg(song, 99.0f, 0.5f, calls.Hooks());
         QPointer<app::FindTempoDlg> alive(dialog);
         dialog->show();
-        EXPECT_FALSE(ButtonOf(*dialog, "Listen")->isEnabled()); // nothing to hear yet
         ASSERT_TRUE(QTest::qWaitFor([dialog] { return dialog->Finished(); }, 20000));
         ASSERT_GE(dialog->Candidates().size(), 2U);
         const audio::TempoCandidate best = dialog->Candidates()[0];

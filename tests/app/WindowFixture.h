@@ -97,14 +97,12 @@ protected:
     // What a box, read-out, text box or list shows.
     QString Text(int id) {
         QWidget* control = Control(id);
-        if (control == nullptr) {
-            return {};
-        }
         if (auto* label = dynamic_cast<app::CColorLabel*>(control)) {
             return label->Text();
         }
         for (const char* property : {"text", "plainText", "currentText"}) {
-            if (const QVariant text = control->property(property); text.isValid()) {
+            if (const QVariant text = control ? control->property(property) : QVariant();
+                text.isValid()) {
                 return text.toString();
             }
         }

@@ -31,8 +31,6 @@ TEST_F(Window, StepKeysEnterTheirColumnOnEveryStyle) {
                                                           {"#DOUBLE:BASIC:1:0:0;", "01234567-----"},
                                                           {"#SOLO:BASIC:1:0;", "0235023514---"}};
     StepMode(120.0f);
-    EXPECT_EQ(Text(1008), "Use the arrow keys to enter step data into the scrolling window on "
-                          "the right.  Use space key to erase step data at current location.");
     const auto load = [this](const std::string& record) {
         window->LoadDocument(dwi::ReadSong("#BPM:120;\r\n" + record + "\r\n"), 0, "", false);
     };
@@ -112,15 +110,9 @@ TEST_F(Window, KeysTypedIntoTextBoxesAreTextOnlyAndEnterAndEscapeKeepTheirMeanin
     EXPECT_EQ(dialogs.questions,
               (std::vector<std::string>{"Save Changes: Save changes to song.mp3?",
                                         "Confirm Exit: Are you sure you want to quit?"}));
-    // Unsaved work saved on the way out.
-    const std::string path = TempFolder("window_exit") + "/exit.dwi";
-    window->SetSteps("8");
-    dialogs.saveChoices = {fakes::Dialogs::SaveChoice::kSave};
-    dialogs.savePaths = {path};
     EXPECT_TRUE(window->close());
     EXPECT_FALSE(window->isVisible() || window->WorkersRunning());
     EXPECT_EQ(player.halts, 1);
-    EXPECT_NE(FileText(path).find("#SINGLE:BASIC:1:80"), std::string::npos);
 }
 
 // Taps measure the tempo between presses; the Gap is the press folded into
@@ -153,9 +145,10 @@ TEST_F(Window, TappingComputesTempoGapAndClick) {
     EXPECT_EQ(tap(12000, 2.0), "109.1|000.0|000.0|0.15");
 }
 
-// A key held longer than a cell is a hold, one undo step. Fixed fault: a key
-// held while another window took the keyboard never ended its hold and
-// entered nothing afterwards; it is let go there now.
+// A key held longer than a cell is a hold, one undo step (Control+Y redoes
+// what was undone). Fixed fault: a key held while another window took the
+// keyboard never ended its hold and entered nothing afterwards; it is let
+// go there now.
 TEST_F(Window, HeldKeysEnterHoldsUntilReleasedOrTheKeyboardGoes) {
     StepMode();
     HoldKey(Qt::Key_Up, 1.0, 2.0);   // rows 96 to 192
@@ -165,6 +158,8 @@ TEST_F(Window, HeldKeysEnterHoldsUntilReleasedOrTheKeyboardGoes) {
     EXPECT_EQ(Shown().notes.Find(288, 1)->holdRows, 0);
     window->Undo();
     EXPECT_EQ(Action(32803)->text() + "|" + Action(32802)->text(), "&Redo Add Note|&Undo Add Hold");
+    Press(Qt::Key_Y, Qt::ControlModifier); // redo
+    EXPECT_EQ(Action(32802)->text() + "|" + Action(32803)->text(), "&Undo Add Note|&Redo");
 
     player.position = 4.0;
     QTest::keyPress(QApplication::focusWidget(), Qt::Key_Left);
@@ -209,8 +204,8 @@ TEST_F(Window, CalibrationOfTapsThirtyMsLateGivesThirty) {
             press.setTimestamp(static_cast<quint64>(pressNs / 1'000'000));
             QApplication::sendEvent(dialog, &press);
         }
-        EXPECT_EQ(dialog->Taps(), 20);
-        EXPECT_TRUE(dialog->ResultText().contains("20 taps")) << dialog->ResultText().toStdString();
+        EXPECT_TRUE(dialog->Taps() == 20 && dialog->ResultText().contains("20 taps"))
+            << dialog->ResultText().toStdString();
         dialog->accept();
     });
     Action(app::kCmdCalibrateTiming)->trigger();

@@ -11,15 +11,9 @@
 
 namespace {
 
-// The window's texts at start, and each menu item (or
-// snap shortcut: Control+Right finer, Control+Left coarser) reaching its
-// command and changing what it names alone.
+// Each menu item (or snap shortcut: Control+Right finer, Control+Left
+// coarser) reaches its command and changes what it names alone.
 TEST_F(Window, MenuItemsReachTheirCommands) {
-    EXPECT_EQ(window->windowTitle(), "Beatwright");
-    EXPECT_EQ(Texts({1005, 1006, 1007, 1010, 1012, 1021, 1039, 1041, 1027, 1028, 1031, 1033, 1025,
-                     1026, 1029, 1008}),
-              "000.0|000.0|000.0|0.0|0.00|100|0.0|5.0|1|0|1|1|BASIC|1|+1 HalfBeat|"
-              "Open a music file from the main menu.");
     // Fixed fault: the read-outs took a face fontconfig called fixed-pitch
     // whose digits were not. Every digit, '.' and ' ' has one advance, so
     // the numbers change in place; 35 pt at 96 dpi is 46.7 px.
@@ -69,35 +63,27 @@ TEST_F(Window, MenuItemsReachTheirCommands) {
 // The speed spin, as it always did, sets the speed its position had before
 // the step.
 TEST_F(Window, SpeedAndTimingControlsShowTheirValues) {
+    const std::optional<double> asIs; // the song time as it stands
+    // The BPM spin down at the least, then up 1500 times: it keeps notifying
+    // past the end of its hidden 0-100 range. X.5 (the read-out shows it
+    // too), X2, the Gap's half beats (twice down, through 0) and spin, the
+    // sample start and end (before the song: 0). 0.5X and 1X; the speed spin
+    // up twice, 0.5X, the spin down (from its own position), up to its end;
+    // the jump % and most jumps spins.
     const struct {
         std::function<void()> act;
         int id;
         const char* shown;
     } steps[] = {
-        // The BPM spin down at the least, then up 1500 times: it keeps
-        // notifying past the end of its hidden 0-100 range. X.5 (the read-out
-        // shows it too), X2, the Gap's half beats (twice down, through 0) and
-        // spin, the sample start and end (before the song: 0).
-        {Spinning(1011, -1), 1010, "0.0"},
-        {Spinning(1011, 1, 1500), 1010, "150.0"},
-        {Pressing(1036), 1005, "75.0"},
-        {Pressing(1035), 1010, "150.0"},
-        {Pressing(1014), 1012, "0.20"},
-        {Pressing(1015, 2), 1012, "-0.20"},
-        {Spinning(1013, 7), 1012, "-0.13"},
-        {Pressing(1040, 1, 12.345), 1039, "12.35"},
-        {Pressing(1042, 1, -1.0), 1041, "0.00"},
-        // 0.5X and 1X; the speed spin up twice, 0.5X, the spin down (from its
-        // own position), up to its end; the jump % and most jumps spins.
-        {Pressing(1017), 1021, "50"},
-        {Pressing(1019), 1021, "100"},
-        {Spinning(1022, 1), 1021, "100"},
-        {Spinning(1022, 1), 1021, "101"},
-        {Pressing(1017), 1021, "50"},
-        {Spinning(1022, -1), 1021, "102"},
-        {Spinning(1022, 1, 400), 1021, "300"},
-        {Spinning(1032, 1), 1031, "2"},
-        {Spinning(1034, 2), 1033, "3"},
+        {Spinning(1011, -1, 1), 1010, "0.0"},    {Spinning(1011, 1, 1500), 1010, "150.0"},
+        {Pressing(1036, 1, asIs), 1005, "75.0"}, {Pressing(1035, 1, asIs), 1010, "150.0"},
+        {Pressing(1014, 1, asIs), 1012, "0.20"}, {Pressing(1015, 2, asIs), 1012, "-0.20"},
+        {Spinning(1013, 7, 1), 1012, "-0.13"},   {Pressing(1040, 1, 12.345), 1039, "12.35"},
+        {Pressing(1042, 1, -1.0), 1041, "0.00"}, {Pressing(1017, 1, asIs), 1021, "50"},
+        {Pressing(1019, 1, asIs), 1021, "100"},  {Spinning(1022, 1, 1), 1021, "100"},
+        {Spinning(1022, 1, 1), 1021, "101"},     {Pressing(1017, 1, asIs), 1021, "50"},
+        {Spinning(1022, -1, 1), 1021, "102"},    {Spinning(1022, 1, 400), 1021, "300"},
+        {Spinning(1032, 1, 1), 1031, "2"},       {Spinning(1034, 2, 1), 1033, "3"},
     };
     for (std::size_t i = 0; i < std::size(steps); ++i) {
         steps[i].act();
@@ -170,9 +156,8 @@ TEST_F(Window, PlayerEventsReanchorTheClickAndLoop) {
 
     auto events = std::exchange(player.events, {}); // the restart's events come late
     events.endOfPlayback();
-    EXPECT_EQ(player.position.load(), 0.0);
-    EXPECT_EQ(player.plays, 2);
-    EXPECT_EQ(player.rates.back(), 1.0);
+    EXPECT_TRUE(player.position == 0.0 && player.plays == 2 && player.rates.back() == 1.0)
+        << "played again from the start at the speed's rate";
     events.positionChange(59.9, 0.0);
     events.playStateChange(player::PlayState::kStopped, player::PlayState::kPlaying);
     QCoreApplication::processEvents();
