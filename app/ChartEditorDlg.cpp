@@ -11,6 +11,7 @@
 #include "app/PleaseWaitDlg.h"
 #include "app/Settings.h"
 #include "app/SpinButton.h"
+#include "app/StepKeys.h"
 #include "dwi/AtomicFile.h"
 #include "dwi/DwiImporter.h"
 #include "dwi/DwiSong.h"
@@ -106,9 +107,14 @@ CChartEditorDlg::CChartEditorDlg(Services services, QWidget* parent)
     qApp->installEventFilter(this);
     ConnectPlayerEvents();
     ConnectTypedBoxes();
-    m_releaseTimer = new QTimer(this);
-    m_releaseTimer->setSingleShot(true);
-    connect(m_releaseTimer, &QTimer::timeout, this, [this] { LetGoHeldBackReleases(); });
+    m_keys = std::make_unique<StepKeys>(
+        StepKeys::Host{
+            m_editor, m_player, [this] { return m_inputOffsetMs; },
+            [this] { return RateForSpeed(m_timing.songSpeedPercent); },
+            [this] { return m_mode == kStepInput; },
+            [this](std::int64_t pressedAtNs, double position) { TapKey(pressedAtNs, position); },
+            [this] { SnapToNextSlot(); }, [this] { OnCancel(); }},
+        this);
     m_editor.SetListener([this](const edit::ChangeNotice& notice) { OnDocumentChanged(notice); });
     Initialise();
     RestoreSettings();

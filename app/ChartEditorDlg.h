@@ -1,7 +1,6 @@
 #pragma once
 
 #include "app/AppServices.h"
-#include "app/KeyRouting.h"
 #include "chart/RangeActions.h"
 #include "chart/SongTiming.h"
 #include "chart/StepChart.h"
@@ -40,6 +39,7 @@ namespace app {
 class CColorLabel;
 class ChartListPanel;
 class CSpinButton;
+class StepKeys;
 class RecentSongsMenu;
 class Settings;
 
@@ -196,7 +196,6 @@ protected:
 
 private:
     void BuildMenus();
-    void BuildEditMenu();
     void BuildControls();
     void BuildSnapList(QWidget* central);
     void Initialise();
@@ -209,22 +208,9 @@ private:
     void RememberSong(const std::string& path);
     void StoreSnap();
 
-    // Key presses (ChartEditorSettings.cpp): when a key was pressed on the
-    // steady clock, from its event stamp, and the song time it stands for,
-    // from the player's position then, less the input offset.
-    static std::int64_t PressedAtNs(const QKeyEvent* event);
-    double PressSongSeconds(std::int64_t pressedAtNs) const;
-
-    // Keyboard filter: returns whether the key is consumed. A key bound for
-    // an editable text box keeps only Enter's and Escape's window meaning.
-    bool FilterKeyPress(QKeyEvent* event, bool intoTextBox);
-    bool FilterKeyRelease(QKeyEvent* event, bool intoTextBox);
-    // Releases held back from the desktop's auto-repeat reach the editor.
-    void LetGoHeldBackReleases();
-    void TapKey(std::int64_t pressedAtNs);
-    void StepInputKey(int key, bool keypad, std::int64_t pressedAtNs);
-    // The chart column a step key enters, for the selected chart's style.
-    std::optional<std::uint8_t> ColumnOfKey(int key, bool keypad) const;
+    // A tap of tap mode, pressed at pressedAtNs on the steady clock, at
+    // song time position.
+    void TapKey(std::int64_t pressedAtNs, double position);
     void SnapToNextSlot();
 
     // Player events, on the window's thread.
@@ -318,8 +304,7 @@ private:
     std::uint64_t m_documentRevision = 0;
     std::uint64_t m_nextMergeId = 1;
     std::uint64_t m_tapMergeId = 0;
-    ReleaseHoldBack m_releases;
-    QTimer* m_releaseTimer = nullptr;
+    std::unique_ptr<StepKeys> m_keys;
     std::uint64_t m_titleMergeId = 0;
     std::uint64_t m_artistMergeId = 0;
     // Set while the window pushes its own timing edit or shows the document,

@@ -7,7 +7,6 @@
 #include "app/SpinButton.h"
 #include "chart/InputCalibration.h"
 #include "dwi/DwiImporter.h"
-#include "player/KeyPressTime.h"
 
 #include <QKeyEvent>
 #include <QMenu>
@@ -87,15 +86,6 @@ void CChartEditorDlg::CalibrateTiming() {
     if (m_settings != nullptr) {
         m_settings->SetInputOffsetMs(m_inputOffsetMs);
     }
-}
-
-std::int64_t CChartEditorDlg::PressedAtNs(const QKeyEvent* event) {
-    return player::KeyPressTime::PressedAtNs(event->timestamp(), player::KeyPressTime::NowNs());
-}
-
-double CChartEditorDlg::PressSongSeconds(std::int64_t pressedAtNs) const {
-    return chart::CorrectedPressSeconds(m_player.PositionSecondsAt(pressedAtNs), m_inputOffsetMs,
-                                        RateForSpeed(m_timing.songSpeedPercent));
 }
 
 } // namespace app
