@@ -44,6 +44,14 @@ public:
     // A number between min and max with decimals places; nothing on cancel.
     virtual std::optional<double> AskNumber(std::string_view caption, std::string_view label,
                                             double value, double min, double max, int decimals) = 0;
+    // A line of text; nothing on cancel.
+    virtual std::optional<std::string> AskText(std::string_view caption, std::string_view label,
+                                               const std::string& value) {
+        static_cast<void>(caption);
+        static_cast<void>(label);
+        static_cast<void>(value);
+        return std::nullopt;
+    }
     enum class SaveChoice { kSave, kDiscard, kCancel };
     // "Save changes to NAME?" with Save, Discard and Cancel.
     virtual SaveChoice AskSaveDiscardCancel(std::string_view text, std::string_view caption) = 0;

@@ -1,4 +1,5 @@
 #include "app/ChartEditorDlg.h"
+#include "app/EditActions.h"
 
 #include "app/ChartEditorText.h"
 #include "app/ChartListPanel.h"
@@ -72,6 +73,13 @@ CChartEditorDlg::CChartEditorDlg(Services services, QWidget* parent)
       m_makeCalibrationPlayer(std::move(services.makeCalibrationPlayer)) {
     setObjectName(QStringLiteral("102"));
     setWindowTitle(QStringLiteral("Beatwright"));
+    m_actions = new EditActions({m_editor, m_player, m_dialogs, [this] { return m_range; },
+                                 [this](const chart::EditRange& range) {
+                                     m_range = range;
+                                     ShowRange();
+                                 },
+                                 [this] { RepaintStepView(); }},
+                                this);
     BuildMenus();
     BuildControls();
     BuildChartList();
@@ -390,6 +398,7 @@ void CChartEditorDlg::Initialise() {
     m_rangeActionList->setCurrentIndex(0);
     m_range = chart::EditRange{};
     ShowRange();
+    m_actions->SelectNone();
     for (CSpinButton* spin : {m_jumpSpin, m_maxJumpsSpin}) {
         spin->SetRange(1, 100);
         spin->SetPosition(1);

@@ -39,6 +39,7 @@ namespace app {
 class CColorLabel;
 class ChartListPanel;
 class CSpinButton;
+class EditActions;
 class StepKeys;
 class RecentSongsMenu;
 class Settings;
@@ -153,6 +154,7 @@ public:
     void EditStop(std::size_t index) override;
     void RemoveBpmChange(std::size_t index) override;
     void RemoveStop(std::size_t index) override;
+    view::SelectionOwner* Selection() override;
 
     void Undo();
     void Redo();
@@ -305,6 +307,8 @@ private:
     std::uint64_t m_nextMergeId = 1;
     std::uint64_t m_tapMergeId = 0;
     std::unique_ptr<StepKeys> m_keys;
+    // The toolkit of the Edit menu, and the selection.
+    EditActions* m_actions = nullptr;
     std::uint64_t m_titleMergeId = 0;
     std::uint64_t m_artistMergeId = 0;
     // Set while the window pushes its own timing edit or shows the document,

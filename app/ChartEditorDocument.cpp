@@ -2,6 +2,7 @@
 // every change, and the step view's requests turned into commands.
 #include "app/BackgroundWork.h"
 #include "app/ChartEditorDlg.h"
+#include "app/EditActions.h"
 #include "app/ChartEditorText.h"
 #include "app/ChartListPanel.h"
 #include "app/ColorLabel.h"
@@ -325,13 +326,17 @@ void CChartEditorDlg::SetHold(std::int32_t row, std::uint8_t column, std::int32_
 void CChartEditorDlg::SetRangeStart(std::int32_t cell) {
     m_range.start = cell;
     m_rangeStartEdit->setText(FormatCell(cell));
-    RepaintStepView();
+    m_actions->ShowSelection();
 }
 
 void CChartEditorDlg::SetRangeEnd(std::int32_t cell) {
     m_range.end = cell;
     m_rangeEndEdit->setText(FormatCell(cell));
-    RepaintStepView();
+    m_actions->ShowSelection();
+}
+
+view::SelectionOwner* CChartEditorDlg::Selection() {
+    return m_actions;
 }
 
 double CChartEditorDlg::BeatOfRow(std::int32_t row) {

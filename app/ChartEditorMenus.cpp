@@ -3,6 +3,7 @@
 #include "app/ChartEditorText.h"
 #include "app/ChartListPanel.h"
 #include "app/ColorLabel.h"
+#include "app/EditActions.h"
 #include "app/CommandIds.h"
 
 #include <QAction>
@@ -37,19 +38,28 @@ void CChartEditorDlg::BuildMenus() {
                     {"&Save", kCmdSave},
                     {"Save &As", kCmdSaveAs}});
     BuildRecentSongsMenu(file);
+    file->addSeparator();
+    addItems(file, {{"E&xit", kCmdExit}});
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    addItems(edit, {{"&Undo", kCmdUndo},
-                    {"&Redo", kCmdRedo},
-                    {"&Finer Snap", kCmdFinerSnap},
-                    {"&Coarser Snap", kCmdCoarserSnap}});
+    addItems(edit, {{"&Undo", kCmdUndo}, {"&Redo", kCmdRedo}});
     m_undoAction = edit->actions().at(0);
     m_redoAction = edit->actions().at(1);
-    m_undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    m_redoAction->setShortcuts(
-        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
-    edit->insertSeparator(edit->actions().at(2));
-    edit->actions().at(3)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Right));
-    edit->actions().at(4)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Left));
+    m_actions->AddTo(edit);
+    addItems(edit, {{"&Finer Snap", kCmdFinerSnap}, {"&Coarser Snap", kCmdCoarserSnap}});
+    // The usual keys, where the window's own do not use them.
+    const std::pair<int, QList<QKeySequence>> keys[] = {
+        {kCmdOpenChart, {QKeySequence(Qt::CTRL | Qt::Key_O)}},
+        {kCmdSave, {QKeySequence(Qt::CTRL | Qt::Key_S)}},
+        {kCmdSaveAs, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}},
+        {kCmdExit, {QKeySequence(Qt::CTRL | Qt::Key_Q)}},
+        {kCmdUndo, {QKeySequence(Qt::CTRL | Qt::Key_Z)}},
+        {kCmdRedo, {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}},
+        {kCmdFinerSnap, {QKeySequence(Qt::CTRL | Qt::Key_Right)}},
+        {kCmdCoarserSnap, {QKeySequence(Qt::CTRL | Qt::Key_Left)}},
+    };
+    for (const auto& [id, sequences] : keys) {
+        findChild<QAction*>(QString::number(id))->setShortcuts(sequences);
+    }
     QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
     addItems(options, {{"Play Metronome Sound", kCmdToggleMetronome},
                        {"Calibrate Timing...", kCmdCalibrateTiming},
@@ -93,6 +103,7 @@ void CChartEditorDlg::BuildMenus() {
         {kCmdImportDwiFile, [this] { ImportDwiFile(); }},
         {kCmdSave, [this] { SaveDwiFile(false); }},
         {kCmdSaveAs, [this] { SaveDwiFile(true); }},
+        {kCmdExit, [this] { OnCancel(); }},
         {kCmdToggleMetronome, [this] { ToggleMetronome(); }},
         {kCmdCalibrateTiming, [this] { CalibrateTiming(); }},
         {kCmdTapTempoMode,

@@ -1,5 +1,6 @@
 // Values typed into the number boxes, and where the keyboard rests.
 #include "app/ChartEditorDlg.h"
+#include "app/EditActions.h"
 #include "app/ChartEditorText.h"
 #include "app/SpinButton.h"
 #include "app/TypedNumberBox.h"
@@ -75,6 +76,7 @@ void CChartEditorDlg::ConnectTypedBoxes() {
                 }
                 (start ? m_range.start : m_range.end) = *cell;
                 ShowRange();
+                m_actions->ShowSelection();
                 return true;
             },
             done);

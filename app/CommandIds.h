@@ -21,6 +21,7 @@ enum CommandId : int {
     kCmdFinerSnap = 32804,
     kCmdCoarserSnap = 32805,
     kCmdToggleChartList = 32806,
+    kCmdExit = 32807,
 };
 
 } // namespace app

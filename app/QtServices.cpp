@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -62,6 +63,14 @@ std::optional<double> QtUserDialogs::AskNumber(std::string_view caption, std::st
     const double number = QInputDialog::getDouble(m_parent, FromView(caption), FromView(label),
                                                   value, min, max, decimals, &ok);
     return ok ? std::optional<double>(number) : std::nullopt;
+}
+
+std::optional<std::string> QtUserDialogs::AskText(std::string_view caption, std::string_view label,
+                                                  const std::string& value) {
+    bool ok = false;
+    const QString text = QInputDialog::getText(m_parent, FromView(caption), FromView(label),
+                                               QLineEdit::Normal, QString::fromStdString(value), &ok);
+    return ok ? std::optional<std::string>(text.toStdString()) : std::nullopt;
 }
 
 UserDialogs::SaveChoice QtUserDialogs::AskSaveDiscardCancel(std::string_view text,

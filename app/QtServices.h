@@ -35,6 +35,8 @@ public:
     void ShowAbout() override;
     std::optional<double> AskNumber(std::string_view caption, std::string_view label, double value,
                                     double min, double max, int decimals) override;
+    std::optional<std::string> AskText(std::string_view caption, std::string_view label,
+                                       const std::string& value) override;
     SaveChoice AskSaveDiscardCancel(std::string_view text, std::string_view caption) override;
 
 private:

@@ -200,6 +200,7 @@ const QImage& CCustomDisplay::RenderFrame(int scale) {
             DrawLane(frame, painter);
             if (const chart::SongChart* chart = m_owner->ShownChart()) {
                 DrawNotes(frame, *chart, painter);
+                DrawSelection(frame, painter);
             }
             m_owner->RowsShown(frame.endRow);
         }
@@ -217,6 +218,33 @@ const QImage& CCustomDisplay::RenderFrame(int scale) {
     }
     m_frame.setDevicePixelRatio(m_scale);
     return m_frame;
+}
+
+// A tint over the selected cells' lanes: ANDed in, it darkens white to the
+// tint and leaves lines and arrows readable.
+void CCustomDisplay::DrawSelection(const LaneFrame& frame, QPainter& painter) {
+    constexpr QRgb kSelectionTint = 0xffb4d2ff;
+    const SelectionOwner* selection = m_owner->Selection();
+    const auto cells = selection ? selection->SelectedCells() : std::nullopt;
+    if (!cells) {
+        return;
+    }
+    const std::int64_t cellRows = std::max(m_owner->CellRows(), 1);
+    const auto rowOf = [&](std::int64_t cell) {
+        return static_cast<std::int32_t>(std::clamp<std::int64_t>(cell * cellRows - cellRows / 2,
+                                                                  -chart::kMaxRows, chart::kMaxRows));
+    };
+    // Cells are centred on their rows: the band runs half a cell either side.
+    const int top = std::max(frame.RowY(rowOf(cells->first)), kArrowAreaFirstY);
+    const int bottom = std::min(frame.RowY(rowOf(std::int64_t{cells->second} + 1)), ViewHeight());
+    if (bottom <= top) {
+        return;
+    }
+    const int left = ColumnX(0) - 2;
+    const int right = BeatLineLastX(m_columns);
+    painter.fillRect(QRect(left * m_scale, top * m_scale, (right - left + 1) * m_scale,
+                           (bottom - top) * m_scale),
+                     QColor::fromRgb(kSelectionTint));
 }
 
 void CCustomDisplay::DrawLane(const LaneFrame& frame, QPainter& painter) {

@@ -21,7 +21,8 @@ class WaveformLayer;
 // The step view, control 1016 of the main window: the shown chart of the
 // owner's song as lanes that scroll up with the song towards a row of target
 // arrows, with seek buttons at the right. A left click toggles a note or
-// seeks, a drag down from a note makes it a hold, the wheel scrolls while
+// seeks, a drag down from a note makes it a hold, Shift with a click or a
+// drag selects rows, the wheel scrolls while
 // paused (with Ctrl it zooms), and a right click offers the edit range's
 // ends and the tempo changes and stops at that row.
 //
@@ -126,7 +127,11 @@ private:
     // Columns of the chart last drawn; a change asks the window for room.
     int m_columns = 4;
 
+    void DrawSelection(const LaneFrame& frame, QPainter& painter);
+
     std::optional<HoldDrag> m_drag;
+    // A left drag with Shift held selects from this cell.
+    std::optional<std::int32_t> m_selectFrom;
     std::uint64_t m_lastMergeId = 0;
     int m_wheelRemainder = 0; // eighths of a degree short of a notch
     int m_zoomRemainder = 0;

@@ -27,7 +27,16 @@ bool CellHolds(std::int32_t cellRow, std::int32_t cellRows, double beat) {
 
 void CCustomDisplay::mousePressEvent(QMouseEvent* event) {
     const QPoint point = PixelOf(event->position());
-    if (event->button() == Qt::LeftButton) {
+    SelectionOwner* selection = m_owner ? m_owner->Selection() : nullptr;
+    m_selectFrom.reset();
+    if (event->button() == Qt::LeftButton && selection &&
+        (event->modifiers() & Qt::ShiftModifier) != 0) {
+        if (SongLoaded() && m_owner->ShownChart() && point.y() >= kArrowAreaFirstY &&
+            point.x() < SeekStripX(Columns())) {
+            m_selectFrom = YToCell(point.y());
+            selection->SelectFromCurrentTo(*m_selectFrom);
+        }
+    } else if (event->button() == Qt::LeftButton) {
         OnLeftButtonDown(point);
     } else if (event->button() == Qt::RightButton) {
         OnRightButtonDown(point);
@@ -41,7 +50,11 @@ void CCustomDisplay::mousePressEvent(QMouseEvent* event) {
 }
 
 void CCustomDisplay::mouseMoveEvent(QMouseEvent* event) {
-    if (m_drag && (event->buttons() & Qt::LeftButton) != 0) {
+    SelectionOwner* selection = m_owner ? m_owner->Selection() : nullptr;
+    if (m_selectFrom && selection && (event->buttons() & Qt::LeftButton) != 0) {
+        selection->SelectCells(*m_selectFrom, YToCell(PixelOf(event->position()).y()));
+        update();
+    } else if (m_drag && (event->buttons() & Qt::LeftButton) != 0) {
         DragTo(PixelOf(event->position()).y());
         update();
     }
@@ -49,6 +62,9 @@ void CCustomDisplay::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CCustomDisplay::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        m_selectFrom.reset();
+    }
     if (event->button() == Qt::LeftButton && m_drag) {
         const HoldDrag drag = *m_drag;
         m_drag.reset();

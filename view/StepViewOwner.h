@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <utility>
 
 // What the step view reads and asks of its owner, the main window. The view
 // draws the owner's song document and never changes it: every edit is a
@@ -12,6 +14,18 @@
 // Rows are the document's, 48 a beat; cells are rows of the current snap
 // (CellRows() rows each). Window thread only.
 namespace view {
+
+// The selection of rows the view draws and the mouse makes: whole cells of
+// the snap, inclusive, as the edit range is.
+class SelectionOwner {
+public:
+    virtual ~SelectionOwner() = default;
+    virtual std::optional<std::pair<std::int32_t, std::int32_t>> SelectedCells() const = 0;
+    // Shift+click: from the cell at the target line to `cell`.
+    virtual void SelectFromCurrentTo(std::int32_t cell) = 0;
+    // A drag with Shift held, from one cell to another (either order).
+    virtual void SelectCells(std::int32_t from, std::int32_t to) = 0;
+};
 
 class StepViewOwner {
 public:
@@ -56,6 +70,9 @@ public:
     virtual void EditStop(std::size_t index) = 0;
     virtual void RemoveBpmChange(std::size_t index) = 0;
     virtual void RemoveStop(std::size_t index) = 0;
+
+    // The selection, when the owner keeps one.
+    virtual SelectionOwner* Selection() { return nullptr; }
 };
 
 } // namespace view

@@ -119,6 +119,7 @@ public:
     std::deque<SaveChoice> saveChoices;
     std::deque<std::optional<std::string>> openPaths, savePaths;
     std::deque<std::optional<double>> numbers;
+    std::deque<std::optional<std::string>> texts;
     int abouts = 0;
 
     void ShowMessage(std::string_view text) override {
@@ -155,6 +156,11 @@ public:
                                     double, double, int) override {
         numberQuestions.push_back(std::string(caption) + ": " + std::string(label));
         return Next(numbers);
+    }
+    std::optional<std::string> AskText(std::string_view caption, std::string_view,
+                                       const std::string&) override {
+        numberQuestions.emplace_back(caption);
+        return Next(texts);
     }
     void ShowAbout() override { ++abouts; }
 };
