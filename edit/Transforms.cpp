@@ -190,8 +190,10 @@ std::optional<TransformResult> Warped(const chart::SongChart& chart, RowSpan spa
         note.holdRows = static_cast<std::int32_t>(tail - head);
         notes.push_back(note);
     }
-    return Finish(chart, before, Merged(std::move(notes), before.Columns()),
-                  {span.begin, static_cast<std::int32_t>(newEnd)}, t);
+    return Finish(
+        chart, before, Merged(std::move(notes), before.Columns()),
+        {span.begin, static_cast<std::int32_t>(std::min<std::int64_t>(newEnd, chart::kMaxRows))},
+        t);
 }
 
 std::optional<TransformResult> Quantized(const chart::SongChart& chart, RowSpan span,
