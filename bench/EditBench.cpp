@@ -1,7 +1,8 @@
 // Editing-layer figures: the undo of a Randomize over 10 000 rows (at 192nd
 // snap on a chart with a note on every other row, and at 8th snap over
 // 10 000 cells), and 10 000 single-note edits on a long chart, with their
-// undo. The reference beside each is the bare cost of the same change made
+// undo, and a Mirror of the whole of a 2000-measure chart with its undo.
+// The reference beside each is the bare cost of the same change made
 // straight on a chart::NoteData, without commands or history.
 //
 //   edit_bench      builds the charts in memory, measures and prints
@@ -116,6 +117,53 @@ void SingleNoteFigure(std::int32_t edits) {
                 editMs / referenceMs);
 }
 
+void MirrorFigure() {
+    // 8ths for 2000 measures, every sixteenth note a hold of a 16th.
+    const std::int32_t rows = 2000 * chart::kRowsPerMeasure;
+    chart::Song song = DenseSong(rows, 24);
+    chart::NoteData withHolds(4);
+    for (chart::Note note : song.charts[0].notes.Notes()) {
+        note.holdRows = (note.row / 24) % 16 == 0 ? 12 : 0;
+        withHolds.AppendSorted(note);
+    }
+    song.charts[0].notes = withHolds;
+    edit::SongEditor editor(song);
+    const std::size_t notes = editor.Song().charts[0].notes.Size();
+    std::vector<double> selectMs;
+    std::vector<double> mirrorMs;
+    std::vector<double> undoMs;
+    for (int i = 0; i < kRepeats; ++i) {
+        auto t = Clock::now();
+        // Select All: the span of every row the chart has.
+        const chart::SongChart& chart = *editor.Selected();
+        const edit::RowSpan all{0, std::max(chart.lengthRows, chart.notes.EndRow())};
+        selectMs.push_back(MsSince(t));
+        t = Clock::now();
+        editor.ApplyTransform(all, edit::Transform::Mirror);
+        mirrorMs.push_back(MsSince(t));
+        t = Clock::now();
+        editor.Undo();
+        undoMs.push_back(MsSince(t));
+    }
+    // Reference: the mirrored notes written straight into a NoteData.
+    std::vector<double> referenceMs;
+    for (int i = 0; i < kRepeats; ++i) {
+        const auto t = Clock::now();
+        chart::NoteData mirrored(4);
+        for (chart::Note note : editor.Song().charts[0].notes.Notes()) {
+            note.column = static_cast<std::uint8_t>(3 - note.column);
+            mirrored.AppendSorted(note);
+        }
+        referenceMs.push_back(MsSince(t));
+    }
+    std::printf("Mirror of all %zu notes (2000 measures of 8ths, holds), median of %d "
+                "(target: each under 20 ms)\n  select all %7.3f ms  mirror %7.3f ms (max %7.3f)  "
+                "undo %7.3f ms (max %7.3f)  | reference: mirrored into NoteData %7.3f ms\n",
+                notes, kRepeats, Median(selectMs), Median(mirrorMs),
+                *std::max_element(mirrorMs.begin(), mirrorMs.end()), Median(undoMs),
+                *std::max_element(undoMs.begin(), undoMs.end()), Median(referenceMs));
+}
+
 } // namespace
 
 int main() {
@@ -125,5 +173,6 @@ int main() {
     RandomizeFigure("192nd snap, 10 000 rows, all full", edit::Snap::k192nd, 10000, 1);
     RandomizeFigure("8th snap, 10 000 cells", edit::Snap::k8th, 240000, 24);
     SingleNoteFigure(10000);
+    MirrorFigure();
     return 0;
 }

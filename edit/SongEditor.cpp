@@ -241,6 +241,39 @@ chart::RangeActionOutcome SongEditor::DoRangeAction(chart::EditRange& cells,
     return RangeActionOutcome::kChartChanged;
 }
 
+bool SongEditor::ApplyTransform(RowSpan span, Transform t, RowSpan* spanAfter) {
+    const chart::SongChart* chart = Selected();
+    if (chart == nullptr) {
+        return false;
+    }
+    std::optional<TransformResult> result = TransformEdit(*chart, span, t, CellRows(), m_random);
+    if (!result || !PushNoteEdit(std::move(result->edit))) {
+        return false;
+    }
+    if (spanAfter != nullptr) {
+        *spanAfter = result->span;
+    }
+    return true;
+}
+
+bool SongEditor::CutRows(RowSpan span) {
+    const chart::SongChart* chart = Selected();
+    return chart != nullptr && PushNoteEdit(CutEdit(*chart, span));
+}
+
+bool SongEditor::Paste(std::int32_t atRow, const ClipRows& clip, std::string& refusal,
+                       RowSpan* pasted) {
+    refusal.clear();
+    const chart::SongChart* chart = Selected();
+    if (chart == nullptr || !PushNoteEdit(PasteEdit(*chart, atRow, clip, refusal))) {
+        return false;
+    }
+    if (pasted != nullptr) {
+        *pasted = {atRow, atRow + clip.rows};
+    }
+    return true;
+}
+
 bool SongEditor::PushTiming(std::string text, SongTimingValues next, std::uint64_t mergeId) {
     if (next == SongTimingValues::Of(m_song)) {
         return false;

@@ -4,8 +4,10 @@
 #include "chart/Song.h"
 #include "edit/ChangeChartInfo.h"
 #include "edit/ChangeTiming.h"
+#include "edit/Clipboard.h"
 #include "edit/NoteEdits.h"
 #include "edit/Snap.h"
+#include "edit/Transforms.h"
 #include "edit/UndoHistory.h"
 
 #include <cstdint>
@@ -82,6 +84,17 @@ public:
     chart::RangeActionOutcome DoRangeAction(chart::EditRange& cells,
                                             const chart::RangeActionRequest& request,
                                             const chart::AskYesNo& ask);
+
+    // The author's toolkit on a span of rows of the selected chart (see
+    // edit/Transforms.h and edit/Clipboard.h). spanAfter and pasted receive
+    // the rows to select afterwards when the document changed. Shuffle draws
+    // from the editor's generator; Quantize uses the snap's cell.
+    bool ApplyTransform(RowSpan span, Transform t, RowSpan* spanAfter = nullptr);
+    bool CutRows(RowSpan span);
+    // refusal receives the message for the user when the clip does not fit
+    // the chart (empty otherwise).
+    bool Paste(std::int32_t atRow, const ClipRows& clip, std::string& refusal,
+               RowSpan* pasted = nullptr);
 
     // Timing. A non-zero mergeId folds a run of edits (a spin held down)
     // into one command.
