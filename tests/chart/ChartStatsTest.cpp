@@ -31,13 +31,7 @@ TEST(ChartStats, CountsStepsPeakAndDensity) {
         // 240 BPM from beat 4: the window from row 192 holds 16 steps in
         // 1 s; the stop at beat 8 lies just past it. Last note at beat 7.75:
         // 2 s + 3.75 beats of 0.25 s.
-        {"tempo change",
-         32,
-         {},
-         {{4.0, 240.0}},
-         {{8.0, 1000.0}},
-         {32, 0, 0, 0, 16.0, 2.9375},
-         {16, 16}},
+        {"240 BPM", 32, {}, {{4.0, 240.0}}, {{8.0, 1000.0}}, {32, 0, 0, 0, 16.0, 2.9375}, {16, 16}},
         // A step a beat, so 4 steps per window: 2 steps/s whatever the heads.
         // Row 0: hold + tap, a jump. 48: two taps while column 0 is held, a
         // hand. 96: two taps on the hold's tail row, a hand. 144: jump. 192:
