@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace view {
 
@@ -56,8 +57,9 @@ QSize CDensityStrip::sizeHint() const {
 
 std::int32_t CDensityStrip::SpanRows() const {
     const auto measureRows = static_cast<std::int64_t>(m_perMeasure.size()) * kRowsPerMeasure;
+    const std::int64_t span = std::max<std::int64_t>({m_totalRows, measureRows, 1});
     return static_cast<std::int32_t>(
-        std::max<std::int64_t>({m_totalRows, measureRows, std::int64_t{1}}));
+        std::min<std::int64_t>(span, std::numeric_limits<std::int32_t>::max()));
 }
 
 double CDensityStrip::RowToY(std::int32_t row) const {
