@@ -1,5 +1,6 @@
 #include "app/DwiTools.h"
 
+#include "chart/ChartStats.h"
 #include "dwi/DwiSong.h"
 
 #include <algorithm>
@@ -14,7 +15,9 @@ namespace {
 using json = nlohmann::ordered_json;
 
 // Counts as a game reads the chart: every note is a tap or a hold; a jump is
-// a row where two or more arrows start.
+// a row where two or more arrows start. "jumps" predates chart::ChartStats
+// and keeps its meaning here (a hand row is a jump too); "hands" and
+// "peak_nps" are the window's figures.
 json ChartJson(const chart::SongChart& songChart, const chart::TimingMap& timing) {
     std::size_t taps = 0;
     std::size_t holds = 0;
@@ -41,6 +44,8 @@ json ChartJson(const chart::SongChart& songChart, const chart::TimingMap& timing
         {"holds", holds},
         {"jumps", jumps},
     };
+    const chart::ChartStats stats = chart::StatsOf(songChart, timing);
+    chart["hands"] = stats.hands;
     if (lastRow >= 0) {
         const double lastBeat = static_cast<double>(lastRow) / chart::kRowsPerBeat;
         chart["last_beat"] = lastBeat;
@@ -49,6 +54,7 @@ json ChartJson(const chart::SongChart& songChart, const chart::TimingMap& timing
         chart["last_beat"] = nullptr;
         chart["last_note_seconds"] = nullptr;
     }
+    chart["peak_nps"] = stats.peakNps;
     return chart;
 }
 

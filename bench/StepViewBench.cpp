@@ -4,10 +4,12 @@
 // original lane could hold) side by side with a dense chart at 192nd snap
 // (a tap on every row of two columns, holds filling the other two), at 1x
 // and 2x. With a song path, also the reference with that song's waveform
-// behind the lanes.
+// behind the lanes. Then the density strip beside it: a 2000-measure chart
+// painted 1000 times, against an empty widget of the same size.
 
 #include "tests/view/FakeStepViewOwner.h"
 #include "view/CCustomDisplay.h"
+#include "view/CDensityStrip.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -72,6 +74,50 @@ void FillDense(view_test::FakeOwner& owner) {
     }
 }
 
+// Median milliseconds of kFrames renders of widget into image.
+double MedianRenderMs(QWidget& widget, QImage& image) {
+    widget.render(&image); // first paint outside the timing
+    std::vector<double> paintMs;
+    paintMs.reserve(kFrames);
+    std::uint32_t checksum = 0;
+    for (int i = 0; i < kFrames; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        widget.render(&image);
+        const auto end = std::chrono::steady_clock::now();
+        checksum += image.pixel(12, i % image.height());
+        paintMs.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+    }
+    std::sort(paintMs.begin(), paintMs.end());
+    std::fprintf(stderr, "(checksum %08x)\n", checksum);
+    return paintMs[kFrames / 2];
+}
+
+void BenchDensityStrip() {
+    constexpr int kMeasures = 2000;
+    constexpr int kStripHeight = 600;
+    std::vector<std::int32_t> perMeasure(kMeasures);
+    for (int m = 0; m < kMeasures; ++m) {
+        perMeasure[static_cast<std::size_t>(m)] =
+            (m * 37) % 65; // up to 64: every 12th row, 4 arrows
+    }
+    view::CDensityStrip strip;
+    strip.resize(24, kStripHeight);
+    const auto start = std::chrono::steady_clock::now();
+    strip.SetDensity(perMeasure, kMeasures * 192);
+    const auto end = std::chrono::steady_clock::now();
+    strip.SetVisibleRows(192 * 700, 192 * 708);
+    strip.SetSelection(std::pair{192 * 702, 192 * 704});
+    QWidget empty;
+    empty.resize(strip.size());
+    QImage image(strip.size(), QImage::Format_RGB32);
+    const double emptyMs = MedianRenderMs(empty, image);
+    const double stripMs = MedianRenderMs(strip, image);
+    std::printf("density strip, %d measures on %d px, %d paints, median per paint: %.4f ms "
+                "(empty widget %.4f ms); SetDensity %.4f ms\n",
+                kMeasures, kStripHeight, kFrames, stripMs, emptyMs,
+                std::chrono::duration<double, std::milli>(end - start).count());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -101,6 +147,7 @@ int main(int argc, char** argv) {
         std::printf("  %dx: median %.4f | %.4f ms (x%.2f), 95th percentile %.4f | %.4f ms\n", scale,
                     ref.medianMs, den.medianMs, den.medianMs / ref.medianMs, ref.p95Ms, den.p95Ms);
     }
+    BenchDensityStrip();
     if (argc < 2) {
         return 0;
     }

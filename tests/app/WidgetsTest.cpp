@@ -261,14 +261,17 @@ TEST(DwiTools, InfoReportsEveryChartWithItsTimingAndCopyKeepsTheBytes) {
     // Worked by hand. The change and the stop stand at beats 16/4 and 32/4.
     // SINGLE: a hold from beat 0 (the 8 at slot 4 ends it), a three-arrow
     // jump at slot 7: beat 3.5, 0.5 s + 3.5 beats of 0.5 s. DOUBLE: up on
-    // the first pad at slot 0, down on the second at slot 3.
+    // the first pad at slot 0, down on the second at slot 3. Each has two
+    // steps in the 4 beats (2 s) from beat 0: 1 step/s.
     nlohmann::json expected = nlohmann::json::parse(R"({
         "file": "", "title": "Song", "artist": "Me", "bpm": 120, "gap_ms": 500,
         "changes": [[4, 240]], "stops": [[8, 1000]],
         "charts": [{"style": "SINGLE", "difficulty": "BASIC", "rating": 3, "taps": 3,
-                    "holds": 1, "jumps": 1, "last_beat": 3.5, "last_note_seconds": 2.25},
+                    "holds": 1, "jumps": 1, "hands": 1, "last_beat": 3.5,
+                    "last_note_seconds": 2.25, "peak_nps": 1.0},
                    {"style": "DOUBLE", "difficulty": "SMANIAC", "rating": 12, "taps": 2,
-                    "holds": 0, "jumps": 0, "last_beat": 1.5, "last_note_seconds": 1.25}]})");
+                    "holds": 0, "jumps": 0, "hands": 0, "last_beat": 1.5,
+                    "last_note_seconds": 1.25, "peak_nps": 1.0}]})");
     expected["file"] = in;
     EXPECT_EQ(nlohmann::json::parse(FileText(dir + "/out.json")), expected);
     EXPECT_EQ(FileText(dir + "/copy.dwi"), file);
