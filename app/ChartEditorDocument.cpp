@@ -84,6 +84,10 @@ void CChartEditorDlg::OnDocumentChanged(const edit::ChangeNotice& notice) {
         (edit::kChartInfoChanged | edit::kSelectionChanged | edit::kChartListChanged)) {
         ShowChartInfo();
     }
+    if (notice.kinds & (edit::kNotesChanged | edit::kTimingChanged | edit::kSelectionChanged |
+                        edit::kChartListChanged)) {
+        RefreshNoteTicks();
+    }
     if (notice.kinds & edit::kSnapChanged) {
         const int index = static_cast<int>(m_editor.CurrentSnap());
         if (m_snapList != nullptr && m_snapList->currentIndex() != index) {

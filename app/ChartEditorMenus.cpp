@@ -87,6 +87,12 @@ void CChartEditorDlg::BuildMenus() {
     }
 
     m_metronomeAction = options->actions().at(0);
+    // No command id: nothing but this item (and the settings) toggles it.
+    m_noteTickAction = new QAction(QStringLiteral("Note Tick"), options);
+    m_noteTickAction->setObjectName(QStringLiteral("noteTick"));
+    m_noteTickAction->setCheckable(true);
+    options->insertAction(options->actions().at(1), m_noteTickAction);
+    connect(m_noteTickAction, &QAction::triggered, this, [this] { ToggleNoteTick(); });
     m_tapModeAction = mode->actions().at(0);
     m_stepModeAction = mode->actions().at(1);
     for (QAction* action : {m_metronomeAction, m_tapModeAction, m_stepModeAction}) {

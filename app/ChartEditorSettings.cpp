@@ -45,6 +45,9 @@ void CChartEditorDlg::RestoreSettings() {
     if (m_settings->MetronomeOn() != m_metronomeOn.load()) {
         ToggleMetronome();
     }
+    if (m_settings->NoteTickOn() != m_noteTickOn.load()) {
+        ToggleNoteTick();
+    }
     m_inputOffsetMs = m_settings->InputOffsetMs();
     // Before any range is set: nothing to carry over to the stored snap.
     m_editor.SetSnap(edit::kAllSnaps[static_cast<std::size_t>(m_settings->SnapIndex())]);

@@ -1,6 +1,9 @@
-// The exit and the two workers: the metronome and the view's frame clock.
+// The exit and the two workers: the metronome (with the note tick) and the
+// view's frame clock.
 #include "app/ChartEditorDlg.h"
+#include "app/Settings.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <algorithm>
 #include <chrono>
@@ -31,6 +34,11 @@ constexpr double kClickLateSeconds = 0.02;
 // Beats read back from a time are a rounding step off whole; this much is
 // still the beat itself.
 constexpr double kBeatTolerance = 1e-6;
+
+double SteadySeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 } // namespace
 
@@ -96,7 +104,25 @@ void CChartEditorDlg::StopWorkers() {
 
 void CChartEditorDlg::MetronomeLoop() {
     while (m_stopCounter.load() == 0) {
-        const bool active = m_metronomeOn.load() && m_player.State() == player::PlayState::kPlaying;
+        const bool playing = m_player.State() == player::PlayState::kPlaying;
+        const bool active = m_metronomeOn.load() && playing;
+        const bool ticking = m_noteTickOn.load() && playing;
+        if (ticking) {
+            std::lock_guard<std::mutex> lock(m_timingLock);
+            if (m_newTicksWaiting) {
+                m_tickSchedule.SwapTimes(m_newTickTimes);
+                m_newTicksWaiting = false;
+            }
+            const double rate = RateForSpeed(m_timing.songSpeedPercent);
+            const player::TickPass pass{m_player.PositionSeconds(), SteadySeconds(), rate,
+                                        m_click.ClickLeadSeconds() + kClickMarginSeconds * rate,
+                                        kClickLateSeconds * rate};
+            m_tickSchedule.Pass(pass,
+                                [this](double songSeconds) { m_click.PlayTickAt(songSeconds); });
+        } else {
+            // Paused, stopped or off: the next play searches from its position.
+            m_tickSchedule.Restart();
+        }
         if (active) {
             std::lock_guard<std::mutex> lock(m_timingLock);
             const double beat = chart::BeatSeconds(m_timing.bpm);
@@ -135,12 +161,40 @@ void CChartEditorDlg::MetronomeLoop() {
         }
         std::unique_lock<std::mutex> lock(m_wakeMutex);
         const std::uint64_t generation = m_wakeGeneration;
-        m_wake.wait_for(lock, active ? std::chrono::milliseconds(kMetronomePoll) : kIdleWait,
+        m_wake.wait_for(lock,
+                        active || ticking ? std::chrono::milliseconds(kMetronomePoll) : kIdleWait,
                         [this, generation] {
                             return m_stopCounter.load() != 0 || m_wakeGeneration != generation;
                         });
     }
     m_stopCounter.fetch_add(1);
+}
+
+// --- Note tick ------------------------------------------------------------------
+
+void CChartEditorDlg::ToggleNoteTick() {
+    const bool on = !m_noteTickOn.load();
+    m_noteTickOn = on;
+    m_noteTickAction->setChecked(on);
+    if (m_settings != nullptr) {
+        m_settings->SetNoteTickOn(on);
+    }
+    WakeWorkers();
+}
+
+void CChartEditorDlg::RefreshNoteTicks() {
+    std::vector<double> times;
+    const chart::Song& song = m_editor.Song();
+    if (const std::optional<std::size_t> selected = m_editor.SelectedChart();
+        selected && *selected < song.charts.size()) {
+        times = player::NoteTickTimes(song.charts[*selected].notes, song.Timing());
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_timingLock);
+        m_newTickTimes.swap(times);
+        m_newTicksWaiting = true;
+    }
+    // `times` now holds what the worker left: freed here, not under the lock.
 }
 
 void CChartEditorDlg::RefreshLoop() {

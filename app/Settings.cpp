@@ -65,6 +65,14 @@ void Settings::SetMetronomeOn(bool on) {
     SetValue(QStringLiteral("player/metronome"), on);
 }
 
+bool Settings::NoteTickOn() const {
+    return Value(QStringLiteral("player/noteTick"), false).toBool();
+}
+
+void Settings::SetNoteTickOn(bool on) {
+    SetValue(QStringLiteral("player/noteTick"), on);
+}
+
 int Settings::SnapIndex() const {
     const int start = static_cast<int>(edit::kStartSnap);
     bool ok = false;

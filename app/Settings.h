@@ -34,6 +34,9 @@ public:
     bool MetronomeOn() const; // on when never set
     void SetMetronomeOn(bool on);
 
+    bool NoteTickOn() const; // off when never set
+    void SetNoteTickOn(bool on);
+
     // The snap's index in edit::kAllSnaps; the start snap when never set or
     // out of range.
     int SnapIndex() const;

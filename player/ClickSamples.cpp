@@ -54,6 +54,34 @@ ClickPcm BuiltInClick() {
     return click;
 }
 
+ClickPcm BuiltInTick(int sampleRate) {
+    // Noise through a first difference (a high-pass: a hand clap's crack,
+    // nothing of a pitch), dying away with a 5 ms time constant, so the
+    // tail is near silence by 25 ms and the next tick starts clean.
+    constexpr double kSeconds = 0.025;
+    constexpr double kDecaySeconds = 0.005;
+    constexpr double kPeak = 0.7 * 32767; // leaves room for the click and the song
+    ClickPcm tick;
+    tick.sampleRate = sampleRate;
+    tick.channels = 1;
+    tick.samples.resize(static_cast<std::size_t>(std::lround(kSeconds * sampleRate)));
+    std::uint32_t state = 0x2545F491; // xorshift32: the same clap every time
+    double previous = 0.0;
+    for (std::size_t n = 0; n < tick.samples.size(); ++n) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        const double noise = static_cast<double>(state) / 2147483648.0 - 1.0;
+        const double t = static_cast<double>(n) / sampleRate;
+        // The first sample is struck at full level whatever the noise says.
+        const double value = n == 0 ? 1.0 : 0.5 * (noise - previous);
+        previous = noise;
+        tick.samples[n] =
+            static_cast<std::int16_t>(std::lround(kPeak * std::exp(-t / kDecaySeconds) * value));
+    }
+    return tick;
+}
+
 std::optional<ClickPcm> LoadClickWav(const std::string& path) {
     audio::Result<audio::CWavReader> opened = audio::CWavReader::Open(path);
     if (!opened) {

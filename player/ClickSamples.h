@@ -24,6 +24,11 @@ std::array<std::uint8_t, kBuiltInClickSamples> BuiltInClickResource();
 // The resource widened to 16 bits.
 ClickPcm BuiltInClick();
 
+// The note tick: a 25 ms clap of high-passed noise, mono at `sampleRate`,
+// distinct from the click's tone. Its first sample is its loudest, so its
+// onset is exact to the sample.
+ClickPcm BuiltInTick(int sampleRate);
+
 // A PCM WAV file of any rate, sample width (8 to 32 bits) and channel count;
 // none when the file is missing or is not a readable integer-PCM WAV.
 std::optional<ClickPcm> LoadClickWav(const std::string& path);

@@ -75,8 +75,10 @@ public:
     virtual bool PlaysSilently() const { return false; }
 };
 
-// Plays the metronome click, mixed into the song's output. A request while
-// an earlier click still sounds is dropped, not queued.
+// Plays the metronome click and the note tick, mixed into the song's
+// output. They sound independently of each other. A click requested while
+// an earlier click still sounds is dropped, not queued; a tick requested
+// while an earlier tick sounds cuts it and starts again.
 class ClickSound {
 public:
     virtual ~ClickSound() = default;
@@ -89,6 +91,10 @@ public:
     // How far ahead of the position, in song seconds at the current rate,
     // PlayClickAt must be called to land exactly on its time.
     virtual double ClickLeadSeconds() const { return 0.0; }
+    // The note tick when the listener hears song time songSeconds, placed
+    // as PlayClickAt places the click (the same lead). Only while playing:
+    // otherwise nothing sounds. A player without a tick plays none.
+    virtual void PlayTickAt(double songSeconds) { static_cast<void>(songSeconds); }
 };
 
 } // namespace player

@@ -13,12 +13,20 @@ std::int16_t SaturatingAdd(std::int16_t a, std::int16_t b) {
     return static_cast<std::int16_t>(std::clamp(sum, -32768, 32767));
 }
 
+const std::vector<std::int16_t> kNoSound;
+
 } // namespace
 
 OutputRenderer::OutputRenderer(ChunkRing& ring, PlaybackShared& shared,
+                               const std::vector<std::int16_t>& click,
+                               const std::vector<std::int16_t>& tick, const OutputTiming& timing)
+    : m_ring(ring), m_shared(shared), m_timing(timing),
+      m_outputClock(timing.sampleRate, timing.clockMemoryNs), m_click{click, false}, m_tick{tick,
+                                                                                            true} {}
+
+OutputRenderer::OutputRenderer(ChunkRing& ring, PlaybackShared& shared,
                                const std::vector<std::int16_t>& click, const OutputTiming& timing)
-    : m_ring(ring), m_shared(shared), m_click(click), m_timing(timing),
-      m_outputClock(timing.sampleRate, timing.clockMemoryNs) {}
+    : OutputRenderer(ring, shared, click, kNoSound, timing) {}
 
 void OutputRenderer::Render(std::int16_t* out, int frames, std::int64_t nowNs,
                             std::int64_t latencyNs) noexcept {
@@ -41,7 +49,8 @@ void OutputRenderer::Render(std::int16_t* out, int frames, std::int64_t nowNs,
     if (newSegment || m_pieceCount > 0) {
         PublishClock(generation);
     }
-    RenderClicks(out, frames, generation);
+    RenderVoice(m_click, m_shared.clicks, out, frames, generation);
+    RenderVoice(m_tick, m_shared.ticks, out, frames, generation);
 }
 
 // The device consumes buffers back to back, so buffer k+1 is heard exactly
@@ -160,67 +169,70 @@ int OutputRenderer::ClickStartOffset(double targetFrame) const noexcept {
     return -1;
 }
 
-// Mixes the sounding click into the buffer from `offset` on; returns the
-// offset where it ends, or `frames` when it goes on into the next buffer.
-int OutputRenderer::MixClick(std::int16_t* out, int frames, int offset) noexcept {
+// Mixes the sounding voice into output frames [from, to); it stops sounding
+// when its last sample is in.
+void OutputRenderer::MixVoice(Voice& voice, std::int16_t* out, int from, int to) noexcept {
     const auto channels = static_cast<std::size_t>(m_timing.channels);
-    std::int16_t* dest = out + static_cast<std::size_t>(offset) * channels;
-    const std::size_t room = static_cast<std::size_t>(frames - offset) * channels;
-    const std::size_t count = std::min(room, m_click.size() - m_clickPlayed);
+    std::int16_t* dest = out + static_cast<std::size_t>(from) * channels;
+    const std::size_t room = static_cast<std::size_t>(to - from) * channels;
+    const std::size_t count = std::min(room, voice.samples.size() - voice.played);
     for (std::size_t i = 0; i < count; ++i) {
-        dest[i] = SaturatingAdd(dest[i], m_click[m_clickPlayed + i]);
+        dest[i] = SaturatingAdd(dest[i], voice.samples[voice.played + i]);
     }
-    m_clickPlayed += count;
-    if (m_clickPlayed < m_click.size()) {
-        return frames;
-    }
-    m_clickSounding = false;
-    return offset + static_cast<int>(count / channels);
+    voice.played += count;
+    voice.sounding = voice.played < voice.samples.size();
 }
 
-void OutputRenderer::RenderClicks(std::int16_t* out, int frames,
-                                  std::uint32_t generation) noexcept {
-    m_shared.clicks.TakeAll([this](double songFrame, std::uint32_t clickGeneration) {
-        if (m_waitingCount < kMaxWaitingClicks) {
-            m_waitingClicks[static_cast<std::size_t>(m_waitingCount++)] =
-                WaitingClick{songFrame, clickGeneration};
+template <typename Requests>
+void OutputRenderer::RenderVoice(Voice& voice, Requests& requests, std::int16_t* out, int frames,
+                                 std::uint32_t generation) noexcept {
+    requests.TakeAll([&voice](double songFrame, std::uint32_t requestGeneration) {
+        if (voice.waitingCount < kMaxWaiting) {
+            voice.waiting[static_cast<std::size_t>(voice.waitingCount++)] =
+                WaitingSound{songFrame, requestGeneration};
         }
     });
-    int soundingUntil = m_clickSounding ? MixClick(out, frames, 0) : 0;
-
-    // Start the clicks due in this buffer, earliest first; keep the rest.
+    // Start the sounds due in this buffer, earliest first; keep the rest.
+    // The sounding one is mixed up to each start, so a restart cuts it there.
+    int mixedTo = 0;
     for (;;) {
         int earliest = -1;
         int earliestOffset = frames;
         int kept = 0;
-        for (int i = 0; i < m_waitingCount; ++i) {
-            const WaitingClick click = m_waitingClicks[static_cast<std::size_t>(i)];
-            if (click.songFrame != ClickRequests::kNow && click.generation != generation) {
+        for (int i = 0; i < voice.waitingCount; ++i) {
+            const WaitingSound sound = voice.waiting[static_cast<std::size_t>(i)];
+            if (sound.songFrame != ClickRequests::kNow && sound.generation != generation) {
                 continue; // the song moved since the request: forget it
             }
-            m_waitingClicks[static_cast<std::size_t>(kept)] = click;
-            const int offset = ClickStartOffset(click.songFrame);
+            voice.waiting[static_cast<std::size_t>(kept)] = sound;
+            const int offset = ClickStartOffset(sound.songFrame);
             if (offset >= 0 && offset < earliestOffset) {
                 earliest = kept;
                 earliestOffset = offset;
             }
             ++kept;
         }
-        m_waitingCount = kept;
+        voice.waitingCount = kept;
         if (earliest < 0) {
-            return;
+            break;
         }
-        for (int i = earliest + 1; i < m_waitingCount; ++i) {
-            m_waitingClicks[static_cast<std::size_t>(i - 1)] =
-                m_waitingClicks[static_cast<std::size_t>(i)];
+        for (int i = earliest + 1; i < voice.waitingCount; ++i) {
+            voice.waiting[static_cast<std::size_t>(i - 1)] =
+                voice.waiting[static_cast<std::size_t>(i)];
         }
-        --m_waitingCount;
-        if (earliestOffset < soundingUntil) {
+        --voice.waitingCount;
+        if (voice.sounding) {
+            MixVoice(voice, out, mixedTo, earliestOffset);
+        }
+        mixedTo = earliestOffset;
+        if (voice.sounding && !voice.restartWhileSounding) {
             continue; // an earlier click still sounds: drop this one
         }
-        m_clickSounding = true;
-        m_clickPlayed = 0;
-        soundingUntil = MixClick(out, frames, earliestOffset);
+        voice.sounding = !voice.samples.empty();
+        voice.played = 0;
+    }
+    if (voice.sounding) {
+        MixVoice(voice, out, mixedTo, frames);
     }
 }
 

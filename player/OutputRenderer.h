@@ -22,7 +22,8 @@ struct OutputTiming {
 };
 
 // The audio callback's work: plays the chunks of the current segment, mixes
-// in the click, and publishes which song frame is heard when.
+// in the click and the note tick, and publishes which song frame is heard
+// when.
 //
 // Rules of the callback (it runs on the device's thread): no locks, no
 // allocation, no file I/O, no logging, no calls into the window. All it
@@ -32,12 +33,22 @@ struct OutputTiming {
 // starts on the first output frame whose song frame is F or later, so it is
 // heard exactly when F is, provided the request came before the callback
 // rendered F (see PlaybackEngine::ClickLeadSeconds). A request for a frame
-// already rendered, or for "now", starts at the next buffer. A click due
-// while another still sounds is dropped; a waiting click whose segment has
-// ended (seek, pause, halt, end of song) is forgotten.
+// already rendered, or for "now", starts at the next buffer. A waiting
+// sound whose segment has ended (seek, pause, halt, end of song) is
+// forgotten.
+//
+// The click and the tick are two voices, each with its own requests, so
+// neither ever silences the other. A click due while another still sounds
+// is dropped (a metronome beat never comes that soon). A tick due while
+// another sounds cuts it and starts again from its first sample: ticks of
+// close notes (25 ms apart at 300 %) each keep their sharp onset, and
+// never pile up into one loud smear.
 class OutputRenderer {
 public:
-    // The click samples are in the device format and must outlive this.
+    // The samples are in the device format and must outlive this.
+    OutputRenderer(ChunkRing& ring, PlaybackShared& shared, const std::vector<std::int16_t>& click,
+                   const std::vector<std::int16_t>& tick, const OutputTiming& timing);
+    // Without a tick sound.
     OutputRenderer(ChunkRing& ring, PlaybackShared& shared, const std::vector<std::int16_t>& click,
                    const OutputTiming& timing);
 
@@ -64,14 +75,30 @@ private:
     int RenderSong(std::int16_t* out, int frames, std::uint32_t generation) noexcept;
     void AddPiece(int offset, int frames, double startFrame, double songFramesPerFrame) noexcept;
     void PublishClock(std::uint32_t generation) noexcept;
-    void RenderClicks(std::int16_t* out, int frames, std::uint32_t generation) noexcept;
-    int MixClick(std::int16_t* out, int frames, int offset) noexcept;
+    struct WaitingSound {
+        double songFrame = 0.0;
+        std::uint32_t generation = 0;
+    };
+    static constexpr int kMaxWaiting = 32;
+    // One sound and the requests for it that wait for their frame.
+    struct Voice {
+        const std::vector<std::int16_t>& samples;
+        bool restartWhileSounding = false;
+        std::array<WaitingSound, kMaxWaiting> waiting{};
+        int waitingCount = 0;
+        bool sounding = false;
+        std::size_t played = 0; // samples already mixed
+    };
+
+    template <typename Requests>
+    void RenderVoice(Voice& voice, Requests& requests, std::int16_t* out, int frames,
+                     std::uint32_t generation) noexcept;
+    void MixVoice(Voice& voice, std::int16_t* out, int from, int to) noexcept;
     int ClickStartOffset(double targetFrame) const noexcept;
     std::int64_t HeardAtNs(int offset) const noexcept;
 
     ChunkRing& m_ring;
     PlaybackShared& m_shared;
-    const std::vector<std::int16_t>& m_click;
     const OutputTiming m_timing;
 
     // Everything below belongs to the audio callback thread.
@@ -90,15 +117,8 @@ private:
     std::array<BufferPiece, kMaxBufferPieces> m_pieces{};
     int m_pieceCount = 0;
 
-    struct WaitingClick {
-        double songFrame = 0.0;
-        std::uint32_t generation = 0;
-    };
-    static constexpr int kMaxWaitingClicks = 8;
-    std::array<WaitingClick, kMaxWaitingClicks> m_waitingClicks{};
-    int m_waitingCount = 0;
-    bool m_clickSounding = false;
-    std::size_t m_clickPlayed = 0; // samples of m_click already mixed
+    Voice m_click;
+    Voice m_tick;
 };
 
 } // namespace player

@@ -354,7 +354,9 @@ void PlaybackEngine::StartDevice() {
     m_ring.Reset(format.channels);
     m_outputChannels = format.channels;
     m_shared.clicks.Clear();
+    m_shared.ticks.Clear();
     m_click = ConvertClick(m_clickSource, format.sampleRate, format.channels);
+    m_tick = ConvertClick(BuiltInTick(format.sampleRate), format.sampleRate, format.channels);
     m_output = AudioOutput::Open(format, &PlaybackEngine::RenderThunk, this);
     m_silent.store(!m_output || !m_output->Audible(), std::memory_order_relaxed);
     m_outputLatencyNs.store(m_output ? m_output->LatencyNs() : 0, std::memory_order_relaxed);
@@ -365,7 +367,7 @@ void PlaybackEngine::StartDevice() {
     const OutputTiming timing{format.sampleRate, format.channels, m_output->LatencyNs(),
                               m_output->ReportsServerTiming() ? OutputClock::kServerMemoryNs
                                                               : OutputClock::kCallbackMemoryNs};
-    m_renderer = std::make_unique<OutputRenderer>(m_ring, m_shared, m_click, timing);
+    m_renderer = std::make_unique<OutputRenderer>(m_ring, m_shared, m_click, m_tick, timing);
     const std::int64_t bufferNs =
         static_cast<std::int64_t>(m_output->BufferFrames()) * 1'000'000'000 / format.sampleRate;
     m_clickLeadNs.store(m_output->LatencyNs() + bufferNs * 3 / 2, std::memory_order_relaxed);
@@ -454,6 +456,14 @@ void PlaybackEngine::PlayClickAt(double songSeconds) {
         return;
     }
     m_shared.clicks.Request(songSeconds * control.sampleRate, control.generation);
+}
+
+void PlaybackEngine::PlayTickAt(double songSeconds) {
+    const ControlSnapshot control = m_control.Load();
+    if (control.state != PlayState::kPlaying || std::isnan(songSeconds)) {
+        return;
+    }
+    m_shared.ticks.Request(songSeconds * control.sampleRate, control.generation);
 }
 
 double PlaybackEngine::ClickLeadSeconds() const {

@@ -24,7 +24,7 @@ class StreamFeeder;
 
 // The media player: plays a whole decoded song through SDL audio at 1 % to
 // 300 % speed with the pitch kept, and the metronome click mixed into the
-// same output.
+// same output, and the note tick beside it.
 //
 // Threads. Control calls (Open, Play, seek, ...) may come from any thread;
 // they serialize on a mutex that the audio callback never touches.
@@ -115,6 +115,10 @@ public:
     // output latency plus a buffer and a half (the callback renders a
     // buffer at a time; the half covers a caller that polls), at the rate.
     double ClickLeadSeconds() const override;
+    // The note tick on the output frame where songSeconds is heard, exact
+    // under the same lead as PlayClickAt; a later call ticks at the next
+    // buffer. Not playing, or a song time that is not a number: no tick.
+    void PlayTickAt(double songSeconds) override;
 
     // Loads a song decoded elsewhere; FileName() then reports `fileName`.
     // A song the engine cannot play (rate outside 8-192 kHz, channels
@@ -176,6 +180,7 @@ private:
     ChunkRing m_ring;
     ClickPcm m_clickSource;
     std::vector<std::int16_t> m_click; // in the output format
+    std::vector<std::int16_t> m_tick;  // in the output format
     int m_outputChannels = 2;
     std::unique_ptr<StreamFeeder> m_feeder;
     std::unique_ptr<OutputRenderer> m_renderer;

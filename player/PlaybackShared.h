@@ -10,13 +10,13 @@
 
 namespace player {
 
-// Click requests from any thread to the audio callback, through a few
-// lock-free slots. Whether a click is dropped is decided by the callback
-// when the click is due: a click that would start while an earlier one is
-// still sounding is dropped (not queued, and the earlier one is not cut).
-class ClickRequests {
+// Sound requests (the click, the note tick) from any thread to the audio
+// callback, through a few lock-free slots. What happens to a sound due
+// while an earlier one still sounds is the callback's decision (see
+// OutputRenderer).
+template <int Slots> class SoundRequests {
 public:
-    static constexpr int kSlots = 4;
+    static constexpr int kSlots = Slots;
     // Target for "play at once".
     static constexpr double kNow = -std::numeric_limits<double>::infinity();
 
@@ -64,8 +64,13 @@ private:
         std::atomic<double> songFrame{0.0};
         std::atomic<std::uint32_t> generation{0};
     };
-    std::array<Slot, kSlots> m_slots{};
+    std::array<Slot, static_cast<std::size_t>(kSlots)> m_slots{};
 };
+
+using ClickRequests = SoundRequests<4>;
+// A tick for every note row: at 300 % a dense chart hands over a dozen
+// before the callback takes them, and more at once after a seek.
+using TickRequests = SoundRequests<32>;
 
 // State shared by the engine (any control thread), the feeder thread and the
 // audio callback. Everything here is an atomic or lock-free; the audio
@@ -88,6 +93,7 @@ struct PlaybackShared {
     std::atomic<std::uint32_t> endGeneration{0};
 
     ClickRequests clicks;
+    TickRequests ticks;
 
     // Never blocks: a futex wake, and only when the feeder sleeps.
     void WakeFeeder() noexcept {

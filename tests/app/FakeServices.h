@@ -108,6 +108,9 @@ public:
     std::atomic<double> lastClick{-1.0};
     void PlayClick() override {}
     void PlayClickAt(double songSeconds) override { lastClick = songSeconds; }
+    // The song time of the last note tick handed over.
+    std::atomic<double> lastTick{-1.0};
+    void PlayTickAt(double songSeconds) override { lastTick = songSeconds; }
 };
 
 // Every question is kept as "caption: text"; Yes and Discard answer when
