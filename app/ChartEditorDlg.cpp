@@ -1,11 +1,11 @@
 #include "app/ChartEditorDlg.h"
-#include "app/EditActions.h"
 
 #include "app/ChartEditorText.h"
 #include "app/ChartListPanel.h"
 #include "app/ColorLabel.h"
 #include "app/CommandIds.h"
 #include "app/DialogUnits.h"
+#include "app/EditActions.h"
 #include "app/KeyRouting.h"
 #include "app/LabelFit.h"
 #include "app/PlaceStatusLine.h"

@@ -40,6 +40,7 @@ namespace app {
 class CColorLabel;
 class ChartListPanel;
 class CSpinButton;
+class ChartOverview;
 class EditActions;
 class StepKeys;
 class RecentSongsMenu;
@@ -324,6 +325,8 @@ private:
     std::unique_ptr<StepKeys> m_keys;
     // The toolkit of the Edit menu, and the selection.
     EditActions* m_actions = nullptr;
+    // The selected chart's density and counts, under the chart list.
+    ChartOverview* m_overview = nullptr;
     std::uint64_t m_titleMergeId = 0;
     std::uint64_t m_artistMergeId = 0;
     // Set while the window pushes its own timing edit or shows the document,

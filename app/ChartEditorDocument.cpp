@@ -2,10 +2,11 @@
 // every change, and the step view's requests turned into commands.
 #include "app/BackgroundWork.h"
 #include "app/ChartEditorDlg.h"
-#include "app/EditActions.h"
 #include "app/ChartEditorText.h"
 #include "app/ChartListPanel.h"
+#include "app/ChartOverview.h"
 #include "app/ColorLabel.h"
+#include "app/EditActions.h"
 #include "app/PleaseWaitDlg.h"
 #include "dwi/DwiSong.h"
 #include "dwi/DwiWriter.h"
@@ -87,6 +88,7 @@ void CChartEditorDlg::OnDocumentChanged(const edit::ChangeNotice& notice) {
     if (notice.kinds & (edit::kNotesChanged | edit::kTimingChanged | edit::kSelectionChanged |
                         edit::kChartListChanged)) {
         RefreshNoteTicks();
+        m_overview->Refresh();
     }
     if (notice.kinds & edit::kSnapChanged) {
         const int index = static_cast<int>(m_editor.CurrentSnap());
@@ -316,6 +318,10 @@ void CChartEditorDlg::SetPixelsPerBeat(int pixels) {
 
 void CChartEditorDlg::RowsShown(std::int32_t endRow) {
     m_rowsShown = std::max(m_rowsShown, endRow);
+    const double beat = m_editor.Song().Timing().BeatAt(m_player.PositionSeconds());
+    const auto beginRow = static_cast<std::int32_t>(std::clamp(
+        std::floor(beat * chart::kRowsPerBeat), 0.0, static_cast<double>(chart::kMaxRows)));
+    m_overview->ShowPlace(beginRow, std::max(beginRow, endRow), m_actions->SelectedRows());
 }
 
 void CChartEditorDlg::ToggleNote(std::int32_t row, std::uint8_t column) {

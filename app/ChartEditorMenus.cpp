@@ -2,17 +2,23 @@
 #include "app/ChartEditorDlg.h"
 #include "app/ChartEditorText.h"
 #include "app/ChartListPanel.h"
+#include "app/ChartOverview.h"
 #include "app/ColorLabel.h"
-#include "app/EditActions.h"
 #include "app/CommandIds.h"
+#include "app/EditActions.h"
+#include "view/CDensityStrip.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDockWidget>
+#include <QGridLayout>
+#include <QLabel>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QTimer>
+#include <algorithm>
+#include <cmath>
 
 namespace app {
 
@@ -53,7 +59,8 @@ void CChartEditorDlg::BuildMenus() {
         {kCmdSaveAs, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}},
         {kCmdExit, {QKeySequence(Qt::CTRL | Qt::Key_Q)}},
         {kCmdUndo, {QKeySequence(Qt::CTRL | Qt::Key_Z)}},
-        {kCmdRedo, {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}},
+        {kCmdRedo,
+         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}},
         {kCmdFinerSnap, {QKeySequence(Qt::CTRL | Qt::Key_Right)}},
         {kCmdCoarserSnap, {QKeySequence(Qt::CTRL | Qt::Key_Left)}},
     };
@@ -149,9 +156,25 @@ void CChartEditorDlg::BuildChartList() {
         return NewChartDialog::Ask(this, start);
     };
     m_chartList = new ChartListPanel(m_editor, std::move(questions));
+    m_overview = new ChartOverview(m_editor, this);
+    m_overview->Strip()->onSeekRow = [this](std::int32_t row) {
+        const double seconds =
+            m_editor.Song().Timing().SecondsAt(static_cast<double>(row) / chart::kRowsPerBeat);
+        if (m_player.HasTimeline() && std::isfinite(seconds)) {
+            m_player.SetPositionSeconds(std::clamp(seconds, 0.0, m_player.DurationSeconds()));
+            RepaintStepView();
+        }
+    };
+    // The list with the chart's density beside it and its counts below.
+    auto* charts = new QWidget;
+    auto* layout = new QGridLayout(charts);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_chartList, 0, 0);
+    layout->addWidget(m_overview->Strip(), 0, 1);
+    layout->addWidget(m_overview->StatsLine(), 1, 0, 1, 2);
     m_chartDock = new QDockWidget(QStringLiteral("Charts"), this);
     m_chartDock->setObjectName(QStringLiteral("charts"));
-    m_chartDock->setWidget(m_chartList);
+    m_chartDock->setWidget(charts);
     m_chartDock->setFeatures(QDockWidget::DockWidgetClosable);
     m_chartDock->setAllowedAreas(Qt::RightDockWidgetArea);
     addDockWidget(Qt::RightDockWidgetArea, m_chartDock);

@@ -1,4 +1,5 @@
 #include "app/EditActions.h"
+
 #include "app/AppServices.h"
 #include "edit/Clipboard.h"
 #include "edit/Navigation.h"
@@ -51,10 +52,14 @@ void EditActions::AddTo(QMenu* edit) {
     }
     edit->addSeparator();
     const Item selection[] = {
-        {QStringLiteral("Select &All"), QKeySequence(Qt::CTRL | Qt::Key_A), [this] { SelectAll(); }},
-        {QStringLiteral("Select &None"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A), [this] { SelectNone(); }, true},
-        {QStringLiteral("Extend Selection Up"), QKeySequence(Qt::SHIFT | Qt::Key_Up), [this] { ExtendSelection(false); }},
-        {QStringLiteral("Extend Selection Down"), QKeySequence(Qt::SHIFT | Qt::Key_Down), [this] { ExtendSelection(true); }},
+        {QStringLiteral("Select &All"), QKeySequence(Qt::CTRL | Qt::Key_A),
+         [this] { SelectAll(); }},
+        {QStringLiteral("Select &None"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A),
+         [this] { SelectNone(); }, true},
+        {QStringLiteral("Extend Selection Up"), QKeySequence(Qt::SHIFT | Qt::Key_Up),
+         [this] { ExtendSelection(false); }},
+        {QStringLiteral("Extend Selection Down"), QKeySequence(Qt::SHIFT | Qt::Key_Down),
+         [this] { ExtendSelection(true); }},
     };
     for (const Item& item : selection) {
         add(edit, item);
@@ -71,10 +76,14 @@ void EditActions::AddTo(QMenu* edit) {
     edit->addSeparator();
     const Item moves[] = {
         {QStringLiteral("&Go To..."), QKeySequence(Qt::CTRL | Qt::Key_G), [this] { GoTo(); }},
-        {QStringLiteral("Previous Note"), QKeySequence(Qt::CTRL | Qt::Key_Up), [this] { ToNote(false); }},
-        {QStringLiteral("Next Note"), QKeySequence(Qt::CTRL | Qt::Key_Down), [this] { ToNote(true); }},
-        {QStringLiteral("Previous Measure"), QKeySequence(Qt::Key_PageUp), [this] { ToMeasure(false); }},
-        {QStringLiteral("Next Measure"), QKeySequence(Qt::Key_PageDown), [this] { ToMeasure(true); }},
+        {QStringLiteral("Previous Note"), QKeySequence(Qt::CTRL | Qt::Key_Up),
+         [this] { ToNote(false); }},
+        {QStringLiteral("Next Note"), QKeySequence(Qt::CTRL | Qt::Key_Down),
+         [this] { ToNote(true); }},
+        {QStringLiteral("Previous Measure"), QKeySequence(Qt::Key_PageUp),
+         [this] { ToMeasure(false); }},
+        {QStringLiteral("Next Measure"), QKeySequence(Qt::Key_PageDown),
+         [this] { ToMeasure(true); }},
         {QStringLiteral("Chart Start"), QKeySequence(Qt::Key_Home), [this] { ToChartEnd(false); }},
         {QStringLiteral("Chart End"), QKeySequence(Qt::Key_End), [this] { ToChartEnd(true); }},
     };

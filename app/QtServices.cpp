@@ -68,8 +68,9 @@ std::optional<double> QtUserDialogs::AskNumber(std::string_view caption, std::st
 std::optional<std::string> QtUserDialogs::AskText(std::string_view caption, std::string_view label,
                                                   const std::string& value) {
     bool ok = false;
-    const QString text = QInputDialog::getText(m_parent, FromView(caption), FromView(label),
-                                               QLineEdit::Normal, QString::fromStdString(value), &ok);
+    const QString text =
+        QInputDialog::getText(m_parent, FromView(caption), FromView(label), QLineEdit::Normal,
+                              QString::fromStdString(value), &ok);
     return ok ? std::optional<std::string>(text.toStdString()) : std::nullopt;
 }
 

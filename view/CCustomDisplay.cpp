@@ -231,8 +231,8 @@ void CCustomDisplay::DrawSelection(const LaneFrame& frame, QPainter& painter) {
     }
     const std::int64_t cellRows = std::max(m_owner->CellRows(), 1);
     const auto rowOf = [&](std::int64_t cell) {
-        return static_cast<std::int32_t>(std::clamp<std::int64_t>(cell * cellRows - cellRows / 2,
-                                                                  -chart::kMaxRows, chart::kMaxRows));
+        return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+            cell * cellRows - cellRows / 2, -chart::kMaxRows, chart::kMaxRows));
     };
     // Cells are centred on their rows: the band runs half a cell either side.
     const int top = std::max(frame.RowY(rowOf(cells->first)), kArrowAreaFirstY);

@@ -52,7 +52,8 @@ void CDensityStrip::SetSelection(std::optional<std::pair<std::int32_t, std::int3
 }
 
 QSize CDensityStrip::sizeHint() const {
-    return {kWidth, 300};
+    // It takes the height the list beside it has.
+    return {kWidth, 60};
 }
 
 std::int32_t CDensityStrip::SpanRows() const {

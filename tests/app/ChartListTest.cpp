@@ -114,12 +114,12 @@ TEST_F(ChartListWindow, ImportShowsEveryChartAndTheViewFitsTheChosenOnesColumns)
     }
     EXPECT_EQ(rows.join('|'),
               "SINGLE  BASIC  5|SOLO  MANIAC  7|DOUBLE  EXPERT  15|DOUBLE  EXPERT  15");
-    // The list fits beside the step view: about 200 px wide and at most 200
-    // px tall (the list's own hint, 256 x 192, would not; 20 px of slack for
-    // the style's button margins).
+    // The list and the density strip fit beside the step view: about 230 px
+    // wide and at most 240 px tall with the counts line (the list's own hint,
+    // 256 x 192, would not; 20 px of slack for the style's button margins).
     for (const QSize size : {Dock()->widget()->minimumSizeHint(), Dock()->widget()->sizeHint()}) {
-        EXPECT_LE(size.width(), 220);
-        EXPECT_LE(size.height(), 200);
+        EXPECT_LE(size.width(), 250);
+        EXPECT_LE(size.height(), 240);
     }
     // Fixed fault: older files wrote their code page; the row reads it as Latin-1.
     chart::SongChart latin1;
