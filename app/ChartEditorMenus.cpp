@@ -12,8 +12,8 @@
 #include <QApplication>
 #include <QDockWidget>
 #include <QGridLayout>
-#include <QLabel>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QTimer>

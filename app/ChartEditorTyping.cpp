@@ -1,7 +1,7 @@
 // Values typed into the number boxes, and where the keyboard rests.
 #include "app/ChartEditorDlg.h"
-#include "app/EditActions.h"
 #include "app/ChartEditorText.h"
+#include "app/EditActions.h"
 #include "app/SpinButton.h"
 #include "app/TypedNumberBox.h"
 #include "chart/SongTiming.h"
