@@ -31,8 +31,16 @@ std::string CorruptOggMessage(const std::string& path) {
     return "File " + Quoted(path) + " is corrupt or not an Ogg Vorbis file.";
 }
 
+std::string CorruptFlacMessage(const std::string& path) {
+    return "File " + Quoted(path) + " is corrupt or not a FLAC file.";
+}
+
+std::string CorruptOpusMessage(const std::string& path) {
+    return "File " + Quoted(path) + " is corrupt or not an Opus file.";
+}
+
 std::string UnknownTypeMessage(const std::string& path) {
-    return "File " + Quoted(path) + " is not an MP3, WAV or Ogg Vorbis file.";
+    return "File " + Quoted(path) + " is not an MP3, WAV, Ogg Vorbis, FLAC or Opus file.";
 }
 
 std::string TooLargeMessage(const std::string& path) {

@@ -10,7 +10,7 @@ namespace audio {
 // Why a song file could not be read. `message` is shown to the user as it
 // is; `kind` lets a caller tell a file of another format from a damaged one.
 enum class AudioErrorKind {
-    kUnknownType,   // the path's extension names no format we read
+    kUnknownType,   // neither the content nor the extension names a format we read
     kCannotOpen,    // the file cannot be opened for reading
     kNotThisFormat, // the content is not of the format the extension names
     kDamaged,       // the format is right but the file is broken or cut short
@@ -57,6 +57,8 @@ std::string CorruptWavMessage(const std::string& path);
 std::string UnsupportedWavEncodingMessage(const std::string& path);
 std::string CorruptMp3Message(const std::string& path);
 std::string CorruptOggMessage(const std::string& path);
+std::string CorruptFlacMessage(const std::string& path);
+std::string CorruptOpusMessage(const std::string& path);
 std::string UnknownTypeMessage(const std::string& path);
 std::string TooLargeMessage(const std::string& path);
 std::string UnsupportedSampleFormatMessage(const std::string& path, int bitsPerSample, int channels,

@@ -1,25 +1,17 @@
 #include "audio/AudioSource.h"
 
+#include "audio/FlacDecoder.h"
 #include "audio/FormatLimits.h"
+#include "audio/OpusDecoder.h"
 
 #include <algorithm>
-#include <cctype>
+#include <cstring>
 #include <sys/types.h>
 #include <utility>
 
 namespace audio {
 
 namespace {
-
-bool EqualsIgnoringCase(const std::string& text, const char* upper) {
-    std::size_t i = 0;
-    for (; i < text.size() && upper[i] != '\0'; ++i) {
-        if (std::toupper(static_cast<unsigned char>(text[i])) != upper[i]) {
-            return false;
-        }
-    }
-    return i == text.size() && upper[i] == '\0';
-}
 
 // 8-bit WAV samples are unsigned with 128 as silence: (s - 128) * 256 keeps
 // the full 16-bit range. Runs backwards because the samples grow in place.
@@ -46,24 +38,6 @@ std::uint64_t Percent(std::uint64_t part, std::uint64_t whole) {
 
 } // namespace
 
-SongType SongTypeFromPath(const std::string& path) {
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos) {
-        return SongType::kNone;
-    }
-    const std::string extension = path.substr(dot);
-    if (EqualsIgnoringCase(extension, ".MP3")) {
-        return SongType::kMp3;
-    }
-    if (EqualsIgnoringCase(extension, ".WAV")) {
-        return SongType::kWav;
-    }
-    if (EqualsIgnoringCase(extension, ".OGG")) {
-        return SongType::kOgg;
-    }
-    return SongType::kNone;
-}
-
 CAudioSource::CAudioSource() = default;
 
 CAudioSource::~CAudioSource() {
@@ -72,6 +46,7 @@ CAudioSource::~CAudioSource() {
 
 void CAudioSource::Close() {
     m_wavReader.reset();
+    m_pcm.reset();
     if (m_ogg) {
         OggStream::Park(std::move(m_ogg));
     }
@@ -83,13 +58,16 @@ void CAudioSource::Close() {
 
 Result<void> CAudioSource::Open(const std::string& path) {
     Close();
-    switch (SongTypeFromPath(path)) {
+    switch (const SongType type = SongTypeOf(path)) {
     case SongType::kMp3:
         return OpenMp3(path);
     case SongType::kWav:
         return OpenWav(path);
     case SongType::kOgg:
         return OpenOgg(path);
+    case SongType::kFlac:
+    case SongType::kOpus:
+        return OpenPcm(path, type);
     case SongType::kNone:
         break;
     }
@@ -205,6 +183,24 @@ Result<void> CAudioSource::OpenOgg(const std::string& path) {
     return {};
 }
 
+Result<void> CAudioSource::OpenPcm(const std::string& path, SongType type) {
+    UniqueFile file = OpenForReading(path);
+    if (!file) {
+        return AudioError{AudioErrorKind::kCannotOpen, CannotOpenMessage(path)};
+    }
+    Result<std::unique_ptr<PcmDecoder>> decoder =
+        type == SongType::kFlac ? OpenFlac(std::move(file), path) : OpenOpus(std::move(file), path);
+    if (!decoder) {
+        return decoder.error();
+    }
+    m_pcm = std::move(decoder.value());
+    m_bitsPerSample = 16;
+    m_sampleRate = m_pcm->SampleRate();
+    m_channels = m_pcm->Channels();
+    m_type = type;
+    return {};
+}
+
 int CAudioSource::DecodeNextChunk() {
     m_chunkBytes = 0;
     switch (m_type) {
@@ -216,6 +212,10 @@ int CAudioSource::DecodeNextChunk() {
         break;
     case SongType::kOgg:
         m_chunkBytes = ReadOggChunk();
+        break;
+    case SongType::kFlac:
+    case SongType::kOpus:
+        m_chunkBytes = ReadPcmChunk();
         break;
     case SongType::kNone:
         break;
@@ -266,6 +266,15 @@ int CAudioSource::ReadOggChunk() {
     const long got = m_ogg->Read(m_chunk.data(), kMaxReadBytes);
     m_progressPercent = std::max(m_progressPercent, m_ogg->ProgressPercent());
     return static_cast<int>(got);
+}
+
+int CAudioSource::ReadPcmChunk() {
+    const auto channels = static_cast<std::size_t>(m_channels);
+    const std::size_t frames = m_pcm->Read(m_pcmBlock.data(), m_pcmBlock.size() / channels);
+    m_progressPercent = std::max(m_progressPercent, m_pcm->ProgressPercent());
+    const std::size_t bytes = frames * channels * sizeof(std::int16_t);
+    std::memcpy(m_chunk.data(), m_pcmBlock.data(), bytes);
+    return static_cast<int>(bytes);
 }
 
 } // namespace audio

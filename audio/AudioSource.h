@@ -4,6 +4,8 @@
 #include "audio/MpegDecoder.h"
 #include "audio/MpegHeader.h"
 #include "audio/OggStream.h"
+#include "audio/PcmDecoder.h"
+#include "audio/SongType.h"
 #include "audio/WavReader.h"
 
 #include <array>
@@ -16,22 +18,16 @@
 
 namespace audio {
 
-enum class SongType { kNone = -1, kMp3 = 0, kWav = 1, kOgg = 2 };
-
-// The song type named by the text from the path's last '.' on, compared
-// without regard to case; kNone without a dot or for any other extension.
-SongType SongTypeFromPath(const std::string& path);
-
-// Turns a song file (MP3, WAV, Ogg Vorbis) into chunks of interleaved signed
+// Turns a song file (MP3, WAV, Ogg Vorbis, FLAC, Opus) into chunks of interleaved signed
 // 16-bit little-endian PCM for the tempo estimation run: Open, then
 // DecodeNextChunk until it returns 0 or less. One source serves one run and
 // is used by one thread at a time.
 //
 // An MP3 file is read into memory whole and decoded a frame per chunk. WAV
 // and Ogg chunks hold at most kMaxReadBytes of file audio, in whole sample
-// frames. WAV samples of other widths than 16 bits are converted to 16 bits
-// in place, and GetChunkBytes() keeps the count of the file's bytes, so
-// frames = chunk bytes / (bits per sample / 8 × channels) for every format.
+// frames; FLAC and Opus chunks as much 16-bit audio. WAV samples of other widths than 16 bits are
+// converted to 16 bits in place, and GetChunkBytes() keeps the count of the file's bytes, so frames
+// = chunk bytes / (bits per sample / 8 × channels) for every format.
 class CAudioSource {
 public:
     static constexpr std::size_t kChunkBufferBytes = 36864;
@@ -44,7 +40,7 @@ public:
     CAudioSource(const CAudioSource&) = delete;
     CAudioSource& operator=(const CAudioSource&) = delete;
 
-    // The format is chosen by the extension. On failure the source stays
+    // The format is chosen as SongTypeOf chooses it. On failure the source stays
     // closed and DecodeNextChunk returns 0.
     Result<void> Open(const std::string& path);
 
@@ -67,10 +63,12 @@ private:
     Result<void> OpenMp3(const std::string& path);
     Result<void> OpenWav(const std::string& path);
     Result<void> OpenOgg(const std::string& path);
+    Result<void> OpenPcm(const std::string& path, SongType type);
     bool FindFirstFrame();
     int DecodeMp3Chunk();
     int ReadWavChunk();
     int ReadOggChunk();
+    int ReadPcmChunk();
 
     int m_bitsPerSample = 0;
     int m_sampleRate = 0;
@@ -85,6 +83,9 @@ private:
     std::size_t m_wavFrameBytes = 1;
 
     std::unique_ptr<OggStream> m_ogg;
+
+    std::unique_ptr<PcmDecoder> m_pcm; // FLAC and Opus
+    std::array<std::int16_t, kMaxReadBytes / 2> m_pcmBlock{};
 
     std::vector<std::uint8_t> m_mp3Image;
     std::size_t m_mp3ReadPosition = 0;

@@ -17,11 +17,16 @@ namespace {
 // bounded twice: by two hours, and by what the file's size can hold. The
 // densest MPEG frame (Layer II, 8 kbit/s at 24 kHz: 48 bytes for 1152
 // samples) gives 24 frames per byte; Vorbis packs silence tighter still, so
-// it gets more; a WAV frame takes at least a byte. A longer song grows the
+// it gets more; a WAV frame takes at least a byte. A FLAC frame of 65535
+// samples in constant subframes takes about 14 bytes (4700 frames a byte);
+// an Opus packet of 120 ms (5760 frames) at least one byte plus its Ogg
+// lacing. A longer song grows the
 // buffer as it decodes.
 constexpr std::int64_t kMaxReservedSeconds = 7200;
 constexpr std::int64_t kMaxMp3FramesPerByte = 24;
 constexpr std::int64_t kMaxOggFramesPerByte = 64;
+constexpr std::int64_t kMaxFlacFramesPerByte = 8192;
+constexpr std::int64_t kMaxOpusFramesPerByte = 5760;
 // libmpg123's length estimate for a CBR file can fall a little short, which
 // would otherwise copy the whole song once more.
 constexpr std::int64_t kReserveMarginFrames = 1152;
@@ -32,11 +37,15 @@ std::int64_t FramesTheFileCanHold(const std::string& path) {
         return 0;
     }
     const auto bytes = static_cast<std::int64_t>(info.st_size);
-    switch (SongTypeFromPath(path)) {
+    switch (SongTypeOf(path)) {
     case SongType::kMp3:
         return bytes * kMaxMp3FramesPerByte;
     case SongType::kOgg:
         return bytes * kMaxOggFramesPerByte;
+    case SongType::kFlac:
+        return bytes * kMaxFlacFramesPerByte;
+    case SongType::kOpus:
+        return bytes * kMaxOpusFramesPerByte;
     case SongType::kWav:
     case SongType::kNone:
         break;

@@ -15,13 +15,14 @@ struct DecodedSong {
     int channels = 0;
 };
 
-// Decodes every sample of an MP3, WAV or Ogg Vorbis file (chosen by the
-// extension, as for the tempo run) for playback. Sample 0 is song time 0:
+// Decodes every sample of an MP3, WAV, Ogg Vorbis, FLAC or Opus file
+// (chosen by SongTypeOf, as for the tempo run) for playback. Sample 0 is song time 0:
 // the first sample the format's decoder puts out, where the games that play
 // our charts start too, so nothing is trimmed. Rate and channel count are
 // those of the first frame; decoding stops where they change. A file that
 // yields no sample is an error. WAV samples of 8, 24 and 32 bits become
-// 16-bit.
+// 16-bit, as do FLAC samples of any width (their top 16 bits). Opus is
+// always 48 kHz.
 //
 // MP3 is decoded by libmpg123 to the games' rules:
 // - gapless decoding off: the encoder delay and padding stay in, so with

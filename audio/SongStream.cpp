@@ -1,9 +1,11 @@
 #include "audio/SongStream.h"
 
 #include "audio/AudioSource.h"
+#include "audio/FlacDecoder.h"
 #include "audio/MpegDecoder.h"
 #include "audio/MpegHeader.h"
 #include "audio/OggStream.h"
+#include "audio/OpusDecoder.h"
 
 #include <algorithm>
 #include <array>
@@ -244,16 +246,69 @@ private:
     bool m_ended = false;
 };
 
+// FLAC and Opus: their decoders hand out 16-bit frames already.
+class PcmSongStream final : public SongStream {
+public:
+    static Result<std::unique_ptr<SongStream>> Open(const std::string& path, SongType type) {
+        UniqueFile file = OpenForReading(path);
+        if (!file) {
+            return AudioError{AudioErrorKind::kCannotOpen, CannotOpenMessage(path)};
+        }
+        const bool flac = type == SongType::kFlac;
+        Result<std::unique_ptr<PcmDecoder>> opened =
+            flac ? OpenFlac(std::move(file), path) : OpenOpus(std::move(file), path);
+        if (!opened) {
+            return opened.error();
+        }
+        std::unique_ptr<PcmSongStream> stream(new PcmSongStream);
+        stream->m_decoder = std::move(opened.value());
+        stream->m_sampleRate = stream->m_decoder->SampleRate();
+        stream->m_channels = stream->m_decoder->Channels();
+        stream->m_expectedFrames = stream->m_decoder->ExpectedFrames();
+        stream->m_pending = stream->Read();
+        if (stream->m_pending.empty()) {
+            return AudioError{AudioErrorKind::kDamaged,
+                              flac ? CorruptFlacMessage(path) : CorruptOpusMessage(path)};
+        }
+        return std::unique_ptr<SongStream>(std::move(stream));
+    }
+
+    std::span<const std::int16_t> Next() override {
+        if (!m_pending.empty()) {
+            return std::exchange(m_pending, {});
+        }
+        return Read();
+    }
+
+    int ProgressPercent() override { return m_decoder->ProgressPercent(); }
+
+private:
+    PcmSongStream() = default;
+
+    std::span<const std::int16_t> Read() {
+        const auto channels = static_cast<std::size_t>(m_channels);
+        const std::size_t frames = m_decoder->Read(m_block.data(), m_block.size() / channels);
+        return {m_block.data(), frames * channels};
+    }
+
+    std::unique_ptr<PcmDecoder> m_decoder;
+    std::array<std::int16_t, 8192> m_block{};
+    std::span<const std::int16_t> m_pending;
+};
+
 } // namespace
 
 Result<std::unique_ptr<SongStream>> SongStream::Open(const std::string& path) {
-    switch (SongTypeFromPath(path)) {
+    switch (const SongType type = SongTypeOf(path)) {
     case SongType::kMp3:
         return Mp3SongStream::Open(path);
     case SongType::kWav:
         return WavSongStream::Open(path);
     case SongType::kOgg:
         return OggSongStream::Open(path);
+    case SongType::kFlac:
+    case SongType::kOpus:
+        return PcmSongStream::Open(path, type);
     case SongType::kNone:
         break;
     }

@@ -9,13 +9,13 @@
 
 namespace audio {
 
-// A song file (MP3, WAV, Ogg Vorbis, chosen by the extension) read block by
+// A song file (MP3, WAV, Ogg Vorbis, FLAC, Opus; see SongTypeOf) read block by
 // block as interleaved signed 16-bit samples on the player's time line:
 // sample 0 is song time 0, the first sample the format's decoder puts out,
 // and nothing is trimmed (see DecodeWholeFile for the MP3 rules). Rate and
 // channel count are those of the first frame; the stream ends where they
-// change. Memory stays flat: an MP3 or Ogg decoder's own state, or one WAV
-// chunk. One thread at a time.
+// change. Memory stays flat: a decoder's own state (a FLAC frame at most),
+// or one WAV chunk. One thread at a time.
 class SongStream {
 public:
     // Fails when the file cannot be read or yields no first block.
