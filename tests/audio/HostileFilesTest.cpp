@@ -64,7 +64,12 @@ Bytes OggPatched(Bytes file, std::size_t page, std::size_t at, std::uint32_t val
 // ending at sample 1000) made the progress run past 100 %. A Xing frame
 // count of 0xFFFFFFFF made the decoder reserve two hours (1.4 GB) for a
 // 24 KB file: at most 24 frames per byte of file, two channels of 2 bytes.
-// An MP3 whose rate changes part-way ends there on every path. Nothing is
+// An MP3 whose rate changes part-way ends there on every path. FLAC and
+// Opus are told by their first bytes whatever the name; after the magic,
+// a STREAMINFO cut short (30 of its 42 bytes), an Opus head cut short
+// (the first page is 27 + 1 + 19 bytes) or garbage is damage, and a
+// STREAMINFO rate (20 bits from byte 18) patched from 0x0AC44 to 0x00FA4
+// is refused; a FLAC file cut in half reads what is there. Nothing is
 // said on file descriptor 2 meanwhile (libmpg123 once complained there).
 // In `valid`: RIFF header 0-11, "fmt " chunk 12-35, "data" at 36; in
 // `list`, a LIST chunk's label at 12 and length at 16.
@@ -94,6 +99,11 @@ TEST(HostileFiles, EveryPathRefusesThemOrReadsWhatIsThereInSilence) {
         return testsignals::ReadFile(testpaths::Fixture(name));
     };
     const auto ogg = fixture("stereo_137.ogg");
+    const auto flac = fixture("stereo_137.flac");
+    const auto opus = fixture("stereo48k_137.opus");
+    Bytes flacGarbage = {'f', 'L', 'a', 'C'}, opusGarbage(opus.begin(), opus.begin() + 47);
+    flacGarbage.resize(4000, 0x5A);
+    opusGarbage.resize(4000, 0x5A);
     Bytes xing = fixture("burst_vbr.mp3");
     const auto tag = std::search(xing.begin(), xing.end(), "Xing", "Xing" + 4);
     ASSERT_TRUE(tag != xing.end() && (tag[7] & 1) != 0) << "the tag carries a frame count";
@@ -117,6 +127,8 @@ TEST(HostileFiles, EveryPathRefusesThemOrReadsWhatIsThereInSilence) {
     const std::string mp3 = "File {} is corrupt or not an MP3 file.";
     const std::string wav = "File {} is corrupt or not a WAV file";
     const std::string coding = "File {} uses unsupported encoding.";
+    const std::string flacs = "File {} is corrupt or not a FLAC file.";
+    const std::string opuses = "File {} is corrupt or not an Opus file.";
     struct Case {
         std::string name;
         Bytes bytes;                        // not written for missing.mp3
@@ -135,7 +147,18 @@ TEST(HostileFiles, EveryPathRefusesThemOrReadsWhatIsThereInSilence) {
         {"noframes.mp3", noFrames, kNotThisFormat, mp3},
         {"mp3.wav", fixture("stereo_137.mp3"), kNotThisFormat, wav},
         {"wav.ogg", valid, kNotThisFormat, "File {} is corrupt or not an Ogg Vorbis file."},
-        {"song", text, kUnknownType, "File {} is not an MP3, WAV or Ogg Vorbis file."},
+        {"song", text, kUnknownType, "File {} is not an MP3, WAV, Ogg Vorbis, FLAC or Opus file."},
+        {"text.flac", text, kNotThisFormat, flacs},
+        {"empty.opus", {}, kNotThisFormat, opuses},
+        {"cut header.flac", Bytes(flac.begin(), flac.begin() + 30), kDamaged, flacs},
+        {"garbage.flac", flacGarbage, kDamaged, flacs},
+        {"rate 4004 Hz.flac", Patched(flac, 18, {0x00, 0xFA}), kUnsupported,
+         "File {} uses an unsupported sample format (16 bits, 2 channels, 4004 Hz)."},
+        {"cut header.opus", Bytes(opus.begin(), opus.begin() + 40), kDamaged, opuses},
+        {"garbage.opus", opusGarbage, kDamaged, opuses},
+        {"cut.flac", Bytes(flac.begin(), flac.begin() + long(flac.size() / 2)), std::nullopt, "", true},
+        {"flac.mp3", flac, std::nullopt, "", true, "stereo_137.flac"},
+        {"opus", opus, std::nullopt, "", true, "stereo48k_137.opus"},
         {"no samples.wav", MakeWav({}, {}), kDamaged, wav, true},
         {"no whole frame.wav", MakeWav({.bitsPerSample = 24}, {0x5A}), kDamaged, wav, true},
         {"empty.wav", {}, kNotThisFormat, wav},
