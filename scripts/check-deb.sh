@@ -16,7 +16,8 @@ deb="$out/beatwright_${version}_$(dpkg --print-architecture).deb"
 fail() { echo "check-deb: $*" >&2; exit 1; }
 info=$(dpkg-deb --info "$deb")
 depends=$(echo "$info" | sed -n 's/^ Depends: //p')
-for lib in qt6-qpa-plugins libqt6widgets6 libmpg123-0 libvorbisfile3 libsoundtouch libsdl2-2.0-0 libc6; do
+for lib in qt6-qpa-plugins libqt6widgets6 libmpg123-0 libvorbisfile3 libflac12 libopusfile0 \
+    libsoundtouch libsdl2-2.0-0 libc6; do
   echo "$depends" | grep -q "$lib" || fail "Depends lacks $lib: $depends"
 done
 contents=$(dpkg-deb --contents "$deb" | awk '{print $6}')

@@ -7,7 +7,7 @@
 #
 # -r: executions per harness (default 10000000, -1 for no limit)
 # -t: time limit per harness in seconds (default none)
-# HARNESS: dwi wav mpeg ogg decode (default all)
+# HARNESS: dwi song wav mpeg ogg decode flacopus (default all)
 #
 # scripts/run-tests.sh runs every harness for a short fixed time with this
 # script. A crash leaves its input in build-fuzz/crashes/; copy it into
@@ -28,7 +28,7 @@ while getopts "r:t:" option; do
 done
 shift $((OPTIND - 1))
 harnesses=("$@")
-[ ${#harnesses[@]} -gt 0 ] || harnesses=(dwi song wav mpeg ogg decode)
+[ ${#harnesses[@]} -gt 0 ] || harnesses=(dwi song wav mpeg ogg decode flacopus)
 
 # shellcheck source=compiler-cache.sh
 source scripts/compiler-cache.sh

@@ -9,8 +9,9 @@ PACKAGES=(
   libgtest-dev libgmock-dev clang-format locales nlohmann-json3-dev
   qt6-base-dev
   libmpg123-dev libvorbis-dev libsoundtouch-dev libsdl2-dev libfftw3-dev libsamplerate0-dev
+  libflac-dev libopusfile-dev
   libpulse-dev pulseaudio pulseaudio-utils clang libclang-rt-dev
-  lame twolame vorbis-tools soundstretch mpg123
+  lame twolame vorbis-tools flac opus-tools soundstretch mpg123
   fonts-liberation2 xvfb xauth xdotool x11-xserver-utils imagemagick
   dpkg-dev desktop-file-utils shared-mime-info
 )

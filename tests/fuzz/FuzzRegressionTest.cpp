@@ -38,7 +38,8 @@ INSTANTIATE_TEST_SUITE_P(
     Harnesses, FuzzRegression,
     ::testing::Values(Harness{"wav", fuzz::FuzzWav}, Harness{"mpeg", fuzz::FuzzMpeg},
                       Harness{"ogg", fuzz::FuzzOgg}, Harness{"decode", fuzz::FuzzDecode},
-                      Harness{"dwi", fuzz::FuzzDwi}, Harness{"song", fuzz::FuzzSong}),
+                      Harness{"flacopus", fuzz::FuzzFlacOpus}, Harness{"dwi", fuzz::FuzzDwi},
+                      Harness{"song", fuzz::FuzzSong}),
     [](const auto& test) { return std::string(test.param.first); });
 
 } // namespace

@@ -50,7 +50,7 @@ void DrainSource(const std::string& path) {
 struct ScratchFiles {
     std::string base;
     ~ScratchFiles() {
-        for (const char* extension : {".wav", ".mp3", ".ogg"})
+        for (const char* extension : {".wav", ".mp3", ".ogg", ".flac"})
             std::remove((base + extension).c_str());
     }
 };
@@ -131,12 +131,10 @@ void FuzzOgg(const std::uint8_t* data, std::size_t size) {
     DrainSource(ScratchFile(data, size, ".ogg"));
 }
 
-void FuzzDecode(const std::uint8_t* data, std::size_t size) {
-    if (size == 0)
-        return;
-    static constexpr const char* kExtensions[] = {".mp3", ".wav", ".ogg"};
-    const auto decoded =
-        audio::DecodeWholeFile(ScratchFile(data + 1, size - 1, kExtensions[data[0] % 3]));
+namespace {
+
+void RequireWholeSongOrReason(const std::string& path) {
+    const auto decoded = audio::DecodeWholeFile(path);
     if (!decoded) {
         Require(!decoded.error().message.empty());
         return;
@@ -144,6 +142,21 @@ void FuzzDecode(const std::uint8_t* data, std::size_t size) {
     const audio::DecodedSong& song = decoded.value();
     Require(audio::IsSupportedFormat(song.sampleRate, song.channels) && !song.samples.empty() &&
             song.samples.size() % static_cast<std::size_t>(song.channels) == 0);
+}
+
+} // namespace
+
+void FuzzFlacOpus(const std::uint8_t* data, std::size_t size) {
+    const std::string path = ScratchFile(data, size, ".flac");
+    DrainSource(path);
+    RequireWholeSongOrReason(path);
+}
+
+void FuzzDecode(const std::uint8_t* data, std::size_t size) {
+    if (size == 0)
+        return;
+    static constexpr const char* kExtensions[] = {".mp3", ".wav", ".ogg"};
+    RequireWholeSongOrReason(ScratchFile(data + 1, size - 1, kExtensions[data[0] % 3]));
 }
 
 void FuzzDwi(const std::uint8_t* data, std::size_t size) {

@@ -20,6 +20,10 @@ void FuzzMpeg(const std::uint8_t* data, std::size_t size);
 // The Ogg path: the tempo estimate's source over the bytes as an .ogg file.
 void FuzzOgg(const std::uint8_t* data, std::size_t size);
 
+// FLAC, Ogg FLAC and Opus, chosen by content: the tempo estimate's source
+// and the player's whole-file decoder over the bytes as a .flac file.
+void FuzzFlacOpus(const std::uint8_t* data, std::size_t size);
+
 // The player's whole-file decoder; the first byte picks MP3, WAV or Ogg.
 void FuzzDecode(const std::uint8_t* data, std::size_t size);
 
