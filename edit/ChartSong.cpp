@@ -89,7 +89,8 @@ std::optional<fs::path> ResolveFileRecord(const fs::path& folder, std::string re
 
 bool IsMusicFile(const fs::path& path) {
     const std::string extension = Lower(path.extension().string());
-    return extension == ".mp3" || extension == ".ogg" || extension == ".wav";
+    return extension == ".mp3" || extension == ".ogg" || extension == ".wav" ||
+           extension == ".flac" || extension == ".opus" || extension == ".oga";
 }
 
 } // namespace

@@ -19,7 +19,7 @@ struct SongSearch {
 // The song of a chart file: the #FILE record's file if it exists (relative
 // to the chart's folder, "\" read as a folder separator, every part matched
 // without regard to case; failing that, its file name in the chart's
-// folder), otherwise the one music file (MP3, Ogg, WAV) in that folder.
+// folder), otherwise the one music file (MP3, Ogg, WAV, FLAC, Opus) in that folder.
 SongSearch FindSongForChart(const std::string& chartPath,
                             const std::optional<std::string>& fileRecord);
 
