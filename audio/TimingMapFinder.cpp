@@ -46,6 +46,7 @@ constexpr double kOffShareAllowed = 0.02;
 constexpr std::size_t kOffBeatsAllowed = 2;
 // BPMs are kept to this step, as a user would type them.
 constexpr double kBpmStep = 0.001;
+constexpr double kBpmsPerUnit = 1000.0; // 1 / kBpmStep, dividing rounds exactly
 
 std::vector<float> Detrended(const std::vector<float>& values, double frameRate) {
     const auto half = static_cast<std::size_t>(std::lround(kLocalMeanSeconds * frameRate));
@@ -309,7 +310,7 @@ void AlignToAttacks(const OnsetEnvelopes& env, std::vector<std::vector<Beat>>& s
 }
 
 double RoundBpm(double bpm) {
-    return std::round(bpm / kBpmStep) * kBpmStep;
+    return std::round(bpm / kBpmStep) / kBpmsPerUnit;
 }
 
 struct Segment {
@@ -443,7 +444,7 @@ TimingMapFit FitTimingMap(const OnsetEnvelopes& env,
         const std::vector<Segment> segments =
             FitSegments(beats, beats.front().seconds, s == 0 ? constant.bpm : endBpm);
         if (s == 0) {
-            fit.bpm = static_cast<float>(segments.front().bpm);
+            fit.bpm = segments.front().bpm;
             const double beatSeconds = 60.0 / fit.bpm;
             const double before = std::floor(beats.front().seconds / beatSeconds);
             fit.gapSeconds = beats.front().seconds - before * beatSeconds;
