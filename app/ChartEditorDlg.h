@@ -130,6 +130,7 @@ public:
     // Find Tempo: the dialog (FindTempoDlg.cpp), and what it asks of the window.
     void OpenFindTempo();
     void ApplyFoundTempo(float bpm, float gapSeconds);
+    void ApplyFoundTiming(edit::SongTimingValues next);
     void ListenFrom(double positionSeconds);
     // The waveform behind the step view's lanes (View menu).
     void ShowWaveform(bool on);
@@ -344,10 +345,10 @@ private:
     // document with more than one chart comes in.
     ChartListPanel* m_chartList = nullptr;
     QDockWidget* m_chartDock = nullptr;
-    // Find Tempo's edits: their merge id, the BPM and Gap before them, and
-    // the history index just after their command.
+    // Find Tempo's edits: their merge id, the timing before them, and the
+    // history index just after their command.
     std::uint64_t m_findTempoMergeId = 0;
-    std::pair<float, float> m_findTempoStart;
+    edit::SongTimingValues m_findTempoStart;
     std::optional<std::size_t> m_findTempoIndex;
     // The Difficulty and Foot Rating lists' own items; a chart's value
     // outside them shows as one more item.

@@ -17,10 +17,18 @@ void CChartEditorDlg::OpenFindTempo() {
     // Everything one dialog does to the timing is one undo step; a preview
     // that ends where it began leaves no step at all.
     m_findTempoMergeId = NewMergeId();
-    m_findTempoStart = {m_timing.bpm, m_timing.gapSeconds};
+    m_findTempoStart = edit::SongTimingValues::Of(m_editor.Song());
     m_findTempoIndex.reset();
     FindTempoHooks hooks;
     hooks.setTiming = [this](float bpm, float gapSeconds) { ApplyFoundTempo(bpm, gapSeconds); };
+    hooks.setTimingMap = [this](const audio::TimingMapFit& map) {
+        edit::SongTimingValues next = m_findTempoStart;
+        next.bpm = static_cast<float>(map.bpm);
+        next.gapSeconds = static_cast<float>(map.gapSeconds);
+        next.changes = map.changes;
+        next.stops = map.stops;
+        ApplyFoundTiming(std::move(next));
+    };
     hooks.listenFrom = [this](double seconds) { ListenFrom(seconds); };
     hooks.stopListening = [this] { m_player.Pause(); };
     auto* dialog =
@@ -29,25 +37,40 @@ void CChartEditorDlg::OpenFindTempo() {
     dialog->show();
 }
 
+// A candidate keeps the changes and stops the song had when the dialog
+// opened: a map tried before it must not linger.
 void CChartEditorDlg::ApplyFoundTempo(float bpm, float gapSeconds) {
+    edit::SongTimingValues next = m_findTempoStart;
+    next.bpm = bpm;
+    next.gapSeconds = gapSeconds;
+    ApplyFoundTiming(std::move(next));
+}
+
+void CChartEditorDlg::ApplyFoundTiming(edit::SongTimingValues next) {
+    // The click grid as the BPM and Gap controls would leave it.
+    chart::TimingState clicks = Timing();
+    chart::ApplyBpmAndGap(clicks, next.bpm, next.gapSeconds, m_player.PositionSeconds());
+    next.gapSeconds = clicks.gapSeconds;
     const std::size_t before = m_editor.History().Index();
-    EditTiming(
-        [&](chart::TimingState& timing) {
-            chart::ApplyBpmAndGap(timing, bpm, gapSeconds, m_player.PositionSeconds());
-        },
-        m_findTempoMergeId);
+    m_windowTimingEdit = true;
+    m_editor.SetTiming(next, m_findTempoMergeId);
+    m_windowTimingEdit = false;
+    {
+        std::lock_guard<std::mutex> lock(m_timingLock);
+        m_timing.nextClickSeconds = clicks.nextClickSeconds;
+    }
     edit::UndoHistory& history = m_editor.History();
     if (history.Index() != before) {
         m_findTempoIndex = history.Index();
     }
-    const chart::Song& song = m_editor.Song();
-    if (m_findTempoIndex == history.Index() && song.bpm == m_findTempoStart.first &&
-        song.gapSeconds == m_findTempoStart.second) {
+    if (m_findTempoIndex == history.Index() &&
+        edit::SongTimingValues::Of(m_editor.Song()) == m_findTempoStart) {
         m_editor.Undo();
         m_findTempoIndex.reset();
     }
     ShowBpm();
     ShowGap();
+    RepaintStepView();
 }
 
 void CChartEditorDlg::ListenFrom(double positionSeconds) {

@@ -1,5 +1,6 @@
 #include "app/DwiTools.h"
 
+#include "audio/TimingMapFinder.h"
 #include "chart/ChartStats.h"
 #include "dwi/DwiSong.h"
 
@@ -106,6 +107,47 @@ bool PrintDwiInfo(const std::vector<std::string>& paths, std::FILE* out, std::FI
             continue;
         }
         std::fprintf(out, "%s\n", DwiInfoJson(path, file.song).c_str());
+    }
+    return allRead;
+}
+
+bool PrintTimingMaps(const std::vector<std::string>& paths, std::FILE* out, std::FILE* err,
+                     unsigned workers) {
+    bool allRead = true;
+    const auto results = audio::FindTimingInFiles(paths, workers);
+    for (std::size_t file = 0; file < paths.size(); ++file) {
+        const auto& result = results[file];
+        if (!result) {
+            std::fprintf(err, "%s\n", result.error().message.c_str());
+            allRead = false;
+            continue;
+        }
+        json info = {{"file", paths[file]}};
+        json changes = json::array();
+        json stops = json::array();
+        const std::optional<audio::TimingMapFit>& map = result.value().map;
+        if (!map || map->bpm <= 0) {
+            info["bpm"] = nullptr;
+            info["gap_ms"] = nullptr;
+        } else if (map->needed) {
+            info["bpm"] = Number(map->bpm);
+            info["gap_ms"] = Number(1000.0 * map->gapSeconds);
+            for (const chart::BpmChange& change : map->changes) {
+                changes.push_back({change.beat, Number(change.bpm)});
+            }
+            for (const chart::Stop& stop : map->stops) {
+                stops.push_back({stop.beat, Number(stop.durationMs)});
+            }
+        } else {
+            const audio::TempoCandidate& best = result.value().candidates.front();
+            info["bpm"] = Number(best.bpm);
+            info["gap_ms"] = Number(1000.0 * best.gapSeconds);
+        }
+        info["changes"] = changes;
+        info["stops"] = stops;
+        info["confidence"] = map ? Number(map->confidence) : json(0.0);
+        std::fprintf(out, "%s\n",
+                     info.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
     }
     return allRead;
 }

@@ -22,7 +22,7 @@ constexpr int kPollMs = 50;
 FindTempoDlg::FindTempoDlg(const std::string& songPath, float bpm, float gapSeconds,
                            FindTempoHooks hooks, QWidget* parent)
     : QDialog(parent), m_hooks(std::move(hooks)), m_originalBpm(bpm),
-      m_originalGapSeconds(gapSeconds), m_finder(std::make_unique<audio::TempoFinder>(songPath)),
+      m_originalGapSeconds(gapSeconds), m_finder(std::make_unique<audio::TimingFinder>(songPath)),
       m_status(new QLabel(this)), m_progress(new QProgressBar(this)), m_list(new QTreeWidget(this)),
       m_listenButton(new QPushButton(tr("Listen"), this)),
       m_applyButton(new QPushButton(tr("Apply"), this)),
@@ -77,7 +77,7 @@ void FindTempoDlg::Poll() {
     m_finder.reset();
 }
 
-void FindTempoDlg::ShowOutcome(const audio::Result<audio::TempoSearch>& outcome) {
+void FindTempoDlg::ShowOutcome(const audio::Result<audio::TimingSearch>& outcome) {
     m_closeButton->setText(tr("Close"));
     if (!outcome) {
         m_status->setText(QString::fromStdString(outcome.error().message));
@@ -88,16 +88,35 @@ void FindTempoDlg::ShowOutcome(const audio::Result<audio::TempoSearch>& outcome)
         m_status->setText(tr("No beat found in this song."));
         return;
     }
+    const std::optional<audio::TimingMapFit>& map = outcome.value().map;
+    if (map && map->needed && m_hooks.setTimingMap) {
+        m_map = map;
+    }
     m_progress->setValue(100);
-    m_status->setText(tr("Best first. Listen to a candidate, then apply the one that fits."));
-    for (const audio::TempoCandidate& candidate : m_candidates) {
+    m_status->setText(m_map
+                          ? tr("The tempo moves: the timing map keeps to it. Listen to a row, "
+                               "then apply the one that fits.")
+                          : tr("Best first. Listen to a candidate, then apply the one that fits."));
+    auto addRow = [this](const QString& bpm, double gapSeconds, double confidence) {
         auto* item = new QTreeWidgetItem(m_list);
-        item->setText(0, QString::asprintf("%.2f", candidate.bpm));
-        item->setText(1, QString::asprintf("%.3f", candidate.gapSeconds));
-        item->setText(2, QString::asprintf("%.0f %%", 100 * candidate.confidence));
+        item->setText(0, bpm);
+        item->setText(1, QString::asprintf("%.3f", gapSeconds));
+        item->setText(2, QString::asprintf("%.0f %%", 100 * confidence));
         for (int column = 0; column < 3; ++column) {
             item->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
         }
+        return item;
+    };
+    if (m_map) {
+        QTreeWidgetItem* item = addRow(
+            tr("Timing map: %n change(s)", nullptr, static_cast<int>(m_map->changes.size())) +
+                tr(", %n stop(s)", nullptr, static_cast<int>(m_map->stops.size())),
+            m_map->gapSeconds, m_map->confidence);
+        item->setToolTip(0, tr("Starts at %1 BPM").arg(m_map->bpm, 0, 'f', 2));
+    }
+    for (const audio::TempoCandidate& candidate : m_candidates) {
+        addRow(QString::asprintf("%.2f", candidate.bpm), candidate.gapSeconds,
+               candidate.confidence);
     }
     m_list->setEnabled(true);
     m_listenButton->setEnabled(true);
@@ -112,32 +131,44 @@ void FindTempoDlg::SelectCandidate(int row) {
     }
 }
 
+bool FindTempoDlg::MapSelected() const {
+    return m_map && m_list->indexOfTopLevelItem(m_list->currentItem()) == 0;
+}
+
 const audio::TempoCandidate* FindTempoDlg::Selected() const {
-    const int row = m_list->indexOfTopLevelItem(m_list->currentItem());
+    const int row = m_list->indexOfTopLevelItem(m_list->currentItem()) - (m_map ? 1 : 0);
     if (row < 0 || row >= static_cast<int>(m_candidates.size())) {
         return nullptr;
     }
     return &m_candidates[static_cast<std::size_t>(row)];
 }
 
-void FindTempoDlg::Listen() {
+bool FindTempoDlg::SetSelectedTiming() {
+    if (MapSelected()) {
+        m_hooks.setTimingMap(*m_map);
+        return true;
+    }
     const audio::TempoCandidate* candidate = Selected();
     if (!candidate) {
-        return;
+        return false;
     }
     m_hooks.setTiming(static_cast<float>(candidate->bpm),
                       static_cast<float>(candidate->gapSeconds));
+    return true;
+}
+
+void FindTempoDlg::Listen() {
+    if (!SetSelectedTiming()) {
+        return;
+    }
     m_timingChanged = true;
-    m_hooks.listenFrom(candidate->gapSeconds);
+    m_hooks.listenFrom(MapSelected() ? m_map->gapSeconds : Selected()->gapSeconds);
 }
 
 void FindTempoDlg::Apply() {
-    const audio::TempoCandidate* candidate = Selected();
-    if (!candidate) {
+    if (!SetSelectedTiming()) {
         return;
     }
-    m_hooks.setTiming(static_cast<float>(candidate->bpm),
-                      static_cast<float>(candidate->gapSeconds));
     m_timingChanged = false; // kept
     accept();
 }

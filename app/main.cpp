@@ -18,6 +18,7 @@ void PrintUsage(std::FILE* out) {
         "Usage: beatwright [SONG | CHART.dwi]\n"
         "       beatwright --estimate-bpm FILE...\n"
         "       beatwright --find-tempo FILE...\n"
+        "       beatwright --find-timing FILE...\n"
         "       beatwright --dwi-info FILE.dwi...\n"
         "       beatwright --dwi-copy IN.dwi OUT.dwi\n"
         "Beatwright, a step chart editor for dance-mat games (.dwi files).\n"
@@ -26,6 +27,8 @@ void PrintUsage(std::FILE* out) {
         "                          Ogg Vorbis file as \"BPM<TAB>PATH\", no window\n"
         "  --find-tempo FILE...    print each file's tempo candidates, best first, one\n"
         "                          per line: \"BPM<TAB>GAP_SECONDS<TAB>CONFIDENCE<TAB>PATH\"\n"
+        "  --find-timing FILE...   print each file's timing (a map of BPM changes and\n"
+        "                          stops when its tempo moves), one JSON object a line\n"
         "  --dwi-info FILE.dwi...  print what each .dwi file holds, one JSON object\n"
         "                          a line\n"
         "  --dwi-copy IN OUT       read IN and save it to OUT as Save would\n",
@@ -60,6 +63,16 @@ int main(int argc, char** argv) {
         }
         const std::vector<std::string> paths(argv + 2, argv + argc);
         return audio::FindTempoFiles(paths, stdout, stderr, std::thread::hardware_concurrency())
+                   ? 0
+                   : kExitFailure;
+    }
+    if (argc > 1 && std::strcmp(argv[1], "--find-timing") == 0) {
+        if (argc < 3) {
+            PrintUsage(stderr);
+            return kExitUsage;
+        }
+        const std::vector<std::string> paths(argv + 2, argv + argc);
+        return app::PrintTimingMaps(paths, stdout, stderr, std::thread::hardware_concurrency())
                    ? 0
                    : kExitFailure;
     }

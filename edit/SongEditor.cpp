@@ -282,6 +282,10 @@ bool SongEditor::PushTiming(std::string text, SongTimingValues next, std::uint64
     return true;
 }
 
+bool SongEditor::SetTiming(SongTimingValues next, std::uint64_t mergeId) {
+    return PushTiming("Change Timing", std::move(next), mergeId);
+}
+
 bool SongEditor::SetBpm(float bpm, std::uint64_t mergeId) {
     SongTimingValues next = SongTimingValues::Of(m_song);
     next.bpm = bpm;

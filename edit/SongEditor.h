@@ -102,6 +102,8 @@ public:
     bool SetGap(float gapSeconds, std::uint64_t mergeId = 0);
     bool SetSampleStart(float seconds, std::uint64_t mergeId = 0);
     bool SetSampleLength(float seconds, std::uint64_t mergeId = 0);
+    // The whole timing at once (a found timing map): one command.
+    bool SetTiming(SongTimingValues next, std::uint64_t mergeId = 0);
     // A change or stop at a beat where one is already replaces it. The
     // lists stay sorted by beat.
     bool AddBpmChange(const chart::BpmChange& change);

@@ -184,3 +184,68 @@ std::vector<SongRecipe> VarietySongs(double seconds) {
 }
 
 } // namespace testsignals
+
+namespace testsignals {
+
+std::vector<double> BeatTimes(double firstBeatSeconds, double seconds,
+                              const std::function<double(int)>& interval) {
+    std::vector<double> beats;
+    for (double at = firstBeatSeconds; at < seconds;
+         at += interval(static_cast<int>(beats.size()) - 1))
+        beats.push_back(at);
+    return beats;
+}
+
+std::vector<std::int16_t> SynthesizeBeats(const SongRecipe& recipe,
+                                          const std::vector<double>& beatSeconds,
+                                          std::size_t grooveChangeBeat, Groove grooveAfter) {
+    std::mt19937 random(recipe.seed);
+    const auto pick = [&random](double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(random);
+    };
+    const auto frames = static_cast<std::size_t>(recipe.seconds * recipe.sampleRate);
+    Mixer mix{{pick(110, 180), pick(42, 60), pick(0.02, 0.05), pick(0.12, 0.3), pick(0.55, 0.8),
+               pick(170, 230), pick(0.06, 0.12), pick(0.25, 0.4), pick(0.015, 0.05),
+               pick(0.06, 0.14), pick(0.12, 0.22), pick(0.03, 0.07), pick(0.003, 0.01)},
+              std::vector<double>(frames, 0.0),
+              double(recipe.sampleRate),
+              std::mt19937(recipe.seed * 7919U + 1U)};
+    mix.PadAndNoise();
+    const double bassNotes[4] = {55.0, 65.41, 49.0, 73.42};
+    for (std::size_t k = 0; k < beatSeconds.size(); ++k) {
+        const double at = beatSeconds[k];
+        // A stop's silence is not the beat's length: the one before stands in.
+        double beat = k + 1 < beatSeconds.size() ? beatSeconds[k + 1] - at : 1.0;
+        if (k > 0 && (k + 1 == beatSeconds.size() || beat > 1.5 * (at - beatSeconds[k - 1])))
+            beat = at - beatSeconds[k - 1];
+        const bool after = k >= grooveChangeBeat;
+        const Groove groove = after ? grooveAfter : recipe.groove;
+        const std::size_t inBar = after ? k - grooveChangeBeat : k;
+        const std::size_t perBar = groove == Groove::kWaltz ? 3 : 4;
+        for (const Hit& hit : kGrooves[static_cast<int>(groove)]) {
+            const double when = hit.offBeat ? at + (0.5 + recipe.swing) * beat : at;
+            if ((hit.beats >> (inBar % perBar) & 1U) == 0)
+                continue;
+            if (hit.instrument == 'k')
+                mix.Kick(when, hit.level);
+            else if (hit.instrument == 's')
+                mix.Snare(when, hit.level);
+            else if (hit.instrument == 'h')
+                mix.Hat(when, hit.level, hit.extra > 0 ? hit.extra : mix.t.hatDecaySeconds);
+            else
+                mix.Bass(when, hit.extra * beat, bassNotes[(inBar / perBar) % 4]);
+        }
+    }
+    double peak = 1e-9;
+    for (const double x : mix.out)
+        peak = std::max(peak, std::abs(x));
+    const double gain = 0.9 * 32767 / peak;
+    const auto channels = static_cast<std::size_t>(recipe.channels);
+    std::vector<std::int16_t> out(frames * channels);
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<std::int16_t>(
+            std::lround(mix.out[i / channels] * gain * (i % channels % 2 == 0 ? 1.0 : 0.92)));
+    return out;
+}
+
+} // namespace testsignals

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,5 +41,19 @@ std::vector<std::int16_t> SynthesizeSong(const SongRecipe& recipe);
 // rhythms, a beatless intro, a tempo off the hundredths grid, off-beat
 // accents. `seconds` is each song's length.
 std::vector<SongRecipe> VarietySongs(double seconds);
+
+// Beat times of a song whose tempo moves: from firstBeatSeconds, each beat
+// k lasts interval(k) seconds (a stop adds its length to its beat's), up to
+// `seconds`.
+std::vector<double> BeatTimes(double firstBeatSeconds, double seconds,
+                              const std::function<double(int)>& interval);
+
+// The recipe's groove (its bpm and firstBeatSeconds unused) played on the
+// given beat times; from beat `grooveChangeBeat` on, `grooveAfter` (a meter
+// change when one of them is the waltz).
+std::vector<std::int16_t> SynthesizeBeats(const SongRecipe& recipe,
+                                          const std::vector<double>& beatSeconds,
+                                          std::size_t grooveChangeBeat = SIZE_MAX,
+                                          Groove grooveAfter = Groove::kFourOnTheFloor);
 
 } // namespace testsignals
