@@ -85,7 +85,7 @@ void FindTempoDlg::ShowOutcome(const audio::Result<audio::TempoSearch>& outcome)
     }
     m_candidates = outcome.value().candidates;
     if (m_candidates.empty()) {
-        m_status->setText(tr("No beat found in this song."));
+        m_status->setText(tr("No steady beat found"));
         return;
     }
     m_progress->setValue(100);

@@ -247,6 +247,8 @@ double RangePrior(double bpm) {
 
 class Analysis {
 public:
+    double BeatContrast() const { return m_beatContrast; }
+
     explicit Analysis(const OnsetEnvelopes& envelopes)
         : m_env(envelopes), m_flux(Detrend(envelopes.flux, envelopes.frameRate)),
           m_low(Detrend(envelopes.lowFlux, envelopes.frameRate)), m_fluxMean(Mean(m_flux)) {
@@ -280,6 +282,11 @@ public:
             }
         }
         if (best.score <= 0) {
+            return {};
+        }
+        const double mean = Mean(m_flux);
+        m_beatContrast = mean > 0 ? Fold(m_flux, best.period).Peak().second / mean : 0.0;
+        if (m_beatContrast < kMinBeatContrast) {
             return {};
         }
         return Candidates(best);
@@ -574,12 +581,21 @@ private:
     std::vector<float> m_loud;
     std::vector<std::pair<double, float>> m_attacks; // song time, loudness
     double m_attackTotal = 0;
+    double m_beatContrast = 0;
 };
 
 } // namespace
 
+TempoFitResult FitTempoMeasured(const OnsetEnvelopes& envelopes) {
+    Analysis analysis(envelopes);
+    TempoFitResult result;
+    result.candidates = analysis.Run();
+    result.beatContrast = analysis.BeatContrast();
+    return result;
+}
+
 std::vector<TempoCandidate> FitTempo(const OnsetEnvelopes& envelopes) {
-    return Analysis(envelopes).Run();
+    return FitTempoMeasured(envelopes).candidates;
 }
 
 } // namespace audio

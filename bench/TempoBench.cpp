@@ -182,8 +182,8 @@ int MeasureLevels(const std::string& dir, double seconds) {
         right += level ? 1 : 0;
         within2Ms += std::abs(offMs) <= 2.0 ? 1 : 0;
         worstMs = std::max(worstMs, std::abs(offMs));
-        std::printf("%-22s %7.2f | %8.2f %6s %7.2f\n", song.name.c_str(), song.bpm, best.bpm,
-                    level ? "yes" : "NO", offMs);
+        std::printf("%-22s %7.2f | %8.2f %6s %7.2f (beat contrast %.2f)\n", song.name.c_str(),
+                    song.bpm, best.bpm, level ? "yes" : "NO", offMs, found.value().beatContrast);
     }
     int refused = 0;
     for (const BeatlessFixture& fixture : kBeatless) {
@@ -191,8 +191,9 @@ int MeasureLevels(const std::string& dir, double seconds) {
             audio::FindTempo(dir + "/" + fixture.name + ".wav");
         const bool none = found && found.value().candidates.empty();
         refused += none ? 1 : 0;
-        std::printf("%-22s %7s | %s\n", fixture.name, "-",
-                    none ? "no steady beat" : "CLAIMED A BEAT");
+        std::printf("%-22s %7s | %s (beat contrast %.2f)\n", fixture.name, "-",
+                    none ? "no steady beat" : "CLAIMED A BEAT",
+                    found ? found.value().beatContrast : 0.0);
     }
     std::printf("\nright level first %d/%zu, first beat within 2 ms %d/%zu (worst %.2f ms), "
                 "beatless refused %d/%zu\n",
