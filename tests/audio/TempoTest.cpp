@@ -63,6 +63,8 @@ const SongCase kSongs[] = {
     {{"half_time_150", 150, 0.05, 40, Groove::kHalfTime, 0, 107, 44100, 1}},
     {{"backbeat_92", 92, 0.5, 40, Groove::kBackbeat, 0, 108, 22050, 1}},
     {{"dotted_124", 124, 0.2, 40, Groove::kDotted, 0, 109, 44100, 1}, false, true},
+    {{"house_121", 121, 0.31, 40, Groove::kHouse, 0, 110, 48000, 1}},
+    {{"hip_hop_84", 84, 0.07, 40, Groove::kHipHop, 0, 111, 44100, 1}},
 };
 
 // The goals are BPM within 0.05 and the first beat within 5 ms of
