@@ -31,7 +31,8 @@ inline constexpr double kChartRangeHighBpm = 260.0;
 // The tempo level is chosen for how charts are made: among the metrical
 // levels of the song's periodicity, the one whose beats fall on the loud
 // attacks (kicks and snares, not hats or a bass note's soft start) and
-// take in most of them, in or near the chart range. The beat's phase
+// take in most of them, in or near the chart range; a level whose every
+// other beat carries only hats (no kick, no snare) yields to its half. The beat's phase
 // follows the kick (the low band) where loud accents make the off-beat
 // nearly as strong. BPM and phase are fitted over the whole song, and the
 // first beat is placed on the start of the attack, read from the fine
