@@ -85,7 +85,7 @@ void FindTempoDlg::ShowOutcome(const audio::Result<audio::TimingSearch>& outcome
     }
     m_candidates = outcome.value().candidates;
     if (m_candidates.empty()) {
-        m_status->setText(tr("No beat found in this song."));
+        m_status->setText(tr("No steady beat found"));
         return;
     }
     const std::optional<audio::TimingMapFit>& map = outcome.value().map;

@@ -60,8 +60,10 @@ Result<TempoSearch> FindTempo(const std::string& path, const ProgressCallback& p
         report(stream.ProgressPercent() * kDecodedPercent / 100);
     }
     const OnsetEnvelopes envelopes = analyzer.Finish();
+    TempoFitResult fit = FitTempoMeasured(envelopes);
     TempoSearch search;
-    search.candidates = FitTempo(envelopes);
+    search.candidates = std::move(fit.candidates);
+    search.beatContrast = fit.beatContrast;
     report(100);
     return search;
 }
@@ -108,6 +110,11 @@ bool FindTempoFiles(const std::vector<std::string>& paths, std::FILE* out, std::
         const Result<TempoSearch>& result = *results[file];
         if (!result) {
             std::fprintf(err, "%s\n", result.error().message.c_str());
+            allOk = false;
+            continue;
+        }
+        if (result.value().candidates.empty()) {
+            std::fprintf(err, "%s: No steady beat found\n", paths[file].c_str());
             allOk = false;
             continue;
         }

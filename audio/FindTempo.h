@@ -15,8 +15,9 @@ namespace audio {
 
 struct TempoSearch {
     bool cancelled = false;
-    // Best first; empty when no beat was found.
+    // Best first; empty when no steady beat was found.
     std::vector<TempoCandidate> candidates;
+    double beatContrast = 0; // see kMinBeatContrast
 };
 
 // Decodes the song at `path` block by block (on the player's time line, so
@@ -56,8 +57,9 @@ private:
 // Prints each file's candidates to `out`, one line per candidate, best
 // first: "BPM<TAB>GAP_SECONDS<TAB>CONFIDENCE<TAB>PATH" (BPM %.2f, Gap %.3f,
 // confidence %.2f), files in argument order. A file that fails puts its
-// error message on `err` instead; a file without a beat prints nothing.
-// `workers` files are analysed at once. True when every file succeeded.
+// error message on `err` instead; a file without a steady beat puts
+// "PATH: No steady beat found" there. `workers` files are analysed at once.
+// True when every file had candidates.
 bool FindTempoFiles(const std::vector<std::string>& paths, std::FILE* out, std::FILE* err,
                     unsigned workers);
 

@@ -54,6 +54,8 @@ OnsetAnalyzer::OnsetAnalyzer(int sampleRate)
     const double binHz = static_cast<double>(sampleRate) / static_cast<double>(m_frameSize);
     m_lowBins = std::max<std::size_t>(2, static_cast<std::size_t>(kLowBandHz / binHz) + 1);
     const std::size_t bins = m_frameSize / 2 + 1;
+    m_midFirstBin = static_cast<std::size_t>(std::ceil(kMidBandLowHz / binHz));
+    m_midEndBin = std::min(bins, static_cast<std::size_t>(kMidBandHighHz / binHz) + 1);
     const std::size_t topBins = std::min(bins, static_cast<std::size_t>(kTopBandHz / binHz) + 1);
     m_previousLog.assign(topBins, 0.0F);
     m_currentLog.assign(topBins, 0.0F);
@@ -111,6 +113,7 @@ void OnsetAnalyzer::AnalyseFrame() {
     const float(*out)[2] = m_fft->plan.Output();
     float flux = 0;
     float lowFlux = 0;
+    float midFlux = 0;
     for (std::size_t bin = 0; bin < m_currentLog.size(); ++bin) {
         const float power = out[bin][0] * out[bin][0] + out[bin][1] * out[bin][1];
         const float level = FastLog2(1.0F + kCompression * std::sqrt(power));
@@ -119,11 +122,14 @@ void OnsetAnalyzer::AnalyseFrame() {
         flux += rise;
         if (bin < m_lowBins) {
             lowFlux += rise;
+        } else if (bin >= m_midFirstBin && bin < m_midEndBin) {
+            midFlux += rise;
         }
     }
     std::swap(m_currentLog, m_previousLog);
     m_out.flux.push_back(flux);
     m_out.lowFlux.push_back(lowFlux);
+    m_out.midFlux.push_back(midFlux);
 }
 
 OnsetEnvelopes OnsetAnalyzer::Finish() {
@@ -135,6 +141,7 @@ OnsetEnvelopes OnsetAnalyzer::Finish() {
         // The first frame's rise is from nothing: not an onset.
         m_out.flux[0] = 0;
         m_out.lowFlux[0] = 0;
+        m_out.midFlux[0] = 0;
     }
     m_out.durationSeconds = static_cast<double>(total) / m_sampleRate;
     const auto blocks = (total + m_fineBlock - 1) / m_fineBlock;

@@ -17,6 +17,10 @@ struct OnsetEnvelopes {
     double frameRate = 0;
     std::vector<float> flux;    // log-magnitude spectral flux, whole band
     std::vector<float> lowFlux; // the same below kLowBandHz: kick and bass
+    // The same from kMidBandLowHz to kMidBandHighHz: a snare's or clap's
+    // noise and a chord's attack show there, a hat (mostly above 5 kHz) and
+    // a kick hardly.
+    std::vector<float> midFlux;
     // Signal energy of consecutive blocks of fineBlockSeconds, from song
     // time 0.
     double fineBlockSeconds = 0;
@@ -28,6 +32,8 @@ struct OnsetEnvelopes {
 };
 
 inline constexpr double kLowBandHz = 200.0;
+inline constexpr double kMidBandLowHz = 300.0;
+inline constexpr double kMidBandHighHz = 3000.0;
 
 // Turns mono samples into OnsetEnvelopes as they stream in: a Hann-windowed
 // FFT of about 23 ms every quarter frame (FFTW, single precision). One
@@ -54,6 +60,8 @@ private:
     std::size_t m_frameSize;
     std::size_t m_hop;
     std::size_t m_lowBins;
+    std::size_t m_midFirstBin;
+    std::size_t m_midEndBin;
     std::size_t m_fineBlock;
     std::vector<float> m_ring; // the last m_frameSize samples, oldest first
     std::vector<float> m_window;

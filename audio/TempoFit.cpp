@@ -1,5 +1,7 @@
 #include "audio/TempoFit.h"
 
+#include "audio/OnsetPeriod.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -10,16 +12,6 @@ namespace audio {
 
 namespace {
 
-// Envelope values minus their local mean over this many seconds either
-// side, floored at 0: a pad swelling or a loud chorus does not read as a
-// long onset.
-constexpr double kLocalMeanSeconds = 0.25;
-// Phase histogram bins per envelope frame: half a hop (2.9 ms at 44.1 kHz).
-constexpr double kBinsPerFrame = 2.0;
-// The fine search for the period spans this share either side of the
-// periodicity's peak, which parabolic interpolation puts within a few
-// tenths of a frame of the truth.
-constexpr double kPeriodSearchShare = 0.02;
 // Metrical levels compared with the periodicity's peak, as period ratios.
 constexpr std::array kLevelRatios = {0.25, 1.0 / 3, 0.5, 2.0 / 3, 1.0, 1.5, 2.0, 3.0, 4.0};
 // Outside the chart range a level's score falls off like a Gaussian in
@@ -39,6 +31,16 @@ constexpr double kExplainedSeconds = 0.015;
 // kicks alone, are louder; yet a level that only adds hats and bass notes
 // must not win. Tuned on the variety songs of the benchmark and 24 more.
 constexpr double kExplainedPower = 1.5;
+// Hats-only in-between beats: measured on the fixtures, a level's hat
+// positions read 0.12-0.42 of its kick positions' low-band onset and
+// 0.21-0.25 of their mid-band onset; a backbeat's snares 1.0-1.6 of the
+// mid band, a dotted groove's kicks 0.72 or more of the low band.
+constexpr double kInBetweenLowShare = 0.6;
+constexpr double kInBetweenMidShare = 0.4;
+// The half level must score this share of the level to take its place; the
+// level then scores kBelowHalf of the half's.
+constexpr double kHalfScoreShare = 0.5;
+constexpr double kBelowHalf = 0.9;
 // Loudness of a beat: the largest rise of energy from the kLoudRiseBlocks
 // fine blocks before to those after, within kLoudReachSeconds of the grid
 // position (the fit's phase is the flux's, a few milliseconds off the
@@ -64,171 +66,6 @@ constexpr std::size_t kMaxCandidates = 5;
 // Below this a tempo is a guess from a handful of beats.
 constexpr double kMinSongSeconds = 3.0;
 
-std::vector<float> Detrend(const std::vector<float>& values, double frameRate) {
-    const auto half = static_cast<std::ptrdiff_t>(std::lround(kLocalMeanSeconds * frameRate));
-    const auto n = static_cast<std::ptrdiff_t>(values.size());
-    std::vector<double> prefix(values.size() + 1, 0.0);
-    for (std::ptrdiff_t i = 0; i < n; ++i) {
-        prefix[static_cast<std::size_t>(i) + 1] =
-            prefix[static_cast<std::size_t>(i)] +
-            static_cast<double>(values[static_cast<std::size_t>(i)]);
-    }
-    std::vector<float> out(values.size());
-    for (std::ptrdiff_t i = 0; i < n; ++i) {
-        const std::ptrdiff_t lo = std::max<std::ptrdiff_t>(0, i - half);
-        const std::ptrdiff_t hi = std::min(n, i + half + 1);
-        const double mean =
-            (prefix[static_cast<std::size_t>(hi)] - prefix[static_cast<std::size_t>(lo)]) /
-            static_cast<double>(hi - lo);
-        out[static_cast<std::size_t>(i)] = static_cast<float>(
-            std::max(0.0, static_cast<double>(values[static_cast<std::size_t>(i)]) - mean));
-    }
-    return out;
-}
-
-double Mean(const std::vector<float>& values) {
-    if (values.empty()) {
-        return 0;
-    }
-    return std::accumulate(values.begin(), values.end(), 0.0) / static_cast<double>(values.size());
-}
-
-// The envelope folded at a period (frames): the mean value at each phase.
-class Fold {
-public:
-    Fold(const std::vector<float>& envelope, double period) : m_period(period) {
-        const auto bins = static_cast<std::size_t>(std::ceil(period * kBinsPerFrame));
-        m_sums.assign(bins, 0.0);
-        m_counts.assign(bins, 0);
-        double phase = 0;
-        for (const float value : envelope) {
-            const auto bin = std::min(bins - 1, static_cast<std::size_t>(phase * kBinsPerFrame));
-            m_sums[bin] += static_cast<double>(value);
-            ++m_counts[bin];
-            phase += 1.0;
-            if (phase >= period) {
-                phase -= period;
-            }
-        }
-    }
-
-    // Mean around a phase (frames), over about one frame of phase: a beat's
-    // onset spreads over a frame or two of the envelope.
-    double At(double phase) const {
-        const auto bins = static_cast<std::ptrdiff_t>(m_sums.size());
-        const auto centre = static_cast<std::ptrdiff_t>(std::floor(Wrap(phase) * kBinsPerFrame));
-        double sum = 0;
-        double count = 0;
-        for (std::ptrdiff_t d = -1; d <= 1; ++d) {
-            const auto bin = static_cast<std::size_t>(((centre + d) % bins + bins) % bins);
-            const double weight = d == 0 ? 2.0 : 1.0;
-            sum += weight * m_sums[bin];
-            count += weight * static_cast<double>(m_counts[bin]);
-        }
-        return count > 0 ? sum / count : 0.0;
-    }
-
-    // The phase (frames) where the mean is largest, and that mean.
-    std::pair<double, double> Peak() const {
-        double bestPhase = 0;
-        double bestValue = -1;
-        for (std::size_t bin = 0; bin < m_sums.size(); ++bin) {
-            const double phase = (static_cast<double>(bin) + 0.5) / kBinsPerFrame;
-            const double value = At(phase);
-            if (value > bestValue) {
-                bestValue = value;
-                bestPhase = phase;
-            }
-        }
-        return {bestPhase, bestValue};
-    }
-
-    double Wrap(double phase) const {
-        phase = std::fmod(phase, m_period);
-        return phase < 0 ? phase + m_period : phase;
-    }
-
-private:
-    double m_period;
-    std::vector<double> m_sums;
-    std::vector<std::size_t> m_counts;
-};
-
-double ParabolicOffset(double left, double centre, double right) {
-    const double denominator = left - 2 * centre + right;
-    return denominator < 0 ? std::clamp(0.5 * (left - right) / denominator, -0.5, 0.5) : 0.0;
-}
-
-// The period (frames) of the envelope's strongest periodicity between the
-// search limits, weighing each lag with its first multiples so that a
-// metrical level wins over a stray repetition.
-double PeriodicityPeak(const std::vector<float>& envelope, double frameRate) {
-    const double mean = Mean(envelope);
-    std::vector<float> centred(envelope.size());
-    std::transform(envelope.begin(), envelope.end(), centred.begin(),
-                   [mean](float v) { return static_cast<float>(static_cast<double>(v) - mean); });
-    constexpr int kMultiples = 4;
-    const auto minLag = static_cast<std::size_t>(std::floor(frameRate * 60.0 / kMaxSearchBpm));
-    const auto maxLag = static_cast<std::size_t>(std::ceil(frameRate * 60.0 / kMinSearchBpm));
-    const std::size_t lastLag = std::min(centred.size() / 2, maxLag * kMultiples + 1);
-    std::vector<double> acf(lastLag + 1, 0.0);
-    for (std::size_t lag = 1; lag <= lastLag; ++lag) {
-        double sum = 0;
-        const std::size_t n = centred.size() - lag;
-        for (std::size_t i = 0; i < n; ++i) {
-            sum += static_cast<double>(centred[i] * centred[i + lag]);
-        }
-        acf[lag] = sum / static_cast<double>(n);
-    }
-    auto salience = [&](std::size_t lag) {
-        double sum = 0;
-        for (int m = 1; m <= kMultiples; ++m) {
-            const std::size_t at = lag * static_cast<std::size_t>(m);
-            if (at <= lastLag) {
-                sum += acf[at];
-            }
-        }
-        return sum;
-    };
-    std::size_t bestLag = 0;
-    double best = 0;
-    for (std::size_t lag = std::max<std::size_t>(minLag, 2); lag <= maxLag && lag < lastLag;
-         ++lag) {
-        if (const double s = salience(lag); s > best) {
-            best = s;
-            bestLag = lag;
-        }
-    }
-    if (bestLag == 0) {
-        return 0;
-    }
-    return static_cast<double>(bestLag) +
-           ParabolicOffset(salience(bestLag - 1), best, salience(bestLag + 1));
-}
-
-// The period near `estimate` whose fold of the envelope peaks highest: a
-// beat grid that stays on the onsets over the whole song.
-double FitPeriod(const std::vector<float>& envelope, double estimate) {
-    const auto frames = static_cast<double>(envelope.size());
-    // A step that moves the last beat by a quarter frame.
-    const double fineStep = 0.25 * estimate / frames;
-    auto score = [&](double period) { return Fold(envelope, period).Peak().second; };
-    double best = estimate;
-    double bestScore = score(estimate);
-    const double span = kPeriodSearchShare * estimate;
-    for (double step = 8 * fineStep, half = span; step >= fineStep * 0.49;
-         half = 2 * step, step /= 4) {
-        const double centre = best;
-        for (double period = centre - half; period <= centre + half; period += step) {
-            if (const double s = score(period); s > bestScore) {
-                bestScore = s;
-                best = period;
-            }
-        }
-    }
-    return best;
-}
-
 struct LevelScore {
     double period = 0; // frames
     double phase = 0;  // frames, whole-band peak
@@ -247,16 +84,20 @@ double RangePrior(double bpm) {
 
 class Analysis {
 public:
+    double BeatContrast() const { return m_beatContrast; }
+
     explicit Analysis(const OnsetEnvelopes& envelopes)
-        : m_env(envelopes), m_flux(Detrend(envelopes.flux, envelopes.frameRate)),
-          m_low(Detrend(envelopes.lowFlux, envelopes.frameRate)), m_fluxMean(Mean(m_flux)) {
+        : m_env(envelopes), m_flux(DetrendEnvelope(envelopes.flux, envelopes.frameRate)),
+          m_low(DetrendEnvelope(envelopes.lowFlux, envelopes.frameRate)),
+          m_mid(DetrendEnvelope(envelopes.midFlux, envelopes.frameRate)),
+          m_fluxMean(EnvelopeMean(m_flux)) {
         PrepareFineRise();
         PrepareLoudRise();
         FindAttacks();
     }
 
     double ScoreAt(double period, double phase) const {
-        return PhaseScore(period, phase) * RangePrior(Bpm(period));
+        return HatsOnlyCap(period, phase, PhaseScore(period, phase) * RangePrior(Bpm(period)));
     }
 
     std::vector<TempoCandidate> Run() {
@@ -282,6 +123,11 @@ public:
         if (best.score <= 0) {
             return {};
         }
+        const double mean = EnvelopeMean(m_flux);
+        m_beatContrast = mean > 0 ? EnvelopeFold(m_flux, best.period).Peak().second / mean : 0.0;
+        if (m_beatContrast < kMinBeatContrast) {
+            return {};
+        }
         return Candidates(best);
     }
 
@@ -291,11 +137,46 @@ private:
     // The mean onset strength on the level's beats against the song's mean,
     // whole band and low band alike, weighed by where charts lie.
     LevelScore Score(double period) const {
+        LevelScore level = RawScore(period);
+        level.score = HatsOnlyCap(period, level.phase, level.score);
+        return level;
+    }
+
+    // Open hats on the off-beats (house) or eighth hats over a slow groove
+    // (hip-hop) are loud attacks at twice the song's tempo, so the double
+    // level may score more than the song's. A snare's or clap's noise and a
+    // chord's attack fill the mid band, a kick the low band, a hat neither:
+    // when every other beat of a level has less than kInBetweenLowShare of
+    // the kick's low-band onset and kInBetweenMidShare of its mid-band onset
+    // (only hats), the level ranks below its half level, unless that half
+    // scores under kHalfScoreShare of it (half-time at 140 BPM is not 70).
+    double HatsOnlyCap(double period, double phase, double score) const {
+        const double half = 2 * period;
+        if (score <= 0 || Bpm(half) < kMinSearchBpm) {
+            return score;
+        }
+        const EnvelopeFold low(m_low, half);
+        const EnvelopeFold mid(m_mid, half);
+        double beat = phase;
+        double between = phase + period;
+        if (low.At(between) > low.At(beat)) {
+            std::swap(beat, between);
+        }
+        if (low.At(between) >= kInBetweenLowShare * low.At(beat) ||
+            mid.At(between) >= kInBetweenMidShare * mid.At(beat)) {
+            return score;
+        }
+        const double halfScore = RawScore(half).score;
+        return halfScore >= kHalfScoreShare * score ? std::min(score, kBelowHalf * halfScore)
+                                                    : score;
+    }
+
+    LevelScore RawScore(double period) const {
         // The flux's strongest phase may be the off-beat (open hats, a bass
         // between the kicks): its half-beat partner and the low band's
         // strongest phase compete with it.
-        const double fluxPhase = Fold(m_flux, period).Peak().first;
-        const double lowPhase = Fold(m_low, period).Peak().first;
+        const double fluxPhase = EnvelopeFold(m_flux, period).Peak().first;
+        const double lowPhase = EnvelopeFold(m_low, period).Peak().first;
         LevelScore level;
         level.period = period;
         for (const double phase :
@@ -330,13 +211,13 @@ private:
         entries.push_back({period, phase, best.score});
         const double onScore = PhaseScore(period, phase);
         const double offShare = onScore > 0 ? PhaseScore(period, offPhase) / onScore : 0.0;
-        const Fold full(m_flux, period);
+        const EnvelopeFold full(m_flux, period);
         const bool ambiguous = offShare >= kAmbiguousOffBeatShare ||
                                full.At(offPhase) >= kAmbiguousFluxShare * full.At(phase);
         if (ambiguous) {
             // Loud off-beat accents: the beat is where the kick is, so the
             // low band decides which of the two comes first.
-            const Fold low(m_low, period);
+            const EnvelopeFold low(m_low, period);
             if (low.At(offPhase) > low.At(phase)) {
                 std::swap(phase, offPhase);
                 entries.front().phase = phase;
@@ -519,7 +400,7 @@ private:
     // Rise of the smoothed fine energy in decibels from block to block.
     void PrepareFineRise() {
         const std::vector<float>& energy = m_env.fineEnergy;
-        const double floor = 1e-7 * std::max(Mean(energy), 1e-12) * kFineSmoothBlocks;
+        const double floor = 1e-7 * std::max(EnvelopeMean(energy), 1e-12) * kFineSmoothBlocks;
         m_rise.assign(energy.size(), 0.0F);
         double window = 0;
         double previousLevel = 0;
@@ -569,17 +450,27 @@ private:
     const OnsetEnvelopes& m_env;
     std::vector<float> m_flux;
     std::vector<float> m_low;
+    std::vector<float> m_mid;
     double m_fluxMean;
     std::vector<float> m_rise;
     std::vector<float> m_loud;
     std::vector<std::pair<double, float>> m_attacks; // song time, loudness
     double m_attackTotal = 0;
+    double m_beatContrast = 0;
 };
 
 } // namespace
 
+TempoFitResult FitTempoMeasured(const OnsetEnvelopes& envelopes) {
+    Analysis analysis(envelopes);
+    TempoFitResult result;
+    result.candidates = analysis.Run();
+    result.beatContrast = analysis.BeatContrast();
+    return result;
+}
+
 std::vector<TempoCandidate> FitTempo(const OnsetEnvelopes& envelopes) {
-    return Analysis(envelopes).Run();
+    return FitTempoMeasured(envelopes).candidates;
 }
 
 } // namespace audio

@@ -3,6 +3,8 @@
 //
 //   tempo_bench --write-songs DIR [SECONDS]   synthesize the songs as WAV
 //   tempo_bench DIR [SECONDS]                 measure and print
+//   tempo_bench --levels DIR [SECONDS]        every fixture: level, first
+//                                             beat, beatless refused
 //
 // Each song's CPU time is that of the thread that runs it, decoding
 // included, so the figure is per core. Peak memory is the process's after
@@ -12,11 +14,13 @@
 #include "audio/EstimateBpm.h"
 #include "audio/FindTempo.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <string>
 #include <sys/resource.h>
 #include <vector>
@@ -45,8 +49,32 @@ std::string SongPath(const std::string& dir, const testsignals::SongRecipe& song
     return dir + "/" + name + ".wav";
 }
 
+struct BeatlessFixture {
+    const char* name;
+    testsignals::Beatless kind;
+};
+constexpr BeatlessFixture kBeatless[] = {{"silence", testsignals::Beatless::kSilence},
+                                         {"ambient_pads", testsignals::Beatless::kPads},
+                                         {"speech", testsignals::Beatless::kSpeech},
+                                         {"white_noise", testsignals::Beatless::kNoise}};
+
+std::vector<testsignals::SongRecipe> AllSongs(double seconds) {
+    std::vector<testsignals::SongRecipe> songs = testsignals::VarietySongs(seconds);
+    for (testsignals::SongRecipe& song : testsignals::LevelSongs(seconds)) {
+        songs.push_back(std::move(song));
+    }
+    return songs;
+}
+
 int WriteSongs(const std::string& dir, double seconds) {
-    for (const testsignals::SongRecipe& song : testsignals::VarietySongs(seconds)) {
+    unsigned seed = 61;
+    for (const BeatlessFixture& fixture : kBeatless) {
+        testsignals::WavLayout layout;
+        layout.channels = 1;
+        testsignals::WriteWav(dir + "/" + fixture.name + ".wav", layout,
+                              testsignals::SynthesizeBeatless(fixture.kind, seconds, seed++));
+    }
+    for (const testsignals::SongRecipe& song : AllSongs(seconds)) {
         testsignals::WavLayout layout;
         layout.channels = static_cast<std::uint16_t>(song.channels);
         layout.sampleRate = static_cast<std::uint32_t>(song.sampleRate);
@@ -134,6 +162,46 @@ int Measure(const std::string& dir, double seconds) {
     return 0;
 }
 
+// The level and first-beat fixtures and the beatless ones: one line each,
+// "BPM first, right level?, first beat error" or whether a beat was claimed.
+int MeasureLevels(const std::string& dir, double seconds) {
+    std::printf("%-22s %7s | %8s %6s %7s\n", "song", "BPM", "first", "level", "ms off");
+    int right = 0;
+    int within2Ms = 0;
+    double worstMs = 0;
+    const std::vector<testsignals::SongRecipe> songs = AllSongs(seconds);
+    for (const testsignals::SongRecipe& song : songs) {
+        const audio::Result<audio::TempoSearch> found = audio::FindTempo(SongPath(dir, song));
+        if (!found || found.value().candidates.empty()) {
+            std::printf("%-22s %7.2f | no beat\n", song.name.c_str(), song.bpm);
+            continue;
+        }
+        const audio::TempoCandidate& best = found.value().candidates.front();
+        const double offMs = 1000 * BeatError(best.gapSeconds, song.ExpectedGap(), song.bpm);
+        const bool level = std::abs(best.bpm / song.bpm - 1) <= kRelativeTolerance;
+        right += level ? 1 : 0;
+        within2Ms += std::abs(offMs) <= 2.0 ? 1 : 0;
+        worstMs = std::max(worstMs, std::abs(offMs));
+        std::printf("%-22s %7.2f | %8.2f %6s %7.2f (beat contrast %.2f)\n", song.name.c_str(),
+                    song.bpm, best.bpm, level ? "yes" : "NO", offMs, found.value().beatContrast);
+    }
+    int refused = 0;
+    for (const BeatlessFixture& fixture : kBeatless) {
+        const audio::Result<audio::TempoSearch> found =
+            audio::FindTempo(dir + "/" + fixture.name + ".wav");
+        const bool none = found && found.value().candidates.empty();
+        refused += none ? 1 : 0;
+        std::printf("%-22s %7s | %s (beat contrast %.2f)\n", fixture.name, "-",
+                    none ? "no steady beat" : "CLAIMED A BEAT",
+                    found ? found.value().beatContrast : 0.0);
+    }
+    std::printf("\nright level first %d/%zu, first beat within 2 ms %d/%zu (worst %.2f ms), "
+                "beatless refused %d/%zu\n",
+                right, songs.size(), within2Ms, songs.size(), worstMs, refused,
+                std::size(kBeatless));
+    return 0;
+}
+
 int MeasureMemory(const std::string& path) {
     const audio::Result<audio::TempoSearch> found = audio::FindTempo(path);
     rusage usage{};
@@ -150,13 +218,18 @@ int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "--write-songs") == 0) {
         return WriteSongs(argv[2], argc >= 4 ? std::atof(argv[3]) : kDefaultSeconds);
     }
+    if (argc >= 3 && std::strcmp(argv[1], "--levels") == 0) {
+        return MeasureLevels(argv[2], argc >= 4 ? std::atof(argv[3]) : kDefaultSeconds);
+    }
     if (argc == 3 && std::strcmp(argv[1], "--memory") == 0) {
         return MeasureMemory(argv[2]);
     }
     if (argc >= 2 && argv[1][0] != '-') {
         return Measure(argv[1], argc >= 3 ? std::atof(argv[2]) : kDefaultSeconds);
     }
-    std::fputs("usage: tempo_bench --write-songs DIR [SECONDS] | DIR [SECONDS] | --memory FILE\n",
-               stderr);
+    std::fputs(
+        "usage: tempo_bench --write-songs DIR [SECONDS] | DIR [SECONDS] | --levels DIR [SECONDS] | "
+        "--memory FILE\n",
+        stderr);
     return 2;
 }

@@ -66,6 +66,18 @@ struct Mixer {
                       (std::sin(x) + 0.3 * std::sin(2 * x) + 0.1 * std::sin(3 * x));
         });
     }
+    // A bright chord (three saw-like voices) with a sharp attack: an off-beat
+    // skank or stab.
+    void Stab(double at, double level) {
+        const double chord[3] = {392.0, 493.88, 587.33};
+        ForEachSample(at, 0.25, [&](double s, double& sample) {
+            double voices = 0;
+            for (const double hz : chord)
+                for (int h = 1; h <= 4; ++h)
+                    voices += std::sin(kTwoPi * hz * h * s) / h;
+            sample += level * 0.12 * std::min(1.0, s / 0.001) * std::exp(-s / 0.05) * voices;
+        });
+    }
     void PadAndNoise() {
         const double chord[3] = {220.0, 277.18, 329.63};
         for (std::size_t i = 0; i < out.size(); ++i) {
@@ -85,12 +97,13 @@ struct Mixer {
 };
 
 // One instrument's line in a groove: the beats of the bar it plays (bit n:
-// beat n), on the beat or the off-beat, its level, and the hat's decay in
-// seconds (0: the song's) or the bass note's length in beats.
+// beat n), how far after the beat in beats (0.5: the off-beat, which
+// swings), its level, and the hat's decay in seconds (0: the song's) or the
+// bass note's length in beats.
 struct Hit {
-    char instrument; // kick, snare, hat, bass
+    char instrument; // kick, snare, hat, bass, chord stab
     unsigned beats;
-    bool offBeat;
+    double offset;
     double level, extra;
 };
 
@@ -99,18 +112,25 @@ struct Hit {
 // off-beat of 2.
 // clang-format off
 const std::vector<Hit> kGrooves[] = {
-    {{'k', 15, false, 1.0, 0}, {'s', 10, false, 1.0, 0}, {'h', 15, true, 1.3, 0.09},
-     {'b', 15, true, 0, 0.4}}, // four on the floor
-    {{'k', 5, false, 1.0, 0}, {'s', 10, false, 1.0, 0}, {'h', 15, false, 1.0, 0},
-     {'h', 15, true, 0.7, 0}, {'b', 15, false, 0, 0.45}}, // backbeat
-    {{'k', 1, false, 1.0, 0}, {'b', 1, false, 0, 1.8}, {'s', 4, false, 1.2, 0},
-     {'h', 15, false, 1.0, 0}, {'h', 15, true, 0.6, 0}}, // half-time
-    {{'k', 9, false, 1.0, 0}, {'k', 2, true, 0.9, 0}, {'s', 4, false, 1.0, 0},
-     {'h', 15, false, 1.0, 0}, {'h', 15, true, 0.6, 0}, {'b', 15, false, 0, 0.9}}, // dotted
-    {{'k', 15, false, 0.7, 0}, {'s', 15, true, 1.6, 0}, {'h', 15, true, 2.0, 0.06},
-     {'b', 15, false, 0, 0.4}}, // off-beat accents
-    {{'k', 1, false, 1.0, 0}, {'s', 6, false, 0.8, 0}, {'h', 7, true, 0.8, 0},
-     {'b', 7, false, 0, 0.8}}}; // waltz
+    {{'k', 15, 0, 1.0, 0}, {'s', 10, 0, 1.0, 0}, {'h', 15, 0.5, 1.3, 0.09},
+     {'b', 15, 0.5, 0, 0.4}}, // four on the floor
+    {{'k', 5, 0, 1.0, 0}, {'s', 10, 0, 1.0, 0}, {'h', 15, 0, 1.0, 0},
+     {'h', 15, 0.5, 0.7, 0}, {'b', 15, 0, 0, 0.45}}, // backbeat
+    {{'k', 1, 0, 1.0, 0}, {'b', 1, 0, 0, 1.8}, {'s', 4, 0, 1.2, 0},
+     {'h', 15, 0, 1.0, 0}, {'h', 15, 0.5, 0.6, 0}}, // half-time
+    {{'k', 9, 0, 1.0, 0}, {'k', 2, 0.5, 0.9, 0}, {'s', 4, 0, 1.0, 0},
+     {'h', 15, 0, 1.0, 0}, {'h', 15, 0.5, 0.6, 0}, {'b', 15, 0, 0, 0.9}}, // dotted
+    {{'k', 15, 0, 0.7, 0}, {'s', 15, 0.5, 1.6, 0}, {'h', 15, 0.5, 2.0, 0.06},
+     {'b', 15, 0, 0, 0.4}}, // off-beat accents
+    {{'k', 1, 0, 1.0, 0}, {'s', 6, 0, 0.8, 0}, {'h', 7, 0.5, 0.8, 0},
+     {'b', 7, 0, 0, 0.8}}, // waltz
+    {{'k', 15, 0, 1.0, 0}, {'s', 10, 0, 1.1, 0}, {'h', 15, 0.5, 2.2, 0.12},
+     {'h', 15, 0.25, 0.4, 0}, {'h', 15, 0.75, 0.4, 0}, {'b', 15, 0.5, 0, 0.4}}, // house
+    {{'k', 5, 0, 1.0, 0}, {'k', 2, 0.75, 0.8, 0}, {'k', 8, 0.5, 0.75, 0}, {'s', 10, 0, 1.1, 0},
+     {'h', 15, 0, 0.9, 0}, {'h', 15, 0.25, 0.5, 0}, {'h', 15, 0.5, 0.8, 0},
+     {'h', 15, 0.75, 0.5, 0}, {'b', 5, 0, 0, 1.5}, {'b', 2, 0.75, 0, 0.25}}, // hip-hop
+    {{'k', 15, 0, 0.8, 0}, {'c', 15, 0.5, 1.0, 0}, {'h', 15, 0.5, 1.5, 0.05},
+     {'s', 10, 0, 0.5, 0}, {'b', 15, 0, 0, 0.9}}}; // skank
 // clang-format on
 
 } // namespace
@@ -139,7 +159,8 @@ std::vector<std::int16_t> SynthesizeSong(const SongRecipe& recipe) {
     for (int k = 0; recipe.firstBeatSeconds + k * beat < recipe.seconds; ++k) {
         const double at = recipe.firstBeatSeconds + k * beat;
         for (const Hit& hit : kGrooves[static_cast<int>(recipe.groove)]) {
-            const double when = hit.offBeat ? at + (0.5 + recipe.swing) * beat : at;
+            const double when =
+                at + (hit.offset == 0.5 ? hit.offset + recipe.swing : hit.offset) * beat;
             if ((hit.beats >> (k % perBar) & 1U) == 0)
                 continue;
             if (hit.instrument == 'k')
@@ -148,6 +169,8 @@ std::vector<std::int16_t> SynthesizeSong(const SongRecipe& recipe) {
                 mix.Snare(when, hit.level);
             else if (hit.instrument == 'h')
                 mix.Hat(when, hit.level, hit.extra > 0 ? hit.extra : mix.t.hatDecaySeconds);
+            else if (hit.instrument == 'c')
+                mix.Stab(when, hit.level);
             else
                 mix.Bass(when, hit.extra * beat, bassNotes[(k / perBar) % 4]);
         }
@@ -181,6 +204,95 @@ std::vector<SongRecipe> VarietySongs(double seconds) {
         {"220 dotted", 220, 0.015, s, D, 0, 27}, {"236 four", 236, 0.180, s, F, 0, 28},
         {"245 backbeat", 245, 0.140, s, B, 0, 29}, {"256 four", 256, 0.050, s, F, 0, 30}};
     // clang-format on
+}
+
+std::vector<SongRecipe> LevelSongs(double seconds) {
+    const double s = seconds;
+    return {{"128 house", 128, 0.137, s, Groove::kHouse, 0, 41},
+            {"87 hip-hop", 87, 0.301, s, Groove::kHipHop, 0, 42},
+            {"116 skank", 116, 0.052, s, Groove::kSkank, 0, 43},
+            {"124.5 house", 124.5, 0.02, s, Groove::kHouse, 0, 44},
+            {"92 hip-hop swing", 92, 0.18, s, Groove::kHipHop, 1.0 / 6, 45},
+            {"176 four", 176, 0.011, s, Groove::kFourOnTheFloor, 0, 46},
+            {"232 backbeat", 232, 0.093, s, Groove::kBackbeat, 0, 47}};
+}
+
+std::vector<std::int16_t> SynthesizeBeatless(Beatless kind, double seconds, unsigned seed,
+                                             int sampleRate) {
+    std::mt19937 random(seed);
+    const auto uniform = [&random](double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(random);
+    };
+    const double rate = sampleRate;
+    std::vector<double> out(static_cast<std::size_t>(seconds * rate), 0.0);
+    if (kind == Beatless::kNoise) {
+        for (double& x : out)
+            x = uniform(-1, 1);
+    } else if (kind == Beatless::kPads) {
+        // Chords of 3-8 s that swell in over a second and fade out over two,
+        // overlapping, with a slow shimmer.
+        for (double at = 0; at < seconds; at += uniform(3, 8)) {
+            const double length = uniform(5, 10), root = uniform(110, 220);
+            const double ratios[3] = {1.0, uniform(1.18, 1.27), 1.5};
+            const auto first = static_cast<std::size_t>(at * rate);
+            const auto last = std::min(out.size(), static_cast<std::size_t>((at + length) * rate));
+            for (std::size_t i = first; i < last; ++i) {
+                const double t = static_cast<double>(i) / rate - at;
+                const double gain = std::min({1.0, t / 1.0, (length - t) / 2.0});
+                for (const double r : ratios)
+                    out[i] += 0.2 * gain * (1 + 0.2 * std::sin(kTwoPi * 0.3 * t)) *
+                              (std::sin(kTwoPi * root * r * t) +
+                               0.4 * std::sin(kTwoPi * root * r * 2.004 * t));
+            }
+        }
+    } else if (kind == Beatless::kSpeech) {
+        // Syllables of 80-320 ms at irregular spacing: a glottal pulse train
+        // gliding around 110-190 Hz through two formant resonators, some
+        // opened by a consonant's noise burst; pauses between phrases.
+        double at = 0.3;
+        while (at < seconds - 0.5) {
+            const int syllables = static_cast<int>(uniform(3, 12));
+            for (int n = 0; n < syllables && at < seconds - 0.5; ++n) {
+                if (uniform(0, 1) < 0.5) {
+                    const double burst = uniform(0.02, 0.07);
+                    for (auto i = static_cast<std::size_t>(at * rate);
+                         i < static_cast<std::size_t>((at + burst) * rate); ++i)
+                        out[i] += 0.15 * uniform(-1, 1);
+                    at += burst;
+                }
+                const double length = uniform(0.08, 0.32), f0 = uniform(110, 190);
+                const double f1 = uniform(300, 800), f2 = uniform(900, 2400);
+                double phase = 0, y1[2] = {0, 0}, y2[2] = {0, 0};
+                const auto resonator = [rate](double hz, double x, double(&y)[2]) {
+                    const double r = 0.97, c = 2 * r * std::cos(kTwoPi * hz / rate);
+                    const double v = x + c * y[0] - r * r * y[1];
+                    y[1] = y[0];
+                    y[0] = v;
+                    return v;
+                };
+                for (auto i = static_cast<std::size_t>(at * rate);
+                     i < static_cast<std::size_t>((at + length) * rate); ++i) {
+                    const double t = static_cast<double>(i) / rate - at;
+                    phase += f0 * (1 + 0.15 * t / length) / rate;
+                    const double pulse = phase >= 1 ? 1.0 : 0.0;
+                    phase -= std::floor(phase);
+                    const double gain = std::min({1.0, t / 0.02, (length - t) / 0.04});
+                    out[i] +=
+                        0.02 * gain * (resonator(f1, pulse, y1) + 0.5 * resonator(f2, pulse, y2));
+                }
+                at += length + uniform(0.03, 0.25);
+            }
+            at += uniform(0.3, 1.2);
+        }
+    }
+    double peak = 1e-9;
+    for (const double x : out)
+        peak = std::max(peak, std::abs(x));
+    const double gain = kind == Beatless::kSilence ? 0.0 : 0.7 * 32767 / peak;
+    std::vector<std::int16_t> samples(out.size());
+    for (std::size_t i = 0; i < out.size(); ++i)
+        samples[i] = static_cast<std::int16_t>(std::lround(out[i] * gain));
+    return samples;
 }
 
 } // namespace testsignals

@@ -15,8 +15,22 @@ namespace testsignals {
 // eighths. kHalfTime: kick on 1, snare on 3, hats on the eighths. kDotted:
 // kicks a dotted quarter apart (beats 1, 2.5, 4), snare on 3.
 // kOffBeatAccents: soft kick on the beats, loud stabs on every off-beat.
-// kWaltz: 3/4, kick on 1, snare on 2 and 3.
-enum class Groove { kFourOnTheFloor, kBackbeat, kHalfTime, kDotted, kOffBeatAccents, kWaltz };
+// kWaltz: 3/4, kick on 1, snare on 2 and 3. kHouse: kick on every beat,
+// clap on 2 and 4, loud open hats on every off-beat, off-beat bass.
+// kHipHop: kicks on 1 and 3 with sixteenth pickups (the "a" of 2, the "and"
+// of 4), snare on 2 and 4, sixteenth hats. kSkank: kick on the beats, a
+// loud bright chord stab and a hat on every off-beat, soft snare on 2 and 4.
+enum class Groove {
+    kFourOnTheFloor,
+    kBackbeat,
+    kHalfTime,
+    kDotted,
+    kOffBeatAccents,
+    kWaltz,
+    kHouse,
+    kHipHop,
+    kSkank
+};
 
 struct SongRecipe {
     std::string name;
@@ -55,5 +69,17 @@ std::vector<std::int16_t> SynthesizeBeats(const SongRecipe& recipe,
                                           const std::vector<double>& beatSeconds,
                                           std::size_t grooveChangeBeat = SIZE_MAX,
                                           Groove grooveAfter = Groove::kFourOnTheFloor);
+
+// The classes that took the wrong level: house at 128 (came out 256),
+// hip-hop at 87 (174), off-beat stabs at 116 (232).
+std::vector<SongRecipe> LevelSongs(double seconds);
+
+// Sound without a steady beat, mono: silence, ambient pads (chords that
+// swell in and change at irregular times), speech (voiced syllables and
+// consonant bursts at an irregular rate, pauses between phrases) and white
+// noise.
+enum class Beatless { kSilence, kPads, kSpeech, kNoise };
+std::vector<std::int16_t> SynthesizeBeatless(Beatless kind, double seconds, unsigned seed,
+                                             int sampleRate = 44100);
 
 } // namespace testsignals
