@@ -86,11 +86,11 @@ class Analysis {
 public:
     double BeatContrast() const { return m_beatContrast; }
 
-    explicit Analysis(const OnsetEnvelopes& envelopes)
+    Analysis(const OnsetEnvelopes& envelopes, double minBeatContrast)
         : m_env(envelopes), m_flux(DetrendEnvelope(envelopes.flux, envelopes.frameRate)),
           m_low(DetrendEnvelope(envelopes.lowFlux, envelopes.frameRate)),
           m_mid(DetrendEnvelope(envelopes.midFlux, envelopes.frameRate)),
-          m_fluxMean(EnvelopeMean(m_flux)) {
+          m_fluxMean(EnvelopeMean(m_flux)), m_minBeatContrast(minBeatContrast) {
         PrepareFineRise();
         PrepareLoudRise();
         FindAttacks();
@@ -125,7 +125,7 @@ public:
         }
         const double mean = EnvelopeMean(m_flux);
         m_beatContrast = mean > 0 ? EnvelopeFold(m_flux, best.period).Peak().second / mean : 0.0;
-        if (m_beatContrast < kMinBeatContrast) {
+        if (m_beatContrast < m_minBeatContrast) {
             return {};
         }
         return Candidates(best);
@@ -452,6 +452,7 @@ private:
     std::vector<float> m_low;
     std::vector<float> m_mid;
     double m_fluxMean;
+    double m_minBeatContrast;
     std::vector<float> m_rise;
     std::vector<float> m_loud;
     std::vector<std::pair<double, float>> m_attacks; // song time, loudness
@@ -461,8 +462,8 @@ private:
 
 } // namespace
 
-TempoFitResult FitTempoMeasured(const OnsetEnvelopes& envelopes) {
-    Analysis analysis(envelopes);
+TempoFitResult FitTempoMeasured(const OnsetEnvelopes& envelopes, double minBeatContrast) {
+    Analysis analysis(envelopes, minBeatContrast);
     TempoFitResult result;
     result.candidates = analysis.Run();
     result.beatContrast = analysis.BeatContrast();

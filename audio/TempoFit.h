@@ -52,6 +52,10 @@ struct TempoFitResult {
     std::vector<TempoCandidate> candidates; // as FitTempo's
     double beatContrast = 0;                // 0 when no level was scored
 };
-TempoFitResult FitTempoMeasured(const OnsetEnvelopes& envelopes);
+// minBeatContrast 0 gives candidates however weak the beat: a song whose
+// tempo moves smears any one period's fold, and a timing map starts from
+// them.
+TempoFitResult FitTempoMeasured(const OnsetEnvelopes& envelopes,
+                                double minBeatContrast = kMinBeatContrast);
 
 } // namespace audio

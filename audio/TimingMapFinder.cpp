@@ -547,9 +547,15 @@ Result<TimingSearch> FindTiming(const std::string& path, const ProgressCallback&
     }
     const OnsetEnvelopes envelopes = analyzer.Finish();
     TimingSearch search;
-    search.candidates = FitTempo(envelopes);
-    if (!search.candidates.empty()) {
-        search.map = FitTimingMap(envelopes, search.candidates);
+    // A moving tempo smears every constant fold: the map starts from the
+    // candidates however weak their beat, and the constant ones are offered
+    // only when their beat is steady.
+    const TempoFitResult fit = FitTempoMeasured(envelopes, 0.0);
+    if (!fit.candidates.empty()) {
+        search.map = FitTimingMap(envelopes, fit.candidates);
+    }
+    if (fit.beatContrast >= kMinBeatContrast) {
+        search.candidates = fit.candidates;
     }
     report(100);
     return search;

@@ -133,6 +133,22 @@ const std::vector<Hit> kGrooves[] = {
      {'s', 10, 0, 0.5, 0}, {'b', 15, 0, 0, 0.9}}}; // skank
 // clang-format on
 
+// One hit of a groove on the beat at `at` lasting `beat` seconds; swing
+// delays the off-beat.
+void Play(Mixer& mix, const Hit& hit, double at, double beat, double swing, double bassNote) {
+    const double when = at + (hit.offset == 0.5 ? hit.offset + swing : hit.offset) * beat;
+    if (hit.instrument == 'k')
+        mix.Kick(when, hit.level);
+    else if (hit.instrument == 's')
+        mix.Snare(when, hit.level);
+    else if (hit.instrument == 'h')
+        mix.Hat(when, hit.level, hit.extra > 0 ? hit.extra : mix.t.hatDecaySeconds);
+    else if (hit.instrument == 'c')
+        mix.Stab(when, hit.level);
+    else
+        mix.Bass(when, hit.extra * beat, bassNote);
+}
+
 } // namespace
 
 double SongRecipe::ExpectedGap() const {
@@ -159,20 +175,8 @@ std::vector<std::int16_t> SynthesizeSong(const SongRecipe& recipe) {
     for (int k = 0; recipe.firstBeatSeconds + k * beat < recipe.seconds; ++k) {
         const double at = recipe.firstBeatSeconds + k * beat;
         for (const Hit& hit : kGrooves[static_cast<int>(recipe.groove)]) {
-            const double when =
-                at + (hit.offset == 0.5 ? hit.offset + recipe.swing : hit.offset) * beat;
-            if ((hit.beats >> (k % perBar) & 1U) == 0)
-                continue;
-            if (hit.instrument == 'k')
-                mix.Kick(when, hit.level);
-            else if (hit.instrument == 's')
-                mix.Snare(when, hit.level);
-            else if (hit.instrument == 'h')
-                mix.Hat(when, hit.level, hit.extra > 0 ? hit.extra : mix.t.hatDecaySeconds);
-            else if (hit.instrument == 'c')
-                mix.Stab(when, hit.level);
-            else
-                mix.Bass(when, hit.extra * beat, bassNotes[(k / perBar) % 4]);
+            if ((hit.beats >> (k % perBar) & 1U) != 0)
+                Play(mix, hit, at, beat, recipe.swing, bassNotes[(k / perBar) % 4]);
         }
     }
     double peak = 1e-9;
@@ -335,17 +339,8 @@ std::vector<std::int16_t> SynthesizeBeats(const SongRecipe& recipe,
         const std::size_t inBar = after ? k - grooveChangeBeat : k;
         const std::size_t perBar = groove == Groove::kWaltz ? 3 : 4;
         for (const Hit& hit : kGrooves[static_cast<int>(groove)]) {
-            const double when = hit.offBeat ? at + (0.5 + recipe.swing) * beat : at;
-            if ((hit.beats >> (inBar % perBar) & 1U) == 0)
-                continue;
-            if (hit.instrument == 'k')
-                mix.Kick(when, hit.level);
-            else if (hit.instrument == 's')
-                mix.Snare(when, hit.level);
-            else if (hit.instrument == 'h')
-                mix.Hat(when, hit.level, hit.extra > 0 ? hit.extra : mix.t.hatDecaySeconds);
-            else
-                mix.Bass(when, hit.extra * beat, bassNotes[(inBar / perBar) % 4]);
+            if ((hit.beats >> (inBar % perBar) & 1U) != 0)
+                Play(mix, hit, at, beat, recipe.swing, bassNotes[(inBar / perBar) % 4]);
         }
     }
     double peak = 1e-9;
