@@ -38,6 +38,8 @@ FindTempoDlg::FindTempoDlg(const std::string& songPath, float bpm, float gapSeco
     m_list->setRootIsDecorated(false);
     m_list->setEnabled(false);
     m_list->header()->setSectionResizeMode(QHeaderView::Stretch);
+    // A timing map's row says more than a BPM: its column takes what it needs.
+    m_list->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     m_listenButton->setEnabled(false);
     m_applyButton->setEnabled(false);
     m_applyButton->setDefault(true);
@@ -108,11 +110,19 @@ void FindTempoDlg::ShowOutcome(const audio::Result<audio::TimingSearch>& outcome
         return item;
     };
     if (m_map) {
-        QTreeWidgetItem* item = addRow(
-            tr("Timing map: %n change(s)", nullptr, static_cast<int>(m_map->changes.size())) +
-                tr(", %n stop(s)", nullptr, static_cast<int>(m_map->stops.size())),
-            m_map->gapSeconds, m_map->confidence);
-        item->setToolTip(0, tr("Starts at %1 BPM").arg(m_map->bpm, 0, 'f', 2));
+        // "128.00 + 1 change, 2 stops": where the map starts and what it adds.
+        const auto count = [](std::size_t n, const char* one, const char* many) {
+            return QString::number(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? one : many);
+        };
+        QString text = QString::asprintf("%.2f + ", m_map->bpm) +
+                       count(m_map->changes.size(), "change", "changes");
+        if (!m_map->stops.empty()) {
+            text += QStringLiteral(", ") + count(m_map->stops.size(), "stop", "stops");
+        }
+        QTreeWidgetItem* item = addRow(text, m_map->gapSeconds, m_map->confidence);
+        item->setToolTip(0, tr("A timing map: starts at %1 BPM, then changes tempo with the "
+                               "music")
+                                .arg(m_map->bpm, 0, 'f', 2));
     }
     for (const audio::TempoCandidate& candidate : m_candidates) {
         addRow(QString::asprintf("%.2f", candidate.bpm), candidate.gapSeconds,
