@@ -126,10 +126,14 @@ bool PrintTimingMaps(const std::vector<std::string>& paths, std::FILE* out, std:
         json changes = json::array();
         json stops = json::array();
         const std::optional<audio::TimingMapFit>& map = result.value().map;
-        if (!map || map->bpm <= 0) {
-            info["bpm"] = nullptr;
-            info["gap_ms"] = nullptr;
-        } else if (map->needed) {
+        const bool mapped = map && map->needed && map->bpm > 0;
+        if (!mapped && result.value().candidates.empty()) {
+            // As --find-tempo says it: the other files are still reported.
+            std::fprintf(err, "%s: No steady beat found\n", paths[file].c_str());
+            allRead = false;
+            continue;
+        }
+        if (mapped) {
             info["bpm"] = Number(map->bpm);
             info["gap_ms"] = Number(1000.0 * map->gapSeconds);
             for (const chart::BpmChange& change : map->changes) {

@@ -86,13 +86,14 @@ void FindTempoDlg::ShowOutcome(const audio::Result<audio::TimingSearch>& outcome
         return;
     }
     m_candidates = outcome.value().candidates;
-    if (m_candidates.empty()) {
-        m_status->setText(tr("No steady beat found"));
-        return;
-    }
     const std::optional<audio::TimingMapFit>& map = outcome.value().map;
     if (map && map->needed && m_hooks.setTimingMap) {
         m_map = map;
+    }
+    // A tempo that moves has no steady beat of one tempo, but its map has.
+    if (m_candidates.empty() && !m_map) {
+        m_status->setText(tr("No steady beat found"));
+        return;
     }
     m_progress->setValue(100);
     m_status->setText(m_map
