@@ -278,3 +278,27 @@ TEST(DwiTools, InfoReportsEveryChartWithItsTimingAndCopyKeepsTheBytes) {
 }
 
 } // namespace
+
+// Fixed fault: a file with no steady beat and no map read the best of an
+// empty candidate list.
+TEST(DwiTools, FindTimingSaysAFileHasNoBeatAndGoesOn) {
+    const std::string dir = TempFolder("findtiming");
+    // 1 s of silence, 8 kHz mono 16-bit.
+    using namespace std::string_literals;
+    std::string wav = "RIFF....WAVEfmt ....\1\0\1\0........\2\0\x10\0data...."s;
+    const auto put = [&wav](std::size_t at, std::uint32_t value) {
+        for (std::size_t i = 0; i < 4; ++i) {
+            wav[at + i] = static_cast<char>(value >> (8 * i));
+        }
+    };
+    put(4, 36 + 16000), put(16, 16), put(24, 8000), put(28, 16000), put(40, 16000);
+    wav.resize(44 + 16000, '\0');
+    const std::string silent = WriteFile(dir, "silent.wav", wav);
+    std::FILE* out = std::fopen((dir + "/out.json").c_str(), "w");
+    std::FILE* err = std::fopen((dir + "/err.txt").c_str(), "w");
+    EXPECT_FALSE(app::PrintTimingMaps({silent}, out, err, 1));
+    std::fclose(out);
+    std::fclose(err);
+    EXPECT_EQ(FileText(dir + "/out.json") + "|" + FileText(dir + "/err.txt"),
+              "|" + silent + ": No steady beat found\n");
+}
