@@ -1,10 +1,9 @@
 #include "audio/TimingMapFinder.h"
 
-#include "audio/SongStream.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <numeric>
@@ -13,13 +12,18 @@ namespace audio {
 
 namespace {
 
-constexpr float kSampleScale = 1.0F / 32768.0F;
-constexpr int kDecodedPercent = 95;
 // Onset strength minus its local mean over this many seconds either side.
 constexpr double kLocalMeanSeconds = 0.25;
 // Periods the tracker may take: this factor either side of the constant
 // tempo's. Under 1.5 so that it cannot slip to the 3:2 or 2:1 level.
 constexpr double kPeriodReach = 1.4;
+// The tracker's windows and the spare end of each that the next one tracks
+// again: a 60 % accelerando over 40 s moves about 15 % in 12 s, well within
+// kPeriodReach of where the window began.
+constexpr double kWindowSeconds = 16.0;
+constexpr double kWindowSpareSeconds = 4.0;
+// A window is centred on the median period of the last kept beats.
+constexpr std::size_t kCentreBeats = 5;
 // Cost of changing the period between beats, per frame of change beyond
 // the first, as a share of the period, in onset strength (standard
 // deviations): a 5 % step costs about 1.5.
@@ -110,7 +114,9 @@ public:
             std::size_t maxPeriod)
         : m_o(strength), m_mean(mean), m_minP(minPeriod), m_maxP(maxPeriod) {}
 
-    std::vector<double> Track(std::size_t first, std::size_t last) const {
+    // Anchored, the first beat is at `first` (where the last window's kept
+    // beats ended); else anywhere in the section's first period and a half.
+    std::vector<double> Track(std::size_t first, std::size_t last, bool anchored) const {
         const std::size_t periods = m_maxP - m_minP + 1;
         const std::size_t frames = last - first;
         constexpr float kNone = -std::numeric_limits<float>::infinity();
@@ -125,7 +131,8 @@ public:
         std::vector<std::int16_t> spreadFrom(periods);
         const double meanPeriod = 0.5 * static_cast<double>(m_minP + m_maxP);
         const auto step = static_cast<float>(kPeriodChangeCost / meanPeriod);
-        const std::size_t startWithin = m_maxP + m_maxP / 2;
+        const std::size_t startWithin = anchored ? 1 : m_maxP + m_maxP / 2;
+        const std::size_t endWithin = m_maxP + m_maxP / 2;
         for (std::size_t n = 0; n < frames; ++n) {
             const float onset = m_o[first + n] - static_cast<float>(m_mean);
             for (std::size_t p = 0; p < periods; ++p) {
@@ -177,7 +184,7 @@ public:
         float top = kNone;
         std::size_t endFrame = 0;
         std::size_t endPeriod = 0;
-        for (std::size_t n = frames > startWithin ? frames - startWithin : 0; n < frames; ++n) {
+        for (std::size_t n = frames > endWithin ? frames - endWithin : 0; n < frames; ++n) {
             for (std::size_t p = 0; p < periods; ++p) {
                 if (ends[n * periods + p] > top) {
                     top = ends[n * periods + p];
@@ -231,6 +238,52 @@ private:
     std::size_t m_minP;
     std::size_t m_maxP;
 };
+
+// Tracks [first, last) in windows of kWindowSeconds, each centred on the
+// period the beats had where the last one's kept beats ended, so that the
+// track follows a tempo that moves further than kPeriodReach from the
+// song's constant tempo. A window's last kWindowSpareSeconds are tracked
+// without knowing what follows: the next window tracks them again.
+std::vector<double> TrackInWindows(const std::vector<float>& strength, double mean,
+                                   double centrePeriod, std::size_t first, std::size_t last,
+                                   double frameRate) {
+    const auto window = static_cast<std::size_t>(kWindowSeconds * frameRate);
+    const auto spare = static_cast<std::size_t>(kWindowSpareSeconds * frameRate);
+    std::vector<double> beats;
+    for (std::size_t start = first;;) {
+        const bool final = last - start <= window;
+        const std::size_t end = final ? last : start + window;
+        const Tracker tracker(
+            strength, mean,
+            static_cast<std::size_t>(std::max(2.0, std::floor(centrePeriod / kPeriodReach))),
+            static_cast<std::size_t>(std::ceil(centrePeriod * kPeriodReach)));
+        std::vector<double> track = tracker.Track(start, end, start != first);
+        if (start != first && !track.empty()) {
+            track.erase(track.begin()); // the anchor, kept already
+        }
+        const auto keepUntil = static_cast<double>(final ? end : end - spare);
+        const std::size_t before = beats.size();
+        for (const double frame : track) {
+            if (frame < keepUntil) {
+                beats.push_back(frame);
+            }
+        }
+        if (final || beats.size() < before + kCentreBeats + 1) {
+            if (!final) { // too few beats to go on from: keep the rest as tracked
+                std::copy_if(track.begin(), track.end(), std::back_inserter(beats),
+                             [&](double frame) { return frame >= keepUntil; });
+            }
+            return beats;
+        }
+        std::vector<double> periods;
+        for (std::size_t k = beats.size() - kCentreBeats; k < beats.size(); ++k) {
+            periods.push_back(beats[k] - beats[k - 1]);
+        }
+        std::nth_element(periods.begin(), periods.begin() + kCentreBeats / 2, periods.end());
+        centrePeriod = periods[kCentreBeats / 2];
+        start = static_cast<std::size_t>(std::lround(beats.back()));
+    }
+}
 
 // Rise in decibels from block to block of an energy summed over
 // kFineSmoothBlocks: largest in an attack's first block.
@@ -379,8 +432,6 @@ TimingMapFit FitTimingMap(const OnsetEnvelopes& env,
     const double mean = std::accumulate(strength.begin(), strength.end(), 0.0) /
                         static_cast<double>(strength.size());
     const double period = 60.0 * env.frameRate / constant.bpm;
-    const auto minPeriod =
-        static_cast<std::size_t>(std::max(2.0, std::floor(period / kPeriodReach)));
     const auto maxPeriod = static_cast<std::size_t>(std::ceil(period * kPeriodReach));
     // Strong onsets: local maxima reaching kHeardShare of the loud ones.
     std::vector<float> maxima;
@@ -415,11 +466,11 @@ TimingMapFit FitTimingMap(const OnsetEnvelopes& env,
         }
         lastStrong = i;
     }
-    const Tracker tracker(strength, mean, minPeriod, maxPeriod);
     std::vector<std::vector<Beat>> sections;
     for (const auto& [first, last] : stretches) {
         std::vector<Beat> beats;
-        for (const double frame : tracker.Track(first, last)) {
+        for (const double frame :
+             TrackInWindows(strength, mean, period, first, last, env.frameRate)) {
             const auto at =
                 std::min(strength.size() - 1, static_cast<std::size_t>(std::lround(frame)));
             beats.push_back(
@@ -499,98 +550,6 @@ TimingMapFit FitTimingMap(const OnsetEnvelopes& env,
         static_cast<std::size_t>(kOffShareAllowed * static_cast<double>(heard.size())));
     fit.needed = constantOff > allowed && (!fit.changes.empty() || !fit.stops.empty());
     return fit;
-}
-
-namespace {
-
-void MixToMono(std::span<const std::int16_t> block, int channels, std::vector<float>& mono) {
-    const auto perFrame = static_cast<std::size_t>(channels);
-    const std::size_t frames = block.size() / perFrame;
-    mono.resize(frames);
-    const float scale = kSampleScale / static_cast<float>(channels);
-    for (std::size_t i = 0; i < frames; ++i) {
-        float sum = 0;
-        for (std::size_t c = 0; c < perFrame; ++c) {
-            sum += block[i * perFrame + c];
-        }
-        mono[i] = sum * scale;
-    }
-}
-
-} // namespace
-
-Result<TimingSearch> FindTiming(const std::string& path, const ProgressCallback& progress,
-                                const std::atomic<bool>* cancel) {
-    int lastPercent = -1;
-    auto report = [&](int percent) {
-        if (progress && percent != lastPercent) {
-            lastPercent = percent;
-            progress(percent);
-        }
-    };
-    report(0);
-    Result<std::unique_ptr<SongStream>> opened = SongStream::Open(path);
-    if (!opened) {
-        return opened.error();
-    }
-    SongStream& stream = *opened.value();
-    OnsetAnalyzer analyzer(stream.SampleRate());
-    std::vector<float> mono;
-    for (std::span<const std::int16_t> block = stream.Next(); !block.empty();
-         block = stream.Next()) {
-        if (cancel && cancel->load(std::memory_order_relaxed)) {
-            return TimingSearch{true, {}, std::nullopt};
-        }
-        MixToMono(block, stream.Channels(), mono);
-        analyzer.Add(mono.data(), mono.size());
-        report(stream.ProgressPercent() * kDecodedPercent / 100);
-    }
-    const OnsetEnvelopes envelopes = analyzer.Finish();
-    TimingSearch search;
-    // A moving tempo smears every constant fold: the map starts from the
-    // candidates however weak their beat, and the constant ones are offered
-    // only when their beat is steady.
-    const TempoFitResult fit = FitTempoMeasured(envelopes, 0.0);
-    if (!fit.candidates.empty()) {
-        search.map = FitTimingMap(envelopes, fit.candidates);
-    }
-    if (fit.beatContrast >= kMinBeatContrast) {
-        search.candidates = fit.candidates;
-    }
-    report(100);
-    return search;
-}
-
-TimingFinder::TimingFinder(std::string path)
-    : m_thread([this, path = std::move(path)] {
-          m_result = FindTiming(
-              path, [this](int percent) { m_percent.store(percent, std::memory_order_relaxed); },
-              &m_cancel);
-          m_finished.store(true, std::memory_order_release);
-      }) {}
-
-TimingFinder::~TimingFinder() {
-    Cancel();
-    // m_thread joins here, before the members it writes go.
-}
-
-std::vector<Result<TimingSearch>> FindTimingInFiles(const std::vector<std::string>& paths,
-                                                    unsigned workers) {
-    std::vector<Result<TimingSearch>> results(paths.size(), Result<TimingSearch>{TimingSearch{}});
-    std::atomic<std::size_t> next{0};
-    {
-        std::vector<std::jthread> threads;
-        const std::size_t count =
-            std::clamp<std::size_t>(workers, 1, std::max<std::size_t>(paths.size(), 1));
-        for (std::size_t i = 0; i < count; ++i) {
-            threads.emplace_back([&] {
-                for (std::size_t file = next++; file < paths.size(); file = next++) {
-                    results[file] = FindTiming(paths[file]);
-                }
-            });
-        }
-    }
-    return results;
 }
 
 } // namespace audio

@@ -34,6 +34,14 @@ const MapCase kCases[] = {
      Groove::kFourOnTheFloor, 40},
     {"step 120 to 150", [](int k) { return 60 / (k < 40 ? 120.0 : 150.0); }, true, 1, 2, 0},
     {"accelerando", [](int k) { return 60 / (110 + 0.4 * k); }, true, 8, 40, 0},
+    // Moves of 67 % and 100 %: beyond any one period range around the
+    // constant tempo when that lies near one end.
+    {"accelerando 120 to 200", [](int k) { return 60 / std::min(200.0, 120 + 80 * k / 104.0); },
+     true, 8, 60, 0},
+    {"120 held, then up to 200",
+     [](int k) { return 60 / std::clamp(120 + 80 * (k - 40) / 60.0, 120.0, 200.0); }, true, 8, 60,
+     0},
+    {"100 up to 196", [](int k) { return 60 / std::min(200.0, 100 + k * 1.0); }, true, 8, 60, 0},
     {"ritardando", [](int k) { return 60 / (150 - 0.35 * k); }, true, 8, 40, 0, 0.005,
      Groove::kBackbeat},
     {"drifting drummer",
