@@ -5,6 +5,9 @@
 //   tempo_bench DIR [SECONDS]                 measure and print
 //   tempo_bench --levels DIR [SECONDS]        every fixture: level, first
 //                                             beat, beatless refused
+//   tempo_bench --maps                        timing maps of songs whose
+//                                             tempo moves, against the best
+//                                             constant tempo
 //
 // Each song's CPU time is that of the thread that runs it, decoding
 // included, so the figure is per core. Peak memory is the process's after
@@ -13,6 +16,10 @@
 #include "TestSignals.h"
 #include "audio/EstimateBpm.h"
 #include "audio/FindTempo.h"
+#include "audio/OnsetEnvelope.h"
+#include "audio/TempoFit.h"
+#include "audio/TimingMapFinder.h"
+#include "chart/TimingMap.h"
 
 #include <algorithm>
 #include <cmath>
@@ -20,6 +27,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <sys/resource.h>
@@ -28,6 +36,8 @@
 namespace {
 
 constexpr double kDefaultSeconds = 180.0;
+// The timing map tests' length.
+constexpr double kMapSeconds = 40.0;
 // The thresholds.
 constexpr double kBpmTolerance = 0.05;
 constexpr double kRelativeTolerance = 0.005;
@@ -212,6 +222,84 @@ int MeasureMemory(const std::string& path) {
     return 0;
 }
 
+// The timing map tests' songs (40 s, first beat at 0.31 s), plus longer
+// moves: each beat k lasts interval(k) seconds.
+struct MapFixture {
+    const char* name;
+    std::function<double(int)> interval;
+    testsignals::Groove groove = testsignals::Groove::kFourOnTheFloor;
+};
+
+const MapFixture kMapFixtures[] = {
+    {"step 120 to 150", [](int k) { return 60 / (k < 40 ? 120.0 : 150.0); }},
+    {"accelerando 110 up", [](int k) { return 60 / (110 + 0.4 * k); }},
+    {"accelerando 120 to 200", [](int k) { return 60 / std::min(200.0, 120 + 80 * k / 104.0); }},
+    {"120 held, then to 200",
+     [](int k) { return 60 / std::clamp(120 + 80 * (k - 40) / 60.0, 120.0, 200.0); }},
+    {"100 up to 196", [](int k) { return 60 / std::min(200.0, 100 + k * 1.0); }},
+    {"ritardando 150 down", [](int k) { return 60 / (150 - 0.35 * k); },
+     testsignals::Groove::kBackbeat},
+    {"drifting drummer",
+     [](int k) {
+         return 60 / 124.0 * (1 + 0.03 * std::sin(k * 0.11)) + 0.002 * std::sin(k * 2.7);
+     }},
+    {"stop of 0.9 s", [](int k) { return 60 / 132.0 + (k == 44 ? 0.9 : 0); }},
+};
+
+// Shares of the true beats within 5 and 10 ms of the found map's nearest
+// beat, beside those of the best constant tempo's grid (what Find Tempo
+// offered before there were maps).
+int MeasureMaps(double seconds) {
+    constexpr double kFirstBeatSeconds = 0.31;
+    std::printf("%-24s %5s | %-22s %7s %7s | %-8s %7s %7s | %s\n", "song", "beats", "map", "<=5ms",
+                "<=10ms", "constant", "<=5ms", "<=10ms", "CPU s");
+    for (const MapFixture& fixture : kMapFixtures) {
+        const testsignals::SongRecipe recipe{fixture.name, 0,     0, seconds, fixture.groove, 0,
+                                             201,          44100, 1};
+        const std::vector<double> beats =
+            testsignals::BeatTimes(kFirstBeatSeconds, seconds, fixture.interval);
+        const std::vector<std::int16_t> samples = testsignals::SynthesizeBeats(recipe, beats);
+        std::vector<float> mono(samples.size());
+        std::transform(samples.begin(), samples.end(), mono.begin(),
+                       [](std::int16_t s) { return static_cast<float>(s) / 32768.0F; });
+        const double started = ThreadCpuSeconds();
+        audio::OnsetAnalyzer analyzer(recipe.sampleRate);
+        analyzer.Add(mono.data(), mono.size());
+        const audio::OnsetEnvelopes envelopes = analyzer.Finish();
+        const std::vector<audio::TempoCandidate> candidates =
+            audio::FitTempoMeasured(envelopes, 0.0).candidates;
+        const audio::TimingMapFit fit = audio::FitTimingMap(envelopes, candidates);
+        const double cpuSeconds = ThreadCpuSeconds() - started;
+        if (candidates.empty()) {
+            std::printf("%-24s no beat found\n", fixture.name);
+            continue;
+        }
+        const chart::TimingMap map(static_cast<float>(fit.bpm), static_cast<float>(fit.gapSeconds),
+                                   fit.changes, fit.stops);
+        const audio::TempoCandidate& constant = candidates.front();
+        int map5 = 0, map10 = 0, constant5 = 0, constant10 = 0;
+        for (const double t : beats) {
+            const double mapOff = std::abs(map.SecondsAt(std::round(map.BeatAt(t))) - t);
+            const double constantOff =
+                std::abs(std::remainder(t - constant.gapSeconds, 60.0 / constant.bpm));
+            map5 += mapOff <= 0.005 ? 1 : 0;
+            map10 += mapOff <= 0.010 ? 1 : 0;
+            constant5 += constantOff <= 0.005 ? 1 : 0;
+            constant10 += constantOff <= 0.010 ? 1 : 0;
+        }
+        const auto share = [&](int count) {
+            return 100.0 * count / static_cast<double>(beats.size());
+        };
+        char mapText[32];
+        std::snprintf(mapText, sizeof mapText, "%.2f +%zu ch, %zu st", fit.bpm, fit.changes.size(),
+                      fit.stops.size());
+        std::printf("%-24s %5zu | %-22s %6.1f%% %6.1f%% | %8.2f %6.1f%% %6.1f%% | %.2f\n",
+                    fixture.name, beats.size(), mapText, share(map5), share(map10), constant.bpm,
+                    share(constant5), share(constant10), cpuSeconds);
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -221,6 +309,9 @@ int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "--levels") == 0) {
         return MeasureLevels(argv[2], argc >= 4 ? std::atof(argv[3]) : kDefaultSeconds);
     }
+    if (argc >= 2 && std::strcmp(argv[1], "--maps") == 0) {
+        return MeasureMaps(argc >= 3 ? std::atof(argv[2]) : kMapSeconds);
+    }
     if (argc == 3 && std::strcmp(argv[1], "--memory") == 0) {
         return MeasureMemory(argv[2]);
     }
@@ -229,7 +320,7 @@ int main(int argc, char** argv) {
     }
     std::fputs(
         "usage: tempo_bench --write-songs DIR [SECONDS] | DIR [SECONDS] | --levels DIR [SECONDS] | "
-        "--memory FILE\n",
+        "--memory FILE | --maps [SECONDS]\n",
         stderr);
     return 2;
 }

@@ -22,3 +22,5 @@ echo "== figures (CPU seconds of the thread that runs each song, decoding includ
 "$bench" "$work" "$seconds"
 echo "== memory"
 "$bench" --memory "$work/128_intro_7_s.wav"
+echo "== timing maps of songs whose tempo moves (40 s each), against the best constant tempo"
+"$bench" --maps
