@@ -31,6 +31,10 @@ std::size_t FrameSizeFor(int sampleRate) {
     return std::bit_ceil(static_cast<std::size_t>(std::max(64.0, wanted * 0.75)));
 }
 
+// A bin whose power did not rise counts as this in the flatness's log
+// mean: far below any attack, so a chord's few rising partials read tonal.
+constexpr float kFlatnessFloorPower = 1e-12F;
+
 // log2 to about 0.01: the flux sums hundreds of bins per frame, and the
 // library's log was a third of the analysis time.
 float FastLog2(float x) {
@@ -58,6 +62,7 @@ OnsetAnalyzer::OnsetAnalyzer(int sampleRate)
     m_midEndBin = std::min(bins, static_cast<std::size_t>(kMidBandHighHz / binHz) + 1);
     const std::size_t topBins = std::min(bins, static_cast<std::size_t>(kTopBandHz / binHz) + 1);
     m_previousLog.assign(topBins, 0.0F);
+    m_previousPower.assign(m_midEndBin - m_midFirstBin, 0.0F);
     m_currentLog.assign(topBins, 0.0F);
     m_window.resize(m_frameSize);
     for (std::size_t i = 0; i < m_frameSize; ++i) {
@@ -114,6 +119,8 @@ void OnsetAnalyzer::AnalyseFrame() {
     float flux = 0;
     float lowFlux = 0;
     float midFlux = 0;
+    float midPowerRise = 0;
+    float midLogPowerRise = 0;
     for (std::size_t bin = 0; bin < m_currentLog.size(); ++bin) {
         const float power = out[bin][0] * out[bin][0] + out[bin][1] * out[bin][1];
         const float level = FastLog2(1.0F + kCompression * std::sqrt(power));
@@ -124,12 +131,20 @@ void OnsetAnalyzer::AnalyseFrame() {
             lowFlux += rise;
         } else if (bin >= m_midFirstBin && bin < m_midEndBin) {
             midFlux += rise;
+            const float powerRise = std::max(0.0F, power - m_previousPower[bin - m_midFirstBin]);
+            m_previousPower[bin - m_midFirstBin] = power;
+            midPowerRise += powerRise;
+            midLogPowerRise += FastLog2(powerRise + kFlatnessFloorPower);
         }
     }
     std::swap(m_currentLog, m_previousLog);
     m_out.flux.push_back(flux);
     m_out.lowFlux.push_back(lowFlux);
     m_out.midFlux.push_back(midFlux);
+    const auto midBins = static_cast<float>(m_midEndBin - m_midFirstBin);
+    m_out.midFluxFlat.push_back(midPowerRise > 0 ? midFlux * std::exp2(midLogPowerRise / midBins) /
+                                                       (midPowerRise / midBins)
+                                                 : 0.0F);
 }
 
 OnsetEnvelopes OnsetAnalyzer::Finish() {
@@ -142,6 +157,7 @@ OnsetEnvelopes OnsetAnalyzer::Finish() {
         m_out.flux[0] = 0;
         m_out.lowFlux[0] = 0;
         m_out.midFlux[0] = 0;
+        m_out.midFluxFlat[0] = 0;
     }
     m_out.durationSeconds = static_cast<double>(total) / m_sampleRate;
     const auto blocks = (total + m_fineBlock - 1) / m_fineBlock;

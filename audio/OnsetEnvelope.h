@@ -21,6 +21,11 @@ struct OnsetEnvelopes {
     // noise and a chord's attack show there, a hat (mostly above 5 kHz) and
     // a kick hardly.
     std::vector<float> midFlux;
+    // midFlux times the spectral flatness of the mid band's power rise
+    // (geometric over arithmetic mean across its bins): a snare's or clap's
+    // noise rises in every bin, a chord only at its partials. Folded against
+    // midFlux, how noisy the mid-band attacks at a phase are.
+    std::vector<float> midFluxFlat;
     // Signal energy of consecutive blocks of fineBlockSeconds, from song
     // time 0.
     double fineBlockSeconds = 0;
@@ -67,6 +72,7 @@ private:
     std::vector<float> m_window;
     std::vector<float> m_previousLog;
     std::vector<float> m_currentLog;
+    std::vector<float> m_previousPower; // the mid band's bins
     double m_fineSum = 0;
     double m_fineHighSum = 0;
     float m_previousSample = 0;

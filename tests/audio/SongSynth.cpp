@@ -218,7 +218,8 @@ std::vector<SongRecipe> LevelSongs(double seconds) {
             {"124.5 house", 124.5, 0.02, s, Groove::kHouse, 0, 44},
             {"92 hip-hop swing", 92, 0.18, s, Groove::kHipHop, 1.0 / 6, 45},
             {"176 four", 176, 0.011, s, Groove::kFourOnTheFloor, 0, 46},
-            {"232 backbeat", 232, 0.093, s, Groove::kBackbeat, 0, 47}};
+            {"232 backbeat", 232, 0.093, s, Groove::kBackbeat, 0, 47},
+            {"126 skank", 126, 0.071, s, Groove::kSkank, 0, 48}};
 }
 
 std::vector<std::int16_t> SynthesizeBeatless(Beatless kind, double seconds, unsigned seed,
