@@ -224,9 +224,9 @@ private:
         if (peak == 0 || peak + 1 >= m_o.size()) {
             return static_cast<double>(peak);
         }
-        const double l = m_o[peak - 1];
-        const double c = m_o[peak];
-        const double r = m_o[peak + 1];
+        const double l = static_cast<double>(m_o[peak - 1]);
+        const double c = static_cast<double>(m_o[peak]);
+        const double r = static_cast<double>(m_o[peak + 1]);
         const double denominator = l - 2 * c + r;
         const double offset =
             denominator < 0 ? std::clamp(0.5 * (l - r) / denominator, -0.5, 0.5) : 0.0;
