@@ -13,8 +13,6 @@ namespace audio {
 namespace {
 
 constexpr float kSampleScale = 1.0F / 32768.0F;
-// Decoding is most of the run; the fit takes the last few percent.
-constexpr int kDecodedPercent = 95;
 
 // Interleaved 16-bit samples mixed to mono floats in [-1, 1).
 void MixToMono(std::span<const std::int16_t> block, int channels, std::vector<float>& mono) {
@@ -33,16 +31,9 @@ void MixToMono(std::span<const std::int16_t> block, int channels, std::vector<fl
 
 } // namespace
 
-Result<TempoSearch> FindTempo(const std::string& path, const ProgressCallback& progress,
-                              const std::atomic<bool>* cancel) {
-    int lastPercent = -1;
-    auto report = [&](int percent) {
-        if (progress && percent != lastPercent) {
-            lastPercent = percent;
-            progress(percent);
-        }
-    };
-    report(0);
+Result<std::optional<OnsetEnvelopes>> DecodeOnsets(const std::string& path,
+                                                   const std::function<void(int)>& report,
+                                                   const std::atomic<bool>* cancel) {
     Result<std::unique_ptr<SongStream>> opened = SongStream::Open(path);
     if (!opened) {
         return opened.error();
@@ -53,14 +44,33 @@ Result<TempoSearch> FindTempo(const std::string& path, const ProgressCallback& p
     for (std::span<const std::int16_t> block = stream.Next(); !block.empty();
          block = stream.Next()) {
         if (cancel && cancel->load(std::memory_order_relaxed)) {
-            return TempoSearch{true, {}};
+            return std::optional<OnsetEnvelopes>();
         }
         MixToMono(block, stream.Channels(), mono);
         analyzer.Add(mono.data(), mono.size());
         report(stream.ProgressPercent() * kDecodedPercent / 100);
     }
-    const OnsetEnvelopes envelopes = analyzer.Finish();
-    TempoFitResult fit = FitTempoMeasured(envelopes);
+    return std::optional<OnsetEnvelopes>(analyzer.Finish());
+}
+
+Result<TempoSearch> FindTempo(const std::string& path, const ProgressCallback& progress,
+                              const std::atomic<bool>* cancel) {
+    int lastPercent = -1;
+    auto report = [&](int percent) {
+        if (progress && percent != lastPercent) {
+            lastPercent = percent;
+            progress(percent);
+        }
+    };
+    report(0);
+    Result<std::optional<OnsetEnvelopes>> decoded = DecodeOnsets(path, report, cancel);
+    if (!decoded) {
+        return decoded.error();
+    }
+    if (!decoded.value()) {
+        return TempoSearch{true, {}};
+    }
+    TempoFitResult fit = FitTempoMeasured(*decoded.value());
     TempoSearch search;
     search.candidates = std::move(fit.candidates);
     search.beatContrast = fit.beatContrast;

@@ -2,11 +2,14 @@
 
 #include "audio/AudioError.h"
 #include "audio/EstimateBpm.h"
+#include "audio/OnsetEnvelope.h"
 #include "audio/TempoFit.h"
 
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,6 +22,15 @@ struct TempoSearch {
     std::vector<TempoCandidate> candidates;
     double beatContrast = 0; // see kMinBeatContrast
 };
+
+// The song at `path` decoded block by block into its onset envelopes (on
+// the player's time line), reporting 0..kDecodedPercent through `report`;
+// none when `cancel` was set between blocks. What FindTempo and FindTiming
+// fit.
+inline constexpr int kDecodedPercent = 95; // the fits take the last few
+Result<std::optional<OnsetEnvelopes>> DecodeOnsets(const std::string& path,
+                                                   const std::function<void(int)>& report,
+                                                   const std::atomic<bool>* cancel);
 
 // Decodes the song at `path` block by block (on the player's time line, so
 // the Gap means the same in playback) into the onset envelopes and fits the

@@ -1,4 +1,4 @@
-#include "audio/SongStream.h"
+#include "audio/FindTempo.h"
 #include "audio/TimingMapFinder.h"
 
 #include <algorithm>
@@ -7,27 +7,6 @@
 #include <span>
 
 namespace audio {
-
-namespace {
-
-constexpr float kSampleScale = 1.0F / 32768.0F;
-constexpr int kDecodedPercent = 95;
-
-void MixToMono(std::span<const std::int16_t> block, int channels, std::vector<float>& mono) {
-    const auto perFrame = static_cast<std::size_t>(channels);
-    const std::size_t frames = block.size() / perFrame;
-    mono.resize(frames);
-    const float scale = kSampleScale / static_cast<float>(channels);
-    for (std::size_t i = 0; i < frames; ++i) {
-        float sum = 0;
-        for (std::size_t c = 0; c < perFrame; ++c) {
-            sum += block[i * perFrame + c];
-        }
-        mono[i] = sum * scale;
-    }
-}
-
-} // namespace
 
 Result<TimingSearch> FindTiming(const std::string& path, const ProgressCallback& progress,
                                 const std::atomic<bool>* cancel) {
@@ -39,23 +18,14 @@ Result<TimingSearch> FindTiming(const std::string& path, const ProgressCallback&
         }
     };
     report(0);
-    Result<std::unique_ptr<SongStream>> opened = SongStream::Open(path);
-    if (!opened) {
-        return opened.error();
+    Result<std::optional<OnsetEnvelopes>> decoded = DecodeOnsets(path, report, cancel);
+    if (!decoded) {
+        return decoded.error();
     }
-    SongStream& stream = *opened.value();
-    OnsetAnalyzer analyzer(stream.SampleRate());
-    std::vector<float> mono;
-    for (std::span<const std::int16_t> block = stream.Next(); !block.empty();
-         block = stream.Next()) {
-        if (cancel && cancel->load(std::memory_order_relaxed)) {
-            return TimingSearch{true, {}, std::nullopt};
-        }
-        MixToMono(block, stream.Channels(), mono);
-        analyzer.Add(mono.data(), mono.size());
-        report(stream.ProgressPercent() * kDecodedPercent / 100);
+    if (!decoded.value()) {
+        return TimingSearch{true, {}, std::nullopt};
     }
-    const OnsetEnvelopes envelopes = analyzer.Finish();
+    const OnsetEnvelopes& envelopes = *decoded.value();
     TimingSearch search;
     // A moving tempo smears every constant fold: the map starts from the
     // candidates however weak their beat, and the constant ones are offered
