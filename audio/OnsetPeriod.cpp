@@ -58,6 +58,25 @@ double EnvelopeMean(const std::vector<float>& values) {
     return std::accumulate(values.begin(), values.end(), 0.0) / static_cast<double>(values.size());
 }
 
+std::vector<float> FineEnergyRise(const std::vector<float>& energy) {
+    const double floor = 1e-7 * std::max(EnvelopeMean(energy), 1e-12) * kFineSmoothBlocks;
+    std::vector<float> rise(energy.size(), 0.0F);
+    double window = 0;
+    double previousLevel = 0;
+    for (std::size_t i = 0; i < energy.size(); ++i) {
+        window += static_cast<double>(energy[i]);
+        if (i >= kFineSmoothBlocks) {
+            window -= static_cast<double>(energy[i - kFineSmoothBlocks]);
+        }
+        const double level = 10.0 * std::log10(std::max(window, 0.0) + floor);
+        if (i > 0) {
+            rise[i] = static_cast<float>(std::max(0.0, level - previousLevel));
+        }
+        previousLevel = level;
+    }
+    return rise;
+}
+
 EnvelopeFold::EnvelopeFold(const std::vector<float>& envelope, double period) : m_period(period) {
     const auto bins = static_cast<std::size_t>(std::ceil(period * kBinsPerFrame));
     m_sums.assign(bins, 0.0);

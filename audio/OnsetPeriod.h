@@ -14,6 +14,15 @@ std::vector<float> DetrendEnvelope(const std::vector<float>& values, double fram
 
 double EnvelopeMean(const std::vector<float>& values);
 
+// For an attack, the fine energy is summed over this many blocks ending at
+// each block: 12 ms spans the energy ripple of a 42 Hz kick or bass (with 4
+// the ripple of a fast song's kick tail outweighed the next attack), and
+// the log of a growing sum still rises most in the attack's first block.
+inline constexpr std::size_t kFineSmoothBlocks = 12;
+// Rise in decibels from block to block of the fine energy summed over
+// kFineSmoothBlocks: largest in an attack's first block.
+std::vector<float> FineEnergyRise(const std::vector<float>& energy);
+
 // The envelope folded at a period (frames): the mean value at each phase.
 class EnvelopeFold {
 public:

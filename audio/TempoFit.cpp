@@ -64,11 +64,6 @@ constexpr double kAmbiguousFluxShare = 0.5;
 // The attack is searched this far either side of the fitted beat (at most
 // a fifth of a beat): the flux frame's own delay is about a hop.
 constexpr double kAttackSearchSeconds = 0.03;
-// For the attack, the fine energy is summed over this many blocks ending at
-// each block: 12 ms spans the energy ripple of a 42 Hz kick or bass (with 4
-// the ripple of a fast song's kick tail outweighed the next attack), and
-// the log of a growing sum still rises most in the attack's first block.
-constexpr std::size_t kFineSmoothBlocks = 12;
 // A kick whose attack builds over a few milliseconds, or straddles two
 // blocks, rises nearly as much in the block before the largest rise: the
 // earliest of the blocks next to the peak that reach this share of it is
@@ -104,8 +99,8 @@ public:
         : m_env(envelopes), m_flux(DetrendEnvelope(envelopes.flux, envelopes.frameRate)),
           m_low(DetrendEnvelope(envelopes.lowFlux, envelopes.frameRate)),
           m_mid(DetrendEnvelope(envelopes.midFlux, envelopes.frameRate)),
-          m_fluxMean(EnvelopeMean(m_flux)), m_minBeatContrast(minBeatContrast) {
-        PrepareFineRise();
+          m_fluxMean(EnvelopeMean(m_flux)), m_minBeatContrast(minBeatContrast),
+          m_rise(FineEnergyRise(envelopes.fineEnergy)) {
         PrepareLoudRise();
         FindAttacks();
     }
@@ -440,26 +435,6 @@ private:
             ++beats;
         }
         return beats > 0 ? sum / static_cast<double>(beats) : 0.0;
-    }
-
-    // Rise of the smoothed fine energy in decibels from block to block.
-    void PrepareFineRise() {
-        const std::vector<float>& energy = m_env.fineEnergy;
-        const double floor = 1e-7 * std::max(EnvelopeMean(energy), 1e-12) * kFineSmoothBlocks;
-        m_rise.assign(energy.size(), 0.0F);
-        double window = 0;
-        double previousLevel = 0;
-        for (std::size_t i = 0; i < energy.size(); ++i) {
-            window += static_cast<double>(energy[i]);
-            if (i >= kFineSmoothBlocks) {
-                window -= static_cast<double>(energy[i - kFineSmoothBlocks]);
-            }
-            const double level = 10.0 * std::log10(std::max(window, 0.0) + floor);
-            if (i > 0) {
-                m_rise[i] = static_cast<float>(std::max(0.0, level - previousLevel));
-            }
-            previousLevel = level;
-        }
     }
 
     // The song time where the beats' attacks start, near the fitted phase

@@ -1,5 +1,7 @@
 #include "audio/TimingMapFinder.h"
 
+#include "audio/OnsetPeriod.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -40,9 +42,8 @@ constexpr double kMinSectionBeats = 4.0;
 // a millisecond, which leaves that much to the map's tolerance.
 constexpr double kFitToleranceSeconds = 0.004;
 // The attack is looked for this far either side of the flux's beats, in the
-// fine energy summed over kFineSmoothBlocks (as the constant fit does).
+// fine energy's rise (FineEnergyRise, as the constant fit does).
 constexpr double kAttackSearchSeconds = 0.03;
-constexpr std::size_t kFineSmoothBlocks = 12;
 constexpr double kOwnAttackSeconds = 0.006;
 // The constant tempo is enough when no more than this share of the heard
 // beats (and at most kOffBeatsAllowed) lie beyond the tolerance.
@@ -285,40 +286,14 @@ std::vector<double> TrackInWindows(const std::vector<float>& strength, double me
     }
 }
 
-// Rise in decibels from block to block of an energy summed over
-// kFineSmoothBlocks: largest in an attack's first block.
-std::vector<float> FineRise(const std::vector<float>& energy) {
-    if (energy.empty()) {
-        return {};
-    }
-    const double mean =
-        std::accumulate(energy.begin(), energy.end(), 0.0) / static_cast<double>(energy.size());
-    const double floor = 1e-7 * std::max(mean, 1e-12) * kFineSmoothBlocks;
-    std::vector<float> rise(energy.size(), 0.0F);
-    double window = 0;
-    double previousLevel = 0;
-    for (std::size_t i = 0; i < energy.size(); ++i) {
-        window += static_cast<double>(energy[i]);
-        if (i >= kFineSmoothBlocks) {
-            window -= static_cast<double>(energy[i - kFineSmoothBlocks]);
-        }
-        const double level = 10.0 * std::log10(std::max(window, 0.0) + floor);
-        if (i > 0) {
-            rise[i] = static_cast<float>(std::max(0.0, level - previousLevel));
-        }
-        previousLevel = level;
-    }
-    return rise;
-}
-
 // Puts each beat on its attack's start in the fine energy: first the one
 // offset that suits all heard beats (the flux peaks some milliseconds after
 // the attack), then each beat to its own attack within kOwnAttackSeconds
 // (a hat's flux lags more than a kick's).
 void AlignToAttacks(const OnsetEnvelopes& env, std::vector<std::vector<Beat>>& sections) {
     const double block = env.fineBlockSeconds;
-    std::vector<float> rise = FineRise(env.fineEnergy);
-    const std::vector<float> highRise = FineRise(env.fineHighEnergy);
+    std::vector<float> rise = FineEnergyRise(env.fineEnergy);
+    const std::vector<float> highRise = FineEnergyRise(env.fineHighEnergy);
     for (std::size_t i = 0; i < rise.size() && i < highRise.size(); ++i) {
         rise[i] += highRise[i];
     }
