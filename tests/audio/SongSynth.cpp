@@ -149,14 +149,9 @@ void Play(Mixer& mix, const Hit& hit, double at, double beat, double swing, doub
         mix.Bass(when, hit.extra * beat, bassNote);
 }
 
-} // namespace
-
-double SongRecipe::ExpectedGap() const {
-    const double beat = 60.0 / bpm;
-    return firstBeatSeconds - std::floor(firstBeatSeconds / beat) * beat;
-}
-
-std::vector<std::int16_t> SynthesizeSong(const SongRecipe& recipe) {
+// The recipe's timbre, drawn from its seed, over its length of silence with
+// the pad and the noise floor in.
+Mixer MixerFor(const SongRecipe& recipe) {
     std::mt19937 random(recipe.seed);
     const auto pick = [&random](double lo, double hi) {
         return std::uniform_real_distribution<double>(lo, hi)(random);
@@ -169,6 +164,32 @@ std::vector<std::int16_t> SynthesizeSong(const SongRecipe& recipe) {
               double(recipe.sampleRate),
               std::mt19937(recipe.seed * 7919U + 1U)};
     mix.PadAndNoise();
+    return mix;
+}
+
+// The mix at 90 % of full scale, the right channel a little quieter.
+std::vector<std::int16_t> Normalized(const Mixer& mix, int channelCount) {
+    double peak = 1e-9;
+    for (const double x : mix.out)
+        peak = std::max(peak, std::abs(x));
+    const double gain = 0.9 * 32767 / peak;
+    const auto channels = static_cast<std::size_t>(channelCount);
+    std::vector<std::int16_t> out(mix.out.size() * channels);
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<std::int16_t>(
+            std::lround(mix.out[i / channels] * gain * (i % channels % 2 == 0 ? 1.0 : 0.92)));
+    return out;
+}
+
+} // namespace
+
+double SongRecipe::ExpectedGap() const {
+    const double beat = 60.0 / bpm;
+    return firstBeatSeconds - std::floor(firstBeatSeconds / beat) * beat;
+}
+
+std::vector<std::int16_t> SynthesizeSong(const SongRecipe& recipe) {
+    Mixer mix = MixerFor(recipe);
     const double beat = 60.0 / recipe.bpm;
     const int perBar = recipe.groove == Groove::kWaltz ? 3 : 4;
     const double bassNotes[4] = {55.0, 65.41, 49.0, 73.42};
@@ -179,16 +200,7 @@ std::vector<std::int16_t> SynthesizeSong(const SongRecipe& recipe) {
                 Play(mix, hit, at, beat, recipe.swing, bassNotes[(k / perBar) % 4]);
         }
     }
-    double peak = 1e-9;
-    for (const double x : mix.out)
-        peak = std::max(peak, std::abs(x));
-    const double gain = 0.9 * 32767 / peak;
-    const auto channels = static_cast<std::size_t>(recipe.channels);
-    std::vector<std::int16_t> out(frames * channels);
-    for (std::size_t i = 0; i < out.size(); ++i) // the right channel a little quieter
-        out[i] = static_cast<std::int16_t>(
-            std::lround(mix.out[i / channels] * gain * (i % channels % 2 == 0 ? 1.0 : 0.92)));
-    return out;
+    return Normalized(mix, recipe.channels);
 }
 
 std::vector<SongRecipe> VarietySongs(double seconds) {
@@ -316,18 +328,7 @@ std::vector<double> BeatTimes(double firstBeatSeconds, double seconds,
 std::vector<std::int16_t> SynthesizeBeats(const SongRecipe& recipe,
                                           const std::vector<double>& beatSeconds,
                                           std::size_t grooveChangeBeat, Groove grooveAfter) {
-    std::mt19937 random(recipe.seed);
-    const auto pick = [&random](double lo, double hi) {
-        return std::uniform_real_distribution<double>(lo, hi)(random);
-    };
-    const auto frames = static_cast<std::size_t>(recipe.seconds * recipe.sampleRate);
-    Mixer mix{{pick(110, 180), pick(42, 60), pick(0.02, 0.05), pick(0.12, 0.3), pick(0.55, 0.8),
-               pick(170, 230), pick(0.06, 0.12), pick(0.25, 0.4), pick(0.015, 0.05),
-               pick(0.06, 0.14), pick(0.12, 0.22), pick(0.03, 0.07), pick(0.003, 0.01)},
-              std::vector<double>(frames, 0.0),
-              double(recipe.sampleRate),
-              std::mt19937(recipe.seed * 7919U + 1U)};
-    mix.PadAndNoise();
+    Mixer mix = MixerFor(recipe);
     const double bassNotes[4] = {55.0, 65.41, 49.0, 73.42};
     for (std::size_t k = 0; k < beatSeconds.size(); ++k) {
         const double at = beatSeconds[k];
@@ -344,16 +345,7 @@ std::vector<std::int16_t> SynthesizeBeats(const SongRecipe& recipe,
                 Play(mix, hit, at, beat, recipe.swing, bassNotes[(inBar / perBar) % 4]);
         }
     }
-    double peak = 1e-9;
-    for (const double x : mix.out)
-        peak = std::max(peak, std::abs(x));
-    const double gain = 0.9 * 32767 / peak;
-    const auto channels = static_cast<std::size_t>(recipe.channels);
-    std::vector<std::int16_t> out(frames * channels);
-    for (std::size_t i = 0; i < out.size(); ++i)
-        out[i] = static_cast<std::int16_t>(
-            std::lround(mix.out[i / channels] * gain * (i % channels % 2 == 0 ? 1.0 : 0.92)));
-    return out;
+    return Normalized(mix, recipe.channels);
 }
 
 } // namespace testsignals
