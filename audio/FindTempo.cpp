@@ -32,8 +32,16 @@ void MixToMono(std::span<const std::int16_t> block, int channels, std::vector<fl
 } // namespace
 
 Result<std::optional<OnsetEnvelopes>> DecodeOnsets(const std::string& path,
-                                                   const std::function<void(int)>& report,
+                                                   const ProgressCallback& progress,
                                                    const std::atomic<bool>* cancel) {
+    int lastPercent = -1;
+    const auto report = [&](int percent) {
+        if (progress && percent != lastPercent) {
+            lastPercent = percent;
+            progress(percent);
+        }
+    };
+    report(0);
     Result<std::unique_ptr<SongStream>> opened = SongStream::Open(path);
     if (!opened) {
         return opened.error();
@@ -55,15 +63,7 @@ Result<std::optional<OnsetEnvelopes>> DecodeOnsets(const std::string& path,
 
 Result<TempoSearch> FindTempo(const std::string& path, const ProgressCallback& progress,
                               const std::atomic<bool>* cancel) {
-    int lastPercent = -1;
-    auto report = [&](int percent) {
-        if (progress && percent != lastPercent) {
-            lastPercent = percent;
-            progress(percent);
-        }
-    };
-    report(0);
-    Result<std::optional<OnsetEnvelopes>> decoded = DecodeOnsets(path, report, cancel);
+    Result<std::optional<OnsetEnvelopes>> decoded = DecodeOnsets(path, progress, cancel);
     if (!decoded) {
         return decoded.error();
     }
@@ -74,7 +74,9 @@ Result<TempoSearch> FindTempo(const std::string& path, const ProgressCallback& p
     TempoSearch search;
     search.candidates = std::move(fit.candidates);
     search.beatContrast = fit.beatContrast;
-    report(100);
+    if (progress) {
+        progress(100);
+    }
     return search;
 }
 

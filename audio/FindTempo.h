@@ -24,12 +24,12 @@ struct TempoSearch {
 };
 
 // The song at `path` decoded block by block into its onset envelopes (on
-// the player's time line), reporting 0..kDecodedPercent through `report`;
-// none when `cancel` was set between blocks. What FindTempo and FindTiming
-// fit.
+// the player's time line), reporting 0..kDecodedPercent through `progress`,
+// each value once; none when `cancel` was set between blocks. What
+// FindTempo and FindTiming fit; they report 100 when their fit is done.
 inline constexpr int kDecodedPercent = 95; // the fits take the last few
 Result<std::optional<OnsetEnvelopes>> DecodeOnsets(const std::string& path,
-                                                   const std::function<void(int)>& report,
+                                                   const ProgressCallback& progress,
                                                    const std::atomic<bool>* cancel);
 
 // Decodes the song at `path` block by block (on the player's time line, so

@@ -10,15 +10,7 @@ namespace audio {
 
 Result<TimingSearch> FindTiming(const std::string& path, const ProgressCallback& progress,
                                 const std::atomic<bool>* cancel) {
-    int lastPercent = -1;
-    auto report = [&](int percent) {
-        if (progress && percent != lastPercent) {
-            lastPercent = percent;
-            progress(percent);
-        }
-    };
-    report(0);
-    Result<std::optional<OnsetEnvelopes>> decoded = DecodeOnsets(path, report, cancel);
+    Result<std::optional<OnsetEnvelopes>> decoded = DecodeOnsets(path, progress, cancel);
     if (!decoded) {
         return decoded.error();
     }
@@ -37,7 +29,9 @@ Result<TimingSearch> FindTiming(const std::string& path, const ProgressCallback&
     if (fit.beatContrast >= kMinBeatContrast) {
         search.candidates = fit.candidates;
     }
-    report(100);
+    if (progress) {
+        progress(100);
+    }
     return search;
 }
 
