@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AppServices.h"
+#include "app/NoteTicks.h"
 #include "chart/RangeActions.h"
 #include "chart/SongTiming.h"
 #include "chart/StepChart.h"
@@ -9,7 +10,6 @@
 #include "edit/Recovery.h"
 #include "edit/SongEditor.h"
 #include "player/MediaPlayer.h"
-#include "player/TickSchedule.h"
 #include "view/StepViewOwner.h"
 
 #include <QMainWindow>
@@ -270,19 +270,9 @@ private:
     // The row the dialogs' beats stand for, and back.
     static double BeatOfRow(std::int32_t row);
 
-    // The note tick ("Options > Note Tick", off until turned on): a clap on
-    // every row of the selected chart where a note starts, while the song
-    // plays. The window rebuilds the rows' song times after every change
-    // of notes, timing or chart and leaves them in m_newTickTimes; the
-    // metronome worker swaps them into its schedule under m_timingLock and
-    // hands each tick to the player ahead of its time, as it does clicks.
-    void ToggleNoteTick();
-    void RefreshNoteTicks(); // window thread
+    // "Options > Note Tick": the clap on the selected chart's notes.
+    NoteTicks m_ticks;
     QAction* m_noteTickAction = nullptr;
-    std::atomic<bool> m_noteTickOn{false};
-    std::vector<double> m_newTickTimes;  // guarded by m_timingLock
-    bool m_newTicksWaiting = false;      // guarded; m_newTickTimes not yet taken
-    player::TickSchedule m_tickSchedule; // the metronome worker's own
 
     // Workers.
     void StartWorkers();

@@ -87,7 +87,7 @@ void CChartEditorDlg::OnDocumentChanged(const edit::ChangeNotice& notice) {
     }
     if (notice.kinds & (edit::kNotesChanged | edit::kTimingChanged | edit::kSelectionChanged |
                         edit::kChartListChanged)) {
-        RefreshNoteTicks();
+        m_ticks.Refresh(m_editor.Song(), m_editor.SelectedChart());
         m_overview->Refresh();
     }
     if (notice.kinds & edit::kSnapChanged) {

@@ -6,6 +6,7 @@
 #include "app/ColorLabel.h"
 #include "app/CommandIds.h"
 #include "app/EditActions.h"
+#include "app/Settings.h"
 #include "view/CDensityStrip.h"
 
 #include <QAction>
@@ -99,7 +100,13 @@ void CChartEditorDlg::BuildMenus() {
     m_noteTickAction->setObjectName(QStringLiteral("noteTick"));
     m_noteTickAction->setCheckable(true);
     options->insertAction(options->actions().at(1), m_noteTickAction);
-    connect(m_noteTickAction, &QAction::triggered, this, [this] { ToggleNoteTick(); });
+    connect(m_noteTickAction, &QAction::triggered, this, [this](bool on) {
+        m_ticks.SetOn(on);
+        if (m_settings != nullptr) {
+            m_settings->SetNoteTickOn(on);
+        }
+        WakeWorkers();
+    });
     m_tapModeAction = mode->actions().at(0);
     m_stepModeAction = mode->actions().at(1);
     for (QAction* action : {m_metronomeAction, m_tapModeAction, m_stepModeAction}) {

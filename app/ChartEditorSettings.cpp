@@ -45,8 +45,8 @@ void CChartEditorDlg::RestoreSettings() {
     if (m_settings->MetronomeOn() != m_metronomeOn.load()) {
         ToggleMetronome();
     }
-    if (m_settings->NoteTickOn() != m_noteTickOn.load()) {
-        ToggleNoteTick();
+    if (m_settings->NoteTickOn() != m_ticks.On()) {
+        m_noteTickAction->trigger();
     }
     m_inputOffsetMs = m_settings->InputOffsetMs();
     // Before any range is set: nothing to carry over to the stored snap.

@@ -106,22 +106,20 @@ void CChartEditorDlg::MetronomeLoop() {
     while (m_stopCounter.load() == 0) {
         const bool playing = m_player.State() == player::PlayState::kPlaying;
         const bool active = m_metronomeOn.load() && playing;
-        const bool ticking = m_noteTickOn.load() && playing;
+        const bool ticking = m_ticks.On() && playing;
         if (ticking) {
-            std::lock_guard<std::mutex> lock(m_timingLock);
-            if (m_newTicksWaiting) {
-                m_tickSchedule.SwapTimes(m_newTickTimes);
-                m_newTicksWaiting = false;
+            double rate = 1.0;
+            {
+                std::lock_guard<std::mutex> lock(m_timingLock);
+                rate = RateForSpeed(m_timing.songSpeedPercent);
             }
-            const double rate = RateForSpeed(m_timing.songSpeedPercent);
             const player::TickPass pass{m_player.PositionSeconds(), SteadySeconds(), rate,
                                         m_click.ClickLeadSeconds() + kClickMarginSeconds * rate,
                                         kClickLateSeconds * rate};
-            m_tickSchedule.Pass(pass,
-                                [this](double songSeconds) { m_click.PlayTickAt(songSeconds); });
+            m_ticks.Pass(true, pass,
+                         [this](double songSeconds) { m_click.PlayTickAt(songSeconds); });
         } else {
-            // Paused, stopped or off: the next play searches from its position.
-            m_tickSchedule.Restart();
+            m_ticks.Pass(false, {}, {}); // the next play searches from its position
         }
         if (active) {
             std::lock_guard<std::mutex> lock(m_timingLock);
@@ -168,33 +166,6 @@ void CChartEditorDlg::MetronomeLoop() {
                         });
     }
     m_stopCounter.fetch_add(1);
-}
-
-// --- Note tick ------------------------------------------------------------------
-
-void CChartEditorDlg::ToggleNoteTick() {
-    const bool on = !m_noteTickOn.load();
-    m_noteTickOn = on;
-    m_noteTickAction->setChecked(on);
-    if (m_settings != nullptr) {
-        m_settings->SetNoteTickOn(on);
-    }
-    WakeWorkers();
-}
-
-void CChartEditorDlg::RefreshNoteTicks() {
-    std::vector<double> times;
-    const chart::Song& song = m_editor.Song();
-    if (const std::optional<std::size_t> selected = m_editor.SelectedChart();
-        selected && *selected < song.charts.size()) {
-        times = player::NoteTickTimes(song.charts[*selected].notes, song.Timing());
-    }
-    {
-        std::lock_guard<std::mutex> lock(m_timingLock);
-        m_newTickTimes.swap(times);
-        m_newTicksWaiting = true;
-    }
-    // `times` now holds what the worker left: freed here, not under the lock.
 }
 
 void CChartEditorDlg::RefreshLoop() {

@@ -69,4 +69,22 @@ TEST_F(Window, ToolkitKeysMoveSelectCopyAndPaste) {
     EXPECT_EQ(dialogs.messages.back().rfind("\"soon\" is no beat", 0), 0u);
 }
 
+// The menu item reaches the worker: a note ahead of the play position is
+// handed to the player as a tick, and only while the item is on.
+TEST_F(Window, NoteTickHandsTheNextNoteToThePlayer) {
+    LoadSong(120.0f);
+    window->SetSteps("08080808");
+    QAction* tick = window->findChild<QAction*>("noteTick");
+    player.position = 0.1; // the note at 0.25 s lies within the hand-over lead
+    player.ChangeState(player::PlayState::kPlaying);
+    QTest::qWait(50);
+    EXPECT_DOUBLE_EQ(player.lastTick.load(), -1.0);
+    tick->trigger();
+    for (int i = 0; i < 100 && player.lastTick.load() < 0; ++i) {
+        QTest::qWait(10);
+    }
+    EXPECT_DOUBLE_EQ(player.lastTick.load(), 0.25);
+    player.ChangeState(player::PlayState::kPaused);
+}
+
 } // namespace
