@@ -16,19 +16,33 @@ inline constexpr std::int32_t kRowsPerMeasure = 4 * kRowsPerBeat;
 // count times a column count never overflows.
 inline constexpr std::int32_t kMaxRows = 1 << 26;
 
+// What a note asks of the player. A Normal note is a tap, or a hold when it
+// has a length; a Roll always has one. The others are single rows: a Mine is
+// to be avoided, a Lift is hit on release, a Fake is shown and never judged,
+// an AutoKeysound only sounds.
+enum class NoteKind : std::uint8_t { Normal, Roll, Mine, Lift, Fake, AutoKeysound };
+
 struct Note {
     std::int32_t row = 0;
     std::uint8_t column = 0;
-    // 0 for a tap; otherwise a hold from row to row + holdRows.
+    // 0 for a single row; otherwise a hold or roll from row to row + holdRows.
     std::int32_t holdRows = 0;
+    NoteKind kind = NoteKind::Normal;
+    // The file's keysound index + 1 (".ssc" "1[3]"); 0 for none.
+    std::uint16_t keysound = 0;
 
     std::int32_t EndRow() const { return row + holdRows; }
     bool IsHold() const { return holdRows > 0; }
+    bool IsRoll() const { return holdRows > 0 && kind == NoteKind::Roll; }
+    // Taps, holds, rolls and lifts: the notes a player steps on.
+    bool IsStep() const {
+        return kind == NoteKind::Normal || kind == NoteKind::Roll || kind == NoteKind::Lift;
+    }
     friend bool operator==(const Note&, const Note&) = default;
 };
 
 // Notes kept sorted by (row, column): lookups by row are binary searches,
-// and a 192nd-dense chart of a long song stays one flat array (12 bytes a
+// and a 192nd-dense chart of a long song stays one flat array (16 bytes a
 // note). In one column notes never overlap: a hold's span, tail included,
 // holds no other note of its column.
 class NoteData {

@@ -31,7 +31,9 @@ std::string_view StyleName(ChartStyle style) {
 
 bool SongChart::SameContent(const SongChart& other) const {
     return style == other.style && difficulty == other.difficulty && rating == other.rating &&
-           lengthRows == other.lengthRows && notes == other.notes;
+           lengthRows == other.lengthRows && notes == other.notes && stepsType == other.stepsType &&
+           description == other.description && radarValues == other.radarValues &&
+           timing == other.timing;
 }
 
 namespace {
@@ -53,11 +55,17 @@ bool SameContent(const Song& a, const Song& b) {
     if (a.title != b.title || a.artist != b.artist || a.bpm != b.bpm ||
         a.gapSeconds != b.gapSeconds || a.sampleStartSeconds != b.sampleStartSeconds ||
         a.sampleLengthSeconds != b.sampleLengthSeconds || a.changes != b.changes ||
-        a.stops != b.stops || a.charts.size() != b.charts.size()) {
+        a.stops != b.stops || a.delays != b.delays || a.warps != b.warps ||
+        a.charts.size() != b.charts.size() || a.otherCharts.size() != b.otherCharts.size()) {
         return false;
     }
     for (std::size_t i = 0; i < a.charts.size(); ++i) {
         if (!a.charts[i].SameContent(b.charts[i])) {
+            return false;
+        }
+    }
+    for (std::size_t i = 0; i < a.otherCharts.size(); ++i) {
+        if (!a.otherCharts[i].SameContent(b.otherCharts[i])) {
             return false;
         }
     }

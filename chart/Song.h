@@ -4,11 +4,12 @@
 #include "chart/TimingMap.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// The song document: everything a .dwi file holds. Values the program
+// The song document: everything a .dwi, .sm or .ssc file holds. Values the program
 // understands are fields; the file's own text is kept record by record so
 // that what the user did not change is written back byte for byte.
 namespace chart {
@@ -21,6 +22,22 @@ std::uint8_t ColumnsOf(ChartStyle style);
 // "SINGLE", "DOUBLE", "COUPLE", "SOLO".
 std::string_view StyleName(ChartStyle style);
 
+// The file format a song came in; Save writes it back in the same one.
+enum class SongFormat : std::uint8_t { Dwi, Sm, Ssc };
+
+// A chart's own timing (".ssc" charts may carry one); the song's otherwise.
+struct ChartTiming {
+    float bpm = 0.01f;
+    float gapSeconds = 0.0f; // beat 0's song time: -#OFFSET
+    std::vector<BpmChange> changes;
+    std::vector<Stop> stops;
+    std::vector<Delay> delays;
+    std::vector<Warp> warps;
+
+    TimingMap Map() const { return TimingMap(bpm, gapSeconds, changes, stops, delays, warps); }
+    friend bool operator==(const ChartTiming&, const ChartTiming&) = default;
+};
+
 struct SongChart {
     ChartStyle style = ChartStyle::Single;
     std::string difficulty = "BASIC"; // as written in the file
@@ -32,7 +49,15 @@ struct SongChart {
     // Which record of the file this chart was read from; 0 for a new chart.
     std::uint32_t sourceId = 0;
 
-    // Same style, difficulty, rating, notes and length.
+    // What .sm and .ssc files say of a chart beside the above; empty for
+    // charts from .dwi files. stepsType is the file's own ("dance-single").
+    std::string stepsType;
+    std::string description;
+    std::string radarValues;
+    std::optional<ChartTiming> timing;
+
+    // Same style, difficulty, rating, notes, length, description, radar
+    // values and timing.
     bool SameContent(const SongChart& other) const;
 };
 
@@ -59,7 +84,15 @@ struct Song {
     float sampleLengthSeconds = 5.0f;
     std::vector<BpmChange> changes;
     std::vector<Stop> stops;
+    std::vector<Delay> delays;
+    std::vector<Warp> warps;
     std::vector<SongChart> charts;
+    // Charts of steps types the pad layouts do not show ("pump-single"...):
+    // kept, listed and written back, never edited. Their notes use
+    // notes.Columns() columns; style means nothing for them.
+    std::vector<SongChart> otherCharts;
+
+    SongFormat format = SongFormat::Dwi;
 
     // The file as read; empty for a song that was never read from a file.
     bool readFromFile = false;
@@ -67,7 +100,11 @@ struct Song {
     std::vector<SourceRecord> records;
     std::string lineEnd = "\r\n"; // the file's own, for records written anew
 
-    TimingMap Timing() const { return TimingMap(bpm, gapSeconds, changes, stops); }
+    TimingMap Timing() const { return TimingMap(bpm, gapSeconds, changes, stops, delays, warps); }
+    // The chart's own timing where it has one, else the song's.
+    TimingMap TimingOf(const SongChart& chart) const {
+        return chart.timing ? chart.timing->Map() : Timing();
+    }
     bool WasRead() const { return readFromFile; }
 };
 

@@ -20,55 +20,92 @@ double SecondsPerBeat(double bpm) {
     return std::isfinite(seconds) ? seconds : 0.0;
 }
 
+enum class EventKind { Change, Stop, Delay, WarpStart, WarpEnd };
+
 struct Event {
     double beat = 0.0;
-    bool isStop = false;
-    double value = 0.0; // BPM or milliseconds
+    EventKind kind = EventKind::Change;
+    double value = 0.0; // BPM, milliseconds, or the beat a warp ends
 };
+
+double PositiveSeconds(double ms) {
+    return std::isfinite(ms) && ms > 0.0 ? ms / 1000.0 : 0.0;
+}
 
 } // namespace
 
 TimingMap::TimingMap(float bpm, float gapSeconds, std::span<const BpmChange> changes,
-                     std::span<const Stop> stops) {
+                     std::span<const Stop> stops, std::span<const Delay> delays,
+                     std::span<const Warp> warps) {
     const double gap = std::isfinite(gapSeconds) ? static_cast<double>(gapSeconds) : 0.0;
     const double initialSpb = chart::HasUsableTempo(bpm) ? BeatSeconds(bpm) : 0.0;
     m_secondsPerBeatBeforeZero = initialSpb;
     m_usable = initialSpb > 0.0;
 
     std::vector<Event> events;
-    events.reserve(changes.size() + stops.size());
+    events.reserve(changes.size() + stops.size() + delays.size() + 2 * warps.size());
     for (const BpmChange& change : changes) {
         if (std::isfinite(change.beat)) {
-            events.push_back({std::max(change.beat, 0.0), false, change.bpm});
+            events.push_back({std::max(change.beat, 0.0), EventKind::Change, change.bpm});
         }
     }
     for (const Stop& stop : stops) {
         if (std::isfinite(stop.beat)) {
-            events.push_back({std::max(stop.beat, 0.0), true, stop.durationMs});
+            events.push_back({std::max(stop.beat, 0.0), EventKind::Stop, stop.durationMs});
+        }
+    }
+    for (const Delay& delay : delays) {
+        if (std::isfinite(delay.beat)) {
+            events.push_back({std::max(delay.beat, 0.0), EventKind::Delay, delay.durationMs});
+        }
+    }
+    for (const Warp& warp : warps) {
+        const double begin = std::max(warp.beat, 0.0);
+        const double end = warp.beat + warp.lengthBeats;
+        if (std::isfinite(warp.beat) && std::isfinite(end) && end > begin) {
+            events.push_back({begin, EventKind::WarpStart, end});
+            events.push_back({end, EventKind::WarpEnd, end});
         }
     }
     // Stable: of two changes at one beat the later one in the file wins.
     std::stable_sort(events.begin(), events.end(),
                      [](const Event& a, const Event& b) { return a.beat < b.beat; });
 
-    m_segments.push_back({0.0, gap, gap, initialSpb, static_cast<double>(bpm)});
+    double tempoSpb = initialSpb;
+    double warpEnd = 0.0; // warps overlapping end at the last of their ends
+    const auto effectiveSpb = [&](double beat) { return beat < warpEnd ? 0.0 : tempoSpb; };
+    m_segments.push_back({0.0, gap, gap, gap, initialSpb, static_cast<double>(bpm)});
     for (const Event& event : events) {
         Segment* last = &m_segments.back();
         if (event.beat > last->beat) {
-            const double arrive =
+            const double reach =
                 last->departSeconds + (event.beat - last->beat) * last->secondsPerBeat;
-            m_segments.push_back({event.beat, arrive, arrive, last->secondsPerBeat, last->bpm});
+            m_segments.push_back(
+                {event.beat, reach, reach, reach, last->secondsPerBeat, last->bpm});
             last = &m_segments.back();
         }
-        if (event.isStop) {
-            if (std::isfinite(event.value) && event.value > 0.0) {
-                last->departSeconds += event.value / 1000.0;
-            }
-        } else {
-            last->bpm = event.value;
-            last->secondsPerBeat = SecondsPerBeat(event.value);
-            m_usable = m_usable && last->secondsPerBeat > 0.0;
+        switch (event.kind) {
+        case EventKind::Stop:
+            last->departSeconds += PositiveSeconds(event.value);
+            break;
+        case EventKind::Delay: {
+            const double delay = PositiveSeconds(event.value);
+            last->arriveSeconds += delay;
+            last->departSeconds += delay;
+            break;
         }
+        case EventKind::Change:
+            last->bpm = event.value;
+            tempoSpb = SecondsPerBeat(event.value);
+            m_usable = m_usable && tempoSpb > 0.0;
+            break;
+        case EventKind::WarpStart:
+            warpEnd = std::max(warpEnd, event.value);
+            break;
+        case EventKind::WarpEnd:
+            break;
+        }
+        last->secondsPerBeat = effectiveSpb(last->beat);
     }
 }
 
@@ -84,7 +121,7 @@ double TimingMap::SecondsAt(double beat) const {
     }
     const Segment& first = m_segments.front();
     if (beat < first.beat) {
-        return first.arriveSeconds + beat * m_secondsPerBeatBeforeZero;
+        return first.reachSeconds + beat * m_secondsPerBeatBeforeZero;
     }
     const Segment& segment = SegmentAtBeat(beat);
     if (beat == segment.beat) {
@@ -98,17 +135,17 @@ double TimingMap::BeatAt(double seconds) const {
         return std::numeric_limits<double>::quiet_NaN();
     }
     const Segment& first = m_segments.front();
-    if (seconds < first.arriveSeconds) {
+    if (seconds < first.reachSeconds) {
         if (m_secondsPerBeatBeforeZero <= 0.0) {
             return -std::numeric_limits<double>::infinity();
         }
-        return (seconds - first.arriveSeconds) / m_secondsPerBeatBeforeZero;
+        return (seconds - first.reachSeconds) / m_secondsPerBeatBeforeZero;
     }
     // The last segment reached by this time; of several reached at once
     // (stretches that take no time) the latest.
     const auto it =
         std::upper_bound(m_segments.begin(), m_segments.end(), seconds,
-                         [](double s, const Segment& seg) { return s < seg.arriveSeconds; });
+                         [](double s, const Segment& seg) { return s < seg.reachSeconds; });
     const Segment& segment = *(it - 1);
     if (seconds <= segment.departSeconds) {
         return segment.beat;
