@@ -93,4 +93,35 @@ TEST(TimingMap, ChangesAndStopsMoveLaterBeatsAndHostileValuesStayBounded) {
     }
 }
 
+// 120 BPM from the Gap at 1 s; a 500 ms delay at beat 2 (its notes sound
+// after it), a warp over beats 4-6 (no time), a 250 ms stop at beat 8, and in
+// the second map a change to 240 BPM inside the warp that holds after it.
+// Worked by hand.
+TEST(TimingMap, DelaysHoldBeforeTheBeatAndWarpsSkipBeatsInNoTime) {
+    const std::vector<chart::Stop> stops{{8.0, 250.0}};
+    const std::vector<chart::Delay> delays{{2.0, 500.0}};
+    const std::vector<chart::Warp> warps{{4.0, 2.0}};
+    const chart::TimingMap map(120.0f, 1.0f, {}, stops, delays, warps);
+    const std::pair<double, double> kSecondsAt[] = {{1.0, 1.5}, {2.0, 2.5}, {3.0, 3.0},
+                                                    {4.0, 3.5}, {5.0, 3.5}, {6.0, 3.5},
+                                                    {7.0, 4.0}, {8.0, 4.5}, {9.0, 5.25}};
+    for (const auto& [beat, seconds] : kSecondsAt) {
+        EXPECT_EQ(map.SecondsAt(beat), seconds) << beat;
+    }
+    // During the delay the beat waits at 2; at the warp the latest beat wins.
+    const std::pair<double, double> kBeatAt[] = {{1.75, 1.5}, {2.25, 2.0}, {2.5, 2.0}, {3.0, 3.0},
+                                                 {3.5, 6.0},  {3.75, 6.5}, {4.6, 8.0}, {5.25, 9.0}};
+    for (const auto& [seconds, beat] : kBeatAt) {
+        EXPECT_EQ(map.BeatAt(seconds), beat) << seconds;
+    }
+    const std::vector<chart::BpmChange> inWarp{{5.0, 240.0}};
+    const chart::TimingMap changed(120.0f, 1.0f, inWarp, {}, {}, warps);
+    EXPECT_EQ(changed.SecondsAt(6.0), 3.0);
+    EXPECT_EQ(changed.SecondsAt(7.0), 3.25);
+    EXPECT_EQ(changed.BpmAt(6.5), 240.0);
+    // Warps of no finite positive length are ignored.
+    const std::vector<chart::Warp> empty{{1.0, 0.0}, {1.0, -2.0}, {1.0, kNan}};
+    EXPECT_EQ(chart::TimingMap(120.0f, 0.0f, {}, {}, {}, empty).SecondsAt(2.0), 1.0);
+}
+
 } // namespace
