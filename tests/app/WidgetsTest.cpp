@@ -18,6 +18,7 @@
 #include <QSlider>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <cmath>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
@@ -138,9 +139,12 @@ TEST(MediaPlayerControl, ButtonsAndSeekBarDriveThePlayerAndLeaveTheKeyboard) {
 constexpr int kRate = 22050;
 
 // A mono WAV of decaying 60 Hz thumps at `bpm` from `firstBeat` on.
-std::string WriteThumps(const std::string& name, double bpm, double firstBeat, double seconds) {
+// From changeAt (song time) on, the thumps come at laterBpm.
+std::string WriteThumps(const std::string& name, double bpm, double firstBeat, double seconds,
+                        double laterBpm = 0.0, double changeAt = 1e9) {
     std::vector<std::int16_t> samples(static_cast<std::size_t>(seconds * kRate), 0);
-    for (double beat = firstBeat; beat < seconds; beat += 60.0 / bpm) {
+    for (double beat = firstBeat; beat < seconds;
+         beat += 60.0 / (beat + 1e-9 >= changeAt ? laterBpm : bpm)) {
         const auto start = static_cast<std::size_t>(std::ceil(beat * kRate));
         for (std::size_t i = 0; i < kRate / 5 && start + i < samples.size(); ++i) {
             const double t = static_cast<double>(i) / kRate;
@@ -196,6 +200,31 @@ TEST(FindTempoDlg, ListenTriesACandidateThenCloseUndoesItAndApplyKeepsOne) {
         EXPECT_TRUE(QTest::qWaitFor([&alive] { return alive.isNull(); }, 1000))
             << "the dialog deletes itself when closed";
     }
+}
+
+// A song that steps from 120 to 150 BPM on its beat 30 (15.25 s): the map
+// is the first row, named by its start and change, and Apply sets it whole.
+TEST(FindTempoDlg, OffersATimingMapFirstForASongThatChangesTempoAndAppliesIt) {
+    const std::string song = WriteThumps("thumps_120_150.wav", 120, 0.25, 30, 150, 15.25);
+    Calls calls;
+    std::vector<audio::TimingMapFit> maps;
+    app::FindTempoHooks hooks = calls.Hooks();
+    hooks.setTimingMap = [&maps](const audio::TimingMapFit& map) { maps.push_back(map); };
+    auto* dialog = new app::FindTempoDlg(song, 99.0f, 0.5f, hooks);
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitFor([dialog] { return dialog->Finished(); }, 30000));
+    ASSERT_TRUE(dialog->OfferedMap().has_value());
+    const auto* list = dialog->findChild<QTreeWidget*>();
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->topLevelItem(0)->text(0).toStdString(), "120.00 + 1 change");
+    dialog->SelectCandidate(0);
+    ButtonOf(*dialog, "Apply")->click();
+    ASSERT_EQ(maps.size(), 1U);
+    EXPECT_NEAR(maps[0].bpm, 120.0, 0.05);
+    EXPECT_NEAR(maps[0].gapSeconds, 0.25, 0.002);
+    ASSERT_EQ(maps[0].changes.size(), 1U);
+    EXPECT_NEAR(maps[0].changes[0].beat, 30.0, 1e-9);
+    EXPECT_NEAR(maps[0].changes[0].bpm, 150.0, 0.05);
 }
 
 // Fixed faults: the .dwi dialogs listed only lower-case extensions, and
