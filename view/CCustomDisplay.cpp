@@ -84,7 +84,7 @@ std::function<double(double)> SecondsAtRow(const chart::Song& song, int pixelsPe
     // Above this the lane stands still (see ScrollAt).
     constexpr float kMaxDrawnBpm = 10000.0F;
     const double pixels = std::max(pixelsPerBeat, 1);
-    if (song.changes.empty() && song.stops.empty()) {
+    if (song.HasConstantTempo()) {
         if (!(song.bpm > 0.0F) || song.bpm > kMaxDrawnBpm) {
             return {};
         }
@@ -294,7 +294,7 @@ void CCustomDisplay::SetMarkFont(QPainter& painter) const {
 
 void CCustomDisplay::DrawTempoMarks(const LaneFrame& frame, int lineLastX, QPainter& painter) {
     const chart::Song& song = m_owner->Song();
-    if (song.changes.empty() && song.stops.empty()) {
+    if (song.HasConstantTempo()) {
         return;
     }
     SetMarkFont(painter);
