@@ -15,8 +15,7 @@ using edit_test::ChartOf;
 // edit below pads it.
 TEST(NoteKinds, PutReplacesOtherKindsTakesAwayTheSameAndLeavesHoldsWhole) {
     const Note tap{0, 1}, mine{0, 1, 0, Mine}, lift{0, 1, 0, Lift}, fake{0, 1, 0, Fake};
-    const Note hold{0, 1, 48}, left{0, 0}, right{0, 3}, spanMine{24, 1, 0, Mine};
-    const Note leftLift{0, 0, 0, Lift}, sideMine{24, 2, 0, Mine};
+    const Note hold{0, 1, 48}, left{0, 0}, right{0, 3}, leftLift{0, 0, 0, Lift};
     const struct {
         const char* what;
         std::vector<Note> before;
@@ -30,8 +29,7 @@ TEST(NoteKinds, PutReplacesOtherKindsTakesAwayTheSameAndLeavesHoldsWhole) {
         {"fake onto a lift", {lift}, fake, {fake}, "Add Fake"},
         {"mine onto a mine", {mine}, mine, {}, "Remove Mine"},
         {"lift onto a hold's head", {hold}, lift, {lift}, "Add Lift"},
-        {"mine into a hold's span", {hold}, spanMine, {hold}, ""},
-        {"mine beside a hold", {hold}, sideMine, {hold, sideMine}, "Add Mine"},
+        {"mine into a hold's span", {hold}, {24, 1, 0, Mine}, {hold}, ""},
         // A SINGLE row steps on two arrows at most; mines and fakes are no steps.
         {"lift into a full jump", {left, right}, lift, {left, right}, ""},
         {"mine into a full jump", {left, right}, mine, {left, mine, right}, "Add Mine"},
@@ -52,11 +50,10 @@ TEST(NoteKinds, PutReplacesOtherKindsTakesAwayTheSameAndLeavesHoldsWhole) {
 // and holds only, whatever was chosen. At 120 BPM and the 8th snap, 1.0 s is
 // row 96 and a cell 24 rows.
 TEST(NoteKinds, EntryKindMakesRollsAndMinesOnlyWhereTheFileHoldsThem) {
-    for (const chart::SongFormat format : {chart::SongFormat::Dwi, chart::SongFormat::Sm}) {
-        const bool dwi = format == chart::SongFormat::Dwi;
+    for (const bool dwi : {true, false}) {
         SCOPED_TRACE(dwi ? "dwi" : "sm");
         chart::Song song = dwi::ReadSong("#BPM:120;\n#SINGLE:BASIC:1:00000000;\n");
-        song.format = format;
+        song.format = dwi ? chart::SongFormat::Dwi : chart::SongFormat::Sm;
         edit::SongEditor editor(song);
         editor.SetEntryKind(Roll);
         editor.PressKey(0, 1.0);

@@ -396,7 +396,6 @@ TEST_F(CCustomDisplayTest, EachNoteKindPaintsApartFromTapsAndHolds) {
             EXPECT_LT(qGray(cell({48, column, 0, Mine}).pixel(10 * scale, 10 * scale)), 80);
             const QImage hold = cell({0, column, 96}, 30, 60);
             const QImage roll = cell({0, column, 96, Roll}, 30, 60);
-            EXPECT_NE(roll, hold);
             EXPECT_EQ(hold.pixel(8 * scale, 0), 0xFFB0F080);
             for (int i = 0; i < roll.width() * roll.height(); ++i) {
                 ASSERT_NE(roll.pixel(i % roll.width(), i / roll.width()), 0xFFB0F080) << i;
