@@ -290,6 +290,9 @@ SongChart ConvertChart(const SongChart& chart, SongFormat source, SongFormat tar
             out.description = std::string(Trimmed(chart.difficulty));
         }
     }
+    if (out.stepsType.empty()) {
+        out.stepsType = std::string(StepsTypeOf(chart.style));
+    }
     if (target == SongFormat::Sm) {
         out.timing.reset();
     }
@@ -377,6 +380,11 @@ std::vector<std::string> ConversionLosses(const Song& song, SongFormat target) {
             keysounds += note.keysound != 0 && note.IsStep() ? 1U : 0U;
         }
     }
+    if (target != SongFormat::Dwi) {
+        for (const SongChart& chart : song.otherCharts) {
+            keptIds.insert(chart.sourceId);
+        }
+    }
     add(mines, "mine", "mines");
     add(rolls, "roll (written as a hold)", "rolls (written as holds)");
     add(lifts, "lift (written as a tap)", "lifts (written as taps)");
@@ -416,9 +424,14 @@ std::vector<std::string> ConversionLosses(const Song& song, SongFormat target) {
 
     if (target != SongFormat::Ssc) {
         const chart::ChartTiming songTiming = SongTiming(song);
-        for (const SongChart& chart : song.charts) {
-            if (Kept(chart, target) && chart.timing && *chart.timing != songTiming) {
-                losses.push_back("per-chart timing of " + ChartName(chart));
+        for (const auto* charts : {&song.charts, &song.otherCharts}) {
+            for (const SongChart& chart : *charts) {
+                // Charts of other steps types are not in a .dwi at all.
+                const bool written =
+                    charts == &song.charts ? Kept(chart, target) : target != SongFormat::Dwi;
+                if (written && chart.timing && *chart.timing != songTiming) {
+                    losses.push_back("per-chart timing of " + ChartName(chart));
+                }
             }
         }
     }
