@@ -110,13 +110,13 @@ std::string_view Trimmed(std::string_view text) {
 }
 
 std::vector<std::string_view> Split(std::string_view text, char separator) {
-    std::vector<std::string_view> parts;
+    std::vector<std::string_view> fields;
     std::size_t start = 0;
     for (;;) {
         const std::size_t at = text.find(separator, start);
-        parts.push_back(Trimmed(text.substr(start, at - start)));
+        fields.push_back(Trimmed(text.substr(start, at - start)));
         if (at == std::string_view::npos) {
-            return parts;
+            return fields;
         }
         start = at + 1;
     }
@@ -140,10 +140,10 @@ std::size_t ChangingSegments(const SegmentKind& kind, std::string_view value) {
         if (item.empty()) {
             continue;
         }
-        const std::vector<std::string_view> parts = Split(item, '=');
-        bool isDefault = first && !kind.defaults.front().empty() && SameValue(parts[0], "0");
+        const std::vector<std::string_view> fields = Split(item, '=');
+        bool isDefault = first && !kind.defaults.front().empty() && SameValue(fields[0], "0");
         for (std::size_t i = 0; isDefault && i < kind.defaults.size(); ++i) {
-            const std::string_view given = i + 1 < parts.size() ? parts[i + 1] : kind.defaults[i];
+            const std::string_view given = i + 1 < fields.size() ? fields[i + 1] : kind.defaults[i];
             isDefault = kind.defaults[i].empty() || SameValue(given, kind.defaults[i]);
         }
         first = false;
