@@ -306,6 +306,64 @@ TEST(DwiTools, InfoReportsEveryChartWithItsTimingAndCopyKeepsTheBytes) {
     EXPECT_EQ(FileText(dir + "/copy.dwi"), file);
 }
 
+TEST(DwiTools, InfoCountsNoteKindsAndEachChartsOwnTiming) {
+    using chart::Note, chart::NoteKind;
+    chart::Song song;
+    song.format = chart::SongFormat::Ssc;
+    song.bpm = 128.3f;
+    song.gapSeconds = -0.012f;
+    song.delays = {{4.0, 250.0}};
+    song.warps = {{8.0, 2.0}};
+    chart::SongChart hard;
+    for (const Note& note :
+         {Note{0, 0}, Note{0, 1, 48, NoteKind::Roll}, Note{48, 2, 0, NoteKind::Mine},
+          Note{96, 0, 0, NoteKind::Fake}, Note{96, 3, 0, NoteKind::Lift}, Note{144, 2, 24}}) {
+        hard.notes.AppendSorted(note);
+    }
+    chart::SongChart own;
+    own.notes.AppendSorted({48, 0});
+    own.timing = chart::ChartTiming{60.0f, 0.0f, {}, {}, {}, {}};
+    chart::SongChart pump;
+    pump.stepsType = "pump-single";
+    pump.notes = chart::NoteData(5);
+    pump.notes.AppendSorted({0, 4});
+    song.charts = {hard, own};
+    song.otherCharts = {pump};
+
+    const std::string dir = TempFolder("info");
+    std::FILE* out = std::fopen((dir + "/out.json").c_str(), "w");
+    std::FILE* err = std::fopen((dir + "/err.txt").c_str(), "w");
+    EXPECT_FALSE(app::PrintInfo({"a.ssc", "b.sm"}, out, err, [&song](const std::string& path) {
+        return path == "a.ssc" ? dwi::SongFile{song, "", {}}
+                               : dwi::SongFile{{}, "Could not read " + path, {}};
+    }));
+    std::fclose(out), std::fclose(err);
+    EXPECT_EQ(FileText(dir + "/err.txt"), "Could not read b.sm\n");
+    const auto info = nlohmann::ordered_json::parse(FileText(dir + "/out.json"));
+    std::string keys;
+    for (const auto& item : info.items()) {
+        keys += item.key() + " ";
+    }
+    EXPECT_EQ(keys, "file title artist bpm gap_ms changes stops delays warps charts ");
+    // Worked by hand. Row 0: a tap and a roll start, a jump; row 96: the
+    // fake is no step, so the lift stands alone. The hold ends at row 168,
+    // beat 3.5. The second chart's tap at beat 1 sounds at 1 s of its 60 BPM.
+    const auto expected = nlohmann::ordered_json::parse(R"({
+        "bpm": 128.3, "gap_ms": -12, "delays": [[4, 250]], "warps": [[8, 2]], "charts": [
+        {"style": "SINGLE", "taps": 1, "holds": 1, "rolls": 1, "mines": 1, "lifts": 1,
+         "fakes": 1, "jumps": 1, "last_beat": 3.5},
+        {"taps": 1, "last_note_seconds": 1.0, "bpm": 60, "gap_ms": 0, "changes": [],
+         "stops": [], "delays": [], "warps": []},
+        {"style": "pump-single", "taps": 1, "holds": 0}]})")
+                              .flatten();
+    ASSERT_EQ(info["charts"].size(), 3U);
+    const auto flat = info.flatten();
+    for (const auto& item : expected.items()) {
+        EXPECT_EQ(flat.value(item.key(), nlohmann::ordered_json("absent")), item.value())
+            << item.key();
+    }
+}
+
 } // namespace
 
 // Fixed fault: a file with no steady beat and no map read the best of an
