@@ -96,7 +96,8 @@ json FloatNumber(float value, int exponent = 0) {
     return Number(std::isfinite(value) ? scaled : static_cast<double>(value));
 }
 
-// "changes", "stops", "delays" and "warps" of a timing.
+// "changes", "stops" (ms), "delays" (seconds, as the formats write them) and
+// "warps" (beats) of a timing.
 template <typename Timing> void PutTimingLists(json& into, const Timing& timing) {
     json changes = json::array();
     for (const chart::BpmChange& change : timing.changes) {
@@ -108,7 +109,7 @@ template <typename Timing> void PutTimingLists(json& into, const Timing& timing)
     }
     json delays = json::array();
     for (const chart::Delay& delay : timing.delays) {
-        delays.push_back({delay.beat, Number(delay.durationMs)});
+        delays.push_back({delay.beat, Number(delay.durationMs / 1000.0)});
     }
     json warps = json::array();
     for (const chart::Warp& warp : timing.warps) {

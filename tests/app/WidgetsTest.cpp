@@ -349,7 +349,7 @@ TEST(DwiTools, InfoCountsNoteKindsAndEachChartsOwnTiming) {
     // fake is no step, so the lift stands alone. The hold ends at row 168,
     // beat 3.5. The second chart's tap at beat 1 sounds at 1 s of its 60 BPM.
     const auto expected = nlohmann::ordered_json::parse(R"({
-        "bpm": 128.3, "gap_ms": -12, "delays": [[4, 250]], "warps": [[8, 2]], "charts": [
+        "bpm": 128.3, "gap_ms": -12, "delays": [[4, 0.25]], "warps": [[8, 2]], "charts": [
         {"style": "SINGLE", "taps": 1, "holds": 1, "rolls": 1, "mines": 1, "lifts": 1,
          "fakes": 1, "jumps": 1, "last_beat": 3.5},
         {"taps": 1, "last_note_seconds": 1.0, "bpm": 60, "gap_ms": 0, "changes": [],
