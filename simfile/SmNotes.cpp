@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <numeric>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -300,13 +301,15 @@ std::vector<Cell> CellsOf(const chart::NoteData& notes) {
     return cells;
 }
 
-// gcd(48, offsets in the measure): 192 / it is the rows per measure.
+// The fewest rows that place every offset exactly are 192 / gcd(192,
+// offsets); below 4 the next multiple that divides 192 (3 rows become 6).
 int RowsFor(std::span<const Cell> cells) {
-    int step = kRowsPerMeasure / 4;
+    int step = kRowsPerMeasure;
     for (const Cell& cell : cells) {
         step = std::gcd(step, static_cast<int>(cell.row % kRowsPerMeasure));
     }
-    return kRowsPerMeasure / step;
+    const int rows = kRowsPerMeasure / step;
+    return rows == 3 ? 6 : std::max(rows, 4);
 }
 
 } // namespace
