@@ -51,7 +51,7 @@ public:
         source.key = std::move(key);
         source.terminated = span.terminated;
         source.text = std::string(m_bytes.substr(span.begin, span.end - span.begin));
-        const std::string& k = source.key;
+        const std::string k = source.key;
         const bool ssc = m_song.format == chart::SongFormat::Ssc;
         if (ssc && k == "NOTEDATA") {
             AbortBlock();
@@ -85,7 +85,9 @@ public:
                 Demote(m_owner, detail::SlotOf(k));
             }
         } else if (ssc && k == "VERSION") {
+            // It decides how warps read: part of what the song means.
             m_version = detail::ParseVersion(Fields(span));
+            source.interpreted = true;
         }
         records.push_back(std::move(source));
         if (ssc && m_block && IsNotesKey(k) && records.back().interpreted) {

@@ -10,6 +10,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <string>
 
 namespace sm::detail {
 
@@ -58,6 +59,34 @@ struct Item {
     double value = 0.0;
 };
 
+// Seconds as milliseconds, rounded once from the decimal text (a product
+// with 1000 would round twice, and some values could not be written back).
+double MillisecondsOf(std::string_view text) {
+    text = Trimmed(text);
+    std::size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        ++i;
+    }
+    const auto digits = [&text, &i]() {
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+            ++i;
+        }
+    };
+    digits();
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        digits();
+    }
+    const std::string mantissa(text.substr(0, i));
+    long long exponent = 3;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        const std::string_view rest = text.substr(i + 1);
+        const double e = dwi::ParseDouble(rest.substr(0, std::min<std::size_t>(rest.size(), 8)));
+        exponent += static_cast<long long>(std::clamp(e, -1e6, 1e6));
+    }
+    return dwi::ParseDouble(mantissa + "e" + std::to_string(exponent));
+}
+
 enum class ListKind { Bpms, Stops, Delays, Warps };
 
 const char* ItemProblem(ListKind kind, const Item& item) {
@@ -96,14 +125,14 @@ std::vector<Item> ReadList(ListKind kind, std::string_view key, std::string_view
             Trimmed(item.substr(equals + 1)).empty()) {
             continue;
         }
+        const bool seconds = kind == ListKind::Stops || kind == ListKind::Delays;
         Item read{dwi::ParseDouble(item.substr(0, equals)),
-                  dwi::ParseDouble(item.substr(equals + 1))};
+                  seconds ? MillisecondsOf(item.substr(equals + 1))
+                          : dwi::ParseDouble(item.substr(equals + 1))};
         if (!std::isfinite(read.beat) || !std::isfinite(read.value)) {
             continue;
         }
-        if (kind == ListKind::Stops || kind == ListKind::Delays) {
-            read.value *= 1000.0;
-        } else if (kind == ListKind::Warps && version < kRelativeWarpsVersion) {
+        if (kind == ListKind::Warps && version < kRelativeWarpsVersion) {
             read.value -= read.beat;
         }
         if (const char* problem = ItemProblem(kind, read)) {
@@ -365,17 +394,39 @@ std::string DoubleText(double value) {
 }
 
 std::string SecondsText(double milliseconds) {
-    const double seconds = milliseconds / 1000.0;
+    // The shortest digits of the milliseconds, the point moved three places:
+    // read back with one rounding, they give the same milliseconds.
     std::array<char, 64> buffer{};
-    for (int precision = 1; precision <= 17; ++precision) {
-        const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), seconds,
-                                          std::chars_format::general, precision);
-        std::string candidate(buffer.data(), result.ptr);
-        if (dwi::ParseDouble(candidate) * 1000.0 == milliseconds) {
-            return candidate;
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), milliseconds,
+                                      std::chars_format::scientific);
+    const std::string_view sci(buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data()));
+    const std::size_t e = sci.find('e');
+    if (!std::isfinite(milliseconds) || e == std::string_view::npos) {
+        return DoubleText(milliseconds / 1000.0);
+    }
+    const bool negative = sci.front() == '-';
+    std::string digits;
+    for (char c : sci.substr(0, e)) {
+        if (c >= '0' && c <= '9') {
+            digits += c;
         }
     }
-    return DoubleText(seconds);
+    // value = 0.digits * 10^point
+    const long long point = std::stoll(std::string(sci.substr(e + 1))) - 3 + 1;
+    std::string text = negative ? "-" : "";
+    if (point > 21 || point < -6) {
+        return text + digits.substr(0, 1) + (digits.size() > 1 ? "." + digits.substr(1) : "") +
+               "e" + std::to_string(point - 1);
+    }
+    if (point <= 0) {
+        text += "0." + std::string(static_cast<std::size_t>(-point), '0') + digits;
+    } else if (static_cast<std::size_t>(point) >= digits.size()) {
+        text += digits + std::string(static_cast<std::size_t>(point) - digits.size(), '0');
+    } else {
+        const auto p = static_cast<std::size_t>(point);
+        text += digits.substr(0, p) + "." + digits.substr(p);
+    }
+    return text;
 }
 
 template <typename Timing> std::string BpmsText(const Timing& timing) {

@@ -369,7 +369,8 @@ std::string WriteSong(const Song& song) {
                            ";" + record.trailing;
                 }
             }
-        } else if (!record.interpreted || owner[std::string(SlotOf(record.key))] != i ||
+        } else if (!record.interpreted || record.key == "VERSION" ||
+                   owner[std::string(SlotOf(record.key))] != i ||
                    SongRecordUnchanged(record, song, version)) {
             out += record.text + record.trailing;
         } else {
