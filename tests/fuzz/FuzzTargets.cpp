@@ -206,7 +206,8 @@ void FuzzSimfile(const std::uint8_t* data, std::size_t size) {
             if (!charts->empty() && charts->front().notes.Columns() > 0) {
                 chart::SongChart& first = charts->front();
                 first.notes.Set({48, 0, 24, chart::NoteKind::Roll, 2});
-                first.lengthRows = std::max(first.lengthRows, first.notes.EndRow());
+                // The format holds whole measures only.
+                first.lengthRows = std::max(first.lengthRows, chart::kRowsPerMeasure);
             }
         }
         if (song.charts.size() > 1) {
