@@ -290,6 +290,11 @@ std::string WriteSong(const Song& song) {
     std::size_t lastChart = song.records.size();
     for (std::size_t i = 0; i < song.records.size(); ++i) {
         const SourceRecord& record = song.records[i];
+        // Song tags go before any "#NOTEDATA", read as a chart or not: after
+        // one that never reached its "#NOTES" they would join its block.
+        if (ssc && record.key == "NOTEDATA") {
+            firstChart = std::min(firstChart, i);
+        }
         if (record.chartId != 0) {
             firstChart = std::min(firstChart, i);
             lastChart = i;
@@ -383,6 +388,8 @@ std::string WriteSong(const Song& song) {
     }
     if (firstChart == song.records.size()) {
         addMissingSongTags();
+    }
+    if (lastChart == song.records.size()) {
         addNewCharts();
     }
     return out;
