@@ -345,23 +345,6 @@ double ParseVersion(const std::vector<std::string>& fields) {
     return fields.empty() ? kCurrentSscVersion : dwi::ParseDouble(fields.front());
 }
 
-double VersionOf(const Song& song) {
-    if (song.format != chart::SongFormat::Ssc) {
-        return kCurrentSscVersion;
-    }
-    double version = kCurrentSscVersion;
-    for (const chart::SourceRecord& record : song.records) {
-        if (record.key == "VERSION") {
-            ForEachSmRecord(record.text, [&](const dwi::RecordSpan& span) {
-                if (SmRecordKey(record.text, span) == "VERSION") {
-                    version = ParseVersion(SmRecordFields(record.text, span));
-                }
-            });
-        }
-    }
-    return version;
-}
-
 namespace {
 
 template <typename T, typename Parse> std::string RoundTrip(T value, Parse parse) {

@@ -40,8 +40,7 @@ bool ApplyChartRecord(std::string_view key, const std::vector<std::string>& fiel
                       chart::SongChart& chart, const chart::Song& song, double version,
                       std::vector<std::string>* leftOut);
 
-// The ".ssc" version the song's "#VERSION" gives, or the current one.
-double VersionOf(const chart::Song& song);
+// The ".ssc" version a "#VERSION" gives; the current one for no value.
 double ParseVersion(const std::vector<std::string>& fields);
 
 // Shortest texts that read back to the same value.

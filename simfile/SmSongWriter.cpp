@@ -282,7 +282,8 @@ std::string WriteSong(const Song& song) {
         return WriteOwnLayout(song);
     }
     const std::string& end = song.lineEnd;
-    const double version = VersionOf(song);
+    // Each "#VERSION" rules the tags after it, as the reader takes them.
+    double version = kCurrentSscVersion;
     const bool ssc = IsSsc(song);
     std::map<std::string, std::size_t, std::less<>> owner;
     std::map<std::uint32_t, Block> blocks;
@@ -381,6 +382,9 @@ std::string WriteSong(const Song& song) {
         } else {
             out += "#" + record.key + ":" + SongValue(SlotOf(record.key), song, version) + ";" +
                    record.trailing;
+        }
+        if (ssc && record.key == "VERSION" && record.interpreted && record.chartId == 0) {
+            version = ParseVersion(Parse(record).fields);
         }
         if (i == lastChart) {
             addNewCharts();
