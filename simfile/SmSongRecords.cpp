@@ -10,6 +10,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <map>
 #include <string>
 
 namespace sm::detail {
@@ -109,8 +110,7 @@ const char* ItemProblem(ListKind kind, const Item& item) {
     return nullptr;
 }
 
-// "beat=value,beat=value" sorted by beat (the later of two at one beat
-// wins, as the games keep one segment a row). Stops and delays come in
+// "beat=value,beat=value" in the file's order. Stops and delays come in
 // seconds and leave in milliseconds.
 std::vector<Item> ReadList(ListKind kind, std::string_view key, std::string_view text,
                            double version, std::vector<std::string>* leftOut) {
@@ -141,15 +141,17 @@ std::vector<Item> ReadList(ListKind kind, std::string_view key, std::string_view
         }
         items.push_back(read);
     }
-    std::stable_sort(items.begin(), items.end(),
-                     [](const Item& a, const Item& b) { return a.beat < b.beat; });
     if (kind == ListKind::Bpms) {
+        // One tempo a beat, the later one; the order stays the file's (the
+        // timing map sorts), so a list written back reads the same.
+        std::map<double, std::size_t> last;
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            last[items[i].beat] = i;
+        }
         std::vector<Item> unique;
-        for (const Item& item : items) {
-            if (!unique.empty() && unique.back().beat == item.beat) {
-                unique.back() = item;
-            } else {
-                unique.push_back(item);
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            if (last[items[i].beat] == i) {
+                unique.push_back(items[i]);
             }
         }
         items = std::move(unique);
@@ -189,11 +191,16 @@ bool ApplyTiming(std::string_view key, const std::vector<std::string>& fields, T
         if (items.empty()) {
             return false;
         }
-        // The first tempo holds from beat 0 wherever the file puts it.
-        timing.bpm = static_cast<float>(items.front().value);
+        // The earliest tempo holds from beat 0 wherever the file puts it.
+        const auto first =
+            std::min_element(items.begin(), items.end(),
+                             [](const Item& a, const Item& b) { return a.beat < b.beat; });
+        timing.bpm = static_cast<float>(first->value);
         timing.changes.clear();
-        for (std::size_t i = 1; i < items.size(); ++i) {
-            timing.changes.push_back({items[i].beat, items[i].value});
+        for (auto it = items.begin(); it != items.end(); ++it) {
+            if (it != first) {
+                timing.changes.push_back({it->beat, it->value});
+            }
         }
         return true;
     }
