@@ -88,8 +88,9 @@ inode=$(stat -c %i "$sm")
 xdotool key --clearmodifiers ctrl+a ctrl+m ctrl+s
 for _ in $(seq 50); do [ "$(stat -c %i "$sm")" != "$inode" ] && break; sleep 0.1; done
 [ "$(stat -c %i "$sm")" != "$inode" ] || fail "Ctrl+S did not save"
-[ "$(first_chart "$sm")" = "0001 00M0 0400 0000 0030 100M 0002 0000 0002 0000 0000 0000 " ] ||
-  [ "$(first_chart "$sm")" = "0001 00M0 0400 0000 0030 100M 0002 0000 0003 0000 0000 0000 " ] ||
+# The save pads the chart to cover the song: only the start is compared.
+mirrored="0001 00M0 0400 0000 0030 100M 0002 0000 0003 0000 0000 0000 "
+[ "$(first_chart "$sm" | cut -c1-${#mirrored})" = "$mirrored" ] ||
   fail "the saved chart is no mirror: $(first_chart "$sm")"
 [ "$(others_of "$sm")" = "$(others_of "$out/formats/original.sm")" ] || fail "the save changed other records"
 
