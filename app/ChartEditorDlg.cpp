@@ -8,6 +8,7 @@
 #include "app/EditActions.h"
 #include "app/KeyRouting.h"
 #include "app/LabelFit.h"
+#include "app/NoteKindMenu.h"
 #include "app/PlaceStatusLine.h"
 #include "app/PleaseWaitDlg.h"
 #include "app/Settings.h"
@@ -91,6 +92,7 @@ CChartEditorDlg::CChartEditorDlg(Services services, QWidget* parent)
         delete m_stepView;
         m_stepView = view;
     }
+    new NoteKindMenu(m_editor, *this);
     if (services.makePlayerControl) {
         QWidget* control = services.makePlayerControl(centralWidget(), m_player);
         control->setGeometry(m_playerControl->geometry());

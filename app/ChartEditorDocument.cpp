@@ -68,7 +68,7 @@ void CChartEditorDlg::OnDocumentChanged(const edit::ChangeNotice& notice) {
             m_timing.sampleStartSeconds = song.sampleStartSeconds;
             m_timing.sampleEndSeconds = song.sampleStartSeconds + song.sampleLengthSeconds;
             m_timingMap = song.Timing();
-            m_constantTempo = song.changes.empty() && song.stops.empty();
+            m_constantTempo = song.HasConstantTempo();
             // Undo, redo and the view's edits move the click grid; the
             // window's own timing edits place the next click themselves.
             if (fromOutside && m_timing.nextClickSeconds != chart::kClickNotArmedSeconds) {

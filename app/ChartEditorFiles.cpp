@@ -33,7 +33,7 @@ namespace {
 // A saved chart covers the song and two half-beats more, as it always did.
 std::int32_t CoveringRows(const chart::Song& song, double durationSeconds, std::int32_t rows) {
     constexpr std::int32_t kRowsPerSlot = chart::kRowsPerBeat / 2;
-    if (song.changes.empty() && song.stops.empty()) {
+    if (song.HasConstantTempo()) {
         chart::StepChart steps(static_cast<std::size_t>((rows + kRowsPerSlot - 1) / kRowsPerSlot),
                                chart::kEmptyStep);
         dwi::ExtendChartToCoverSong(steps, durationSeconds, song.bpm, song.gapSeconds);

@@ -74,22 +74,37 @@ QString ChartListPanel::RowText(const chart::SongChart& chart) {
         .arg(chart.rating);
 }
 
+QString ChartListPanel::OtherRowText(const chart::SongChart& chart) {
+    return QStringLiteral("%1  %2  %3")
+        .arg(QString::fromStdString(dwi::TextFromFileBytes(chart.stepsType)),
+             QString::fromStdString(dwi::TextFromFileBytes(chart.difficulty)))
+        .arg(chart.rating);
+}
+
 void ChartListPanel::Refresh() {
     // Setting the rows must not read as the user choosing one.
     const QSignalBlocker blocker(m_list);
     const std::vector<chart::SongChart>& charts = m_editor.Song().charts;
+    const std::vector<chart::SongChart>& others = m_editor.Song().otherCharts;
     const int count = static_cast<int>(charts.size());
-    while (m_list->count() > count) {
+    const int rows = count + static_cast<int>(others.size());
+    while (m_list->count() > rows) {
         delete m_list->takeItem(m_list->count() - 1);
     }
-    for (int row = 0; row < count; ++row) {
-        const QString text = RowText(charts[static_cast<std::size_t>(row)]);
+    for (int row = 0; row < rows; ++row) {
+        const bool other = row >= count;
+        const QString text = other ? OtherRowText(others[static_cast<std::size_t>(row - count)])
+                                   : RowText(charts[static_cast<std::size_t>(row)]);
         if (row >= m_list->count()) {
             m_list->addItem(QString());
         }
-        // A long difficulty is cut off in the narrow column.
-        m_list->item(row)->setText(text);
-        m_list->item(row)->setToolTip(text);
+        // A long difficulty is cut off in the narrow column. Other games'
+        // charts are listed greyed: kept and saved, not edited here.
+        QListWidgetItem* item = m_list->item(row);
+        item->setText(text);
+        item->setToolTip(other ? text + QStringLiteral(" (another game's layout: kept as it is)")
+                               : text);
+        item->setFlags(other ? Qt::NoItemFlags : Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     }
     const std::optional<std::size_t> selected = m_editor.SelectedChart();
     if (selected && *selected < charts.size()) {
@@ -109,7 +124,7 @@ QSize ChartListPanel::sizeHint() const {
 }
 
 void ChartListPanel::OnRowChosen(int row) {
-    if (row >= 0) {
+    if (row >= 0 && static_cast<std::size_t>(row) < m_editor.Song().charts.size()) {
         m_editor.SelectChart(static_cast<std::size_t>(row));
     }
     Refresh();

@@ -24,11 +24,11 @@ struct ChartListQuestions {
 };
 
 // The song's charts, one row each ("SINGLE  BASIC  5"), the selected one
-// highlighted, with "New Chart", "Duplicate Chart" and "Delete Chart".
-// Every change goes through the editor, so it is undoable; the rows are
-// only a picture of the editor's song, redrawn by Refresh(). The window
-// calls Refresh() from the editor's listener; the panel also refreshes
-// after its own edits. Window thread only; the editor outlives the panel.
+// highlighted, then the charts of other games' layouts greyed, with "New Chart", "Duplicate Chart"
+// and "Delete Chart". Every change goes through the editor, so it is undoable; the rows are only a
+// picture of the editor's song, redrawn by Refresh(). The window calls Refresh() from the editor's
+// listener; the panel also refreshes after its own edits. Window thread only; the editor outlives
+// the panel.
 class ChartListPanel : public QWidget {
     Q_OBJECT
 public:
@@ -39,6 +39,8 @@ public:
     void Refresh();
 
     static QString RowText(const chart::SongChart& chart);
+    // A chart of another game's steps type: "pump-single  Hard  9".
+    static QString OtherRowText(const chart::SongChart& chart);
 
     QSize sizeHint() const override;
 

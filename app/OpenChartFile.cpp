@@ -124,7 +124,7 @@ void CChartEditorDlg::LoadDocument(chart::Song song, std::optional<std::size_t> 
     ShowUndoState();
     RepaintStepView();
     // More than one chart: the list shows them (it stays once opened).
-    if (m_editor.Song().charts.size() > 1) {
+    if (m_editor.Song().charts.size() + m_editor.Song().otherCharts.size() > 1) {
         m_chartDock->show();
     }
 }

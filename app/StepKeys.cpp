@@ -77,8 +77,20 @@ bool StepKeys::Press(QKeyEvent* event, bool intoTextBox) {
     }
     // Any other key comes after the releases held back: they count first.
     LetGoHeldBackReleases();
-    // System keys (Alt and its combinations, F10) drive the menus and are
-    // not key presses for tapping or step input.
+    // Alt with a step key in step input puts a mine, whatever the entry
+    // kind: no menu has an arrow or keypad mnemonic.
+    if ((event->modifiers() & Qt::AltModifier) && !intoTextBox && m_host.stepInput() &&
+        !(event->modifiers() & Qt::ControlModifier)) {
+        if (const auto column = ColumnOfKey(key, keypad)) {
+            if (!event->isAutoRepeat()) {
+                m_host.editor.PressKey(*column, SongSecondsAt(PressedAtNs(event)),
+                                       chart::NoteKind::Mine);
+            }
+            return true;
+        }
+    }
+    // System keys (Alt and its other combinations, F10) drive the menus and
+    // are not key presses for tapping or step input.
     if ((event->modifiers() & Qt::AltModifier) || key == Qt::Key_Alt || key == Qt::Key_F10 ||
         key == Qt::Key_Meta || key == Qt::Key_AltGr) {
         return false;

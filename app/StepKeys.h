@@ -20,7 +20,8 @@ class MediaPlayer;
 namespace app {
 
 // The keyboard as an instrument: taps in tap mode, steps (held keys make
-// holds) in step input, Enter and Escape. Presses are placed in the song by
+// holds; the editor's entry kind says of what kind) in step input, a mine
+// with Alt and a step key in step input, Enter and Escape. Presses are placed in the song by
 // their event stamps, not by when the window got round to them.
 class StepKeys {
 public:

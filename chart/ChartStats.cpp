@@ -49,15 +49,24 @@ ChartStats StatsOf(const SongChart& chart, const TimingMap& timing) {
         }
         const std::size_t held = heldTails.size();
         std::size_t heads = 0;
-        for (; i < notes.size() && notes[i].row == row; ++i, ++heads) {
+        for (; i < notes.size() && notes[i].row == row; ++i) {
             const Note& note = notes[i];
+            lastRow = std::max(lastRow, note.EndRow());
+            // Mines, fakes and keysounds are not stepped on.
+            if (!note.IsStep()) {
+                stats.mines += note.kind == NoteKind::Mine ? 1 : 0;
+                continue;
+            }
+            ++heads;
             if (note.IsHold()) {
-                ++stats.holds;
+                ++(note.IsRoll() ? stats.rolls : stats.holds);
                 heldTails.push(note.EndRow());
             } else {
                 ++stats.taps;
             }
-            lastRow = std::max(lastRow, note.EndRow());
+        }
+        if (heads == 0) {
+            continue;
         }
         if (heads + held >= 3) {
             ++stats.hands;
@@ -81,7 +90,7 @@ std::vector<std::int32_t> DensityPerMeasure(const SongChart& chart) {
     const std::int32_t lastRow = notes.EndRow() - 1;
     std::vector<std::int32_t> perMeasure(static_cast<std::size_t>(lastRow / kRowsPerMeasure) + 1);
     for (const Note& note : notes.Notes()) {
-        ++perMeasure[static_cast<std::size_t>(note.row / kRowsPerMeasure)];
+        perMeasure[static_cast<std::size_t>(note.row / kRowsPerMeasure)] += note.IsStep() ? 1 : 0;
     }
     return perMeasure;
 }
@@ -94,7 +103,12 @@ std::string StatsLine(const ChartStats& stats) {
                   "Taps %d  Jumps %d  Hands %d  Holds %d  Peak %.1f notes/s  Length %ld:%02ld",
                   stats.taps, stats.jumps, stats.hands, stats.holds, stats.peakNps, seconds / 60,
                   seconds % 60);
-    return line;
+    std::string text = line;
+    // Only charts that have them say so: a .dwi chart's line stays as it was.
+    if (stats.rolls > 0 || stats.mines > 0) {
+        text += "  Rolls " + std::to_string(stats.rolls) + "  Mines " + std::to_string(stats.mines);
+    }
+    return text;
 }
 
 } // namespace chart

@@ -101,6 +101,11 @@ struct Song {
     std::string lineEnd = "\r\n"; // the file's own, for records written anew
 
     TimingMap Timing() const { return TimingMap(bpm, gapSeconds, changes, stops, delays, warps); }
+    // No tempo change, stop, delay or warp: the constant-tempo arithmetic
+    // holds everywhere.
+    bool HasConstantTempo() const {
+        return changes.empty() && stops.empty() && delays.empty() && warps.empty();
+    }
     // The chart's own timing where it has one, else the song's.
     TimingMap TimingOf(const SongChart& chart) const {
         return chart.timing ? chart.timing->Map() : Timing();

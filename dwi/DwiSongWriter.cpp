@@ -182,6 +182,16 @@ std::string WriteOwnLayout(const Song& song) {
     }
     out += "#SAMPLESTART:" + SecondsText(song.sampleStartSeconds) + ";\r\n";
     out += "#SAMPLELENGTH:" + SecondsText(song.sampleLengthSeconds) + ";\r\n";
+    // Tags the song keeps as text (a converted song's #FILE, #GENRE...);
+    // "#STATUS" is written above.
+    for (const SourceRecord& record : song.records) {
+        if (!record.interpreted && record.key != "STATUS") {
+            out += record.text + record.trailing;
+        }
+    }
+    if (out.back() != '\n') {
+        out += end;
+    }
     for (const SongChart& chart : song.charts) {
         out += ChartText(chart, end, true);
         out += end;

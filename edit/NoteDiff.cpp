@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <tuple>
 
 namespace edit {
 
@@ -13,8 +14,10 @@ bool HeadBefore(const Note& a, const Note& b) {
     return a.row < b.row || (a.row == b.row && a.column < b.column);
 }
 
+// Whole notes: a note that changes only its kind or keysound is a change too.
 bool NoteBefore(const Note& a, const Note& b) {
-    return HeadBefore(a, b) || (a.row == b.row && a.column == b.column && a.holdRows < b.holdRows);
+    return std::tuple(a.row, a.column, a.holdRows, a.kind, a.keysound) <
+           std::tuple(b.row, b.column, b.holdRows, b.kind, b.keysound);
 }
 
 std::vector<Note> Minus(const std::vector<Note>& a, const std::vector<Note>& b) {

@@ -50,8 +50,17 @@ std::int32_t CoveringLength(std::int32_t lengthRows, const NoteDiff& diff) {
 }
 
 bool RowIsFull(const chart::SongChart& chart, std::int32_t row) {
-    return chart.style == chart::ChartStyle::Single &&
-           chart.notes.HeadsIn(row, row + 1).size() >= kArrowsPerSingleRow;
+    if (chart.style != chart::ChartStyle::Single) {
+        return false;
+    }
+    const auto heads = chart.notes.HeadsIn(row, row + 1);
+    return static_cast<std::size_t>(std::count_if(heads.begin(), heads.end(), [](const auto& n) {
+               return n.IsStep();
+           })) >= kArrowsPerSingleRow;
+}
+
+bool FormatHolds(chart::SongFormat format, chart::NoteKind kind) {
+    return format != chart::SongFormat::Dwi || kind == chart::NoteKind::Normal;
 }
 
 std::optional<NoteEdit> AddArrowEdit(const chart::SongChart& chart, std::int32_t row,
@@ -99,19 +108,56 @@ std::optional<NoteEdit> ClearRowEdit(const chart::SongChart& chart, std::int32_t
 
 std::optional<NoteEdit> SetHoldEdit(const chart::SongChart& chart, std::int32_t row,
                                     std::uint8_t column, std::int32_t holdRows,
-                                    std::int32_t cellRows) {
+                                    std::int32_t cellRows, chart::NoteKind kind) {
     if (!RowInRange(row, cellRows) || column >= chart.notes.Columns() || holdRows < 0 ||
         holdRows >= chart::kMaxRows - row) {
         return std::nullopt;
     }
-    const chart::Note note{row, column, holdRows};
+    const bool roll = kind == chart::NoteKind::Roll && holdRows > 0;
+    chart::Note note{row, column, holdRows};
+    note.kind = roll ? chart::NoteKind::Roll : chart::NoteKind::Normal;
     const chart::NoteData before = Excerpt(chart.notes, row, note.EndRow() + 1);
     chart::NoteData after = before;
     after.Set(note);
     const chart::Note* head = chart.notes.Find(row, column);
-    std::string text = holdRows == 0                       ? "Add Note"
-                       : head != nullptr && head->IsHold() ? "Change Hold"
-                                                           : "Add Hold";
+    const bool change = head != nullptr && head->IsHold();
+    std::string text = holdRows == 0 ? "Add Note"
+                       : roll        ? (change ? "Change Roll" : "Add Roll")
+                                     : (change ? "Change Hold" : "Add Hold");
+    return Finish(chart, before, after, PaddedLength(chart, row, cellRows), std::move(text));
+}
+
+std::optional<NoteEdit> PutNoteEdit(const chart::SongChart& chart, std::int32_t row,
+                                    std::uint8_t column, chart::NoteKind kind,
+                                    std::int32_t cellRows) {
+    if (!RowInRange(row, cellRows) || column >= chart.notes.Columns() ||
+        kind == chart::NoteKind::Roll) {
+        return std::nullopt;
+    }
+    const std::string name = kind == chart::NoteKind::Mine           ? "Mine"
+                             : kind == chart::NoteKind::Lift         ? "Lift"
+                             : kind == chart::NoteKind::Fake         ? "Fake"
+                             : kind == chart::NoteKind::AutoKeysound ? "Keysound"
+                                                                     : "Note";
+    const chart::NoteData before = Excerpt(chart.notes, row, row + 1);
+    chart::NoteData after = before;
+    std::string text = "Add " + name;
+    const chart::Note* head = chart.notes.Find(row, column);
+    if (head != nullptr && !head->IsHold() && head->kind == kind) {
+        text = "Remove " + name;
+        after.Remove(row, column);
+    } else if (head != nullptr || chart.notes.Covering(row, column) == nullptr) {
+        // A step replacing a step keeps the row's count of them.
+        chart::SongChart rest;
+        rest.style = chart.style;
+        rest.notes = after;
+        rest.notes.Remove(row, column);
+        chart::Note note{row, column, 0};
+        note.kind = kind;
+        if (!note.IsStep() || !RowIsFull(rest, row)) {
+            after.Set(note);
+        }
+    }
     return Finish(chart, before, after, PaddedLength(chart, row, cellRows), std::move(text));
 }
 

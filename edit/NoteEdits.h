@@ -27,9 +27,15 @@ struct NoteEdit {
 // document.
 std::int32_t CoveringLength(std::int32_t lengthRows, const NoteDiff& diff);
 
-// A SINGLE row holds at most two arrows, as a half-beat slot does; the
-// other styles have no limit.
+// A SINGLE row holds at most two arrows to step on (taps, holds, rolls,
+// lifts), as a half-beat slot does; mines and fakes do not count. The other
+// styles have no limit.
 bool RowIsFull(const chart::SongChart& chart, std::int32_t row);
+
+// Whether a file of the format can hold notes of the kind: a .dwi file
+// holds only taps and holds (Normal), so nothing else may be entered there
+// that a save would drop.
+bool FormatHolds(chart::SongFormat format, chart::NoteKind kind);
 
 // Key entry (add mode): a tap at the row unless the column already has a
 // note there (a head, or a hold passing through) or the row is full; pads
@@ -50,10 +56,25 @@ std::optional<NoteEdit> ClearRowEdit(const chart::SongChart& chart, std::int32_t
                                      std::int32_t cellRows);
 
 // A note of holdRows (0 for a tap) at (row, column), replacing whatever it
-// overlaps in its column: makes, lengthens and shortens holds. "Add Hold",
-// "Change Hold" (the head was a hold already) or "Add Note". Pads the chart.
+// overlaps in its column: makes, lengthens and shortens holds, or rolls
+// when kind is Roll (any other kind makes holds). "Add Hold", "Change Hold"
+// (the head was a hold or roll already), "Add Roll", "Change Roll" or "Add
+// Note". Pads the chart.
 std::optional<NoteEdit> SetHoldEdit(const chart::SongChart& chart, std::int32_t row,
                                     std::uint8_t column, std::int32_t holdRows,
+                                    std::int32_t cellRows,
+                                    chart::NoteKind kind = chart::NoteKind::Normal);
+
+// A note of a single-row kind (Normal is a tap; Mine, Lift, Fake,
+// AutoKeysound) by a key or a click: a head of the same kind at (row,
+// column) is taken away ("Remove Mine"...); a head of another kind, a hold
+// or roll included, is replaced; an empty cell gets the note unless it is a
+// lift and the row is full ("Add Mine", "Add Lift", "Add Fake", "Add
+// Note"). A hold passing through the cell from an earlier row is left whole
+// (a stray click does not cut it). Nothing for Roll, which has a length.
+// Pads the chart.
+std::optional<NoteEdit> PutNoteEdit(const chart::SongChart& chart, std::int32_t row,
+                                    std::uint8_t column, chart::NoteKind kind,
                                     std::int32_t cellRows);
 
 // Only the chart's length: "Extend Chart" when row + cellRows lies past it.

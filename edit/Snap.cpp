@@ -16,7 +16,7 @@ std::size_t IndexOf(Snap snap) {
 }
 
 bool ConstantTempo(const chart::Song& song) {
-    return song.changes.empty() && song.stops.empty();
+    return song.HasConstantTempo();
 }
 
 // Seconds per cell at a constant tempo. The numerators (60 * rows / 48) are

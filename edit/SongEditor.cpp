@@ -135,9 +135,23 @@ bool SongEditor::AddArrow(std::int32_t row, std::uint8_t column) {
     return chart != nullptr && PushNoteEdit(AddArrowEdit(*chart, row, column, CellRows()));
 }
 
+chart::NoteKind SongEditor::EntryKind() const {
+    return FormatHolds(m_song.format, m_entryKind) ? m_entryKind : chart::NoteKind::Normal;
+}
+
 bool SongEditor::ToggleNote(std::int32_t row, std::uint8_t column) {
+    const chart::NoteKind kind = EntryKind();
+    if (kind != chart::NoteKind::Normal && kind != chart::NoteKind::Roll) {
+        return PutNote(row, column, kind);
+    }
     const chart::SongChart* chart = Selected();
     return chart != nullptr && PushNoteEdit(ToggleNoteEdit(*chart, row, column, CellRows()));
+}
+
+bool SongEditor::PutNote(std::int32_t row, std::uint8_t column, chart::NoteKind kind) {
+    const chart::SongChart* chart = Selected();
+    return chart != nullptr && FormatHolds(m_song.format, kind) &&
+           PushNoteEdit(PutNoteEdit(*chart, row, column, kind, CellRows()));
 }
 
 bool SongEditor::ClearRow(std::int32_t row) {
@@ -148,8 +162,19 @@ bool SongEditor::ClearRow(std::int32_t row) {
 bool SongEditor::SetHold(std::int32_t row, std::uint8_t column, std::int32_t holdRows,
                          std::uint64_t mergeId) {
     const chart::SongChart* chart = Selected();
-    return chart != nullptr &&
-           PushNoteEdit(SetHoldEdit(*chart, row, column, holdRows, CellRows()), mergeId);
+    if (chart == nullptr) {
+        return false;
+    }
+    chart::NoteKind kind = EntryKind();
+    if (const chart::Note* head = chart->notes.Find(row, column)) {
+        if (head->kind != chart::NoteKind::Normal && head->kind != chart::NoteKind::Roll) {
+            return false;
+        }
+        if (head->IsHold()) {
+            kind = head->kind;
+        }
+    }
+    return PushNoteEdit(SetHoldEdit(*chart, row, column, holdRows, CellRows(), kind), mergeId);
 }
 
 bool SongEditor::PadChart(std::int32_t row) {
@@ -157,7 +182,8 @@ bool SongEditor::PadChart(std::int32_t row) {
     return chart != nullptr && PushNoteEdit(PadEdit(*chart, row, CellRows()));
 }
 
-bool SongEditor::PressKey(std::uint8_t column, double positionSeconds) {
+bool SongEditor::PressKey(std::uint8_t column, double positionSeconds,
+                          std::optional<chart::NoteKind> kind) {
     const chart::SongChart* chart = Selected();
     if (chart == nullptr || m_held.contains(column)) {
         return false;
@@ -165,6 +191,13 @@ bool SongEditor::PressKey(std::uint8_t column, double positionSeconds) {
     const std::optional<std::int32_t> row = RowAt(positionSeconds);
     if (!row) {
         return false;
+    }
+    const chart::NoteKind pressKind = kind.value_or(EntryKind());
+    if (pressKind != chart::NoteKind::Normal && pressKind != chart::NoteKind::Roll) {
+        // Held, so that its auto-repeat is ignored; not added, so that the
+        // release makes no hold.
+        m_held[column] = HeldKey{*row, 0.0, 0, false};
+        return PutNote(*row, column, pressKind);
     }
     HeldKey held;
     held.row = *row;

@@ -59,10 +59,27 @@ public:
     std::optional<std::int32_t> RowAt(double positionSeconds) const;
     double SnapForward(double positionSeconds, double durationSeconds) const;
 
+    // The kind of note that keys and clicks enter: Normal (taps, and holds
+    // by a held key or a drag), Roll (the same, but the holds made are
+    // rolls), Mine, Lift or Fake. EntryKind() is Normal while the song's
+    // format cannot hold the kind chosen (see FormatHolds).
+    void SetEntryKind(chart::NoteKind kind) { m_entryKind = kind; }
+    chart::NoteKind ChosenEntryKind() const { return m_entryKind; }
+    chart::NoteKind EntryKind() const;
+
     // Notes of the selected chart (see edit/NoteEdits.h for each rule).
     bool AddArrow(std::int32_t row, std::uint8_t column);
+    // As the entry kind has it: Normal and Roll toggle a tap, Mine, Lift
+    // and Fake put or take away a note of their kind (PutNoteEdit).
     bool ToggleNote(std::int32_t row, std::uint8_t column);
+    // A single-row note of a kind whatever the entry kind (Mine by Alt with
+    // a key or a click); false, and nothing done, where the song's format
+    // cannot hold it.
+    bool PutNote(std::int32_t row, std::uint8_t column, chart::NoteKind kind);
     bool ClearRow(std::int32_t row);
+    // A hold keeps its kind when its length changes; a tap made a hold
+    // becomes a roll when the entry kind is Roll. A mine, lift or fake head
+    // has no length to give: false.
     bool SetHold(std::int32_t row, std::uint8_t column, std::int32_t holdRows,
                  std::uint64_t mergeId = 0);
     bool PadChart(std::int32_t row);
@@ -73,8 +90,11 @@ public:
     // the press to the release row, at least one cell long, merged into the
     // press's command. A press that added nothing leaves the release with
     // nothing to do; a second press of a held column is an auto-repeat and
-    // is ignored.
-    bool PressKey(std::uint8_t column, double positionSeconds);
+    // is ignored. With a single-row kind (the entry kind's Mine, Lift or
+    // Fake, or the one given) the press puts or takes away a note of that
+    // kind and the release does nothing.
+    bool PressKey(std::uint8_t column, double positionSeconds,
+                  std::optional<chart::NoteKind> kind = std::nullopt);
     bool ReleaseKey(std::uint8_t column, double positionSeconds);
 
     // One "Do it!" press at the snap, the range in cells (see
@@ -151,6 +171,7 @@ private:
     std::map<std::uint8_t, HeldKey> m_held;
     std::uint64_t m_nextPressId = 1;
     bool m_undoing = false;
+    chart::NoteKind m_entryKind = chart::NoteKind::Normal;
     Listener m_listener;
 };
 

@@ -14,9 +14,10 @@ constexpr double kRowsPerBeat = 48.0;
 std::vector<double> NoteTickTimes(const chart::NoteData& notes, const chart::TimingMap& timing) {
     std::vector<double> times;
     std::int32_t lastRow = -1;
-    // Notes are sorted by row: one tick at each row's first note.
+    // Notes are sorted by row: one tick at each row's first step. Mines,
+    // fakes and keysounds are not stepped on: no tick.
     for (const chart::Note& note : notes.Notes()) {
-        if (note.row != lastRow) {
+        if (note.IsStep() && note.row != lastRow) {
             lastRow = note.row;
             const double at = timing.SecondsAt(note.row / kRowsPerBeat);
             if (std::isfinite(at) && (times.empty() || at > times.back())) {

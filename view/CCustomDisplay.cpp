@@ -2,6 +2,7 @@
 
 #include "edit/NoteColour.h"
 #include "res/Resources.h"
+#include "view/NoteKindCells.h"
 #include "view/WaveformLayer.h"
 
 #include <QFont>
@@ -39,6 +40,23 @@ constexpr int kBeatsPerMeasure = 4;
 constexpr int kLabelX = 3; // from the lines' end
 // Heads closer than this share a place on screen (see DrawNotes).
 constexpr int kNoteBucketPixels = 3;
+
+// The sheet row of a head's picture for its rhythm colour.
+int HeadRowOf(const chart::Note& note, int colour) {
+    switch (note.kind) {
+    case chart::NoteKind::Mine:
+        return kMineRow;
+    case chart::NoteKind::Lift:
+        return kLiftFirstRow + colour;
+    case chart::NoteKind::Fake:
+    case chart::NoteKind::AutoKeysound:
+        return kFakeFirstRow + colour;
+    case chart::NoteKind::Normal:
+    case chart::NoteKind::Roll:
+        break;
+    }
+    return kFirstColourRow + colour;
+}
 
 int SheetColumnOf(chart::ChartStyle style, int column) {
     constexpr SheetColumn kPad[4] = {kLeft, kDown, kUp, kRight};
@@ -84,7 +102,7 @@ std::function<double(double)> SecondsAtRow(const chart::Song& song, int pixelsPe
     // Above this the lane stands still (see ScrollAt).
     constexpr float kMaxDrawnBpm = 10000.0F;
     const double pixels = std::max(pixelsPerBeat, 1);
-    if (song.changes.empty() && song.stops.empty()) {
+    if (song.HasConstantTempo()) {
         if (!(song.bpm > 0.0F) || song.bpm > kMaxDrawnBpm) {
             return {};
         }
@@ -111,7 +129,7 @@ std::int32_t RowOfBeat(double beat) {
 CCustomDisplay::CCustomDisplay(StepViewOwner* owner, QWidget* parent)
     : QWidget(parent), m_owner(owner) {
     res::InitResources();
-    m_bmpArrows = LoadRgb(res::kNoteSheet);
+    m_bmpArrows = WithNoteKindCells(LoadRgb(res::kNoteSheet));
     m_bmpRewind = LoadRgb(res::kRewindStrip);
     m_bmpForward = LoadRgb(res::kForwardStrip);
 
@@ -294,7 +312,7 @@ void CCustomDisplay::SetMarkFont(QPainter& painter) const {
 
 void CCustomDisplay::DrawTempoMarks(const LaneFrame& frame, int lineLastX, QPainter& painter) {
     const chart::Song& song = m_owner->Song();
-    if (song.changes.empty() && song.stops.empty()) {
+    if (song.HasConstantTempo()) {
         return;
     }
     SetMarkFont(painter);
@@ -339,6 +357,8 @@ void CCustomDisplay::DrawNotes(const LaneFrame& frame, const chart::SongChart& c
             DrawHold(frame, *held, SheetColumnOf(chart.style, column), painter);
         }
     }
+    // colour orders the notes of one place (the coarsest rhythm wins);
+    // sheetRow is the picture of the note's kind in that colour.
     // Notes closer than kNoteBucketPixels cannot be told apart on screen and
     // would cost a copy each: of those, the coarsest rhythm is drawn (the
     // first of equals). Cells of any snap the lane can show apart are never
@@ -346,13 +366,14 @@ void CCustomDisplay::DrawNotes(const LaneFrame& frame, const chart::SongChart& c
     struct Pending {
         const chart::Note* note = nullptr;
         int bucket = 0;
-        int colourRow = 0;
+        int colour = 0;
+        int sheetRow = 0;
     };
     Pending pending[8];
     const auto flush = [&](Pending& p) {
         if (p.note) {
             CopyAnd(m_scaledArrows, kArrowSize * SheetColumnOf(chart.style, p.note->column),
-                    kArrowSize * p.colourRow, kArrowSize, kArrowSize, ColumnX(p.note->column),
+                    kArrowSize * p.sheetRow, kArrowSize, kArrowSize, ColumnX(p.note->column),
                     frame.RowY(p.note->row) - kHalfArrow, painter);
             p.note = nullptr;
         }
@@ -367,16 +388,17 @@ void CCustomDisplay::DrawNotes(const LaneFrame& frame, const chart::SongChart& c
         const int y = frame.RowY(note.row);
         const int bucket =
             y >= 0 ? y / kNoteBucketPixels : -((-y + kNoteBucketPixels - 1) / kNoteBucketPixels);
-        const int colourRow = kFirstColourRow + static_cast<int>(edit::NoteColourOf(note.row));
+        const int colour = static_cast<int>(edit::NoteColourOf(note.row));
+        const Pending next{&note, bucket, colour, HeadRowOf(note, colour)};
         Pending& p = pending[note.column];
         if (p.note && p.bucket == bucket) {
-            if (colourRow < p.colourRow) {
-                p = {&note, bucket, colourRow};
+            if (colour < p.colour) {
+                p = next;
             }
             continue;
         }
         flush(p);
-        p = {&note, bucket, colourRow};
+        p = next;
     }
     for (Pending& p : pending) {
         flush(p);
@@ -394,15 +416,17 @@ void CCustomDisplay::DrawHold(const LaneFrame& frame, const chart::Note& note, i
     const int tailCellTop = frame.RowY(note.EndRow()) - kTailTopAboveEnd;
     const int tailTop = std::max(tailCellTop, bodyTop);
     const int sourceX = kArrowSize * sheetColumn;
+    const int bodyRow = note.IsRoll() ? kRollBodyRow : kHoldBodyRow;
+    const int tailRow = note.IsRoll() ? kRollTailRow : kHoldTailRow;
     for (int y = std::max(bodyTop, -kArrowSize); y < std::min(tailTop, viewHeight);
          y += kArrowSize) {
-        CopyAnd(m_scaledArrows, sourceX, kArrowSize * kHoldBodyRow, kArrowSize,
+        CopyAnd(m_scaledArrows, sourceX, kArrowSize * bodyRow, kArrowSize,
                 std::min(kArrowSize, tailTop - y), x, y, painter);
     }
     // A hold shorter than the head shows only the tail's part below it.
     const int tailSkip = tailTop - tailCellTop;
     if (tailSkip < kArrowSize && tailTop < viewHeight) {
-        CopyAnd(m_scaledArrows, sourceX, kArrowSize * kHoldTailRow + tailSkip, kArrowSize,
+        CopyAnd(m_scaledArrows, sourceX, kArrowSize * tailRow + tailSkip, kArrowSize,
                 kArrowSize - tailSkip, x, tailTop, painter);
     }
 }

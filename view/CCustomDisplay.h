@@ -69,6 +69,12 @@ public:
     Q_INVOKABLE void SetWaveformVisible(bool visible);
     bool WaveformVisible() const { return m_waveformVisible; }
 
+signals:
+    // Alt or Ctrl with a left click on a lane: a mine at that cell whatever
+    // the entry kind (whoever enters notes of a kind listens). Ctrl too,
+    // since many desktops take Alt with a click to move the window.
+    void MineClicked(std::int32_t row, std::uint8_t column);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -108,6 +114,8 @@ private:
     bool SongLoaded() const;
     std::optional<std::int32_t> RowOfDragAt(int y) const;
     void OnLeftButtonDown(QPoint point);
+    // The lane cell under a point of the arrow area, when a chart shows.
+    std::optional<std::pair<std::int32_t, std::uint8_t>> CellAt(QPoint point) const;
     void OnRightButtonDown(QPoint point);
     void DragTo(int y);
 

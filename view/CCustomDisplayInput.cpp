@@ -36,6 +36,12 @@ void CCustomDisplay::mousePressEvent(QMouseEvent* event) {
             m_selectFrom = YToCell(point.y());
             selection->SelectFromCurrentTo(*m_selectFrom);
         }
+    } else if (event->button() == Qt::LeftButton &&
+               (event->modifiers() & (Qt::AltModifier | Qt::ControlModifier)) != 0) {
+        m_drag.reset();
+        if (const auto cell = SongLoaded() ? CellAt(point) : std::nullopt) {
+            emit MineClicked(cell->first, cell->second);
+        }
     } else if (event->button() == Qt::LeftButton) {
         OnLeftButtonDown(point);
     } else if (event->button() == Qt::RightButton) {
@@ -128,32 +134,42 @@ void CCustomDisplay::OnLeftButtonDown(QPoint point) {
         return;
     }
     const chart::SongChart* chart = m_owner->ShownChart();
-    if (!chart || point.y() < kArrowAreaFirstY) {
+    const auto cell = CellAt(point);
+    if (!cell) {
         return;
     }
-    const auto column = ColumnAtX(point.x(), chart::ColumnsOf(chart->style));
-    const auto row = RowOfDragAt(point.y());
-    if (!column || !row) {
-        return;
-    }
+    const auto [row, column] = *cell;
     HoldDrag drag;
-    drag.row = *row;
-    drag.column = *column;
-    if (const chart::Note* note = chart->notes.Find(*row, *column)) {
+    drag.row = row;
+    drag.column = column;
+    if (const chart::Note* note = chart->notes.Find(row, column)) {
         // Pressed on a note: a drag lengthens it, a plain click removes it.
         drag.holdRows = note->holdRows;
         drag.toggleOnRelease = true;
     } else {
-        m_owner->ToggleNote(*row, *column);
+        m_owner->ToggleNote(row, column);
         // The owner may refuse (a third arrow on one row); then there is
         // nothing to drag.
         const chart::SongChart* after = m_owner->ShownChart();
-        if (!after || !after->notes.Find(*row, *column)) {
+        if (!after || !after->notes.Find(row, column)) {
             return;
         }
     }
     drag.mergeId = ++m_lastMergeId;
     m_drag = drag;
+}
+
+std::optional<std::pair<std::int32_t, std::uint8_t>> CCustomDisplay::CellAt(QPoint point) const {
+    const chart::SongChart* chart = m_owner ? m_owner->ShownChart() : nullptr;
+    if (!chart || point.y() < kArrowAreaFirstY) {
+        return std::nullopt;
+    }
+    const auto column = ColumnAtX(point.x(), chart::ColumnsOf(chart->style));
+    const auto row = RowOfDragAt(point.y());
+    if (!column || !row) {
+        return std::nullopt;
+    }
+    return std::pair{*row, *column};
 }
 
 std::optional<std::int32_t> CCustomDisplay::RowOfDragAt(int y) const {

@@ -35,7 +35,7 @@ constexpr double kSeekLeadFraction = 0.1;
 constexpr double kOnCellCells = 1e-6;
 
 bool ConstantTempo(const chart::Song& song) {
-    return song.changes.empty() && song.stops.empty();
+    return song.HasConstantTempo();
 }
 
 double ClampedPosition(double positionSeconds) {

@@ -18,6 +18,7 @@
 #include <QSlider>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <cmath>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
@@ -138,9 +139,12 @@ TEST(MediaPlayerControl, ButtonsAndSeekBarDriveThePlayerAndLeaveTheKeyboard) {
 constexpr int kRate = 22050;
 
 // A mono WAV of decaying 60 Hz thumps at `bpm` from `firstBeat` on.
-std::string WriteThumps(const std::string& name, double bpm, double firstBeat, double seconds) {
+// From changeAt (song time) on, the thumps come at laterBpm.
+std::string WriteThumps(const std::string& name, double bpm, double firstBeat, double seconds,
+                        double laterBpm = 0.0, double changeAt = 1e9) {
     std::vector<std::int16_t> samples(static_cast<std::size_t>(seconds * kRate), 0);
-    for (double beat = firstBeat; beat < seconds; beat += 60.0 / bpm) {
+    for (double beat = firstBeat; beat < seconds;
+         beat += 60.0 / (beat + 1e-9 >= changeAt ? laterBpm : bpm)) {
         const auto start = static_cast<std::size_t>(std::ceil(beat * kRate));
         for (std::size_t i = 0; i < kRate / 5 && start + i < samples.size(); ++i) {
             const double t = static_cast<double>(i) / kRate;
@@ -196,6 +200,31 @@ TEST(FindTempoDlg, ListenTriesACandidateThenCloseUndoesItAndApplyKeepsOne) {
         EXPECT_TRUE(QTest::qWaitFor([&alive] { return alive.isNull(); }, 1000))
             << "the dialog deletes itself when closed";
     }
+}
+
+// A song that steps from 120 to 150 BPM on its beat 30 (15.25 s): the map
+// is the first row, named by its start and change, and Apply sets it whole.
+TEST(FindTempoDlg, OffersATimingMapFirstForASongThatChangesTempoAndAppliesIt) {
+    const std::string song = WriteThumps("thumps_120_150.wav", 120, 0.25, 30, 150, 15.25);
+    Calls calls;
+    std::vector<audio::TimingMapFit> maps;
+    app::FindTempoHooks hooks = calls.Hooks();
+    hooks.setTimingMap = [&maps](const audio::TimingMapFit& map) { maps.push_back(map); };
+    auto* dialog = new app::FindTempoDlg(song, 99.0f, 0.5f, hooks);
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitFor([dialog] { return dialog->Finished(); }, 30000));
+    ASSERT_TRUE(dialog->OfferedMap().has_value());
+    const auto* list = dialog->findChild<QTreeWidget*>();
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->topLevelItem(0)->text(0).toStdString(), "120.00 + 1 change");
+    dialog->SelectCandidate(0);
+    ButtonOf(*dialog, "Apply")->click();
+    ASSERT_EQ(maps.size(), 1U);
+    EXPECT_NEAR(maps[0].bpm, 120.0, 0.05);
+    EXPECT_NEAR(maps[0].gapSeconds, 0.25, 0.002);
+    ASSERT_EQ(maps[0].changes.size(), 1U);
+    EXPECT_NEAR(maps[0].changes[0].beat, 30.0, 1e-9);
+    EXPECT_NEAR(maps[0].changes[0].bpm, 150.0, 0.05);
 }
 
 // Fixed faults: the .dwi dialogs listed only lower-case extensions, and
@@ -275,6 +304,64 @@ TEST(DwiTools, InfoReportsEveryChartWithItsTimingAndCopyKeepsTheBytes) {
     expected["file"] = in;
     EXPECT_EQ(nlohmann::json::parse(FileText(dir + "/out.json")), expected);
     EXPECT_EQ(FileText(dir + "/copy.dwi"), file);
+}
+
+TEST(DwiTools, InfoCountsNoteKindsAndEachChartsOwnTiming) {
+    using chart::Note, chart::NoteKind;
+    chart::Song song;
+    song.format = chart::SongFormat::Ssc;
+    song.bpm = 128.3f;
+    song.gapSeconds = -0.012f;
+    song.delays = {{4.0, 250.0}};
+    song.warps = {{8.0, 2.0}};
+    chart::SongChart hard;
+    for (const Note& note :
+         {Note{0, 0}, Note{0, 1, 48, NoteKind::Roll}, Note{48, 2, 0, NoteKind::Mine},
+          Note{96, 0, 0, NoteKind::Fake}, Note{96, 3, 0, NoteKind::Lift}, Note{144, 2, 24}}) {
+        hard.notes.AppendSorted(note);
+    }
+    chart::SongChart own;
+    own.notes.AppendSorted({48, 0});
+    own.timing = chart::ChartTiming{60.0f, 0.0f, {}, {}, {}, {}};
+    chart::SongChart pump;
+    pump.stepsType = "pump-single";
+    pump.notes = chart::NoteData(5);
+    pump.notes.AppendSorted({0, 4});
+    song.charts = {hard, own};
+    song.otherCharts = {pump};
+
+    const std::string dir = TempFolder("info");
+    std::FILE* out = std::fopen((dir + "/out.json").c_str(), "w");
+    std::FILE* err = std::fopen((dir + "/err.txt").c_str(), "w");
+    EXPECT_FALSE(app::PrintInfo({"a.ssc", "b.sm"}, out, err, [&song](const std::string& path) {
+        return path == "a.ssc" ? dwi::SongFile{song, "", {}}
+                               : dwi::SongFile{{}, "Could not read " + path, {}};
+    }));
+    std::fclose(out), std::fclose(err);
+    EXPECT_EQ(FileText(dir + "/err.txt"), "Could not read b.sm\n");
+    const auto info = nlohmann::ordered_json::parse(FileText(dir + "/out.json"));
+    std::string keys;
+    for (const auto& item : info.items()) {
+        keys += item.key() + " ";
+    }
+    EXPECT_EQ(keys, "file title artist bpm gap_ms changes stops delays warps charts ");
+    // Worked by hand. Row 0: a tap and a roll start, a jump; row 96: the
+    // fake is no step, so the lift stands alone. The hold ends at row 168,
+    // beat 3.5. The second chart's tap at beat 1 sounds at 1 s of its 60 BPM.
+    const auto expected = nlohmann::ordered_json::parse(R"({
+        "bpm": 128.3, "gap_ms": -12, "delays": [[4, 0.25]], "warps": [[8, 2]], "charts": [
+        {"style": "SINGLE", "taps": 1, "holds": 1, "rolls": 1, "mines": 1, "lifts": 1,
+         "fakes": 1, "jumps": 1, "last_beat": 3.5},
+        {"taps": 1, "last_note_seconds": 1.0, "bpm": 60, "gap_ms": 0, "changes": [],
+         "stops": [], "delays": [], "warps": []},
+        {"style": "pump-single", "taps": 1, "holds": 0}]})")
+                              .flatten();
+    ASSERT_EQ(info["charts"].size(), 3U);
+    const auto flat = info.flatten();
+    for (const auto& item : expected.items()) {
+        EXPECT_EQ(flat.value(item.key(), nlohmann::ordered_json("absent")), item.value())
+            << item.key();
+    }
 }
 
 } // namespace

@@ -8,6 +8,8 @@
 #include "player/KeyPressTime.h"
 
 #include <QKeyEvent>
+#include <QMenu>
+#include <QStatusBar>
 #include <QTimer>
 
 namespace {
@@ -211,6 +213,35 @@ TEST_F(Window, CalibrationOfTapsThirtyMsLateGivesThirty) {
     Action(app::kCmdCalibrateTiming)->trigger();
     EXPECT_NEAR(window->InputOffsetMs(), 30.0, 2.0);
     EXPECT_NEAR(settings->InputOffsetMs(), 30.0, 2.0);
+}
+
+// Edit > Note Kind reaches the step keys (at 120 BPM 1.0 s is row 96):
+// Mine makes a key put mines, Tap taps again, and Alt with a key puts a
+// mine whatever the choice. A .dwi song refuses the choice, says why and
+// keeps entering taps.
+TEST_F(Window, NoteKindChosenInTheMenuIsWhatStepKeysEnter) {
+    StepMode(120.0f);
+    QMenu* kinds = window->findChild<QMenu*>("noteKind");
+    const auto choose = [&](int item) { kinds->actions().at(item)->trigger(); };
+    const chart::Song dwiSong = dwi::ReadSong("#BPM:120;\r\n#SINGLE:BASIC:1:0;\r\n");
+    chart::Song song = dwiSong;
+    song.format = chart::SongFormat::Sm;
+    window->LoadDocument(song, 0, "", false);
+    choose(2); // Mine
+    HoldKey(Qt::Key_Left, 1.0, 1.0);
+    choose(0); // Tap
+    HoldKey(Qt::Key_Down, 1.0, 1.0);
+    HoldKey(Qt::Key_Up, 1.0, 1.0, Qt::AltModifier);
+    EXPECT_EQ(Shown().notes.Notes(),
+              (std::vector<chart::Note>{
+                  {96, 0, 0, chart::NoteKind::Mine}, {96, 1}, {96, 2, 0, chart::NoteKind::Mine}}));
+    window->LoadDocument(dwiSong, 0, "", false);
+    choose(2);
+    HoldKey(Qt::Key_Left, 1.0, 1.0);
+    HoldKey(Qt::Key_Up, 1.0, 1.0, Qt::AltModifier);
+    EXPECT_EQ(Shown().notes.Notes(), (std::vector<chart::Note>{{96, 0}}));
+    EXPECT_EQ(window->statusBar()->currentMessage(),
+              "A .dwi file holds taps and holds only: no mines.");
 }
 
 } // namespace

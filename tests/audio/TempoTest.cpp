@@ -203,8 +203,10 @@ TEST(EstimateFiles, ListEveryFileInArgumentOrderAndReportFailure) {
     out = std::tmpfile();
     err = std::tmpfile();
     EXPECT_TRUE(audio::EstimateFiles({paths[2], paths[0]}, out, err, {1, true}));
+    // Fixed fault (a flaky check): the first indicator shows whatever share
+    // the worker reached before the printer first looked, not always 0 %.
     const std::string shown = testpaths::Contents(out) + "|" + testpaths::Contents(err);
-    EXPECT_TRUE(shown.starts_with(estimates[1] + estimates[0] + "|\rEstimating tempo... 0%") &&
+    EXPECT_TRUE(shown.starts_with(estimates[1] + estimates[0] + "|\rEstimating tempo... ") &&
                 shown.ends_with("100%\r\033[K"))
         << shown;
 }

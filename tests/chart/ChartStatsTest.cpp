@@ -60,6 +60,18 @@ TEST(ChartStats, CountsStepsPeakAndDensity) {
          {},
          {13, 3, 4, 3, 2.0, 5.0},
          {8, 8, 0}},
+        // Only the roll (48) and the lift (144) are steps: a row holding a
+        // mine or a fake alone is none. Last note at row 144, beat 3.
+        {"kinds",
+         0,
+         {{0, 0, 0, chart::NoteKind::Mine},
+          {48, 1, 48, chart::NoteKind::Roll},
+          {96, 2, 0, chart::NoteKind::Fake},
+          {144, 3, 0, chart::NoteKind::Lift}},
+         {},
+         {},
+         {1, 0, 0, 0, 1.0, 1.5, 1, 1},
+         {2}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -76,6 +88,8 @@ TEST(ChartStats, CountsStepsPeakAndDensity) {
         EXPECT_EQ(stats.jumps, c.expected.jumps);
         EXPECT_EQ(stats.hands, c.expected.hands);
         EXPECT_EQ(stats.holds, c.expected.holds);
+        EXPECT_EQ(stats.rolls, c.expected.rolls);
+        EXPECT_EQ(stats.mines, c.expected.mines);
         EXPECT_NEAR(stats.peakNps, c.expected.peakNps, 1e-9);
         EXPECT_NEAR(stats.lengthSeconds, c.expected.lengthSeconds, 1e-9);
         EXPECT_EQ(chart::DensityPerMeasure(songChart), c.density);
@@ -84,6 +98,9 @@ TEST(ChartStats, CountsStepsPeakAndDensity) {
               "Taps 412  Jumps 38  Hands 2  Holds 17  Peak 7.9 notes/s  Length 1:52");
     EXPECT_EQ(chart::StatsLine({13, 3, 4, 3, 2.0, 3599.5}),
               "Taps 13  Jumps 3  Hands 4  Holds 3  Peak 2.0 notes/s  Length 60:00");
+    EXPECT_EQ(
+        chart::StatsLine({1, 0, 0, 0, 1.0, 1.5, 0, 12}),
+        "Taps 1  Jumps 0  Hands 0  Holds 0  Peak 1.0 notes/s  Length 0:02  Rolls 0  Mines 12");
 }
 
 } // namespace

@@ -364,3 +364,44 @@ TEST_F(CCustomDisplayTest, StaysBoundedForUnusableTempos) {
 }
 
 } // namespace
+
+namespace {
+
+// Rolls, mines, lifts and fakes against a tap and a hold in the same place,
+// at 1x and 2x, at 48 pixels a beat (row 48 centred on y 64). A fake is the
+// arrow paler in every pixel, never the tap itself; a mine's centre is dark
+// whatever the column; a roll's body has none of the hold's green.
+TEST_F(CCustomDisplayTest, EachNoteKindPaintsApartFromTapsAndHolds) {
+    using enum chart::NoteKind;
+    owner.player.positionSeconds = 0.5;
+    owner.pixelsPerBeat = 48;
+    for (const int scale : {1, 2}) {
+        for (const std::uint8_t column : {std::uint8_t{0}, std::uint8_t{2}}) {
+            SCOPED_TRACE(testing::Message() << scale << "x, column " << int(column));
+            const auto cell = [&](chart::Note note, int top = 56, int height = 16) {
+                owner.Notes().Clear();
+                owner.Notes().Set(note);
+                return view.Frame(scale).copy(view::ColumnX(column) * scale, top * scale,
+                                              16 * scale, height * scale);
+            };
+            const QImage tap = cell({48, column}), fake = cell({48, column, 0, Fake});
+            EXPECT_NE(cell({48, column, 0, Lift}), tap);
+            EXPECT_NE(fake, tap);
+            for (int i = 0; i < tap.width() * tap.height(); ++i) {
+                const QRgb a = tap.pixel(i % tap.width(), i / tap.width());
+                const QRgb b = fake.pixel(i % tap.width(), i / tap.width());
+                ASSERT_TRUE(qRed(b) >= qRed(a) && qGreen(b) >= qGreen(a) && qBlue(b) >= qBlue(a) &&
+                            (a == kWhite || b != kWhite));
+            }
+            EXPECT_LT(qGray(cell({48, column, 0, Mine}).pixel(10 * scale, 10 * scale)), 80);
+            const QImage hold = cell({0, column, 96}, 30, 60);
+            const QImage roll = cell({0, column, 96, Roll}, 30, 60);
+            EXPECT_EQ(hold.pixel(8 * scale, 0), 0xFFB0F080);
+            for (int i = 0; i < roll.width() * roll.height(); ++i) {
+                ASSERT_NE(roll.pixel(i % roll.width(), i / roll.width()), 0xFFB0F080) << i;
+            }
+        }
+    }
+}
+
+} // namespace
