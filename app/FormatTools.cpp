@@ -1,25 +1,10 @@
 #include "app/FormatTools.h"
 
-#include "app/DwiTools.h"
 #include "simfile/Convert.h"
 #include "simfile/SongFiles.h"
 #include "simfile/StepsTypes.h"
 
 namespace app {
-
-bool PrintInfo(const std::vector<std::string>& paths, std::FILE* out, std::FILE* err) {
-    bool allRead = true;
-    for (const std::string& path : paths) {
-        const dwi::SongFile file = sm::ReadAnySongFile(path);
-        if (!file.error.empty()) {
-            std::fprintf(err, "%s\n", file.error.c_str());
-            allRead = false;
-            continue;
-        }
-        std::fprintf(out, "%s\n", InfoJson(path, file.song).c_str());
-    }
-    return allRead;
-}
 
 bool ConvertSongFile(const std::string& in, const std::string& out, std::FILE* err) {
     const auto target = sm::FormatOfPath(out);

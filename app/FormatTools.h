@@ -7,11 +7,6 @@
 // The windowless tools that take any of the three chart formats.
 namespace app {
 
-// --info: one JSON line per readable file on out (.dwi, .sm or .ssc by
-// extension), a message naming each unreadable one on err. True when every
-// file was read.
-bool PrintInfo(const std::vector<std::string>& paths, std::FILE* out, std::FILE* err);
-
 // --convert: reads in and writes it to out in the format out's extension
 // names. The same format is a copy as Save writes it (byte for byte for a
 // file read whole); another names on err, one line, what it cannot hold.

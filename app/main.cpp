@@ -3,6 +3,7 @@
 #include "app/FormatTools.h"
 #include "audio/EstimateFiles.h"
 #include "audio/FindTempo.h"
+#include "simfile/SongFiles.h"
 
 #include <cstdio>
 #include <cstring>
@@ -98,7 +99,7 @@ int main(int argc, char** argv) {
             return kExitUsage;
         }
         const std::vector<std::string> paths(argv + 2, argv + argc);
-        return app::PrintInfo(paths, stdout, stderr) ? 0 : kExitFailure;
+        return app::PrintInfo(paths, stdout, stderr, sm::ReadAnySongFile) ? 0 : kExitFailure;
     }
     if (argc > 1 && std::strcmp(argv[1], "--convert") == 0) {
         if (argc != 4) {
