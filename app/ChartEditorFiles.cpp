@@ -253,8 +253,8 @@ bool CChartEditorDlg::SaveDwiFile(bool alwaysAsk) {
         const std::vector<std::string> losses = sm::ConversionLosses(song, target);
         if (!losses.empty() &&
             !m_dialogs.AskYesNo("A " + std::string(sm::ExtensionOf(target)) +
-                                    " file cannot hold everything of this song. Not saved: " +
-                                    sm::LossList(losses) + ".\r\n\r\nSave anyway?",
+                                    " file cannot hold all of this song: " + sm::LossList(losses) +
+                                    ".\r\n\r\nSave anyway?",
                                 "Save As")) {
             m_dwiFileName = previousName;
             return false;

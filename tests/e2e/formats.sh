@@ -38,7 +38,7 @@ cat >"$sm" <<'SM'
 0040
 0000
 ,
-0300
+0030
 M001
 2000
 0000
@@ -89,7 +89,7 @@ xdotool key --clearmodifiers ctrl+a ctrl+m ctrl+s
 for _ in $(seq 50); do [ "$(stat -c %i "$sm")" != "$inode" ] && break; sleep 0.1; done
 [ "$(stat -c %i "$sm")" != "$inode" ] || fail "Ctrl+S did not save"
 # The save pads the chart to cover the song: only the start is compared.
-mirrored="0001 00M0 0400 0000 0030 100M 0002 0000 0003 0000 0000 0000 "
+mirrored="0001 00M0 0400 0000 0300 100M 0002 0000 0003 0000 0000 0000 "
 [ "$(first_chart "$sm" | cut -c1-${#mirrored})" = "$mirrored" ] ||
   fail "the saved chart is no mirror: $(first_chart "$sm")"
 [ "$(others_of "$sm")" = "$(others_of "$out/formats/original.sm")" ] || fail "the save changed other records"
