@@ -90,7 +90,9 @@ RecordSpan ScanSmRecord(std::string_view bytes, std::size_t begin, std::size_t& 
             if (i < bytes.size()) {
                 Track(lineClean, bytes[i]);
             }
-            lastValueEnd = std::min(i + 1, bytes.size());
+            // An escaped blank ends no value: the text stops after the "\",
+            // so what is written after it cannot change the record.
+            lastValueEnd = i < bytes.size() && !IsBlank(bytes[i]) ? i + 1 : i;
         } else {
             Track(lineClean, c);
             if (!IsBlank(c)) {

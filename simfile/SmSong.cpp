@@ -5,6 +5,7 @@
 #include "simfile/StepsTypes.h"
 
 #include <map>
+#include <set>
 
 namespace sm {
 
@@ -98,6 +99,7 @@ public:
 
     void Finish() {
         AbortBlock();
+        InheritSongTiming();
         if (!m_song.records.empty()) {
             m_song.records.back().trailing = std::string(m_bytes.substr(m_lastEnd));
         }
@@ -123,6 +125,32 @@ private:
         chart.sourceId = m_nextId++;
         (StyleOfStepsType(chart.stepsType) ? m_song.charts : m_song.otherCharts)
             .push_back(std::move(chart));
+    }
+
+    // What a chart's own timing does not say is the song's, wherever in the
+    // file the song says it.
+    void InheritSongTiming() {
+        std::map<std::uint32_t, std::set<std::string, std::less<>>> given;
+        for (const SourceRecord& record : m_song.records) {
+            if (record.chartId != 0 && record.interpreted) {
+                given[record.chartId].insert(record.key);
+            }
+        }
+        for (auto* list : {&m_song.charts, &m_song.otherCharts}) {
+            for (SongChart& chart : *list) {
+                if (!chart.timing) {
+                    continue;
+                }
+                const auto& keys = given[chart.sourceId];
+                if (keys.count("OFFSET") == 0) {
+                    chart.timing->gapSeconds = m_song.gapSeconds;
+                }
+                if (keys.count("BPMS") == 0) {
+                    chart.timing->bpm = m_song.bpm;
+                    chart.timing->changes = m_song.changes;
+                }
+            }
+        }
     }
 
     // A block that never reached its "#NOTES" is no chart: the games drop

@@ -447,8 +447,9 @@ template std::string DelaysText(const chart::ChartTiming&);
 template std::string WarpsText(const Song&, double);
 template std::string WarpsText(const chart::ChartTiming&, double);
 
-std::string StepsTypeText(const SongChart& chart) {
-    return chart.stepsType.empty() ? std::string(StepsTypeOf(chart.style)) : chart.stepsType;
+std::string StepsTypeText(const SongChart& chart, bool otherGame) {
+    return chart.stepsType.empty() && !otherGame ? std::string(StepsTypeOf(chart.style))
+                                                 : chart.stepsType;
 }
 
 } // namespace sm::detail

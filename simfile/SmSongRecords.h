@@ -55,7 +55,8 @@ template <typename Timing> std::string StopsText(const Timing& timing);
 template <typename Timing> std::string DelaysText(const Timing& timing);
 template <typename Timing> std::string WarpsText(const Timing& timing, double version);
 
-// "dance-single" for a chart that has no steps type of its own.
-std::string StepsTypeText(const chart::SongChart& chart);
+// The chart's steps type; a pad chart without one (made from a .dwi) gets
+// its style's ("dance-single"), a chart of another game keeps its own.
+std::string StepsTypeText(const chart::SongChart& chart, bool otherGame);
 
 } // namespace sm::detail

@@ -134,10 +134,11 @@ std::string NotesValue(const SongChart& chart, std::string_view lineEnd) {
     return notes.empty() ? std::string() : std::string(lineEnd) + notes;
 }
 
-std::string SmChartText(const SongChart& chart, std::string_view end) {
+std::string SmChartText(const SongChart& chart, bool other, std::string_view end) {
     std::string text = "#NOTES:";
-    for (const std::string& value : {StepsTypeText(chart), chart.description, chart.difficulty,
-                                     std::to_string(chart.rating), chart.radarValues}) {
+    for (const std::string& value :
+         {StepsTypeText(chart, other), chart.description, chart.difficulty,
+          std::to_string(chart.rating), chart.radarValues}) {
         text += end;
         text += "     " + EscapeValue(value) + ":";
     }
@@ -148,10 +149,10 @@ std::string Tag(std::string_view key, std::string_view value, std::string_view e
     return "#" + std::string(key) + ":" + std::string(value) + ";" + std::string(end);
 }
 
-std::string ChartValue(std::string_view key, const SongChart& chart, double version,
+std::string ChartValue(std::string_view key, const SongChart& chart, bool other, double version,
                        std::string_view end) {
     if (key == "STEPSTYPE") {
-        return EscapeValue(StepsTypeText(chart));
+        return EscapeValue(StepsTypeText(chart, other));
     }
     if (key == "DESCRIPTION") {
         return EscapeValue(chart.description);
@@ -191,14 +192,14 @@ constexpr std::array<std::string_view, 5> kTimingKeys{"OFFSET", "BPMS", "STOPS",
 constexpr std::array<std::string_view, 5> kHeaderKeys{"STEPSTYPE", "DESCRIPTION", "DIFFICULTY",
                                                       "METER", "RADARVALUES"};
 
-std::string SscChartText(const SongChart& chart, double version, std::string_view end) {
+std::string SscChartText(const SongChart& chart, bool other, double version, std::string_view end) {
     std::string text = Tag("NOTEDATA", "", end);
     for (std::string_view key : kHeaderKeys) {
-        text += Tag(key, ChartValue(key, chart, version, end), end);
+        text += Tag(key, ChartValue(key, chart, other, version, end), end);
     }
     if (chart.timing) {
         for (std::string_view key : kTimingKeys) {
-            text += Tag(key, ChartValue(key, chart, version, end), end);
+            text += Tag(key, ChartValue(key, chart, other, version, end), end);
         }
     }
     return text + "#NOTES:" + NotesValue(chart, end) + ";";
@@ -212,12 +213,12 @@ struct Block {
 };
 
 // Tags a changed chart needs that its block lacks, in the games' order.
-std::string MissingChartTags(const SongChart& chart, const Block& block, const Song& song,
-                             double version, std::string_view end) {
+std::string MissingChartTags(const SongChart& chart, bool other, const Block& block,
+                             const Song& song, double version, std::string_view end) {
     std::string text;
     const auto add = [&](std::string_view key, bool needed) {
         if (needed && block.keys.count(key) == 0) {
-            text += Tag(key, ChartValue(key, chart, version, end), end);
+            text += Tag(key, ChartValue(key, chart, other, version, end), end);
         }
     };
     add("STEPSTYPE", !chart.stepsType.empty());
@@ -267,8 +268,10 @@ std::string WriteOwnLayout(const Song& song) {
         out += end;
     }
     for (const auto* list : {&song.charts, &song.otherCharts}) {
+        const bool other = list == &song.otherCharts;
         for (const SongChart& chart : *list) {
-            out += IsSsc(song) ? SscChartText(chart, version, end) : SmChartText(chart, end);
+            out += IsSsc(song) ? SscChartText(chart, other, version, end)
+                               : SmChartText(chart, other, end);
             out += end;
         }
     }
@@ -309,10 +312,14 @@ std::string WriteSong(const Song& song) {
         }
     }
     std::map<std::uint32_t, const SongChart*> chartsById;
+    std::set<const SongChart*> others;
     for (const auto* list : {&song.charts, &song.otherCharts}) {
         for (const SongChart& chart : *list) {
             if (chart.sourceId != 0) {
                 chartsById.emplace(chart.sourceId, &chart);
+            }
+            if (list == &song.otherCharts) {
+                others.insert(&chart);
             }
         }
     }
@@ -339,7 +346,9 @@ std::string WriteSong(const Song& song) {
                 if (blocks.count(chart.sourceId) == 0 || found == chartsById.end() ||
                     found->second != &chart) {
                     ensureLineStart();
-                    out += ssc ? SscChartText(chart, version, end) : SmChartText(chart, end);
+                    const bool other = others.count(&chart) != 0;
+                    out += ssc ? SscChartText(chart, other, version, end)
+                               : SmChartText(chart, other, end);
                     out += end;
                 }
             }
@@ -356,23 +365,27 @@ std::string WriteSong(const Song& song) {
             // A deleted chart's records go, with their lines.
             if (found != chartsById.end()) {
                 const SongChart& chart = *found->second;
+                const bool other = others.count(&chart) != 0;
                 const bool timingKey = ssc && IsChartTimingKey(record.key);
                 if (timingKey && !chart.timing) {
                     // The chart follows the song's timing now.
                 } else if (!record.interpreted ||
                            ChartRecordUnchanged(record, chart, song, version)) {
                     if (ssc && (record.key == "NOTES" || record.key == "NOTES2")) {
-                        out += MissingChartTags(chart, blocks[record.chartId], song, version, end);
+                        out += MissingChartTags(chart, other, blocks[record.chartId], song, version,
+                                                end);
                     }
                     out += record.text + record.trailing;
                 } else if (!ssc) {
-                    out += SmChartText(chart, end) + record.trailing;
+                    out += SmChartText(chart, other, end) + record.trailing;
                 } else {
                     if (record.key == "NOTES" || record.key == "NOTES2") {
-                        out += MissingChartTags(chart, blocks[record.chartId], song, version, end);
+                        out += MissingChartTags(chart, other, blocks[record.chartId], song, version,
+                                                end);
                     }
-                    out += "#" + record.key + ":" + ChartValue(record.key, chart, version, end) +
-                           ";" + record.trailing;
+                    out += "#" + record.key + ":" +
+                           ChartValue(record.key, chart, other, version, end) + ";" +
+                           record.trailing;
                 }
             }
         } else if (!record.interpreted || record.key == "VERSION" ||

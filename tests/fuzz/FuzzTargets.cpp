@@ -210,9 +210,6 @@ void FuzzSimfile(const std::uint8_t* data, std::size_t size) {
                 first.lengthRows = std::max(first.lengthRows, chart::kRowsPerMeasure);
             }
         }
-        if (song.charts.size() > 1) {
-            song.charts.pop_back();
-        }
         Require(chart::SameContent(song, sm::ReadSong(sm::WriteSong(song), flavor)));
     }
 }
