@@ -14,6 +14,9 @@
 #include "edit/ChartSong.h"
 #include "edit/ImportedSong.h"
 #include "edit/NoteDiff.h"
+#include "simfile/SmSong.h"
+#include "simfile/SongFiles.h"
+#include "simfile/StepsTypes.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -259,7 +262,7 @@ void CChartEditorDlg::SetSteps(const chart::StepChart& steps) {
 }
 
 std::string CChartEditorDlg::DocumentText() const {
-    return dwi::WriteSong(m_editor.Song());
+    return sm::WriteAnySong(m_editor.Song());
 }
 
 edit::RecoveryInfo CChartEditorDlg::DocumentInfo() const {
@@ -285,7 +288,13 @@ bool CChartEditorDlg::RestoreRecovery(const edit::LeftRecovery& left) {
         return false;
     }
     chart::Song song;
-    BackgroundWork(this, kReadingDwiText).Run([&] { song = dwi::ReadSong(left.document); });
+    // The copy is in the document's format, which its file's name tells.
+    const chart::SongFormat format =
+        sm::FormatOfPath(left.info.dwiPath).value_or(chart::SongFormat::Dwi);
+    BackgroundWork(this, kReadingDwiText).Run([&] {
+        song = format == chart::SongFormat::Dwi ? dwi::ReadSong(left.document)
+                                                : sm::ReadSong(left.document, format);
+    });
     if (!left.info.imported) {
         // Written in the program's own layout: a save writes it so again.
         song.readFromFile = false;

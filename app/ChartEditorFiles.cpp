@@ -11,6 +11,9 @@
 #include "dwi/DwiWriter.h"
 #include "edit/ChartSong.h"
 #include "edit/ImportedSong.h"
+#include "simfile/Convert.h"
+#include "simfile/SongFiles.h"
+#include "simfile/StepsTypes.h"
 
 #include <QComboBox>
 #include <QEventLoop>
@@ -178,16 +181,51 @@ bool CChartEditorDlg::MaySetWorkAside() {
     return false;
 }
 
+namespace {
+
+// The song's own format first, so the dialog starts on it.
+std::string SaveFilter(chart::SongFormat format) {
+    const std::string dwi = "DWI Files (*.dwi)";
+    const std::string sm = "SM Files (*.sm)";
+    const std::string ssc = "SSC Files (*.ssc)";
+    switch (format) {
+    case chart::SongFormat::Sm:
+        return sm + ";;" + ssc + ";;" + dwi;
+    case chart::SongFormat::Ssc:
+        return ssc + ";;" + sm + ";;" + dwi;
+    case chart::SongFormat::Dwi:
+        break;
+    }
+    return dwi + ";;" + sm + ";;" + ssc;
+}
+
+std::string WithExtension(std::string path, chart::SongFormat format) {
+    if (!path.empty() && sm::FormatOfPath(path) != format) {
+        const std::size_t dot = path.find_last_of('.');
+        const std::size_t slash = path.find_last_of('/');
+        if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
+            path.erase(dot);
+        }
+        path += sm::ExtensionOf(format);
+    }
+    return path;
+}
+
+} // namespace
+
 bool CChartEditorDlg::SaveDwiFile(bool alwaysAsk) {
     if (m_player.FileName().empty() && !m_withoutSound) {
         m_dialogs.ShowMessage("You must first load a music file.");
         return false;
     }
     const std::string previousName = m_dwiFileName;
+    const chart::SongFormat format = m_editor.Song().format;
     if (alwaysAsk || m_dwiFileName.empty()) {
+        const std::string proposed = WithExtension(
+            edit::ProposedChartPath(m_dwiFileName, m_editor.Song().title, m_player.FileName()),
+            format);
         const auto path = m_dialogs.GetSaveFileNameProposing(
-            kDwiFilter, kDwiDefaultSuffix,
-            edit::ProposedChartPath(m_dwiFileName, m_editor.Song().title, m_player.FileName()));
+            SaveFilter(format), sm::ExtensionOf(format).substr(1), proposed);
         if (!path) {
             return false;
         }
@@ -208,16 +246,41 @@ bool CChartEditorDlg::SaveDwiFile(bool alwaysAsk) {
                 CoveringRows(song, songSeconds, std::max(chart.lengthRows, m_rowsShown));
         }
     }
+    // A name of another format converts; what it cannot hold is named first.
+    const chart::SongFormat target = sm::FormatOfPath(m_dwiFileName).value_or(format);
+    const bool convert = target != format;
+    if (convert) {
+        const std::vector<std::string> losses = sm::ConversionLosses(song, target);
+        if (!losses.empty() &&
+            !m_dialogs.AskYesNo("A " + std::string(sm::ExtensionOf(target)) +
+                                    " file cannot hold all of this song: " + sm::LossList(losses) +
+                                    ".\r\n\r\nSave anyway?",
+                                "Save As")) {
+            m_dwiFileName = previousName;
+            return false;
+        }
+        song = sm::ConvertSong(song, target);
+    }
     // On a worker: a document can be as large as the file it came from.
     std::optional<std::string> error;
     BackgroundWork(this, kWritingDwiText).Run([&] {
-        error = dwi::WriteFileAtomically(m_dwiFileName, dwi::WriteSong(song));
+        error = dwi::WriteFileAtomically(m_dwiFileName, sm::WriteAnySong(song));
     });
     if (error) {
         m_dialogs.ShowMessage("The chart could not be saved to \"" + m_dwiFileName + "\":\r\n" +
                               *error + "\r\nThe file on disk was not changed.");
         m_dwiFileName = previousName;
         return false;
+    }
+    if (convert) {
+        // The document is now the new file's: later saves write its format.
+        const std::optional<std::size_t> shown = m_editor.SelectedChart();
+        m_fileCharts.clear();
+        m_editor.Reset(std::move(song));
+        if (shown && *shown < m_editor.Song().charts.size()) {
+            m_editor.SelectChart(*shown);
+        }
+        RepaintStepView();
     }
     m_restoredUnsaved = false;
     m_editor.History().SetClean();

@@ -25,7 +25,8 @@ inline const QString kWithoutSoundText =
 inline const QString kSilentText = QStringLiteral("No audio device: the song plays silently.");
 inline const QString kZeroReadout = QStringLiteral("000.0");
 inline constexpr char kDwiFilter[] = "DWI Files (*.dwi)";
-inline constexpr char kDwiDefaultSuffix[] = "dwi";
+inline constexpr char kChartFilter[] =
+    "Step Charts (*.dwi *.sm *.ssc);;DWI Files (*.dwi);;SM Files (*.sm);;SSC Files (*.ssc)";
 
 inline QString FormatBpm(float bpm) {
     return QString::asprintf("%3.1f", static_cast<double>(bpm));

@@ -2,7 +2,7 @@
 
 #include "app/AppServices.h"
 #include "app/ChartEditorDlg.h"
-#include "dwi/DwiSong.h"
+#include "simfile/SongFiles.h"
 
 #include <QThread>
 #include <cerrno>
@@ -115,7 +115,7 @@ void CrashRecovery::StartWrite(edit::RecoveryInfo info) {
 }
 
 void CrashRecovery::WriteOnWorker(const edit::RecoveryInfo& info) {
-    std::string document = dwi::WriteSong(m_snapshot);
+    std::string document = sm::WriteAnySong(m_snapshot);
     if (m_beforeWrite) {
         m_beforeWrite();
     }

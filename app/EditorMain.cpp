@@ -7,10 +7,10 @@
 #include "app/QtServices.h"
 #include "app/Settings.h"
 #include "app/TerminationSignals.h"
-#include "dwi/DwiImporter.h"
 #include "player/ClickTrack.h"
 #include "player/PlaybackEngine.h"
 #include "res/Resources.h"
+#include "simfile/StepsTypes.h"
 #include "view/CCustomDisplay.h"
 
 #include <QApplication>
@@ -72,7 +72,7 @@ int RunEditor(int argc, char** argv, const std::optional<std::string>& songPath)
         if (recovery.OfferLeftCopies(dialogs) || !songPath) {
             return;
         }
-        if (dwi::HasDwiExtension(*songPath)) {
+        if (sm::FormatOfPath(*songPath)) {
             window.OpenChartFile(*songPath);
         } else {
             window.OpenMusicFile(*songPath);

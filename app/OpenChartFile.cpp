@@ -1,4 +1,4 @@
-// Opening a .dwi with its song: the chart's own folder first, as game song
+// Opening a .dwi, .sm or .ssc with its song: the chart's own folder first, as game song
 // folders are laid out.
 #include "app/BackgroundWork.h"
 #include "app/ChartEditorDlg.h"
@@ -8,6 +8,7 @@
 #include "dwi/DwiImporter.h"
 #include "dwi/DwiSong.h"
 #include "edit/ChartSong.h"
+#include "simfile/SongFiles.h"
 
 #include <QComboBox>
 #include <QDockWidget>
@@ -16,26 +17,26 @@
 
 namespace app {
 
-using window_text::kDwiFilter;
+using window_text::kChartFilter;
 using window_text::kWithoutSoundText;
 
 void CChartEditorDlg::OpenChart() {
     if (!MaySetWorkAside()) {
         return;
     }
-    if (const auto path = m_dialogs.GetOpenFileName(kDwiFilter)) {
+    if (const auto path = m_dialogs.GetOpenFileName(kChartFilter)) {
         OpenChartFile(*path);
     }
 }
 
 bool CChartEditorDlg::OpenChartFile(const std::string& path) {
     // Read on a worker: a huge file must not freeze the window. Looking up
-    // #FILE goes through every kept record, so it is done there too.
+    // #FILE or #MUSIC goes through every kept record, so it is done there too.
     dwi::SongFile file;
     std::optional<std::string> songRecord;
     BackgroundWork(this, kReadingDwiText).Run([&] {
-        file = dwi::ReadSongFile(path);
-        songRecord = dwi::KeptRecordValue(file.song, "FILE");
+        file = sm::ReadAnySongFile(path);
+        songRecord = sm::MusicRecord(file.song);
     });
     if (!file.error.empty()) {
         m_dialogs.ShowMessage(file.error);
@@ -55,7 +56,7 @@ bool CChartEditorDlg::OpenChartFile(const std::string& path) {
     // A file without a usable BPM takes the song's estimate, so that it
     // plays and scrolls; its own record stays in the file as it was.
     constexpr float kStandInBpm = 120.0f;
-    const bool bpmLeftOut = !dwi::RecordNumber(file.song, "BPM").has_value();
+    const bool bpmLeftOut = !sm::HasOwnTempo(file.song);
     if (bpmLeftOut) {
         file.song.bpm = withSound ? m_editor.Song().bpm : kStandInBpm;
     }

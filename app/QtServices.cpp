@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 
 namespace app {
 
@@ -136,6 +137,17 @@ std::optional<std::string> QtUserDialogs::GetSaveFileNameProposing(std::string_v
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     SetUpFileDialog(dialog, filter, defaultSuffix);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    // A name typed without extension takes the chosen type's: the type picks
+    // the format the file is written in.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog](const QString& selected) {
+                         const qsizetype star = selected.indexOf(QStringLiteral("*."));
+                         if (star >= 0) {
+                             const qsizetype end =
+                                 selected.indexOf(QRegularExpression(QStringLiteral("[ )]")), star);
+                             dialog.setDefaultSuffix(selected.mid(star + 2, end - star - 2));
+                         }
+                     });
     if (proposed.empty()) {
         return Run(dialog, filter);
     }

@@ -1,7 +1,9 @@
 #include "app/DwiTools.h"
 #include "app/EditorMain.h"
+#include "app/FormatTools.h"
 #include "audio/EstimateFiles.h"
 #include "audio/FindTempo.h"
+#include "simfile/SongFiles.h"
 
 #include <cstdio>
 #include <cstring>
@@ -15,13 +17,15 @@ namespace {
 
 void PrintUsage(std::FILE* out) {
     std::fputs(
-        "Usage: beatwright [SONG | CHART.dwi]\n"
+        "Usage: beatwright [SONG | CHART.dwi | CHART.sm | CHART.ssc]\n"
         "       beatwright --estimate-bpm FILE...\n"
         "       beatwright --find-tempo FILE...\n"
         "       beatwright --find-timing FILE...\n"
         "       beatwright --dwi-info FILE.dwi...\n"
         "       beatwright --dwi-copy IN.dwi OUT.dwi\n"
-        "Beatwright, a step chart editor for dance-mat games (.dwi files).\n"
+        "       beatwright --info FILE...\n"
+        "       beatwright --convert IN OUT\n"
+        "Beatwright, a step chart editor for dance-mat games (.dwi, .sm and .ssc files).\n"
         "\n"
         "  --estimate-bpm FILE...  print the estimated tempo of each MP3, WAV, Ogg\n"
         "                          Vorbis, FLAC or Opus file as \"BPM<TAB>PATH\",\n"
@@ -32,7 +36,11 @@ void PrintUsage(std::FILE* out) {
         "                          stops when its tempo moves), one JSON object a line\n"
         "  --dwi-info FILE.dwi...  print what each .dwi file holds, one JSON object\n"
         "                          a line\n"
-        "  --dwi-copy IN OUT       read IN and save it to OUT as Save would\n",
+        "  --dwi-copy IN OUT       read IN and save it to OUT as Save would\n"
+        "  --info FILE...          --dwi-info for .dwi, .sm and .ssc files alike\n"
+        "  --convert IN OUT        convert between .dwi, .sm and .ssc by the names'\n"
+        "                          extensions; what OUT's format cannot hold is named\n"
+        "                          on stderr\n",
         out);
 }
 
@@ -84,6 +92,21 @@ int main(int argc, char** argv) {
         }
         const std::vector<std::string> paths(argv + 2, argv + argc);
         return app::PrintDwiInfo(paths, stdout, stderr) ? 0 : kExitFailure;
+    }
+    if (argc > 1 && std::strcmp(argv[1], "--info") == 0) {
+        if (argc < 3) {
+            PrintUsage(stderr);
+            return kExitUsage;
+        }
+        const std::vector<std::string> paths(argv + 2, argv + argc);
+        return app::PrintInfo(paths, stdout, stderr, sm::ReadAnySongFile) ? 0 : kExitFailure;
+    }
+    if (argc > 1 && std::strcmp(argv[1], "--convert") == 0) {
+        if (argc != 4) {
+            PrintUsage(stderr);
+            return kExitUsage;
+        }
+        return app::ConvertSongFile(argv[2], argv[3], stderr) ? 0 : kExitFailure;
     }
     if (argc > 1 && std::strcmp(argv[1], "--dwi-copy") == 0) {
         if (argc != 4) {

@@ -1,5 +1,7 @@
 #include "chart/Song.h"
 
+#include <algorithm>
+
 namespace chart {
 
 std::uint8_t ColumnsOf(ChartStyle style) {
@@ -38,11 +40,19 @@ bool SongChart::SameContent(const SongChart& other) const {
 
 namespace {
 
+bool HasChart(const Song& song, std::uint32_t id) {
+    const auto same = [id](const SongChart& chart) { return chart.sourceId == id; };
+    return std::any_of(song.charts.begin(), song.charts.end(), same) ||
+           std::any_of(song.otherCharts.begin(), song.otherCharts.end(), same);
+}
+
 std::vector<const SourceRecord*> UninterpretedRecords(const Song& song) {
     std::vector<const SourceRecord*> kept;
     for (const SourceRecord& record : song.records) {
         // "#STATUS" marks who wrote the file; it says nothing of the song.
-        if (!record.interpreted && record.key != "STATUS") {
+        // A deleted chart's own records go when the song is written.
+        if (!record.interpreted && record.key != "STATUS" &&
+            (record.chartId == 0 || HasChart(song, record.chartId))) {
             kept.push_back(&record);
         }
     }

@@ -3,6 +3,8 @@
 #include "dwi/DwiRecords.h"
 #include "dwi/DwiSteps.h"
 #include "edit/NoteDiff.h"
+#include "simfile/SmNotes.h"
+#include "simfile/StepsTypes.h"
 
 #include <algorithm>
 #include <array>
@@ -85,6 +87,49 @@ bool Overlaps(const chart::NoteData& notes, const Note& note) {
                        [&note](const Note& other) { return other.column == note.column; });
 }
 
+// .dwi steps hold taps and holds only; a clip with anything else goes out
+// as a .sm chart, whose description keeps its exact row count (.sm counts
+// whole measures).
+bool NeedsSmText(const ClipRows& clip) {
+    return std::any_of(clip.notes.begin(), clip.notes.end(), [](const Note& note) {
+        return note.kind != chart::NoteKind::Normal || note.keysound != 0;
+    });
+}
+
+constexpr std::string_view kRowsSuffix = " rows";
+
+std::string SmClipText(const ClipRows& clip, const chart::NoteData& notes,
+                       std::string_view difficulty, std::uint32_t rating) {
+    const std::string indent = "\n     ";
+    return "#NOTES:" + indent + std::string(sm::StepsTypeOf(clip.style)) + ":" + indent +
+           std::to_string(clip.rows) + std::string(kRowsSuffix) + ":" + indent +
+           std::string(difficulty) + ":" + indent + std::to_string(rating) + ":" + indent + ":\n" +
+           sm::EncodeNotes(notes, clip.rows, "\n") + ";";
+}
+
+std::optional<ClipRows> ParseSmClip(const dwi::Record& record) {
+    const auto style = sm::StyleOfStepsType(record.fields[0]);
+    if (!style) {
+        return std::nullopt;
+    }
+    const sm::DecodedNotes decoded = sm::DecodeNotes(record.fields[5], chart::ColumnsOf(*style));
+    std::int32_t rows = decoded.lengthRows;
+    std::string_view description = record.fields[1];
+    const std::size_t first = description.find_first_not_of(" \t\r\n");
+    description.remove_prefix(std::min(first, description.size()));
+    if (description.ends_with(kRowsSuffix)) {
+        const std::string count(description.substr(0, description.size() - kRowsSuffix.size()));
+        if (!count.empty() && count.find_first_not_of("0123456789") == std::string::npos &&
+            count.size() < 10) {
+            rows = std::min(rows, static_cast<std::int32_t>(std::stol(count)));
+        }
+    }
+    if (rows <= 0) {
+        return std::nullopt;
+    }
+    return ClipRows{*style, rows, decoded.notes.Notes()};
+}
+
 } // namespace
 
 ClipRows CopyRows(const chart::SongChart& chart, RowSpan span) {
@@ -110,6 +155,9 @@ std::string ClipText(const ClipRows& clip, std::string_view difficulty, std::uin
         chart.notes.AppendSorted(note);
     }
     chart.lengthRows = clip.rows;
+    if (NeedsSmText(clip)) {
+        return SmClipText(clip, chart.notes, difficulty, rating);
+    }
     constexpr std::string_view kLineEnd = "\n"; // the desktop clipboard's
     std::string text = "#" + std::string(chart::StyleName(clip.style)) + ":" +
                        std::string(difficulty) + ":" + std::to_string(rating) + ":\n" +
@@ -125,10 +173,14 @@ std::optional<ClipRows> ParseClipText(std::string_view text) {
     if (text.find('#') != std::string_view::npos) {
         const std::vector<dwi::Record> records = dwi::SplitRecords(text);
         const auto found = std::find_if(records.begin(), records.end(), [](const dwi::Record& r) {
-            return StyleOfKey(r.key).has_value() && r.fields.size() >= 3;
+            return (StyleOfKey(r.key).has_value() && r.fields.size() >= 3) ||
+                   (r.key == "NOTES" && r.fields.size() >= 6);
         });
         if (found == records.end()) {
             return std::nullopt;
+        }
+        if (found->key == "NOTES") {
+            return ParseSmClip(*found);
         }
         chart.style = *StyleOfKey(found->key);
         dwi::ReadChartSteps(&found->fields[2],

@@ -28,10 +28,13 @@ struct ClipRows {
 ClipRows CopyRows(const chart::SongChart& chart, RowSpan span);
 
 // "#SINGLE:<difficulty>:<rating>:<steps>;" (DOUBLE and COUPLE: two step
-// fields) in the file's notation, covering exactly clip.rows rows.
+// fields) in the file's notation, covering exactly clip.rows rows. A clip
+// holding rolls, mines, lifts, fakes or keysounds, which .dwi steps cannot
+// hold, is a .sm "#NOTES:" chart instead, its description "<rows> rows".
 std::string ClipText(const ClipRows& clip, std::string_view difficulty, std::uint32_t rating);
 
-// A chart record (the first when there are several; its style from its key),
+// A chart record, .dwi or .sm (the first when there are several; its style
+// from its key or steps type),
 // or bare steps read as SINGLE. Nothing when the text holds no chart: no
 // record and something other than steps, or no rows at all. Reads what
 // ClipText wrote back to the same clip.

@@ -5,6 +5,7 @@
 #include "edit/ChangeSongInfo.h"
 #include "edit/NoteEdits.h"
 #include "edit/RangeEdits.h"
+#include "simfile/StepsTypes.h"
 
 #include <algorithm>
 #include <cctype>
@@ -376,12 +377,24 @@ bool SongEditor::RemoveStop(std::size_t index) {
     return EraseIndex(next.stops, index) && PushTiming("Remove Stop", std::move(next), 0);
 }
 
+std::string SongEditor::DifficultyForFile(const std::string& difficulty) const {
+    // A .sm/.ssc chart takes the games' name for a difficulty the window
+    // offers in .dwi's words ("MANIAC" is "Hard").
+    const std::string text = CleanDifficulty(difficulty);
+    return m_song.format != chart::SongFormat::Dwi && sm::DwiDifficulty(text)
+               ? sm::SmDifficulty(text)
+               : text;
+}
+
 bool SongEditor::NewChart(chart::ChartStyle style, const std::string& difficulty,
                           std::uint32_t rating) {
     chart::SongChart added;
     added.style = style;
     added.notes = chart::NoteData(chart::ColumnsOf(style));
-    added.difficulty = CleanDifficulty(difficulty);
+    if (m_song.format != chart::SongFormat::Dwi) {
+        added.stepsType = sm::StepsTypeOf(style);
+    }
+    added.difficulty = DifficultyForFile(difficulty);
     added.rating = std::clamp<std::uint32_t>(rating, 1, kMaxRating);
     if (added.difficulty.empty()) {
         return false;
@@ -422,7 +435,7 @@ bool SongEditor::PushChartInfo(std::string text, ChartInfo next) {
 
 bool SongEditor::SetDifficulty(const std::string& difficulty) {
     const chart::SongChart* chart = Selected();
-    const std::string text = CleanDifficulty(difficulty);
+    const std::string text = DifficultyForFile(difficulty);
     return chart != nullptr && !text.empty() &&
            PushChartInfo("Change Difficulty", {text, chart->rating});
 }

@@ -150,6 +150,8 @@ public:
     bool SetArtist(const std::string& artist, std::uint64_t mergeId = 0);
 
 private:
+    std::string DifficultyForFile(const std::string& difficulty) const;
+
     bool PushNoteEdit(std::optional<NoteEdit> edit, std::uint64_t mergeId = 0);
     bool PushTiming(std::string text, SongTimingValues next, std::uint64_t mergeId);
     bool PushChartInfo(std::string text, ChartInfo next);

@@ -45,6 +45,8 @@ mkdir -p "$tree/mime/packages"
 cp "$tree/usr/share/mime/packages/beatwright.xml" "$tree/mime/packages/"
 update-mime-database "$tree/mime" >/dev/null
 grep -qi '^50:application/x-dwi:\*\.dwi$' "$tree/mime/globs2" || fail "no *.dwi glob"
+grep -qi '^50:application/x-stepmania-sm:\*\.sm$' "$tree/mime/globs2" || fail "no *.sm glob"
+grep -qi '^50:application/x-stepmania-ssc:\*\.ssc$' "$tree/mime/globs2" || fail "no *.ssc glob"
 grep -q ':cs' "$tree/mime/globs2" && fail "the *.dwi glob is case-sensitive"
 
 # The unpacked program shows its window.

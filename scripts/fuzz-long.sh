@@ -28,7 +28,7 @@ while getopts "r:t:" option; do
 done
 shift $((OPTIND - 1))
 harnesses=("$@")
-[ ${#harnesses[@]} -gt 0 ] || harnesses=(dwi song wav mpeg ogg decode flacopus)
+[ ${#harnesses[@]} -gt 0 ] || harnesses=(dwi song simfile wav mpeg ogg decode flacopus)
 
 # shellcheck source=compiler-cache.sh
 source scripts/compiler-cache.sh

@@ -293,6 +293,9 @@ SongChart ConvertChart(const SongChart& chart, SongFormat source, SongFormat tar
     if (out.stepsType.empty()) {
         out.stepsType = std::string(StepsTypeOf(chart.style));
     }
+    // .sm and .ssc hold whole measures: the length they read back.
+    constexpr std::int32_t kMeasure = chart::kRowsPerMeasure;
+    out.lengthRows = (std::max(out.lengthRows, 0) + kMeasure - 1) / kMeasure * kMeasure;
     if (target == SongFormat::Sm) {
         out.timing.reset();
     }

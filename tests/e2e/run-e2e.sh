@@ -29,6 +29,8 @@ xvfb-run -a -s "-screen 0 1024x768x24" \
   bash "$here/first-hour.sh" "$build/beatwright" "$build/demo-128bpm.wav" "$build/e2e"
 xvfb-run -a -s "-screen 0 1024x768x24" \
   bash "$here/toolkit.sh" "$build/beatwright" "$build/demo-128bpm.wav" "$build/e2e"
+xvfb-run -a -s "-screen 0 1024x768x24" \
+  bash "$here/formats.sh" "$build/beatwright" "$build/demo-128bpm.wav" "$build/e2e"
 xvfb-run -a -s "-screen 0 1024x768x24" bash "$here/metronome.sh" "$build/beatwright" "$build/e2e"
 # Last: it leaves the 16th snap in the settings the sessions share.
 xvfb-run -a -s "-screen 0 1024x768x24" \

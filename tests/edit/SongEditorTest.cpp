@@ -268,4 +268,21 @@ TEST(SongEditor, RandomEditSequencesUndoToTheOriginalAndRedoToTheEnd) {
     }
 }
 
+// A .sm/.ssc song's charts take the games' difficulty names and a steps
+// type; a .dwi song's keep the window's words.
+TEST(SongEditor, ChartsOfASmSongTakeTheGamesNames) {
+    for (const auto format : {chart::SongFormat::Sm, chart::SongFormat::Dwi}) {
+        chart::Song song;
+        song.format = format;
+        edit::SongEditor e(song);
+        ASSERT_TRUE(e.NewChart(ChartStyle::Double, "MANIAC", 9));
+        e.SelectChart(0);
+        const bool sm = format == chart::SongFormat::Sm;
+        EXPECT_EQ(e.Selected()->difficulty, sm ? "Hard" : "MANIAC");
+        EXPECT_EQ(e.Selected()->stepsType, sm ? "dance-double" : "");
+        ASSERT_TRUE(e.SetDifficulty("another"));
+        EXPECT_EQ(e.Selected()->difficulty, sm ? "Medium" : "ANOTHER");
+    }
+}
+
 } // namespace

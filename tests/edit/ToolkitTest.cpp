@@ -135,10 +135,22 @@ TEST(Toolkit, ClipTextReadsBackToTheSameClip) {
         {ChartStyle::Couple, 24, N("12:5")},
         {ChartStyle::Solo, 72, N("0:1 0:4 24:2+47")},
     };
-    for (const ClipRows& clip : clips) {
+    // Kinds .dwi steps cannot hold go out as a .sm chart, its length exact.
+    using chart::NoteKind;
+    const ClipRows kinds{ChartStyle::Double,
+                         100,
+                         {{0, 0, 0, NoteKind::Mine},
+                          {12, 6, 24, NoteKind::Roll},
+                          {50, 2, 0, NoteKind::Lift, 3},
+                          {60, 1, 0, NoteKind::Fake}}};
+    for (const ClipRows& clip :
+         {clips[0], clips[1], clips[2], clips[3], clips[4], clips[5], kinds}) {
         SCOPED_TRACE(edit::ClipText(clip, "BASIC", 3));
         EXPECT_EQ(edit::ParseClipText(edit::ClipText(clip, "BASIC", 3)), clip);
     }
+    EXPECT_EQ(edit::ClipText({ChartStyle::Single, 48, {{0, 0, 0, NoteKind::Mine}}}, "Hard", 3),
+              "#NOTES:\n     dance-single:\n     48 rows:\n     Hard:\n     3:\n     :\n"
+              "M000\n0000\n0000\n0000\n;");
     EXPECT_EQ(edit::ClipText({ChartStyle::Single, 48, N("0:0 24:3")}, "BASIC", 3),
               "#SINGLE:BASIC:3:\n46;");
     EXPECT_EQ(edit::ClipText({ChartStyle::Double, 24, N("0:0 0:5")}, "MANIAC", 9),

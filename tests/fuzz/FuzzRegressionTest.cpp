@@ -39,7 +39,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Harness{"wav", fuzz::FuzzWav}, Harness{"mpeg", fuzz::FuzzMpeg},
                       Harness{"ogg", fuzz::FuzzOgg}, Harness{"decode", fuzz::FuzzDecode},
                       Harness{"flacopus", fuzz::FuzzFlacOpus}, Harness{"dwi", fuzz::FuzzDwi},
-                      Harness{"song", fuzz::FuzzSong}),
+                      Harness{"song", fuzz::FuzzSong}, Harness{"simfile", fuzz::FuzzSimfile}),
     [](const auto& test) { return std::string(test.param.first); });
 
 } // namespace

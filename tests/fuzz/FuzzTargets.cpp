@@ -10,6 +10,7 @@
 #include "dwi/DwiImporter.h"
 #include "dwi/DwiNumbers.h"
 #include "dwi/DwiSong.h"
+#include "simfile/SmSong.h"
 
 #include <algorithm>
 #include <array>
@@ -191,6 +192,26 @@ void FuzzSong(const std::uint8_t* data, std::size_t size) {
         first.lengthRows = std::max(first.lengthRows, first.notes.EndRow());
     }
     Require(chart::SameContent(song, dwi::ReadSong(dwi::WriteSong(song))));
+}
+
+void FuzzSimfile(const std::uint8_t* data, std::size_t size) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data), data ? size : 0);
+    for (const chart::SongFormat flavor : {chart::SongFormat::Sm, chart::SongFormat::Ssc}) {
+        chart::Song song = sm::ReadSong(bytes, flavor);
+        Require(sm::WriteSong(song) == bytes);
+        // One edit of each kind the writer treats apart.
+        song.title += "x";
+        song.changes.push_back({1.5, 150.0});
+        for (auto* charts : {&song.charts, &song.otherCharts}) {
+            if (!charts->empty() && charts->front().notes.Columns() > 0) {
+                chart::SongChart& first = charts->front();
+                first.notes.Set({48, 0, 24, chart::NoteKind::Roll, 2});
+                // The format holds whole measures only.
+                first.lengthRows = std::max(first.lengthRows, chart::kRowsPerMeasure);
+            }
+        }
+        Require(chart::SameContent(song, sm::ReadSong(sm::WriteSong(song), flavor)));
+    }
 }
 
 } // namespace fuzz

@@ -36,6 +36,11 @@ void FuzzDwi(const std::uint8_t* data, std::size_t size);
 // written and read again means the same.
 void FuzzSong(const std::uint8_t* data, std::size_t size);
 
+// The .sm/.ssc reader and writer, the bytes read as each flavor: an
+// unchanged file comes back byte for byte, an edited document written and
+// read again means the same.
+void FuzzSimfile(const std::uint8_t* data, std::size_t size);
+
 // Writes the bytes to this process's scratch file with the extension and
 // returns its path (the readers choose the format by extension).
 std::string ScratchFile(const std::uint8_t* data, std::size_t size, const char* extension);

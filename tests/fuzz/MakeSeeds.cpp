@@ -41,7 +41,17 @@ int main(int argc, char** argv) {
                           "08(2424)[808080]{8000}`8'<248>8!8000800B!4004\r\n;\r\n"
                           "#DOUBLE:HEAVY:9:8!8008:2(22)2;\r\n#COUPLE:LIGHT:2:4:6;\r\n"
                           "#SOLO:SMANIAC:12:CDEFGHIJKLM<CD>;\r\n#FILE:.\\Songs\\X.MP3;\r\n"},
-        {"song/broken.dwi", "\n#\n#:;#SINGLE:X:1:((((<<8!8!;#BPM:0x1p4;#SOLO:;"}};
+        {"song/broken.dwi", "\n#\n#:;#SINGLE:X:1:((((<<8!8!;#BPM:0x1p4;#SOLO:;"},
+        // simfile/: .sm and .ssc, every note kind, timing and a damaged chart.
+        {"simfile/song.sm",
+         "#TITLE:A\\:b;\r\n#OFFSET:-0.1;\r\n#BPMS:0=120,4=-60;\r\n#STOPS:2=0.5;\r\n"
+         "#NOTES:\r\n     dance-single:\r\n     :\r\n     Easy:\r\n     3:\r\n     0:\r\n"
+         "1[2]2M\r\n0040\r\nL3F0\r\n00K3\r\n,\r\n0000\r\n0003\r\n0000\r\n00000\r\n;\r\n"
+         "#NOTES:pump-single::Hard:9::10001\n,,\n0000000;"},
+        {"simfile/song.ssc",
+         "#VERSION:0.6;\n#WARPS:4=6;\n#DELAYS:1=0.2;\n#NOTEDATA:;\n#STEPSTYPE:dance-double;\n"
+         "#METER:9;\n#BPMS:0=75;\n#OFFSET:0.1;\n#NOTES:\n1000{x}0001\n2\n3\n0\n0\n;\n"
+         "#NOTEDATA:;\n#STEPSTYPE:dance-solo\n#NOTES:\n100001&010000;"}};
     for (const auto& [name, text] : texts)
         testsignals::WriteFile(folder + "/" + name,
                                std::vector<std::uint8_t>(text.begin(), text.end()));

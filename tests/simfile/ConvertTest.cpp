@@ -147,7 +147,9 @@ TEST(Convert, DwiUpAndBackIsExact) {
             charts += c.stepsType + " " + c.difficulty + " " + std::to_string(c.rating) + " " +
                       c.description + "|";
             EXPECT_EQ(c.notes, song.charts[i].notes);
-            EXPECT_TRUE(down.charts.at(i).SameContent(song.charts[i]));
+            chart::SongChart whole = song.charts[i]; // .sm holds whole measures
+            whole.lengthRows = (whole.lengthRows + 191) / 192 * 192;
+            EXPECT_TRUE(down.charts.at(i).SameContent(whole));
         }
         EXPECT_EQ(charts, "dance-single Easy 3 |dance-double Hard 9 |dance-solo Beginner 4 |");
         EXPECT_EQ(Texts(down),

@@ -1,0 +1,3 @@
+#include "FuzzTargets.h"
+
+BEATWRIGHT_FUZZ_ENTRY_POINT(fuzz::FuzzSimfile)
