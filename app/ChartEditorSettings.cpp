@@ -6,7 +6,7 @@
 #include "app/Settings.h"
 #include "app/SpinButton.h"
 #include "chart/InputCalibration.h"
-#include "dwi/DwiImporter.h"
+#include "simfile/StepsTypes.h"
 
 #include <QKeyEvent>
 #include <QMenu>
@@ -26,7 +26,8 @@ void CChartEditorDlg::BuildRecentSongsMenu(QMenu* fileMenu) {
         }
         const std::string file = path.toStdString();
         // A chart opens with its song; anything else is a song.
-        const bool opened = dwi::HasDwiExtension(file) ? OpenChartFile(file) : OpenMusicFile(file);
+        const bool opened =
+            sm::FormatOfPath(file).has_value() ? OpenChartFile(file) : OpenMusicFile(file);
         if (!opened) {
             // Gone or unreadable: the failure was told, the entry goes.
             m_settings->RemoveRecentSong(path);
