@@ -332,7 +332,7 @@ void ResolveSmWarps(Song& song) {
     // Tempo changes and stops in beat order, a tempo first at a shared beat.
     struct Change {
         double beat;
-        double value; // BPM, or seconds of a stop
+        double value; // BPM, or milliseconds of a stop
         bool bpm;
     };
     std::vector<Change> all;
@@ -340,7 +340,7 @@ void ResolveSmWarps(Song& song) {
         all.push_back({c.beat, c.bpm, true});
     }
     for (const chart::Stop& s : song.stops) {
-        all.push_back({s.beat, s.durationMs / 1000.0, false});
+        all.push_back({s.beat, s.durationMs, false});
     }
     std::stable_sort(all.begin(), all.end(), [](const Change& a, const Change& b) {
         return a.beat < b.beat || (a.beat == b.beat && a.bpm && !b.bpm);
@@ -359,59 +359,59 @@ void ResolveSmWarps(Song& song) {
     double previousBeat = 0.0;
     // A warp lasts until the time its negative part took back is made up:
     // debtSeconds is the time since its start, negative until then.
-    std::optional<double> warpStart;
+    bool warping = false;
+    double warpStart = 0.0;
     double bpmBeforeWarp = 0.0;
     double debtSeconds = 0.0;
     const auto endWarp = [&](double endBeat) {
-        warps.push_back({*warpStart, endBeat - *warpStart});
+        warps.push_back({warpStart, endBeat - warpStart});
         if (bpm != bpmBeforeWarp) {
-            addChange(*warpStart, bpm);
+            addChange(warpStart, bpm);
         }
-        warpStart.reset();
+        warping = false;
     };
     for (const Change& change : all) {
         if (bpm <= kFastBpmWarp) {
             debtSeconds += (change.beat - previousBeat) * 60.0 / bpm;
-            if (warpStart && bpm > 0.0 && debtSeconds > 0.0) {
+            if (warping && bpm > 0.0 && debtSeconds > 0.0) {
                 endWarp(change.beat - debtSeconds * bpm / 60.0);
             }
         }
         previousBeat = change.beat;
         if (change.bpm) {
-            if (!warpStart && WarpingBpm(change.value)) {
+            if (!warping && WarpingBpm(change.value)) {
+                warping = true;
                 warpStart = change.beat;
                 bpmBeforeWarp = bpm;
                 debtSeconds = 0.0;
-            } else if (!warpStart) {
+            } else if (!warping) {
                 addChange(change.beat, change.value);
             }
             bpm = change.value;
-        } else if (!warpStart && change.value < 0.0) {
+        } else if (!warping && change.value < 0.0) {
+            warping = true;
             warpStart = change.beat;
             bpmBeforeWarp = bpm;
-            debtSeconds = change.value;
-        } else if (!warpStart) {
-            stops.push_back({change.beat, change.value * 1000.0});
+            debtSeconds = change.value / 1000.0;
+        } else if (!warping) {
+            stops.push_back({change.beat, change.value});
         } else {
-            debtSeconds += change.value;
+            debtSeconds += change.value / 1000.0;
             // A stop that more than makes up the debt ends the warp and
-            // holds for the rest.
+            // holds for the rest; a warping tempo starts the next one.
             if (change.value > 0.0 && debtSeconds > 0.0) {
-                warps.push_back({*warpStart, change.beat - *warpStart});
                 stops.push_back({change.beat, debtSeconds * 1000.0});
                 if (WarpingBpm(bpm)) {
+                    warps.push_back({warpStart, change.beat - warpStart});
                     warpStart = change.beat;
                     debtSeconds = 0.0;
                 } else {
-                    if (bpm != bpmBeforeWarp) {
-                        addChange(*warpStart, bpm);
-                    }
-                    warpStart.reset();
+                    endWarp(change.beat);
                 }
             }
         }
     }
-    if (warpStart) {
+    if (warping) {
         endWarp(WarpingBpm(bpm) ? kEndlessWarpEndBeat : previousBeat - debtSeconds * bpm / 60.0);
     }
     song.changes = std::move(changes);
