@@ -348,8 +348,12 @@ void ResolveSmWarps(Song& song) {
     std::vector<chart::BpmChange> changes;
     std::vector<chart::Stop> stops;
     std::vector<chart::Warp> warps;
-    const auto addChange = [&changes](double beat, double bpm) {
-        if (!changes.empty() && changes.back().beat == beat) {
+    float firstBpm = song.bpm;
+    const auto addChange = [&changes, &firstBpm](double beat, double bpm) {
+        // A warp from beat 0 (a negative stop there) sets the first tempo.
+        if (beat <= 0.0) {
+            firstBpm = static_cast<float>(bpm);
+        } else if (!changes.empty() && changes.back().beat == beat) {
             changes.back().bpm = bpm;
         } else {
             changes.push_back({beat, bpm});
@@ -365,7 +369,10 @@ void ResolveSmWarps(Song& song) {
     double debtSeconds = 0.0;
     const auto endWarp = [&](double endBeat) {
         warps.push_back({warpStart, endBeat - warpStart});
-        if (bpm != bpmBeforeWarp) {
+        // A warp to the end of the chart keeps the tempo before it (the games
+        // take the warping one, which no time passes at), so the song holds
+        // no value that would read as a warp again.
+        if (bpm != bpmBeforeWarp && !WarpingBpm(bpm)) {
             addChange(warpStart, bpm);
         }
         warping = false;
@@ -414,6 +421,7 @@ void ResolveSmWarps(Song& song) {
     if (warping) {
         endWarp(WarpingBpm(bpm) ? kEndlessWarpEndBeat : previousBeat - debtSeconds * bpm / 60.0);
     }
+    song.bpm = firstBpm;
     song.changes = std::move(changes);
     song.stops = std::move(stops);
     song.warps = std::move(warps);

@@ -2,8 +2,6 @@
 #include "simfile/SmSong.h"
 
 #include <gtest/gtest.h>
-#include <string>
-#include <utility>
 #include <vector>
 
 namespace {
