@@ -348,6 +348,12 @@ void ResolveSmWarps(Song& song) {
     std::vector<chart::BpmChange> changes;
     std::vector<chart::Stop> stops;
     std::vector<chart::Warp> warps;
+    // Extreme values can leave a warp of no length or none at all: it skips nothing.
+    const auto addWarp = [&warps](double beat, double length) {
+        if (std::isfinite(length) && length > 0.0) {
+            warps.push_back({beat, length});
+        }
+    };
     float firstBpm = song.bpm;
     const auto addChange = [&changes, &firstBpm](double beat, double bpm) {
         // A warp from beat 0 (a negative stop there) sets the first tempo.
@@ -368,7 +374,7 @@ void ResolveSmWarps(Song& song) {
     double bpmBeforeWarp = 0.0;
     double debtSeconds = 0.0;
     const auto endWarp = [&](double endBeat) {
-        warps.push_back({warpStart, endBeat - warpStart});
+        addWarp(warpStart, endBeat - warpStart);
         // A warp to the end of the chart keeps the tempo before it (the games
         // take the warping one, which no time passes at), so the song holds
         // no value that would read as a warp again.
@@ -409,7 +415,7 @@ void ResolveSmWarps(Song& song) {
             if (change.value > 0.0 && debtSeconds > 0.0) {
                 stops.push_back({change.beat, debtSeconds * 1000.0});
                 if (WarpingBpm(bpm)) {
-                    warps.push_back({warpStart, change.beat - warpStart});
+                    addWarp(warpStart, change.beat - warpStart);
                     warpStart = change.beat;
                     debtSeconds = 0.0;
                 } else {
