@@ -99,6 +99,9 @@ public:
 
     void Finish() {
         AbortBlock();
+        if (m_song.format == chart::SongFormat::Sm) {
+            detail::ResolveSmWarps(m_song);
+        }
         InheritSongTiming();
         if (!m_song.records.empty()) {
             m_song.records.back().trailing = std::string(m_bytes.substr(m_lastEnd));

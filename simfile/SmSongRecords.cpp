@@ -90,20 +90,42 @@ double MillisecondsOf(std::string_view text) {
 
 enum class ListKind { Bpms, Stops, Delays, Warps };
 
-const char* ItemProblem(ListKind kind, const Item& item) {
+// The games take a .sm tempo past this as a warp (an older way to say one).
+constexpr double kFastBpmWarp = 9999999.0;
+// Where they end a warp whose tempo never turns positive again.
+constexpr double kEndlessWarpEndBeat = 99999999.0;
+
+// A tempo the games of .sm files take as the start of a warp.
+bool WarpingBpm(double bpm) {
+    return bpm <= -dwi::kMinBpm || bpm > kFastBpmWarp;
+}
+
+// smWarps: the file says warps the .sm way (negative tempos and stops).
+const char* ItemProblem(ListKind kind, const Item& item, bool smWarps) {
     if (item.beat < 0.0) {
         return "its beat lies before the first beat";
     }
     switch (kind) {
     case ListKind::Bpms:
-        return UsableBpm(item.value) ? nullptr
-                                     : "a BPM must lie between 0.01 and 10000 (negative BPMs "
-                                       "are not read)";
+        if (smWarps && item.beat > 0.0 && WarpingBpm(item.value)) {
+            return nullptr;
+        }
+        return UsableBpm(item.value)
+                   ? nullptr
+                   : (smWarps ? "a BPM must lie between 0.01 and 10000, or below -0.01 after "
+                                "beat 0 for a warp"
+                              : "a BPM must lie between 0.01 and 10000 (the games read no "
+                                "negative BPMs in .ssc files)");
     case ListKind::Stops:
+        if (smWarps && item.value < 0.0 && item.value >= -dwi::kMaxStopMs) {
+            return nullptr;
+        }
+        [[fallthrough]];
     case ListKind::Delays:
         return item.value >= 0.0 && item.value <= dwi::kMaxStopMs
                    ? nullptr
-                   : "a stop or delay must last from 0 to 3600 s (negative stops are not read)";
+                   : "a stop or delay must last from 0 to 3600 s (the games read no negative "
+                     "stops in .ssc files)";
     case ListKind::Warps:
         return item.value > 0.0 ? nullptr : "a warp must skip more than 0 beats";
     }
@@ -113,7 +135,7 @@ const char* ItemProblem(ListKind kind, const Item& item) {
 // "beat=value,beat=value" in the file's order. Stops and delays come in
 // seconds and leave in milliseconds.
 std::vector<Item> ReadList(ListKind kind, std::string_view key, std::string_view text,
-                           double version, std::vector<std::string>* leftOut) {
+                           double version, bool smWarps, std::vector<std::string>* leftOut) {
     std::vector<Item> items;
     std::size_t start = 0;
     while (start <= text.size()) {
@@ -135,7 +157,7 @@ std::vector<Item> ReadList(ListKind kind, std::string_view key, std::string_view
         if (kind == ListKind::Warps && version < kRelativeWarpsVersion) {
             read.value -= read.beat;
         }
-        if (const char* problem = ItemProblem(kind, read)) {
+        if (const char* problem = ItemProblem(kind, read, smWarps)) {
             LeaveOut(leftOut, "#" + std::string(key) + " item " + Quoted(item), problem);
             continue;
         }
@@ -170,7 +192,7 @@ std::string JoinFields(const std::vector<std::string>& fields) {
 // The timing tags on a song or a chart's own timing (the same fields).
 template <typename Timing>
 bool ApplyTiming(std::string_view key, const std::vector<std::string>& fields, Timing& timing,
-                 double version, std::vector<std::string>* leftOut) {
+                 double version, bool smWarps, std::vector<std::string>* leftOut) {
     const std::string value = JoinFields(fields);
     if (key == "OFFSET") {
         const double offset = dwi::ParseDouble(value);
@@ -187,14 +209,25 @@ bool ApplyTiming(std::string_view key, const std::vector<std::string>& fields, T
         return true;
     }
     if (key == "BPMS") {
-        const auto items = ReadList(ListKind::Bpms, key, value, version, leftOut);
+        auto items = ReadList(ListKind::Bpms, key, value, version, smWarps, leftOut);
+        // The earliest tempo holds from beat 0 wherever the file puts it; a
+        // warp cannot start there (there is no time before it to take back).
+        auto first = items.end();
+        while (!items.empty()) {
+            first = std::min_element(items.begin(), items.end(),
+                                     [](const Item& a, const Item& b) { return a.beat < b.beat; });
+            if (UsableBpm(first->value)) {
+                break;
+            }
+            LeaveOut(leftOut,
+                     "#" + std::string(key) + " item " + DoubleText(first->beat) + "=" +
+                         DoubleText(first->value),
+                     "the first BPM must lie between 0.01 and 10000");
+            items.erase(first);
+        }
         if (items.empty()) {
             return false;
         }
-        // The earliest tempo holds from beat 0 wherever the file puts it.
-        const auto first =
-            std::min_element(items.begin(), items.end(),
-                             [](const Item& a, const Item& b) { return a.beat < b.beat; });
         timing.bpm = static_cast<float>(first->value);
         timing.changes.clear();
         for (auto it = items.begin(); it != items.end(); ++it) {
@@ -206,21 +239,21 @@ bool ApplyTiming(std::string_view key, const std::vector<std::string>& fields, T
     }
     if (key == "STOPS" || key == "FREEZES") {
         timing.stops.clear();
-        for (const Item& item : ReadList(ListKind::Stops, key, value, version, leftOut)) {
+        for (const Item& item : ReadList(ListKind::Stops, key, value, version, smWarps, leftOut)) {
             timing.stops.push_back({item.beat, item.value});
         }
         return true;
     }
     if (key == "DELAYS") {
         timing.delays.clear();
-        for (const Item& item : ReadList(ListKind::Delays, key, value, version, leftOut)) {
+        for (const Item& item : ReadList(ListKind::Delays, key, value, version, smWarps, leftOut)) {
             timing.delays.push_back({item.beat, item.value});
         }
         return true;
     }
     if (key == "WARPS") {
         timing.warps.clear();
-        for (const Item& item : ReadList(ListKind::Warps, key, value, version, leftOut)) {
+        for (const Item& item : ReadList(ListKind::Warps, key, value, version, smWarps, leftOut)) {
             timing.warps.push_back({item.beat, item.value});
         }
         return true;
@@ -285,7 +318,119 @@ bool ApplySongRecord(std::string_view key, const std::vector<std::string>& field
         (key == "SAMPLESTART" ? song.sampleStartSeconds : song.sampleLengthSeconds) = *value;
         return true;
     }
-    return ApplyTiming(key, fields, song, version, leftOut);
+    return ApplyTiming(key, fields, song, version, song.format == chart::SongFormat::Sm, leftOut);
+}
+
+void ResolveSmWarps(Song& song) {
+    const bool any = std::any_of(song.changes.begin(), song.changes.end(),
+                                 [](const chart::BpmChange& c) { return WarpingBpm(c.bpm); }) ||
+                     std::any_of(song.stops.begin(), song.stops.end(),
+                                 [](const chart::Stop& s) { return s.durationMs < 0.0; });
+    if (!any) {
+        return;
+    }
+    // Tempo changes and stops in beat order, a tempo first at a shared beat.
+    struct Change {
+        double beat;
+        double value; // BPM, or milliseconds of a stop
+        bool bpm;
+    };
+    std::vector<Change> all;
+    for (const chart::BpmChange& c : song.changes) {
+        all.push_back({c.beat, c.bpm, true});
+    }
+    for (const chart::Stop& s : song.stops) {
+        all.push_back({s.beat, s.durationMs, false});
+    }
+    std::stable_sort(all.begin(), all.end(), [](const Change& a, const Change& b) {
+        return a.beat < b.beat || (a.beat == b.beat && a.bpm && !b.bpm);
+    });
+    std::vector<chart::BpmChange> changes;
+    std::vector<chart::Stop> stops;
+    std::vector<chart::Warp> warps;
+    // Extreme values can leave a warp of no length or none at all: it skips nothing.
+    const auto addWarp = [&warps](double beat, double length) {
+        if (std::isfinite(length) && length > 0.0) {
+            warps.push_back({beat, length});
+        }
+    };
+    float firstBpm = song.bpm;
+    const auto addChange = [&changes, &firstBpm](double beat, double bpm) {
+        // A warp from beat 0 (a negative stop there) sets the first tempo.
+        if (beat <= 0.0) {
+            firstBpm = static_cast<float>(bpm);
+        } else if (!changes.empty() && changes.back().beat == beat) {
+            changes.back().bpm = bpm;
+        } else {
+            changes.push_back({beat, bpm});
+        }
+    };
+    double bpm = song.bpm;
+    double previousBeat = 0.0;
+    // A warp lasts until the time its negative part took back is made up:
+    // debtSeconds is the time since its start, negative until then.
+    bool warping = false;
+    double warpStart = 0.0;
+    double bpmBeforeWarp = 0.0;
+    double debtSeconds = 0.0;
+    const auto endWarp = [&](double endBeat) {
+        addWarp(warpStart, endBeat - warpStart);
+        // A warp to the end of the chart keeps the tempo before it (the games
+        // take the warping one, which no time passes at), so the song holds
+        // no value that would read as a warp again.
+        if (bpm != bpmBeforeWarp && !WarpingBpm(bpm)) {
+            addChange(warpStart, bpm);
+        }
+        warping = false;
+    };
+    for (const Change& change : all) {
+        if (bpm <= kFastBpmWarp) {
+            debtSeconds += (change.beat - previousBeat) * 60.0 / bpm;
+            if (warping && bpm > 0.0 && debtSeconds > 0.0) {
+                endWarp(change.beat - debtSeconds * bpm / 60.0);
+            }
+        }
+        previousBeat = change.beat;
+        if (change.bpm) {
+            if (!warping && WarpingBpm(change.value)) {
+                warping = true;
+                warpStart = change.beat;
+                bpmBeforeWarp = bpm;
+                debtSeconds = 0.0;
+            } else if (!warping) {
+                addChange(change.beat, change.value);
+            }
+            bpm = change.value;
+        } else if (!warping && change.value < 0.0) {
+            warping = true;
+            warpStart = change.beat;
+            bpmBeforeWarp = bpm;
+            debtSeconds = change.value / 1000.0;
+        } else if (!warping) {
+            stops.push_back({change.beat, change.value});
+        } else {
+            debtSeconds += change.value / 1000.0;
+            // A stop that more than makes up the debt ends the warp and
+            // holds for the rest; a warping tempo starts the next one.
+            if (change.value > 0.0 && debtSeconds > 0.0) {
+                stops.push_back({change.beat, debtSeconds * 1000.0});
+                if (WarpingBpm(bpm)) {
+                    addWarp(warpStart, change.beat - warpStart);
+                    warpStart = change.beat;
+                    debtSeconds = 0.0;
+                } else {
+                    endWarp(change.beat);
+                }
+            }
+        }
+    }
+    if (warping) {
+        endWarp(WarpingBpm(bpm) ? kEndlessWarpEndBeat : previousBeat - debtSeconds * bpm / 60.0);
+    }
+    song.bpm = firstBpm;
+    song.changes = std::move(changes);
+    song.stops = std::move(stops);
+    song.warps = std::move(warps);
 }
 
 bool IsChartTimingKey(std::string_view key) {
@@ -345,7 +490,8 @@ bool ApplyChartRecord(std::string_view key, const std::vector<std::string>& fiel
     if (!chart.timing) {
         chart.timing = chart::ChartTiming{song.bpm, song.gapSeconds, song.changes, {}, {}, {}};
     }
-    return ApplyTiming(key, fields, *chart.timing, version, leftOut);
+    // The games read .ssc tempos and stops as they stand: negative ones go.
+    return ApplyTiming(key, fields, *chart.timing, version, false, leftOut);
 }
 
 double ParseVersion(const std::vector<std::string>& fields) {

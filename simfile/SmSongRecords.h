@@ -27,6 +27,12 @@ std::string_view SlotOf(std::string_view key);
 bool ApplySongRecord(std::string_view key, const std::vector<std::string>& fields,
                      chart::Song& song, double version, std::vector<std::string>* leftOut);
 
+// ".sm" files say warps with negative tempos and stops (and tempos past
+// 9999999): the games read #BPMS and #STOPS together and turn them into
+// warps, positive tempos and stops, as this does. A song without such values
+// stays as it is.
+void ResolveSmWarps(chart::Song& song);
+
 // ".ssc" chart block tags: "#NOTEDATA:;" opens the block, "#NOTES:" ends it.
 bool IsChartBlockKey(std::string_view key);
 bool IsChartTimingKey(std::string_view key);

@@ -128,6 +128,38 @@ bool SongRecordUnchanged(const SourceRecord& record, const Song& song, double ve
            probe.stops == song.stops && probe.delays == song.delays && probe.warps == song.warps;
 }
 
+using Owners = std::map<std::string, std::size_t, std::less<>>;
+
+// .sm tempos and stops mean something only together (negative ones make
+// warps): true when the records that stand for them, read together, still
+// give the song's tempos, stops and warps.
+bool SmTimingUnchanged(const Song& song, const Owners& owner) {
+    if (song.format != chart::SongFormat::Sm) {
+        return false;
+    }
+    Song probe;
+    probe.format = song.format;
+    probe.bpm = song.bpm;
+    probe.changes = song.changes;
+    probe.stops = song.stops;
+    bool any = false;
+    for (std::string_view slot : {"BPMS", "STOPS"}) {
+        const auto found = owner.find(slot);
+        if (found == owner.end()) {
+            continue;
+        }
+        const Parsed parsed = Parse(song.records[found->second]);
+        if (!parsed.found ||
+            !ApplySongRecord(parsed.key, parsed.fields, probe, kCurrentSscVersion, nullptr)) {
+            return false;
+        }
+        any = true;
+    }
+    ResolveSmWarps(probe);
+    return any && probe.bpm == song.bpm && probe.changes == song.changes &&
+           probe.stops == song.stops && probe.warps == song.warps;
+}
+
 std::string NotesValue(const SongChart& chart, std::string_view lineEnd) {
     const std::string notes = EncodeNotes(chart.notes, chart.lengthRows, lineEnd);
     // No measures: nothing after the ":", or a line end would read as one.
@@ -288,7 +320,7 @@ std::string WriteSong(const Song& song) {
     // Each "#VERSION" rules the tags after it, as the reader takes them.
     double version = kCurrentSscVersion;
     const bool ssc = IsSsc(song);
-    std::map<std::string, std::size_t, std::less<>> owner;
+    Owners owner;
     std::map<std::uint32_t, Block> blocks;
     std::size_t firstChart = song.records.size();
     std::size_t lastChart = song.records.size();
@@ -311,6 +343,7 @@ std::string WriteSong(const Song& song) {
             owner[std::string(SlotOf(record.key))] = i;
         }
     }
+    const bool smTimingKept = SmTimingUnchanged(song, owner);
     std::map<std::uint32_t, const SongChart*> chartsById;
     std::set<const SongChart*> others;
     for (const auto* list : {&song.charts, &song.otherCharts}) {
@@ -390,6 +423,8 @@ std::string WriteSong(const Song& song) {
             }
         } else if (!record.interpreted || record.key == "VERSION" ||
                    owner[std::string(SlotOf(record.key))] != i ||
+                   (smTimingKept &&
+                    (SlotOf(record.key) == "BPMS" || SlotOf(record.key) == "STOPS")) ||
                    SongRecordUnchanged(record, song, version)) {
             out += record.text + record.trailing;
         } else {
