@@ -260,6 +260,15 @@ bool CChartEditorDlg::SaveDwiFile(bool alwaysAsk) {
             return false;
         }
         song = sm::ConvertSong(song, target);
+    } else if (const std::vector<std::string> losses = sm::SaveLosses(song); !losses.empty()) {
+        if (!m_dialogs.AskYesNo("A .sm file cannot hold all of this song since its timing "
+                                "changed: " +
+                                    sm::LossList(losses) +
+                                    ". Save As .ssc keeps them.\r\n\r\nSave anyway?",
+                                "Save")) {
+            m_dwiFileName = previousName;
+            return false;
+        }
     }
     // On a worker: a document can be as large as the file it came from.
     std::optional<std::string> error;

@@ -49,6 +49,18 @@ std::optional<std::string> SaveAnySong(const std::string& path, const chart::Son
     return dwi::WriteFileAtomically(path, WriteAnySong(song));
 }
 
+std::vector<std::string> SaveLosses(const chart::Song& song) {
+    if (song.format != chart::SongFormat::Sm || song.warps.empty()) {
+        return {};
+    }
+    const chart::Song back = ReadSong(WriteSong(song), chart::SongFormat::Sm);
+    if (back.warps == song.warps) {
+        return {};
+    }
+    const std::size_t count = song.warps.size();
+    return {std::to_string(count) + (count == 1 ? " warp" : " warps")};
+}
+
 bool HasOwnTempo(const chart::Song& song) {
     if (song.format == chart::SongFormat::Dwi) {
         return dwi::RecordNumber(song, "BPM").has_value();

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 // Song files of the three formats behind one door: the format is chosen by
 // the file's extension, and a song is written in the format it carries.
@@ -19,6 +20,12 @@ std::string WriteAnySong(const chart::Song& song);
 // Writes atomically; the reason on failure (the old file is then intact).
 [[nodiscard]] std::optional<std::string> SaveAnySong(const std::string& path,
                                                      const chart::Song& song);
+
+// What saving the song in its own format would drop, counted as the
+// conversion counts ("2 warps"): a .sm holds warps only as the negative
+// values of the records it was read from, so they go once its timing is
+// written anew. Empty for the other formats and when nothing goes.
+std::vector<std::string> SaveLosses(const chart::Song& song);
 
 // True when the file gave the song a usable tempo (#BPM in .dwi, #BPMS in
 // .sm/.ssc); a song without one plays at a stand-in.

@@ -210,7 +210,13 @@ void FuzzSimfile(const std::uint8_t* data, std::size_t size) {
                 first.lengthRows = std::max(first.lengthRows, chart::kRowsPerMeasure);
             }
         }
-        Require(chart::SameContent(song, sm::ReadSong(sm::WriteSong(song), flavor)));
+        chart::Song back = sm::ReadSong(sm::WriteSong(song), flavor);
+        // A .sm holds warps only as negative values of its own records; once
+        // its timing is written anew they are gone (a save says so first).
+        if (flavor == chart::SongFormat::Sm) {
+            back.warps = song.warps;
+        }
+        Require(chart::SameContent(song, back));
     }
 }
 

@@ -1,5 +1,6 @@
 #include "simfile/Convert.h"
 #include "simfile/SmSong.h"
+#include "simfile/SongFiles.h"
 
 #include <gtest/gtest.h>
 #include <vector>
@@ -61,6 +62,17 @@ TEST(SmNegative, NegativeTempoAndStopsReadAsTheGamesPlayThem) {
         EXPECT_EQ(again.stops, song.stops);
         EXPECT_TRUE(again.warps.empty() || again.warps == song.warps);
     }
+}
+
+// A save that would write the timing anew warns of the warps it drops.
+TEST(SmNegative, ASaveThatCannotKeepTheWarpsSaysSo) {
+    chart::Song song = sm::ReadSong("#OFFSET:0;#BPMS:0=120,4=-60,5=240;", SongFormat::Sm);
+    ASSERT_EQ(song.warps.size(), 1U);
+    EXPECT_TRUE(sm::SaveLosses(song).empty());
+    song.changes.push_back({20.0, 150.0});
+    EXPECT_EQ(sm::SaveLosses(song), std::vector<std::string>{"1 warp"});
+    song.format = SongFormat::Ssc;
+    EXPECT_TRUE(sm::SaveLosses(song).empty());
 }
 
 } // namespace
