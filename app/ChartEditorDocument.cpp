@@ -129,8 +129,13 @@ void CChartEditorDlg::ShowTimingOwner() {
     }
     const bool own = m_editor.SelectedHasOwnTiming();
     const QString tip = own ? kOwnTimingText : QString();
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{m_bpmEdit, m_bpmSpin, m_gapEdit, m_gapSpin}) {
+    std::vector<QWidget*> controls{m_bpmEdit, m_bpmSpin, m_gapEdit, m_gapSpin};
+    for (const int id : {1014, 1015, 1035, 1036}) { // Gap +/- a half-beat, X2, X.5
+        if (auto* button = findChild<QWidget*>(QString::number(id))) {
+            controls.push_back(button);
+        }
+    }
+    for (QWidget* control : controls) {
         control->setEnabled(!own);
         control->setToolTip(tip);
     }
