@@ -149,7 +149,7 @@ void CChartEditorDlg::BuildControls() {
     central->setFont(DialogFont(central->font()));
     setCentralWidget(central);
     statusBar()->addWidget(new PlaceStatusLine(
-        m_player, [this] { return m_editor.Song().Timing(); }, this));
+        m_player, [this] { return m_editor.Timing(); }, this));
     // One known height, so that the client area keeps its place whatever the
     // desktop's style makes of a status bar.
     statusBar()->setFixedHeight(

@@ -237,6 +237,9 @@ private:
     // The document's notices: the controls show what changed.
     void OnDocumentChanged(const edit::ChangeNotice& notice);
     void ShowTiming();
+    // The BPM and Gap controls and Find Tempo stand still while the chart
+    // shown plays by its own timing.
+    void ShowTimingOwner();
     void ShowSongInfo();
     void ShowChartInfo();
     void ShowUndoState();

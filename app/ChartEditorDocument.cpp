@@ -6,8 +6,10 @@
 #include "app/ChartListPanel.h"
 #include "app/ChartOverview.h"
 #include "app/ColorLabel.h"
+#include "app/CommandIds.h"
 #include "app/EditActions.h"
 #include "app/PleaseWaitDlg.h"
+#include "app/SpinButton.h"
 #include "dwi/DwiSong.h"
 #include "dwi/DwiWriter.h"
 #include "edit/ChangeNotes.h"
@@ -59,7 +61,10 @@ void ShowInList(QComboBox* list, const QString& value, int ownItems) {
 void CChartEditorDlg::OnDocumentChanged(const edit::ChangeNotice& notice) {
     ++m_documentRevision;
     const bool fromOutside = !m_windowTimingEdit;
-    if (notice.kinds & edit::kTimingChanged) {
+    // Another chart selected may play by its own timing (.ssc): the clicks
+    // follow the chart shown.
+    const bool timingEdit = (notice.kinds & edit::kTimingChanged) != 0;
+    if (notice.kinds & (edit::kTimingChanged | edit::kSelectionChanged | edit::kChartListChanged)) {
         const chart::Song& song = m_editor.Song();
         {
             std::lock_guard<std::mutex> lock(m_timingLock);
@@ -67,8 +72,10 @@ void CChartEditorDlg::OnDocumentChanged(const edit::ChangeNotice& notice) {
             m_timing.gapSeconds = song.gapSeconds;
             m_timing.sampleStartSeconds = song.sampleStartSeconds;
             m_timing.sampleEndSeconds = song.sampleStartSeconds + song.sampleLengthSeconds;
-            m_timingMap = song.Timing();
-            m_constantTempo = song.HasConstantTempo();
+            m_timingMap = m_editor.Timing();
+            // The constant-tempo clicks run on the song's BPM and Gap; a
+            // chart's own timing always clicks through its map.
+            m_constantTempo = !m_editor.SelectedHasOwnTiming() && song.HasConstantTempo();
             // Undo, redo and the view's edits move the click grid; the
             // window's own timing edits place the next click themselves.
             if (fromOutside && m_timing.nextClickSeconds != chart::kClickNotArmedSeconds) {
@@ -77,9 +84,10 @@ void CChartEditorDlg::OnDocumentChanged(const edit::ChangeNotice& notice) {
                     chart::BeatSeconds(m_timing.bpm));
             }
         }
-        if (fromOutside) {
+        if (fromOutside && timingEdit) {
             ShowTiming();
         }
+        ShowTimingOwner();
     }
     if (notice.kinds & edit::kSongInfoChanged) {
         ShowSongInfo();
@@ -113,6 +121,28 @@ void CChartEditorDlg::ShowTiming() {
     ShowGap();
     m_sampleStartEdit->setText(FormatSampleTime(m_timing.sampleStartSeconds));
     m_sampleEndEdit->setText(FormatSampleTime(m_timing.sampleEndSeconds));
+}
+
+void CChartEditorDlg::ShowTimingOwner() {
+    if (m_bpmEdit == nullptr) {
+        return; // before the controls are built
+    }
+    const bool own = m_editor.SelectedHasOwnTiming();
+    const QString tip = own ? kOwnTimingText : QString();
+    std::vector<QWidget*> controls{m_bpmEdit, m_bpmSpin, m_gapEdit, m_gapSpin};
+    for (const int id : {1014, 1015, 1035, 1036}) { // Gap +/- a half-beat, X2, X.5
+        if (auto* button = findChild<QWidget*>(QString::number(id))) {
+            controls.push_back(button);
+        }
+    }
+    for (QWidget* control : controls) {
+        control->setEnabled(!own);
+        control->setToolTip(tip);
+    }
+    if (QAction* findTempo = findChild<QAction*>(QString::number(kCmdFindTempo))) {
+        findTempo->setEnabled(!own);
+        findTempo->setToolTip(tip);
+    }
 }
 
 void CChartEditorDlg::ShowSongInfo() {
@@ -193,8 +223,12 @@ void CChartEditorDlg::CommitTiming(const chart::TimingState& next, std::uint64_t
     // BPM and Gap (and the sample bounds) of one control go as one command.
     const std::uint64_t id = mergeId != 0 ? mergeId : NewMergeId();
     m_windowTimingEdit = true;
-    m_editor.SetBpm(next.bpm, id);
-    m_editor.SetGap(next.gapSeconds, id);
+    // Taps and keys would move the song's timing unseen under a chart that
+    // does not follow it; the sample bounds still go.
+    if (!m_editor.SelectedHasOwnTiming()) {
+        m_editor.SetBpm(next.bpm, id);
+        m_editor.SetGap(next.gapSeconds, id);
+    }
     m_editor.SetSampleStart(next.sampleStartSeconds, id);
     m_editor.SetSampleLength(
         dwi::SampleLengthSeconds(next.sampleStartSeconds, next.sampleEndSeconds), id);
@@ -327,7 +361,7 @@ void CChartEditorDlg::SetPixelsPerBeat(int pixels) {
 
 void CChartEditorDlg::RowsShown(std::int32_t endRow) {
     m_rowsShown = std::max(m_rowsShown, endRow);
-    const double beat = m_editor.Song().Timing().BeatAt(m_player.PositionSeconds());
+    const double beat = m_editor.Timing().BeatAt(m_player.PositionSeconds());
     const auto beginRow = static_cast<std::int32_t>(std::clamp(
         std::floor(beat * chart::kRowsPerBeat), 0.0, static_cast<double>(chart::kMaxRows)));
     m_overview->ShowPlace(beginRow, std::max(beginRow, endRow), m_actions->SelectedRows());
@@ -364,7 +398,7 @@ double CChartEditorDlg::BeatOfRow(std::int32_t row) {
 
 void CChartEditorDlg::AddBpmChangeAt(std::int32_t row) {
     const double beat = BeatOfRow(row);
-    const double bpm = m_editor.Song().Timing().BpmAt(beat);
+    const double bpm = m_editor.Timing().BpmAt(beat);
     if (const auto value = m_dialogs.AskNumber("Add BPM Change", "BPM at this beat:", bpm, 0.001,
                                                kMaxBpm, kDialogDecimals)) {
         m_editor.AddBpmChange({beat, *value});

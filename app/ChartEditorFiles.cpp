@@ -31,15 +31,22 @@ using namespace window_text;
 namespace {
 
 // A saved chart covers the song and two half-beats more, as it always did.
-std::int32_t CoveringRows(const chart::Song& song, double durationSeconds, std::int32_t rows) {
+// By the chart's own timing where it has one.
+std::int32_t CoveringRows(const chart::Song& song, const chart::SongChart& chart,
+                          double durationSeconds, std::int32_t rows) {
     constexpr std::int32_t kRowsPerSlot = chart::kRowsPerBeat / 2;
-    if (song.HasConstantTempo()) {
+    const chart::ChartTiming* own = chart.timing ? &*chart.timing : nullptr;
+    const bool constantTempo = own ? own->changes.empty() && own->stops.empty() &&
+                                         own->delays.empty() && own->warps.empty()
+                                   : song.HasConstantTempo();
+    if (constantTempo) {
         chart::StepChart steps(static_cast<std::size_t>((rows + kRowsPerSlot - 1) / kRowsPerSlot),
                                chart::kEmptyStep);
-        dwi::ExtendChartToCoverSong(steps, durationSeconds, song.bpm, song.gapSeconds);
+        dwi::ExtendChartToCoverSong(steps, durationSeconds, own ? own->bpm : song.bpm,
+                                    own ? own->gapSeconds : song.gapSeconds);
         return std::max(rows, static_cast<std::int32_t>(steps.size()) * kRowsPerSlot);
     }
-    const chart::TimingMap timing = song.Timing();
+    const chart::TimingMap timing = song.TimingOf(chart);
     const double beat = timing.BeatAt(durationSeconds);
     if (!std::isfinite(beat) || beat < 0.0 || beat * 2.0 + 3.0 >= chart::kMaxChartSlots) {
         return rows;
@@ -243,7 +250,7 @@ bool CChartEditorDlg::SaveDwiFile(bool alwaysAsk) {
             // A stand-in's length is no song's: cover what the view showed.
             const double songSeconds = m_withoutSound ? 0.0 : m_player.DurationSeconds();
             chart.lengthRows =
-                CoveringRows(song, songSeconds, std::max(chart.lengthRows, m_rowsShown));
+                CoveringRows(song, chart, songSeconds, std::max(chart.lengthRows, m_rowsShown));
         }
     }
     // A name of another format converts; what it cannot hold is named first.

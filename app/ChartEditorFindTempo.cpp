@@ -2,6 +2,7 @@
 // ChartEditorDlg.cpp: the dialog does the work, the window lends it the
 // timing controls and the player.
 #include "app/ChartEditorDlg.h"
+#include "app/ChartEditorText.h"
 #include "app/FindTempoDlg.h"
 
 #include <QAction>
@@ -47,6 +48,11 @@ void CChartEditorDlg::ApplyFoundTempo(float bpm, float gapSeconds) {
 }
 
 void CChartEditorDlg::ApplyFoundTiming(edit::SongTimingValues next) {
+    // Found for the song's timing, which the chart shown now does not follow.
+    if (m_editor.SelectedHasOwnTiming()) {
+        m_dialogs.ShowMessage(window_text::ToStd(window_text::kOwnTimingText));
+        return;
+    }
     // The click grid as the BPM and Gap controls would leave it.
     chart::TimingState clicks = Timing();
     chart::ApplyBpmAndGap(clicks, next.bpm, next.gapSeconds, m_player.PositionSeconds());

@@ -166,7 +166,7 @@ void CChartEditorDlg::BuildChartList() {
     m_overview = new ChartOverview(m_editor, this);
     m_overview->Strip()->onSeekRow = [this](std::int32_t row) {
         const double seconds =
-            m_editor.Song().Timing().SecondsAt(static_cast<double>(row) / chart::kRowsPerBeat);
+            m_editor.Timing().SecondsAt(static_cast<double>(row) / chart::kRowsPerBeat);
         if (m_player.HasTimeline() && std::isfinite(seconds)) {
             m_player.SetPositionSeconds(std::clamp(seconds, 0.0, m_player.DurationSeconds()));
             RepaintStepView();

@@ -23,6 +23,9 @@ inline const QString kWithoutSoundText =
     QStringLiteral("The chart is open without its song: no playback; the wheel and the keys move "
                    "through it. Open Music File gives it one.");
 inline const QString kSilentText = QStringLiteral("No audio device: the song plays silently.");
+inline const QString kOwnTimingText =
+    QStringLiteral("This chart has its own timing (from the .ssc file); the song's BPM and Gap do "
+                   "not move it.");
 inline const QString kZeroReadout = QStringLiteral("000.0");
 inline constexpr char kDwiFilter[] = "DWI Files (*.dwi)";
 inline constexpr char kChartFilter[] =

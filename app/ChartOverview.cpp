@@ -27,7 +27,7 @@ void ChartOverview::Refresh() {
     m_strip->SetDensity(chart::DensityPerMeasure(*chart),
                         std::max(chart->lengthRows, chart->notes.EndRow()));
     m_stats->setText(
-        QString::fromStdString(chart::StatsLine(chart::StatsOf(*chart, m_editor.Song().Timing()))));
+        QString::fromStdString(chart::StatsLine(chart::StatsOf(*chart, m_editor.Timing()))));
 }
 
 void ChartOverview::ShowPlace(std::int32_t beginRow, std::int32_t endRow,

@@ -241,7 +241,7 @@ std::int32_t EditActions::CurrentCell() const {
 }
 
 std::optional<double> EditActions::CurrentBeat() const {
-    const chart::TimingMap timing = m_host.editor.Song().Timing();
+    const chart::TimingMap timing = m_host.editor.Timing();
     if (!m_host.player.HasTimeline() || !timing.HasUsableTempo()) {
         return std::nullopt;
     }
@@ -249,7 +249,7 @@ std::optional<double> EditActions::CurrentBeat() const {
 }
 
 void EditActions::SeekToBeat(double beat) {
-    const chart::TimingMap timing = m_host.editor.Song().Timing();
+    const chart::TimingMap timing = m_host.editor.Timing();
     const double seconds = timing.SecondsAt(beat);
     if (std::isfinite(seconds)) {
         m_host.player.SetPositionSeconds(
@@ -267,7 +267,8 @@ void EditActions::GoTo() {
     if (!text) {
         return;
     }
-    const std::optional<double> seconds = edit::GoToSeconds(m_host.editor.Song(), *text);
+    const std::optional<double> seconds =
+        edit::GoToSeconds(m_host.editor.Song(), *text, m_host.editor.Selected());
     if (!seconds) {
         m_host.dialogs.ShowMessage("\"" + *text +
                                    "\" is no beat, measure or time of this song. Type a beat "

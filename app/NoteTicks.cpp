@@ -5,7 +5,8 @@ namespace app {
 void NoteTicks::Refresh(const chart::Song& song, std::optional<std::size_t> chart) {
     std::vector<double> times;
     if (chart && *chart < song.charts.size()) {
-        times = player::NoteTickTimes(song.charts[*chart].notes, song.Timing());
+        const chart::SongChart& shown = song.charts[*chart];
+        times = player::NoteTickTimes(shown.notes, song.TimingOf(shown));
     }
     {
         std::lock_guard<std::mutex> lock(m_lock);

@@ -108,7 +108,8 @@ std::optional<std::int32_t> PreviousNoteRow(const chart::SongChart& chart, std::
     return heads.empty() ? std::nullopt : std::optional(heads.back().row);
 }
 
-std::optional<double> GoToSeconds(const chart::Song& song, std::string_view text) {
+std::optional<double> GoToSeconds(const chart::Song& song, std::string_view text,
+                                  const chart::SongChart* chart) {
     const std::string lowered = Lowered(text);
     if (const auto seconds = Seconds(lowered)) {
         return seconds;
@@ -118,7 +119,7 @@ std::optional<double> GoToSeconds(const chart::Song& song, std::string_view text
         return std::nullopt;
     }
     // A tempo that takes no time leaves the beats after it no place of their own.
-    const chart::TimingMap timing = song.Timing();
+    const chart::TimingMap timing = chart ? song.TimingOf(*chart) : song.Timing();
     const double seconds = timing.SecondsAt(*beat);
     return timing.HasUsableTempo() && std::isfinite(seconds) ? std::optional(seconds)
                                                              : std::nullopt;

@@ -21,7 +21,9 @@ std::optional<std::int32_t> PreviousNoteRow(const chart::SongChart& chart, std::
 // chart/MeasurePlace.h counts, so "m0" is the count-in); "83.2s" or
 // "1:05.25" song seconds. Beats go through the song's timing, stops and
 // tempo changes included. Nothing for text it cannot read or a place the
-// timing cannot give.
-std::optional<double> GoToSeconds(const chart::Song& song, std::string_view text);
+// timing cannot give. Given a chart with its own timing (.ssc), beats go
+// through that.
+std::optional<double> GoToSeconds(const chart::Song& song, std::string_view text,
+                                  const chart::SongChart* chart = nullptr);
 
 } // namespace edit

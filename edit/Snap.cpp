@@ -15,8 +15,25 @@ std::size_t IndexOf(Snap snap) {
     return static_cast<std::size_t>(snap);
 }
 
-bool ConstantTempo(const chart::Song& song) {
-    return song.HasConstantTempo();
+// The timing a chart plays by: its own where it has one, else the song's.
+struct Tempo {
+    float bpm = 0.0f;
+    float gapSeconds = 0.0f;
+    bool constant = true;
+};
+
+Tempo TempoOf(const chart::Song& song, const chart::SongChart* chart) {
+    if (chart && chart->timing) {
+        const chart::ChartTiming& own = *chart->timing;
+        return {own.bpm, own.gapSeconds,
+                own.changes.empty() && own.stops.empty() && own.delays.empty() &&
+                    own.warps.empty()};
+    }
+    return {song.bpm, song.gapSeconds, song.HasConstantTempo()};
+}
+
+chart::TimingMap MapOf(const chart::Song& song, const chart::SongChart* chart) {
+    return chart ? song.TimingOf(*chart) : song.Timing();
 }
 
 // Seconds per cell at a constant tempo. The numerators (60 * rows / 48) are
@@ -37,7 +54,7 @@ std::optional<std::int32_t> RowOfCell(double cell, Snap snap) {
     return static_cast<std::int32_t>(row);
 }
 
-std::optional<std::int32_t> ConstantTempoRow(const chart::Song& song, Snap snap, double p) {
+std::optional<std::int32_t> ConstantTempoRow(const Tempo& song, Snap snap, double p) {
     double d = p - static_cast<double>(song.gapSeconds);
     if (!(d >= 0.0) || !chart::HasUsableTempo(song.bpm)) {
         return std::nullopt;
@@ -76,11 +93,11 @@ Snap CoarserSnap(Snap snap) {
 }
 
 std::optional<std::int32_t> RowAtPosition(const chart::Song& song, Snap snap,
-                                          double positionSeconds) {
-    if (ConstantTempo(song)) {
-        return ConstantTempoRow(song, snap, positionSeconds);
+                                          double positionSeconds, const chart::SongChart* chart) {
+    if (const Tempo tempo = TempoOf(song, chart); tempo.constant) {
+        return ConstantTempoRow(tempo, snap, positionSeconds);
     }
-    const chart::TimingMap timing = song.Timing();
+    const chart::TimingMap timing = MapOf(song, chart);
     const double beat = timing.BeatAt(positionSeconds);
     if (!(beat >= 0.0) || !std::isfinite(beat)) {
         return std::nullopt;
@@ -94,13 +111,13 @@ std::optional<std::int32_t> RowAtPosition(const chart::Song& song, Snap snap,
 }
 
 double SnapForwardAt(const chart::Song& song, Snap snap, double positionSeconds,
-                     double durationSeconds) {
+                     double durationSeconds, const chart::SongChart* chart) {
     const double start = positionSeconds >= 0.0 ? positionSeconds : 0.0;
     double target = start;
-    if (ConstantTempo(song)) {
-        if (chart::HasUsableTempo(song.bpm)) {
-            const double h = CellSeconds(song.bpm, snap);
-            double d = start - static_cast<double>(song.gapSeconds);
+    if (const Tempo tempo = TempoOf(song, chart); tempo.constant) {
+        if (chart::HasUsableTempo(tempo.bpm)) {
+            const double h = CellSeconds(tempo.bpm, snap);
+            double d = start - static_cast<double>(tempo.gapSeconds);
             if (chart::SubtractWhileAbove(d, h)) {
                 const double remaining = h - d;
                 target = remaining <= kSnapTooCloseFraction * h
@@ -111,7 +128,7 @@ double SnapForwardAt(const chart::Song& song, Snap snap, double positionSeconds,
     } else {
         // The same rule in beats; a cell's length in seconds varies with the
         // tempo, so both aims are taken as beats and turned into time.
-        const chart::TimingMap timing = song.Timing();
+        const chart::TimingMap timing = MapOf(song, chart);
         const double cellBeats = CellBeats(snap);
         const double x = timing.BeatAt(start) / cellBeats;
         if (std::isfinite(x) && x < static_cast<double>(chart::kMaxRows)) {

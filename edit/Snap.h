@@ -35,8 +35,12 @@ Snap CoarserSnap(Snap snap);
 // interval subtracted per cell, so ties round as they always have; at 8th
 // snap it is SlotAtPosition times 24 exactly). With changes or stops the
 // beat comes from the song's TimingMap.
+//
+// Given a chart with its own timing (.ssc), that timing stands for the
+// song's here and in SnapForwardAt.
 std::optional<std::int32_t> RowAtPosition(const chart::Song& song, Snap snap,
-                                          double positionSeconds);
+                                          double positionSeconds,
+                                          const chart::SongChart* chart = nullptr);
 
 // Where Enter moves playback: chart::SnapForward with the cell in place of
 // the half-beat (a tenth of a cell before the next cell, or a cell further
@@ -44,6 +48,6 @@ std::optional<std::int32_t> RowAtPosition(const chart::Song& song, Snap snap,
 // never past the duration. At 8th snap without changes and stops it is
 // SnapForward exactly.
 double SnapForwardAt(const chart::Song& song, Snap snap, double positionSeconds,
-                     double durationSeconds);
+                     double durationSeconds, const chart::SongChart* chart = nullptr);
 
 } // namespace edit

@@ -113,11 +113,21 @@ void SongEditor::SetSnap(Snap snap) {
 }
 
 std::optional<std::int32_t> SongEditor::RowAt(double positionSeconds) const {
-    return RowAtPosition(m_song, m_snap, positionSeconds);
+    return RowAtPosition(m_song, m_snap, positionSeconds, Selected());
 }
 
 double SongEditor::SnapForward(double positionSeconds, double durationSeconds) const {
-    return SnapForwardAt(m_song, m_snap, positionSeconds, durationSeconds);
+    return SnapForwardAt(m_song, m_snap, positionSeconds, durationSeconds, Selected());
+}
+
+chart::TimingMap SongEditor::Timing() const {
+    const chart::SongChart* chart = Selected();
+    return chart ? m_song.TimingOf(*chart) : m_song.Timing();
+}
+
+bool SongEditor::SelectedHasOwnTiming() const {
+    const chart::SongChart* chart = Selected();
+    return chart && chart->timing;
 }
 
 bool SongEditor::PushNoteEdit(std::optional<NoteEdit> edit, std::uint64_t mergeId) {
@@ -202,7 +212,7 @@ bool SongEditor::PressKey(std::uint8_t column, double positionSeconds,
     }
     HeldKey held;
     held.row = *row;
-    held.beat = m_song.Timing().BeatAt(positionSeconds);
+    held.beat = Timing().BeatAt(positionSeconds);
     held.mergeId = m_nextPressId++;
     const bool wasFree = chart->notes.Covering(*row, column) == nullptr;
     const bool changed = PushNoteEdit(AddArrowEdit(*chart, *row, column, CellRows()), held.mergeId);
@@ -219,7 +229,7 @@ bool SongEditor::ReleaseKey(std::uint8_t column, double positionSeconds) {
     const HeldKey held = it->second;
     m_held.erase(it);
     const double cellBeats = static_cast<double>(CellRows()) / chart::kRowsPerBeat;
-    if (!held.added || !(m_song.Timing().BeatAt(positionSeconds) - held.beat > cellBeats)) {
+    if (!held.added || !(Timing().BeatAt(positionSeconds) - held.beat > cellBeats)) {
         return false;
     }
     const std::int32_t releaseRow = RowAt(positionSeconds).value_or(held.row);

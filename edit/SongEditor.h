@@ -55,7 +55,16 @@ public:
     void SetSnap(Snap snap);
     std::int32_t CellRows() const { return RowsPerCell(m_snap); }
 
-    // The cell row at a song time (live entry, clicks), and Enter's target.
+    // The timing the selected chart plays by: its own where it has one (an
+    // .ssc chart's), else the song's. Rows <-> seconds for what the window
+    // shows, enters and ticks go through this.
+    chart::TimingMap Timing() const;
+    // The selected chart has its own timing: the song's BPM, Gap, changes
+    // and stops do not move it.
+    bool SelectedHasOwnTiming() const;
+
+    // The cell row at a song time (live entry, clicks), and Enter's target,
+    // by Timing().
     std::optional<std::int32_t> RowAt(double positionSeconds) const;
     double SnapForward(double positionSeconds, double durationSeconds) const;
 

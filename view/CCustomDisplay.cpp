@@ -97,19 +97,19 @@ QString ShortNumber(double value) {
 // Song time at a view row of the lane at `positionSeconds`: linear under one
 // tempo, through the timing map otherwise; none where the lane has no beat
 // grid to follow (it stands still, and so does the waveform).
-std::function<double(double)> SecondsAtRow(const chart::Song& song, int pixelsPerBeat,
+std::function<double(double)> SecondsAtRow(const LaneTiming& song, int pixelsPerBeat,
                                            double positionSeconds) {
     // Above this the lane stands still (see ScrollAt).
     constexpr float kMaxDrawnBpm = 10000.0F;
     const double pixels = std::max(pixelsPerBeat, 1);
-    if (song.HasConstantTempo()) {
+    if (song.ConstantTempo()) {
         if (!(song.bpm > 0.0F) || song.bpm > kMaxDrawnBpm) {
             return {};
         }
         const double secondsPerRow = 60.0 / (static_cast<double>(song.bpm) * pixels);
         return [=](double row) { return positionSeconds + (row - kOnBeatLineY) * secondsPerRow; };
     }
-    chart::TimingMap timing = song.Timing();
+    chart::TimingMap timing = song.Map();
     const double beatNow = timing.BeatAt(std::max(positionSeconds, 0.0));
     if (!timing.HasUsableTempo() || !std::isfinite(beatNow)) {
         return {};
@@ -206,15 +206,17 @@ const QImage& CCustomDisplay::RenderFrame(int scale) {
     if (m_waveformVisible && SongLoaded()) {
         QPainter painter(&m_frame);
         m_waveform->Paint(painter, m_scale, m_owner->Player().FileName(),
-                          SecondsAtRow(m_owner->Song(), m_owner->PixelsPerBeat(), position),
+                          SecondsAtRow(LaneTimingOf(m_owner->Song(), m_owner->ShownChart()),
+                                       m_owner->PixelsPerBeat(), position),
                           frameHeight, columns);
     }
     {
         QPainter painter(&m_frame);
         painter.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
         if (m_owner) {
-            const LaneFrame frame = FrameAt(LanePosition(m_owner->Song(), position),
-                                            m_owner->PixelsPerBeat(), frameHeight);
+            const LaneFrame frame =
+                FrameAt(LanePosition(m_owner->Song(), position, m_owner->ShownChart()),
+                        m_owner->PixelsPerBeat(), frameHeight);
             DrawLane(frame, painter);
             if (const chart::SongChart* chart = m_owner->ShownChart()) {
                 DrawNotes(frame, *chart, painter);
@@ -311,8 +313,8 @@ void CCustomDisplay::SetMarkFont(QPainter& painter) const {
 }
 
 void CCustomDisplay::DrawTempoMarks(const LaneFrame& frame, int lineLastX, QPainter& painter) {
-    const chart::Song& song = m_owner->Song();
-    if (song.HasConstantTempo()) {
+    const LaneTiming song = LaneTimingOf(m_owner->Song(), m_owner->ShownChart());
+    if (song.ConstantTempo()) {
         return;
     }
     SetMarkFont(painter);
@@ -454,7 +456,7 @@ std::int32_t CCustomDisplay::YToCell(int y) const {
         return 0;
     }
     return CellAtY(m_owner->Song(), m_owner->CellRows(), m_owner->PixelsPerBeat(), y,
-                   m_owner->Player().PositionSeconds());
+                   m_owner->Player().PositionSeconds(), m_owner->ShownChart());
 }
 
 void CCustomDisplay::paintEvent(QPaintEvent* /*event*/) {

@@ -107,8 +107,9 @@ void CCustomDisplay::wheelEvent(QWheelEvent* event) {
     m_wheelRemainder -= notches * kNotch;
     // Turning the wheel towards the user moves on through the song, as the
     // lane moves when it plays.
-    if (const auto target = WheelTarget(m_owner->Song(), m_owner->CellRows(), -notches,
-                                        player.PositionSeconds(), player.DurationSeconds())) {
+    if (const auto target =
+            WheelTarget(m_owner->Song(), m_owner->CellRows(), -notches, player.PositionSeconds(),
+                        player.DurationSeconds(), m_owner->ShownChart())) {
         player.SetPositionSeconds(*target);
         update();
     }
@@ -126,9 +127,9 @@ void CCustomDisplay::OnLeftButtonDown(QPoint point) {
     const int stripX = SeekStripX(Columns());
     if (point.x() >= stripX && point.x() < stripX + 32) {
         player::MediaPlayer& player = m_owner->Player();
-        if (const auto target = SeekTargetAt(m_owner->Song(), m_owner->CellRows(),
-                                             SeekButtonAt(point.y(), ViewHeight()),
-                                             player.PositionSeconds(), player.DurationSeconds())) {
+        if (const auto target = SeekTargetAt(
+                m_owner->Song(), m_owner->CellRows(), SeekButtonAt(point.y(), ViewHeight()),
+                player.PositionSeconds(), player.DurationSeconds(), m_owner->ShownChart())) {
             player.SetPositionSeconds(*target);
         }
         return;
@@ -219,16 +220,22 @@ void CCustomDisplay::OnRightButtonDown(QPoint point) {
     const QAction* setStart = menu.addAction(QStringLiteral("Set Range Start At This Step"));
     const QAction* setEnd = menu.addAction(QStringLiteral("Set Range End At This Step"));
     menu.addSeparator();
-    const QAction* addChange = menu.addAction(QStringLiteral("Add BPM Change Here..."));
-    const QAction* addStop = menu.addAction(QStringLiteral("Add Stop Here..."));
+    QAction* addChange = menu.addAction(QStringLiteral("Add BPM Change Here..."));
+    QAction* addStop = menu.addAction(QStringLiteral("Add Stop Here..."));
+    // These edit the song's timing, which a chart with its own does not
+    // follow; the marks drawn are the chart's.
+    const chart::SongChart* shown = m_owner->ShownChart();
+    const bool songTiming = !(shown && shown->timing);
+    addChange->setEnabled(songTiming);
+    addStop->setEnabled(songTiming);
     std::optional<std::size_t> change;
-    for (std::size_t i = 0; i < song.changes.size() && !change; ++i) {
+    for (std::size_t i = 0; songTiming && i < song.changes.size() && !change; ++i) {
         if (CellHolds(row, cellRows, song.changes[i].beat)) {
             change = i;
         }
     }
     std::optional<std::size_t> stop;
-    for (std::size_t i = 0; i < song.stops.size() && !stop; ++i) {
+    for (std::size_t i = 0; songTiming && i < song.stops.size() && !stop; ++i) {
         if (CellHolds(row, cellRows, song.stops[i].beat)) {
             stop = i;
         }

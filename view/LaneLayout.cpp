@@ -34,10 +34,6 @@ constexpr double kSeekLeadFraction = 0.1;
 // rounding of the cell's time.
 constexpr double kOnCellCells = 1e-6;
 
-bool ConstantTempo(const chart::Song& song) {
-    return song.HasConstantTempo();
-}
-
 double ClampedPosition(double positionSeconds) {
     return positionSeconds >= 0.0 ? positionSeconds : 0.0;
 }
@@ -51,6 +47,14 @@ double Clamped(double seconds, double durationSeconds) {
 }
 
 } // namespace
+
+LaneTiming LaneTimingOf(const chart::Song& song, const chart::SongChart* chart) {
+    if (chart && chart->timing) {
+        const chart::ChartTiming& own = *chart->timing;
+        return {own.bpm, own.gapSeconds, own.changes, own.stops, own.delays, own.warps};
+    }
+    return {song.bpm, song.gapSeconds, song.changes, song.stops, song.delays, song.warps};
+}
 
 int ColumnX(int column) {
     return kColumnX[0] + kColumnPitch * column;
@@ -98,8 +102,10 @@ SeekButton SeekButtonAt(int y, int viewHeight) {
     return SeekButton::kNone;
 }
 
-chart::BeatPosition LanePosition(const chart::Song& song, double positionSeconds) {
-    if (ConstantTempo(song)) {
+chart::BeatPosition LanePosition(const chart::Song& document, double positionSeconds,
+                                 const chart::SongChart* chart) {
+    const LaneTiming song = LaneTimingOf(document, chart);
+    if (song.ConstantTempo()) {
         if (const auto beat = chart::BeatPositionAt(positionSeconds, song.bpm, song.gapSeconds)) {
             return *beat;
         }
@@ -110,7 +116,7 @@ chart::BeatPosition LanePosition(const chart::Song& song, double positionSeconds
         const double fraction = !(t > b) ? t / b : 0.0;
         return {0, std::isfinite(fraction) ? fraction : 0.0};
     }
-    const double beat = song.Timing().BeatAt(ClampedPosition(positionSeconds));
+    const double beat = song.Map().BeatAt(ClampedPosition(positionSeconds));
     if (!std::isfinite(beat)) {
         return {};
     }
@@ -165,12 +171,13 @@ LaneFrame FrameAt(const chart::BeatPosition& position, int pixelsPerBeat, int vi
 }
 
 std::int32_t CellAtY(const chart::Song& song, std::int32_t cellRows, int pixelsPerBeat, int y,
-                     double positionSeconds) {
-    if (ConstantTempo(song) && cellRows == kHalfBeatRows && pixelsPerBeat == kBeatPixels) {
-        return SlotAtRow(y, positionSeconds, song.bpm, song.gapSeconds);
+                     double positionSeconds, const chart::SongChart* chart) {
+    if (const LaneTiming timing = LaneTimingOf(song, chart);
+        timing.ConstantTempo() && cellRows == kHalfBeatRows && pixelsPerBeat == kBeatPixels) {
+        return SlotAtRow(y, positionSeconds, timing.bpm, timing.gapSeconds);
     }
     cellRows = std::max(cellRows, 1);
-    const chart::BeatPosition position = LanePosition(song, positionSeconds);
+    const chart::BeatPosition position = LanePosition(song, positionSeconds, chart);
     const double nowRows =
         chart::kRowsPerBeat * (static_cast<double>(position.beats) + position.fraction);
     // The cell whose arrow is centred nearest the middle of row y.
@@ -184,13 +191,14 @@ std::int32_t CellAtY(const chart::Song& song, std::int32_t cellRows, int pixelsP
         std::min(cell, static_cast<double>(chart::kMaxRows / cellRows)));
 }
 
-std::optional<double> SeekTargetAt(const chart::Song& song, std::int32_t cellRows,
+std::optional<double> SeekTargetAt(const chart::Song& document, std::int32_t cellRows,
                                    SeekButton button, double positionSeconds,
-                                   double durationSeconds) {
-    if (ConstantTempo(song) && cellRows == kHalfBeatRows) {
+                                   double durationSeconds, const chart::SongChart* chart) {
+    const LaneTiming song = LaneTimingOf(document, chart);
+    if (song.ConstantTempo() && cellRows == kHalfBeatRows) {
         return SeekTarget(button, positionSeconds, durationSeconds, song.bpm, song.gapSeconds);
     }
-    const chart::TimingMap timing = song.Timing();
+    const chart::TimingMap timing = song.Map();
     if (button == SeekButton::kNone || !timing.HasUsableTempo() || cellRows <= 0) {
         return std::nullopt;
     }
@@ -236,8 +244,9 @@ std::optional<double> SeekTargetAt(const chart::Song& song, std::int32_t cellRow
 }
 
 std::optional<double> WheelTarget(const chart::Song& song, std::int32_t cellRows, int notches,
-                                  double positionSeconds, double durationSeconds) {
-    const chart::TimingMap timing = song.Timing();
+                                  double positionSeconds, double durationSeconds,
+                                  const chart::SongChart* chart) {
+    const chart::TimingMap timing = LaneTimingOf(song, chart).Map();
     if (notches == 0 || !timing.HasUsableTempo() || cellRows <= 0) {
         return std::nullopt;
     }

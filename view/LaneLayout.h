@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 
 // The step view's geometry on the song document: where columns, lines and
 // seek strips lie for a chart of any width, which rows a frame shows and
@@ -41,10 +42,32 @@ std::optional<std::uint8_t> ColumnAtX(int x, int columns);
 int ForwardStripTopY(int viewHeight);
 SeekButton SeekButtonAt(int y, int viewHeight);
 
+// The timing the lane follows: the shown chart's own (an .ssc chart's) where
+// it has one, else the song's. Views into the document: valid while it is
+// unchanged. The functions below take the chart shown (none: the song's
+// timing).
+struct LaneTiming {
+    float bpm = 0.01f;
+    float gapSeconds = 0.0f;
+    std::span<const chart::BpmChange> changes;
+    std::span<const chart::Stop> stops;
+    std::span<const chart::Delay> delays;
+    std::span<const chart::Warp> warps;
+
+    bool ConstantTempo() const {
+        return changes.empty() && stops.empty() && delays.empty() && warps.empty();
+    }
+    chart::TimingMap Map() const {
+        return chart::TimingMap(bpm, gapSeconds, changes, stops, delays, warps);
+    }
+};
+LaneTiming LaneTimingOf(const chart::Song& song, const chart::SongChart* chart);
+
 // Which whole beat was last reached at a song time and how far past it the
 // song is, in beats. Before the Gap, beats is 0 and fraction negative (the
 // lane lies below the targets); without a usable tempo 0 and 0.
-chart::BeatPosition LanePosition(const chart::Song& song, double positionSeconds);
+chart::BeatPosition LanePosition(const chart::Song& song, double positionSeconds,
+                                 const chart::SongChart* chart = nullptr);
 
 // One frame of the lane.
 struct LaneFrame {
@@ -69,7 +92,7 @@ LaneFrame FrameAt(const chart::BeatPosition& position, int pixelsPerBeat, int vi
 // first. At 8th cells and 18 pixels a beat under constant tempo exactly
 // SlotAtRow.
 std::int32_t CellAtY(const chart::Song& song, std::int32_t cellRows, int pixelsPerBeat, int y,
-                     double positionSeconds);
+                     double positionSeconds, const chart::SongChart* chart = nullptr);
 
 // Where a seek button moves playback: SeekTarget with the cell in place of
 // the half-beat, stepping through the song's timing (a tenth of a cell
@@ -78,14 +101,15 @@ std::int32_t CellAtY(const chart::Song& song, std::int32_t cellRows, int pixelsP
 // SeekTarget. None when there is nothing to step along.
 std::optional<double> SeekTargetAt(const chart::Song& song, std::int32_t cellRows,
                                    SeekButton button, double positionSeconds,
-                                   double durationSeconds);
+                                   double durationSeconds, const chart::SongChart* chart = nullptr);
 
 // Where `notches` wheel notches move playback: to the time of the cell that
 // many cells on (negative: back), counted from the cell at or before
 // (after) the position; clamped to [0, duration]. None without a usable
 // tempo.
 std::optional<double> WheelTarget(const chart::Song& song, std::int32_t cellRows, int notches,
-                                  double positionSeconds, double durationSeconds);
+                                  double positionSeconds, double durationSeconds,
+                                  const chart::SongChart* chart = nullptr);
 
 // The zoom `steps` steps of kZoomSteps finer (negative: coarser) than
 // `pixelsPerBeat`, staying at the ends; a value between steps goes to the

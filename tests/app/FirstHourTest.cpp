@@ -214,6 +214,33 @@ TEST_F(Window, TheStatusLineSaysWhereTheSongIs) {
     EXPECT_EQ(status->text(), "Measure 2  Beat 1.50  Time 0:02.25");
 }
 
+// A chart with its own timing (.ssc) shows its place by it, and the song's
+// BPM and Gap controls stand still under it; the others follow the song's.
+// At 3 s: beat 6 at 120 BPM (measure 2, beat 3), beat 3 at 60 (measure 1).
+TEST_F(Window, AChartWithItsOwnTimingShowsItsPlaceByIt) {
+    LoadSong(120.0f);
+    chart::Song song = window->Editor().Song();
+    song.charts.emplace_back().timing = chart::ChartTiming{60.0f, 0.0f, {}, {}, {}, {}};
+    window->Editor().Reset(song);
+    auto* status = window->findChild<app::PlaceStatusLine*>("placeStatus");
+    player.position = 3.0;
+    const struct {
+        std::size_t chart;
+        QString place;
+        bool controls;
+    } cases[] = {{1, "Measure 1  Beat 4.00  Time 0:03.00", false},
+                 {0, "Measure 2  Beat 3.00  Time 0:03.00", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.chart);
+        window->Editor().SelectChart(c.chart);
+        status->Refresh();
+        EXPECT_EQ(status->text(), c.place);
+        EXPECT_EQ(Control(1011)->isEnabled(), c.controls);
+        Control<app::CSpinButton>(1011)->Step(1); // BPM up a step, where it may go
+        EXPECT_EQ(window->Editor().Song().bpm == 120.0f, !c.controls);
+    }
+}
+
 // Fault: the chart list's buttons had no margin, and "Duplicate Chart" ran
 // into the window's edge.
 TEST_F(Window, TheChartListsButtonsStayClearOfTheWindowsEdge) {

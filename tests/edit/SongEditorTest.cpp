@@ -285,4 +285,36 @@ TEST(SongEditor, ChartsOfASmSongTakeTheGamesNames) {
     }
 }
 
+// A chart with its own timing (.ssc) is entered and placed by it, the others
+// by the song's (120 BPM from 0 s). Worked by hand: at 60 BPM from 0 s with
+// 120 from beat 2 on, beat 4 comes at 3 s; a key held 0.4 s covers 0.8 beats
+// at 120 BPM (a hold to the nearest 8th) but 0.4 at 60 (under an 8th: a tap).
+TEST(SongEditor, AChartWithItsOwnTimingIsPlacedByIt) {
+    chart::Song song;
+    song.bpm = 120.0f;
+    song.charts.resize(3);
+    song.charts[1].timing = chart::ChartTiming{60.0f, 1.0f, {}, {}, {}, {}};
+    song.charts[2].timing = chart::ChartTiming{60.0f, 0.0f, {{2.0, 120.0}}, {}, {}, {}};
+    edit::SongEditor e(song); // at 8th cells
+    const struct {
+        std::size_t chart;
+        double pressSeconds, beat4Seconds;
+        std::int32_t row, holdRows;
+    } cases[] = {
+        {0, 1.0, 2.0, 96, 48},  // beat 2; released at beat 2.8, row 144
+        {1, 3.0, 5.0, 96, 0},   // beat 2 after the 1 s gap
+        {2, 3.0, 3.0, 192, 48}, // beat 4; released at beat 4.8, row 240
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.chart);
+        e.SelectChart(c.chart);
+        EXPECT_EQ(e.RowAt(c.pressSeconds), c.row);
+        EXPECT_DOUBLE_EQ(e.Timing().SecondsAt(4.0), c.beat4Seconds);
+        e.PressKey(0, c.pressSeconds);
+        e.ReleaseKey(0, c.pressSeconds + 0.4);
+        const chart::Note* note = e.Selected()->notes.Find(c.row, 0);
+        EXPECT_EQ(note ? note->holdRows : -1, c.holdRows);
+    }
+}
+
 } // namespace
