@@ -152,7 +152,8 @@ std::string WriteThumps(const std::string& name, double bpm, double firstBeat, d
                                                            std::sin(2 * M_PI * 60 * t));
         }
     }
-    const std::string path = TempFolder("thumps") + "/" + name;
+    // A folder per song: ctest runs the tests that write them side by side.
+    const std::string path = TempFolder("thumps_" + name) + "/" + name;
     testsignals::WriteWav(path, {.channels = 1, .sampleRate = kRate}, samples);
     return path;
 }
