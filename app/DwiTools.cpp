@@ -93,7 +93,8 @@ json FloatNumber(float value, int exponent = 0) {
         std::string(buffer.data(), result.ptr) + "e" + std::to_string(exponent);
     double scaled = 0.0;
     std::from_chars(text.data(), text.data() + text.size(), scaled);
-    return Number(std::isfinite(value) ? scaled : static_cast<double>(value));
+    // + 0.0: an #OFFSET of 0 is a Gap of 0, not -0.
+    return Number(std::isfinite(value) ? scaled + 0.0 : static_cast<double>(value));
 }
 
 // "changes", "stops" (ms), "delays" (seconds, as the formats write them) and

@@ -196,7 +196,7 @@ bool ApplyTiming(std::string_view key, const std::vector<std::string>& fields, T
     const std::string value = JoinFields(fields);
     if (key == "OFFSET") {
         const double offset = dwi::ParseDouble(value);
-        const std::optional<float> gap = FiniteFloat(-offset);
+        const std::optional<float> gap = FiniteFloat(0.0 - offset); // 0, not -0
         if (!gap) {
             return false;
         }

@@ -50,7 +50,7 @@ std::string SongValue(std::string_view slot, const Song& song, double version) {
         return EscapeValue(song.artist);
     }
     if (slot == "OFFSET") {
-        return FloatText(-song.gapSeconds);
+        return FloatText(0.0f - song.gapSeconds); // 0, not -0
     }
     if (slot == "BPMS") {
         return BpmsText(song);
@@ -203,7 +203,7 @@ std::string ChartValue(std::string_view key, const SongChart& chart, bool other,
     }
     const chart::ChartTiming& timing = *chart.timing;
     if (key == "OFFSET") {
-        return FloatText(-timing.gapSeconds);
+        return FloatText(0.0f - timing.gapSeconds);
     }
     if (key == "BPMS") {
         return BpmsText(timing);
