@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <map>
 
 namespace view {
 
@@ -35,9 +36,18 @@ constexpr int kMinGridPixels = 4;
 constexpr QRgb kGridColour = 0xFFE0E0E0;
 constexpr QRgb kBpmMarkColour = 0xFFD06000;
 constexpr QRgb kStopMarkColour = 0xFF9020C0;
+constexpr QRgb kDelayMarkColour = 0xFF008C8C;
+constexpr QRgb kWarpMarkColour = 0xFFD02078;
+// ANDed over the warped beats like the selection's tint, in another hue.
+constexpr QRgb kWarpTint = 0xFFFFDCEC;
+// The warp's bracket stands in the margin left of the first arrow.
+constexpr int kWarpBracketX = 2;
+constexpr int kWarpTickPixels = 6;
 constexpr int kMarkFontPixels = 8;
 constexpr int kBeatsPerMeasure = 4;
 constexpr int kLabelX = 3; // from the lines' end
+// Beyond any frame: marks at positions that are not finite are not drawn.
+constexpr int kFarAway = 1 << 30;
 // Heads closer than this share a place on screen (see DrawNotes).
 constexpr int kNoteBucketPixels = 3;
 
@@ -319,32 +329,89 @@ void CCustomDisplay::DrawTempoMarks(const LaneFrame& frame, int lineLastX, QPain
     }
     SetMarkFont(painter);
     const int viewHeight = m_frame.height() / m_scale;
-    // Text rows in the gutter: the measure number sits on the line, a tempo
-    // change above it and a stop below.
-    const auto mark = [&](double beat, QRgb colour, const QString& text, bool dashed) {
-        const int y = frame.RowY(RowOfBeat(beat));
-        if (y < -2 * kMarkFontPixels || y > viewHeight + 2 * kMarkFontPixels) {
+    const auto visible = [&](int y) {
+        return y >= -2 * kMarkFontPixels && y <= viewHeight + 2 * kMarkFontPixels;
+    };
+    // Text rows in the gutter: the measure number sits on the line; what
+    // comes before the beat's notes (a tempo change, a delay) above it, what
+    // comes after (a stop, a warp) below. Texts of one beat stack outwards.
+    std::map<std::pair<int, bool>, int> textsAt;
+    const auto label = [&](int y, bool below, QRgb colour, const QString& text) {
+        const int stacked = textsAt[{y, below}]++ * (kMarkFontPixels + 1);
+        const int baseline =
+            below ? y + 3 + kMarkFontPixels + 1 + stacked : y - kMarkFontPixels + 2 - stacked;
+        painter.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
+        painter.setPen(QColor::fromRgb(colour));
+        painter.drawText(QPoint((lineLastX + kLabelX) * m_scale, baseline * m_scale), text);
+    };
+    // Painted over, not ANDed with, a beat or measure line on the same row,
+    // so that no line hides it: solid for changes, short dashes for stops,
+    // long ones for delays.
+    const auto mark = [&](double beat, QRgb colour, const QString& text, int dash, bool below) {
+        const int y = std::isfinite(beat) ? frame.RowY(RowOfBeat(beat)) : -kFarAway;
+        if (!visible(y)) {
             return;
         }
-        // Painted over, not ANDed with, a beat or measure line on the same
-        // row, so that no line hides it; dashed for stops.
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-        for (int x = 0; x <= lineLastX; x += dashed ? 4 : lineLastX + 1) {
-            const int length = dashed ? 2 : lineLastX + 1;
+        const int period = dash > 0 ? dash + 2 : lineLastX + 1;
+        for (int x = 0; x <= lineLastX; x += period) {
+            const int length = std::min(dash > 0 ? dash : period, lineLastX + 1 - x);
             painter.fillRect(QRect(x * m_scale, (y - 1) * m_scale, length * m_scale, 2 * m_scale),
                              QColor::fromRgb(colour));
         }
-        painter.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
-        painter.setPen(QColor::fromRgb(colour));
-        const int baseline = dashed ? y + 3 + kMarkFontPixels + 1 : y - kMarkFontPixels + 2;
-        painter.drawText(QPoint((lineLastX + kLabelX) * m_scale, baseline * m_scale), text);
+        label(y, below, colour, text);
     };
+    const auto seconds = [](double ms) { return ShortNumber(ms / 1000.0) + QLatin1Char('s'); };
+    // First, so that the lines and marks of the warped beats stay as drawn.
+    for (const chart::Warp& warp : song.warps) {
+        DrawWarp(frame, warp, lineLastX, painter);
+        const int y = std::isfinite(warp.beat) && warp.lengthBeats > 0.0
+                          ? frame.RowY(RowOfBeat(warp.beat))
+                          : -kFarAway;
+        if (visible(y)) {
+            label(y, true, kWarpMarkColour, QStringLiteral("warp"));
+        }
+    }
     for (const chart::BpmChange& change : song.changes) {
-        mark(change.beat, kBpmMarkColour, ShortNumber(change.bpm), false);
+        mark(change.beat, kBpmMarkColour, ShortNumber(change.bpm), 0, false);
     }
     for (const chart::Stop& stop : song.stops) {
-        mark(stop.beat, kStopMarkColour, ShortNumber(stop.durationMs / 1000.0) + QLatin1Char('s'),
-             true);
+        mark(stop.beat, kStopMarkColour, seconds(stop.durationMs), 2, true);
+    }
+    for (const chart::Delay& delay : song.delays) {
+        mark(delay.beat, kDelayMarkColour, seconds(delay.durationMs), 6, false);
+    }
+}
+
+// The warped beats tinted across the lane and bracketed in the left margin,
+// the ticks on the first and the first past the warp.
+void CCustomDisplay::DrawWarp(const LaneFrame& frame, const chart::Warp& warp, int lineLastX,
+                              QPainter& painter) {
+    if (!std::isfinite(warp.beat) || !(warp.lengthBeats > 0.0)) {
+        return;
+    }
+    const int viewHeight = m_frame.height() / m_scale;
+    const int first = frame.RowY(RowOfBeat(warp.beat));
+    const int end = frame.RowY(RowOfBeat(warp.beat + warp.lengthBeats));
+    const int top = std::max(first, kArrowAreaFirstY);
+    const int bottom = std::min(end, viewHeight);
+    if (bottom <= top) {
+        return;
+    }
+    painter.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
+    painter.fillRect(QRect(0, top * m_scale, (lineLastX + 1) * m_scale, (bottom - top) * m_scale),
+                     QColor::fromRgb(kWarpTint));
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    const QColor colour = QColor::fromRgb(kWarpMarkColour);
+    painter.fillRect(
+        QRect(kWarpBracketX * m_scale, top * m_scale, 2 * m_scale, (bottom - top) * m_scale),
+        colour);
+    for (const int y : {first, end - 2}) {
+        if (y >= top && y + 2 <= bottom) {
+            painter.fillRect(
+                QRect(kWarpBracketX * m_scale, y * m_scale, kWarpTickPixels * m_scale, 2 * m_scale),
+                colour);
+        }
     }
 }
 

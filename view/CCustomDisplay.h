@@ -103,6 +103,8 @@ private:
     void DrawLane(const LaneFrame& frame, QPainter& painter);
     void SetMarkFont(QPainter& painter) const;
     void DrawTempoMarks(const LaneFrame& frame, int lineLastX, QPainter& painter);
+    void DrawWarp(const LaneFrame& frame, const chart::Warp& warp, int lineLastX,
+                  QPainter& painter);
     void DrawNotes(const LaneFrame& frame, const chart::SongChart& chart, QPainter& painter);
     void DrawHold(const LaneFrame& frame, const chart::Note& note, int sheetColumn,
                   QPainter& painter);

@@ -149,6 +149,32 @@ TEST_F(CCustomDisplayTest, NotesAreColouredByRhythmAndHoldsShowBodyAndTail) {
         << "hold head, body, tail's closing row, past the tail; the marks";
 }
 
+// At 48 pixels a beat a delay at beat 1 (y 64) draws long dashes (6 of 8
+// pixels, where a stop's are 2 of 4) over its beat line; a warp over beats 2
+// to 3 (y 112 to 159) tints the lane and stands as a bar in the left margin,
+// ending before beat 3's line. Without them these pixels are line and white.
+TEST_F(CCustomDisplayTest, DelaysAndWarpsAreMarkedApartFromStops) {
+    owner.player.positionSeconds = 0.5;
+    owner.pixelsPerBeat = 48;
+    struct Case {
+        std::vector<chart::Delay> delays;
+        std::vector<chart::Warp> warps;
+        std::vector<QRgb> probes; // the delay's line twice, the warp's lane, bar and end
+    };
+    const Case kCases[] = {{{}, {}, {kBlack, kBlack, kWhite, kWhite, kWhite}},
+                           {{{1.0, 250.0}}, {}, {0xFF008C8C, kBlack, kWhite, kWhite, kWhite}},
+                           {{}, {{2.0, 1.0}}, {kBlack, kBlack, 0xFFFFDCEC, 0xFFD02078, kWhite}}};
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(testing::Message() << c.delays.size() << " delays, " << c.warps.size());
+        owner.song.delays = c.delays;
+        owner.song.warps = c.warps;
+        const QImage frame = view.Frame();
+        EXPECT_EQ((std::vector{frame.pixel(2, 64), frame.pixel(6, 63), frame.pixel(30, 136),
+                               frame.pixel(3, 136), frame.pixel(3, 161)}),
+                  c.probes);
+    }
+}
+
 // Two seconds of silence with a loud square wave from 1.0 to 1.5 s. At 120
 // BPM a beat is 18 rows and 0.5 s: 36 rows a second, and the position
 // (0.5 s) lies on row 16, so 1.0 s is row 34 and 1.5 s row 52; the beat
