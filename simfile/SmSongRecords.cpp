@@ -365,7 +365,7 @@ void ResolveSmWarps(Song& song) {
             changes.push_back({beat, bpm});
         }
     };
-    double bpm = song.bpm;
+    double bpm = static_cast<double>(song.bpm);
     double previousBeat = 0.0;
     // A warp lasts until the time its negative part took back is made up:
     // debtSeconds is the time since its start, negative until then.
