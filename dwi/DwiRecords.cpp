@@ -103,37 +103,27 @@ void ForEachValueByte(std::string_view bytes, const RecordSpan& span, Field fiel
 
 } // namespace
 
-std::string RecordKey(std::string_view bytes, const RecordSpan& span) {
-    std::string key;
-    ForEachValueByte(bytes, span, [&key](std::size_t index, char c, bool separator) {
-        if (index > 0 || separator) {
-            return false;
-        }
-        key.push_back(Upper(c));
-        return true;
-    });
+std::string NormalizedKey(std::string raw) {
+    for (char& c : raw) {
+        c = Upper(c);
+    }
     std::size_t first = 0;
-    while (first < key.size() && IsSpace(key[first])) {
+    while (first < raw.size() && IsSpace(raw[first])) {
         ++first;
     }
-    std::size_t last = key.size();
-    while (last > first && IsSpace(key[last - 1])) {
+    std::size_t last = raw.size();
+    while (last > first && IsSpace(raw[last - 1])) {
         --last;
     }
-    return key.substr(first, last - first);
+    return raw.substr(first, last - first);
+}
+
+std::string RecordKey(std::string_view bytes, const RecordSpan& span) {
+    return KeyOfWalk([&](auto visit) { ForEachValueByte(bytes, span, visit); });
 }
 
 std::vector<std::string> RecordFields(std::string_view bytes, const RecordSpan& span) {
-    std::vector<std::string> fields;
-    ForEachValueByte(bytes, span, [&fields](std::size_t index, char c, bool separator) {
-        if (separator) {
-            fields.emplace_back();
-        } else if (index > 0) {
-            fields.back().push_back(c);
-        }
-        return true;
-    });
-    return fields;
+    return FieldsOfWalk([&](auto visit) { ForEachValueByte(bytes, span, visit); });
 }
 
 std::vector<Record> SplitRecords(std::string_view bytes) {

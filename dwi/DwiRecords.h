@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // Splitting a .dwi file into its records in one pass. A record is
@@ -37,6 +38,37 @@ template <typename Visit> void ForEachRecord(std::string_view bytes, Visit&& vis
         visit(span);
         i = NextRecordStart(bytes, resume);
     }
+}
+
+// The key's raw bytes trimmed and in upper case.
+std::string NormalizedKey(std::string raw);
+
+// The key and the fields from a walk over a record's value bytes:
+// walk(visit) calls visit(fieldIndex, byte, isSeparator) for each byte,
+// stopping when visit returns false. The .dwi and .sm splitters share these
+// and differ only in how they walk (comments, escapes).
+template <typename Walk> std::string KeyOfWalk(Walk&& walk) {
+    std::string key;
+    walk([&key](std::size_t index, char c, bool separator) {
+        if (index > 0 || separator) {
+            return false;
+        }
+        key.push_back(c);
+        return true;
+    });
+    return NormalizedKey(std::move(key));
+}
+template <typename Walk> std::vector<std::string> FieldsOfWalk(Walk&& walk) {
+    std::vector<std::string> fields;
+    walk([&fields](std::size_t index, char c, bool separator) {
+        if (separator) {
+            fields.emplace_back();
+        } else if (index > 0) {
+            fields.back().push_back(c);
+        }
+        return true;
+    });
+    return fields;
 }
 
 // The key: the text before the first ":", trimmed, upper case.

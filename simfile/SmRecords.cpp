@@ -122,36 +122,11 @@ std::size_t NextSmRecordStart(std::string_view bytes, std::size_t i) {
 }
 
 std::string SmRecordKey(std::string_view bytes, const RecordSpan& span) {
-    std::string key;
-    ForEachValueByte(bytes, span, [&key](std::size_t index, char c, bool separator) {
-        if (index > 0 || separator) {
-            return false;
-        }
-        key.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
-        return true;
-    });
-    std::size_t first = 0;
-    while (first < key.size() && IsBlank(key[first])) {
-        ++first;
-    }
-    std::size_t last = key.size();
-    while (last > first && IsBlank(key[last - 1])) {
-        --last;
-    }
-    return key.substr(first, last - first);
+    return dwi::KeyOfWalk([&](auto visit) { ForEachValueByte(bytes, span, visit); });
 }
 
 std::vector<std::string> SmRecordFields(std::string_view bytes, const RecordSpan& span) {
-    std::vector<std::string> fields;
-    ForEachValueByte(bytes, span, [&fields](std::size_t index, char c, bool separator) {
-        if (separator) {
-            fields.emplace_back();
-        } else if (index > 0) {
-            fields.back().push_back(c);
-        }
-        return true;
-    });
-    return fields;
+    return dwi::FieldsOfWalk([&](auto visit) { ForEachValueByte(bytes, span, visit); });
 }
 
 std::string EscapeValue(std::string_view value) {
