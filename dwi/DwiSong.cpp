@@ -34,10 +34,6 @@ std::string JoinFields(const std::vector<std::string>& fields) {
     return value;
 }
 
-} // namespace detail
-
-namespace {
-
 std::string_view Trimmed(std::string_view text) {
     const auto blank = [](char c) {
         return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
@@ -73,6 +69,16 @@ void LeaveOut(std::vector<std::string>* leftOut, const std::string& what, const 
 bool UsableBpm(double bpm) {
     return bpm >= kMinBpm && bpm <= kMaxBpm;
 }
+
+} // namespace detail
+
+namespace {
+
+using detail::FiniteFloat;
+using detail::LeaveOut;
+using detail::Quoted;
+using detail::Trimmed;
+using detail::UsableBpm;
 
 constexpr const char* kBpmRule = "a BPM must lie between 0.01 and 10000";
 

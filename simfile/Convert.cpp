@@ -99,15 +99,7 @@ constexpr std::array<SegmentKind, 7> kSegments{{
     {"LABELS", "label", "labels", {"Song Start", "", ""}},
 }};
 
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
+using dwi::detail::Trimmed;
 
 std::vector<std::string_view> Split(std::string_view text, char separator) {
     std::vector<std::string_view> fields;

@@ -18,42 +18,12 @@ namespace sm::detail {
 using chart::Song;
 using chart::SongChart;
 
-std::string_view Trimmed(std::string_view text) {
-    const auto blank = [](char c) {
-        return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-    };
-    while (!text.empty() && blank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && blank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 namespace {
 
-std::optional<float> FiniteFloat(double value) {
-    if (!std::isfinite(value) || std::fabs(value) > 3.4e38) {
-        return std::nullopt;
-    }
-    return static_cast<float>(value);
-}
-
-std::string Quoted(std::string_view text) {
-    constexpr std::size_t kShown = 40;
-    return text.size() <= kShown ? std::string(text) : std::string(text.substr(0, kShown)) + "...";
-}
-
-void LeaveOut(std::vector<std::string>* leftOut, const std::string& what, const char* rule) {
-    if (leftOut != nullptr) {
-        leftOut->push_back(what + " (" + rule + ")");
-    }
-}
-
-bool UsableBpm(double bpm) {
-    return bpm >= dwi::kMinBpm && bpm <= dwi::kMaxBpm;
-}
+using dwi::detail::FiniteFloat;
+using dwi::detail::LeaveOut;
+using dwi::detail::Quoted;
+using dwi::detail::UsableBpm;
 
 struct Item {
     double beat = 0.0;

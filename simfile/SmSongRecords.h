@@ -1,6 +1,7 @@
 #pragma once
 
 #include "chart/Song.h"
+#include "dwi/DwiSongRecords.h"
 
 #include <optional>
 #include <string>
@@ -15,7 +16,7 @@ namespace sm::detail {
 inline constexpr double kCurrentSscVersion = 0.83;
 inline constexpr double kRelativeWarpsVersion = 0.7;
 
-std::string_view Trimmed(std::string_view text);
+using dwi::detail::Trimmed;
 
 // Song tags read for the song itself; "FREEZES" is an old name of "STOPS".
 bool IsSongKey(std::string_view key, chart::SongFormat flavor);

@@ -1,5 +1,7 @@
 #include "simfile/StepsTypes.h"
 
+#include "dwi/DwiSongRecords.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -16,16 +18,7 @@ std::string Lower(std::string_view text) {
     return lower;
 }
 
-std::string_view Trimmed(std::string_view text) {
-    const auto space = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
-    while (!text.empty() && space(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && space(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
+using dwi::detail::Trimmed;
 
 constexpr std::array<std::pair<std::string_view, chart::ChartStyle>, 4> kStepsTypes{{
     {"dance-single", chart::ChartStyle::Single},
