@@ -239,7 +239,6 @@ private:
     void ShowTiming();
     // The BPM and Gap controls and Find Tempo stand still while the chart
     // shown plays by its own timing.
-    void ShowTimingOwner();
     void ShowSongInfo();
     void ShowChartInfo();
     void ShowUndoState();

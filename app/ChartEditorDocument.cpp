@@ -31,6 +31,29 @@
 
 namespace app {
 
+namespace {
+
+// The song's BPM and Gap controls do not move a chart with its own timing:
+// greyed, with the reason, while one is selected.
+void LockSongTiming(QWidget& window, std::vector<QWidget*> controls, bool own) {
+    const QString tip = own ? window_text::kOwnTimingText : QString();
+    for (const int id : {1014, 1015, 1035, 1036}) { // Gap +/- a half-beat, X2, X.5
+        if (auto* button = window.findChild<QWidget*>(QString::number(id))) {
+            controls.push_back(button);
+        }
+    }
+    for (QWidget* control : controls) {
+        control->setEnabled(!own);
+        control->setToolTip(tip);
+    }
+    if (QAction* findTempo = window.findChild<QAction*>(QString::number(kCmdFindTempo))) {
+        findTempo->setEnabled(!own);
+        findTempo->setToolTip(tip);
+    }
+}
+
+} // namespace
+
 using namespace window_text;
 
 namespace {
@@ -87,7 +110,10 @@ void CChartEditorDlg::OnDocumentChanged(const edit::ChangeNotice& notice) {
         if (fromOutside && timingEdit) {
             ShowTiming();
         }
-        ShowTimingOwner();
+        if (m_bpmEdit != nullptr) { // after the controls are built
+            LockSongTiming(*this, {m_bpmEdit, m_bpmSpin, m_gapEdit, m_gapSpin},
+                           m_editor.SelectedHasOwnTiming());
+        }
     }
     if (notice.kinds & edit::kSongInfoChanged) {
         ShowSongInfo();
@@ -121,28 +147,6 @@ void CChartEditorDlg::ShowTiming() {
     ShowGap();
     m_sampleStartEdit->setText(FormatSampleTime(m_timing.sampleStartSeconds));
     m_sampleEndEdit->setText(FormatSampleTime(m_timing.sampleEndSeconds));
-}
-
-void CChartEditorDlg::ShowTimingOwner() {
-    if (m_bpmEdit == nullptr) {
-        return; // before the controls are built
-    }
-    const bool own = m_editor.SelectedHasOwnTiming();
-    const QString tip = own ? kOwnTimingText : QString();
-    std::vector<QWidget*> controls{m_bpmEdit, m_bpmSpin, m_gapEdit, m_gapSpin};
-    for (const int id : {1014, 1015, 1035, 1036}) { // Gap +/- a half-beat, X2, X.5
-        if (auto* button = findChild<QWidget*>(QString::number(id))) {
-            controls.push_back(button);
-        }
-    }
-    for (QWidget* control : controls) {
-        control->setEnabled(!own);
-        control->setToolTip(tip);
-    }
-    if (QAction* findTempo = findChild<QAction*>(QString::number(kCmdFindTempo))) {
-        findTempo->setEnabled(!own);
-        findTempo->setToolTip(tip);
-    }
 }
 
 void CChartEditorDlg::ShowSongInfo() {
