@@ -50,20 +50,9 @@ using namespace window_text;
 constexpr std::int32_t kRepeatForever = 1000000;
 // Air between a label's text and the box beside it.
 constexpr int kLabelGapPixels = 3;
-constexpr std::int32_t kNormalSpeedPercent = 100;
-constexpr float kPercent = 0.01f;
 constexpr int kStatusLineHeight = 22;
 
 } // namespace
-
-double CChartEditorDlg::RateForSpeed(std::int32_t speedPercent) {
-    // The neutral speed is exactly 1.0 so that the player passes the samples
-    // through untouched; 100 * 0.01f would be a hair above.
-    if (speedPercent == kNormalSpeedPercent) {
-        return 1.0;
-    }
-    return static_cast<double>(speedPercent) * static_cast<double>(kPercent);
-}
 
 CChartEditorDlg::CChartEditorDlg(Services services, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -120,7 +109,7 @@ CChartEditorDlg::CChartEditorDlg(Services services, QWidget* parent)
     m_keys = std::make_unique<StepKeys>(
         StepKeys::Host{
             m_editor, m_player, [this] { return m_inputOffsetMs; },
-            [this] { return RateForSpeed(m_timing.songSpeedPercent); },
+            [this] { return chart::RateForSpeed(m_timing.songSpeedPercent); },
             [this] { return m_mode == kStepInput; },
             [this](std::int64_t pressedAtNs, double position) { TapKey(pressedAtNs, position); },
             [this] { SnapToNextSlot(); }, [this] { OnCancel(); }},

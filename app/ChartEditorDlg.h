@@ -178,7 +178,6 @@ public:
     QWidget* StepView() const { return m_stepView; }
 
     // The rate the player gets for a song speed in percent.
-    static double RateForSpeed(std::int32_t speedPercent);
 
 signals:
     // Raised on the window's thread after the exit was confirmed and the

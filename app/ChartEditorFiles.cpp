@@ -104,7 +104,7 @@ bool CChartEditorDlg::OpenMusicFile(const std::string& path) {
         RepaintStepView();
         return false;
     }
-    m_player.SetRate(RateForSpeed(m_timing.songSpeedPercent));
+    m_player.SetRate(chart::RateForSpeed(m_timing.songSpeedPercent));
     if (m_withoutSound) {
         // The chart keeps its timing and history; only the sound is new.
         m_withoutSound = false;

@@ -24,7 +24,7 @@ void CChartEditorDlg::OnEndOfPlayback() {
     // on the Gap itself.
     m_keepClickOnRestart = true;
     m_player.Play();
-    m_player.SetRate(RateForSpeed(m_timing.songSpeedPercent));
+    m_player.SetRate(chart::RateForSpeed(m_timing.songSpeedPercent));
 }
 
 void CChartEditorDlg::OnPlayStateChange(player::PlayState /*oldState*/,
@@ -38,7 +38,7 @@ void CChartEditorDlg::OnPlayStateChange(player::PlayState /*oldState*/,
 }
 
 void CChartEditorDlg::StartOfPlayingReaction() {
-    m_player.SetRate(RateForSpeed(m_timing.songSpeedPercent));
+    m_player.SetRate(chart::RateForSpeed(m_timing.songSpeedPercent));
     if (m_keepClickOnRestart) {
         m_keepClickOnRestart = false;
         return;
@@ -66,7 +66,7 @@ void CChartEditorDlg::OnPositionChange(double /*oldPositionSeconds*/, double new
 void CChartEditorDlg::SetSongSpeed(std::int32_t percent) {
     WithTimingLock([percent](chart::TimingState& timing) { timing.songSpeedPercent = percent; });
     m_speedEdit->setText(QString::number(static_cast<std::uint32_t>(percent)));
-    m_player.SetRate(RateForSpeed(percent));
+    m_player.SetRate(chart::RateForSpeed(percent));
     if (m_settings != nullptr) {
         m_settings->SetSongSpeedPercent(percent);
     }

@@ -111,7 +111,7 @@ void CChartEditorDlg::MetronomeLoop() {
             double rate = 1.0;
             {
                 std::lock_guard<std::mutex> lock(m_timingLock);
-                rate = RateForSpeed(m_timing.songSpeedPercent);
+                rate = chart::RateForSpeed(m_timing.songSpeedPercent);
             }
             const player::TickPass pass{m_player.PositionSeconds(), SteadySeconds(), rate,
                                         m_click.ClickLeadSeconds() + kClickMarginSeconds * rate,
@@ -127,7 +127,7 @@ void CChartEditorDlg::MetronomeLoop() {
             const double position = m_player.PositionSeconds();
             // Song time runs at the playback rate; the lead and the lateness
             // are real time.
-            const double rate = RateForSpeed(m_timing.songSpeedPercent);
+            const double rate = chart::RateForSpeed(m_timing.songSpeedPercent);
             double& next = m_timing.nextClickSeconds;
             if (!m_constantTempo && m_timingMap.HasUsableTempo() && std::isfinite(next)) {
                 // Across changes and stops the clicks fall on the map's

@@ -205,4 +205,13 @@ float SamplePointAt(double positionSeconds) {
     return positionSeconds < 0.0 ? 0.0f : static_cast<float>(positionSeconds);
 }
 
+double RateForSpeed(std::int32_t speedPercent) {
+    constexpr std::int32_t kNormalSpeedPercent = 100;
+    constexpr float kPercent = 0.01f;
+    if (speedPercent == kNormalSpeedPercent) {
+        return 1.0;
+    }
+    return static_cast<double>(speedPercent) * static_cast<double>(kPercent);
+}
+
 } // namespace chart

@@ -92,6 +92,10 @@ void ApplyBpmHalve(TimingState& state, double positionSeconds);
 // A tempo found by analysis: BPM as given, Gap never below 0, as the
 // spins leave them.
 void ApplyBpmAndGap(TimingState& state, float bpm, float gapSeconds, double positionSeconds);
+// The player's rate for a song speed in percent: speed * 0.01f, and exactly
+// 1.0 at 100 % so that the player passes the samples through untouched
+// (100 * 0.01f would be a hair above).
+double RateForSpeed(std::int32_t speedPercent);
 // Sample start/end "Set": the position, or 0 when it is negative.
 float SamplePointAt(double positionSeconds);
 
